@@ -1,0 +1,84 @@
+// The controls of the main window with their captions and initial states. The converters, the
+// record loop and the workers read the conversion settings from here; the handlers of the window
+// model (TMainForm) change them; the Qt view mirrors them.
+#pragma once
+
+#include <array>
+
+#include "app/controls.h"
+
+namespace polvane {
+
+inline const std::vector<std::string> kInputFormatItems = {
+    "(None)",          "QVX Tarvik",        "QVX Selvor", "QVX Kes (PC CARD)",
+    "QVX Kes (PC DUMP)", "QVX Drovel",      "QVX Ulvas",  "QVX Tarvik (new)",
+    "QVX Pelmor",      "QVX Pelmor (PC CARD)"};
+
+inline const std::vector<std::string> kOutputFormatItems = {
+    "Comarco Workbench",       "EDX SignalPro",   "Expert Wireless MaXPlan",
+    "Grayson IQ Analyzer",     "MapInfo (w/ dB Planner)", "Microsoft Excel",
+    "MLJ PathPro",             "MSI Planet",      "SAFCO OPAS32",
+    "TEC Cellular Wizard",     "Teleworx PlotworX", "Custom ASCII Configuration",
+    "Wireless Valley InFielder"};
+
+inline constexpr int kCustomAsciiFormat = 11;
+
+struct FormControls {
+  FormControls() {
+    RadioButton::Join({&rbSingleFile, &rbMultipleFiles});
+    RadioButton::Join({&NoAvg, &BSAvg, &RadioButton1, &RadioButton2});
+    RadioButton::Join({&cbAT_None, &rbORPS, &rbORPM});
+  }
+
+  // Step 1: input and output.
+  RadioButton rbSingleFile{"Single File", true};
+  RadioButton rbMultipleFiles{"Multiple Files"};
+  Control InputFormatLabel{"(None)"};
+  EditField InputFilename{"", 0, true};
+  EditField OutputFilename{"", 0, true};
+  EditField edInFolder{"", 0, true};
+  EditField edOutFolder{"", 0, true};
+  ComboBox cbInputExt{{"*.bin", "*.dvf", "*.kes", "*.pvf", "*.svf", "*.tvf", "*.vub"}, "*.pvf"};
+  EditField edOutputExt{".out"};
+  EditField edFileCount{"0", 0, true};
+  CheckBox cbSplit{"Excel Split"};
+  RadioGroup InputFormatGroup{"Input Format", kInputFormatItems, 0, false, false};
+  RadioGroup ScanTypeGroup{"Scan Type", {"Scan Table", "Fast Data"}, 1, false, false};
+  RadioGroup DrovelMode{"Scan Mode", {"1 Channel", "3 Channel", "Scan Table"}, 0, false, false};
+
+  // Step 2: formatting options.
+  CheckBox Receiver1{"1", true};
+  CheckBox Receiver2{"2"};
+  CheckBox Receiver3{"3"};
+  CheckBox Receiver4{"4"};
+  RadioButton NoAvg{"Convert All Data", true};
+  RadioButton BSAvg{"Best Server"};
+  RadioButton RadioButton1{"Channel List", false, false};
+  RadioButton RadioButton2{"Threshold", false, false};
+  RadioButton cbAT_None{"None", true};
+  RadioButton rbORPS{"1 Rec per", false, false, false};
+  EditField ORPS_Value{"1", 0, false, false, false};
+  RadioButton rbORPM{"1 Rec per ", false, false, false};
+  EditField ORPM_Value{"100", 0, false, false, false};
+  ComboBox OutputFormatGroup{kOutputFormatItems, "Custom ASCII Configuration", false, false};
+
+  // Step 3: fields.
+  ListBox AvailableBox;
+  ListBox SelectedBox;
+  CheckBox FieldTitles{"Header", true};
+  RadioGroup DelimiterGroup{"Field Delimiter", {"Comma", "Semi-Colon", "Tab", "Space", "Other"}, 0};
+  EditField OtherDelimiter{":", 1};
+  CheckBox FrequencyField{"Freq (MHz)", true};
+  CheckBox ChannelField{"Channel"};
+  CheckBox RSSIField{"RSSI", true};
+  CheckBox SATField{"SAT/DCC", false, false};
+  CheckBox VMACField{"VMAC", false, false};
+
+  // Status bar.
+  Gauge ProgressBar;
+
+  // The window's own array of the receiver boxes, in order.
+  std::array<CheckBox*, 4> ReceiverBoxes{&Receiver1, &Receiver2, &Receiver3, &Receiver4};
+};
+
+}  // namespace polvane

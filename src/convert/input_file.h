@@ -1,0 +1,50 @@
+// A binary input log read through one fixed read-ahead buffer. Readers step back a few bytes
+// while hunting for a record boundary, so short seeks inside the buffer cost nothing.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace polvane {
+
+class InputFile {
+ public:
+  static constexpr std::size_t kBufferSize = 256 * 1024;
+
+  InputFile();
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return file_ != nullptr; }
+
+  // Reads up to n bytes into dst and returns how many were read (fewer at the end or on error).
+  std::size_t Read(void* dst, std::size_t n);
+  bool ReadExact(void* dst, std::size_t n) { return Read(dst, n) == n; }
+  // Moves the read position; false when it would lie outside the file.
+  bool Seek(std::uint64_t position);
+  bool Skip(std::int64_t delta);
+  std::uint64_t Tell() const { return bufferStart_ + cursor_; }
+  // Size of the file when it was opened.
+  std::uint64_t Size() const { return size_; }
+  bool AtEnd() const { return Tell() >= size_; }
+
+ private:
+  bool Fill();
+
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
+  std::size_t length_ = 0;         // valid bytes in buffer_
+  std::size_t cursor_ = 0;         // read position within buffer_
+  std::uint64_t size_ = 0;
+};
+
+// Size in bytes of a file as the file system reports it (0 when it cannot be read).
+std::uint64_t FileSize(const std::string& path);
+
+}  // namespace polvane

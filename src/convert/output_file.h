@@ -1,0 +1,58 @@
+// An output file written through one large buffer. Text pieces reach the file with CR LF line
+// ends on every platform; binary pieces are written byte for byte. The file is written beside
+// its target under a temporary name and moved into place by Close(), so a run never leaves a
+// half-written file under the output name.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace polvane {
+
+class OutputFile {
+ public:
+  static constexpr std::size_t kBufferSize = 1 << 20;
+
+  OutputFile();
+  ~OutputFile();  // abandons an open file
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates (or will replace) path; false when it cannot be written.
+  bool Open(const std::string& path);
+  bool IsOpen() const { return file_ != nullptr; }
+
+  // Text: every "\n" is written as "\r\n".
+  void WriteText(const char* s, std::size_t n);
+  void WriteText(std::string_view s) { WriteText(s.data(), s.size()); }
+  // Binary: byte for byte.
+  void WriteBinary(const void* data, std::size_t n);
+
+  // Flushes, closes and moves the file into place; false on any write failure.
+  bool Close();
+  // Closes and removes the partial file.
+  void Abandon();
+
+  std::uint64_t BytesWritten() const { return written_ + used_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  void Flush();
+  void Put(char c) {
+    if (used_ == kBufferSize) Flush();
+    buffer_[used_++] = c;
+  }
+
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
+  std::uint64_t written_ = 0;
+  bool failed_ = false;
+  std::string path_;
+  std::string tempPath_;
+};
+
+}  // namespace polvane

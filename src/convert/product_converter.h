@@ -1,0 +1,184 @@
+// The abstract product converter that every receiver reader implements, with the state that the
+// record loop, the indexing worker and the readers share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "convert/catalogue.h"
+#include "convert/input_file.h"
+
+namespace polvane {
+
+struct FormControls;
+class CheckBox;
+struct TreeNode;
+
+inline constexpr int kRecordBufferSize = 4096;   // one raw record body
+inline constexpr int kValueBufferSize = 1000000; // one field value or data-group chunk
+inline constexpr int kTitleBufferSize = 8192;    // titles text of one DataTitles call
+inline constexpr int kFixedBufferSize = 16384;   // one fixed-layout header, record or trailer
+inline constexpr int kMessageSize = 1024;
+inline constexpr int kSectionLabelSize = 64;
+inline constexpr int kAverageAreaSize = 20560;
+
+// What ParseRecord asks the record loop to do.
+enum Action : int16_t {
+  kActionNone = 0,
+  kActionWrite = 1,
+  kActionMessage = 2,
+  kActionTitles = 3,
+  kActionTitlesThenWrite = 4,
+};
+
+// Data reduction modes.
+enum Reduction : int16_t {
+  kReduceNone = 0,
+  kReduceLambda = 1,
+  kReducePerMeters = 2,
+  kReduceBestServer = 3,
+  kReducePerSeconds = 4,
+};
+
+// Product codes (the item index of the input-format group).
+enum ProductCode : int16_t {
+  kProductNone = 0,
+  kProductTarvik = 1,
+  kProductSelvor = 2,
+  kProductKesCard = 3,
+  kProductKesDump = 4,
+  kProductDrovel = 5,
+  kProductUlvas = 6,
+  kProductTarvikExt = 7,
+  kProductPelmor = 8,
+  kProductPelmorCard = 9,
+};
+
+class ProductConverter {
+ public:
+  explicit ProductConverter(int16_t productCode);
+  virtual ~ProductConverter();
+  ProductConverter(const ProductConverter&) = delete;
+  ProductConverter& operator=(const ProductConverter&) = delete;
+
+  // The sixteen operations, in slot order.
+  virtual void DecodeGpsBlock();
+  virtual void BindReceiverBoxes(FormControls& form);
+  virtual int OpenInput(const std::string& path);
+  virtual void CloseInput();
+  virtual int16_t DataTitles(int16_t next, char* out, char delimiter);
+  virtual int16_t DataValues(int16_t next, char* out, char delimiter);
+  virtual void FieldValue(int16_t field, char* out);
+  virtual int ReadRecord(std::uint8_t* buffer);
+  virtual int16_t ParseRecord(std::uint8_t* buffer);
+  virtual int FixedHeader(char* out);
+  virtual int FixedRecord(char* out);
+  virtual int FixedTrailer(char* out);
+  virtual int SetReduction(int16_t mode);
+  virtual int16_t AverageSamples(int16_t receiver);
+  virtual int16_t LambdaWindow(int16_t receiver);
+  virtual bool SelectReceiver(int16_t receiver);
+
+  // Big-endian numbers inside a record.
+  static std::uint16_t ReadBE16(const std::uint8_t* record, int position) {
+    return static_cast<std::uint16_t>(record[position] << 8 | record[position + 1]);
+  }
+  static std::uint32_t ReadBE32(const std::uint8_t* record, int position) {
+    return static_cast<std::uint32_t>(record[position]) << 24 |
+           static_cast<std::uint32_t>(record[position + 1]) << 16 |
+           static_cast<std::uint32_t>(record[position + 2]) << 8 | record[position + 3];
+  }
+  // Little-endian numbers (record framing and receiver data).
+  static std::uint16_t ReadLE16(const std::uint8_t* record, int position) {
+    return static_cast<std::uint16_t>(record[position] | record[position + 1] << 8);
+  }
+  static std::uint32_t ReadLE32(const std::uint8_t* record, int position) {
+    return static_cast<std::uint32_t>(record[position]) |
+           static_cast<std::uint32_t>(record[position + 1]) << 8 |
+           static_cast<std::uint32_t>(record[position + 2]) << 16 |
+           static_cast<std::uint32_t>(record[position + 3]) << 24;
+  }
+
+  int16_t ProductCodeValue() const { return productCode_; }
+
+  // The section protocol every reader's ParseRecord follows for a record of tree slot `slot`
+  // (-1 for a record of no known kind). `newSection` starts a section even when the kind does
+  // not change. While indexing, a section that begins gets its label from
+  // label(SectionLabel, kSectionLabelSize). Returns true when the record is to be written:
+  // never while indexing, and not while the current section is deselected.
+  template <class LabelFn>
+  bool TrackSection(int16_t slot, LabelFn&& label, bool newSection = false) {
+    if (!Converting) {
+      if (slot != CurrentMode || newSection) {
+        CurrentMode = slot;
+        SectionStarted = true;
+        SectionLabel[0] = '\0';
+        label(SectionLabel, kSectionLabelSize);
+        ++ModeChanges;
+      }
+      return false;
+    }
+    if (slot != CurrentMode || newSection) EnterConvertedSection(slot);
+    return !SkipMode;
+  }
+  // The conversion side of a section change: decides SkipMode from the selection tree.
+  void EnterConvertedSection(int16_t slot);
+  // Whether section `ordinal` (counted from 1) is selected; a section without a node is.
+  bool SectionSelected(int ordinal) const;
+  // Stores the node of section `ordinal` (the indexing worker calls it), growing the list.
+  void SetSectionNode(int ordinal, TreeNode* node);
+  void ClearSectionNodes() { SectionNodes.assign(1, nullptr); }
+
+  // Reads the receiver check box n (1 to 4).
+  bool ReceiverChecked(int n) const;
+
+  // --- Members shared by the loop, the workers and the readers ---
+  std::array<std::uint8_t, 69> RawGps{};
+  struct DecodedGps {
+    double Latitude = 0, Longitude = 0, Value19 = 0;
+    std::int32_t Value7 = 0;
+    std::int16_t Value2 = 0, Value27 = 0, Value29 = 0, Value31 = 0;
+    std::uint8_t Bytes[9] = {};  // bytes 0, 1, 4, 5, 6, 33, 34, 35, 68
+    std::uint8_t Groups[32] = {};
+  } Gps;
+
+  InputFile Input;
+  FormControls* Form = nullptr;
+  std::array<CheckBox*, 4> ReceiverBoxes{};
+  char MessageText[kMessageSize] = {};
+  std::int32_t RecordCount = 0;
+  bool TitlesPending = true;
+  std::array<std::int16_t, kMaxOffered> OfferedFields{};
+  std::array<std::int16_t, kMaxSelected> SelectedTags{};
+  std::int16_t OfferedCount = 0;
+  std::int16_t ReductionMode = 0;
+  std::int16_t LinesLeft = 1;
+  std::int16_t RepeatCount = 1;
+  bool LambdaFlag = false;
+  std::array<std::int16_t, 4> BestEntry{};
+  std::array<std::uint8_t, kAverageAreaSize> AverageArea{};
+  bool GatherInfo = false;
+  std::int32_t RecordsPerSecond = 1;
+  bool SectionStarted = false;
+  char SectionLabel[kSectionLabelSize] = {};
+  std::int16_t CurrentMode = -1;
+  // Entry k is the node of the k-th section of the file (entry 0 unused); grows as needed.
+  std::vector<TreeNode*> SectionNodes;
+  std::int32_t ModeChanges = 0;  // 32-bit: a day's log may hold more than 32767 sections
+  bool SkipMode = false;
+  bool Converting = false;
+  bool SingleReceiver = false;  // Pelmor: only the first receiver pass runs
+  bool BatchMode = false;
+
+ protected:
+  void SetOffered(std::span<const std::int16_t> fields);
+
+ private:
+  const std::int16_t productCode_;
+};
+
+}  // namespace polvane

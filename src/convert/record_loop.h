@@ -1,0 +1,77 @@
+// The record loop: reads the records of one open input through the current converter and writes
+// the titles line, the delimited lines or the fixed layout to the output.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/catalogue.h"
+#include "convert/output_file.h"
+#include "convert/product_converter.h"
+
+namespace polvane {
+
+// The selected list as it stood when the file was started: the texts of SelectedBox and the
+// catalogue index of each position.
+struct Selection {
+  std::vector<std::string> Texts;
+  std::vector<std::int16_t> Tags;
+  int Count() const { return static_cast<int>(Tags.size()); }
+};
+
+inline constexpr int kFormatPathPro = 6;  // the one binary fixed layout
+
+struct LoopSettings {
+  char Delimiter = ',';
+  bool FixedLayout = false;
+  int OutputFormat = 11;  // item index of the output-format list
+  std::int16_t ReductionMode = kReduceNone;
+  // PathPro pieces reach the file byte for byte; every other layout is text.
+  bool BinaryLayout() const { return FixedLayout && OutputFormat == kFormatPathPro; }
+};
+
+// State that belongs to the whole conversion run rather than to one file.
+struct RunState {
+  bool FirstHeader = true;  // a fixed-layout header is written only into the first output
+  const std::atomic<bool>* Terminated = nullptr;
+  std::function<void(int)> Progress;  // whole percentage, called only when it changes
+  bool Cancelled() const { return Terminated && Terminated->load(std::memory_order_relaxed); }
+};
+
+class RecordLoop {
+ public:
+  RecordLoop();
+
+  // Steps of one file: reduction, early titles, records, fixed trailer, CloseInput. The input
+  // must already be open on the converter; inputSize drives the progress percentage.
+  void Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+           const Selection& selection, RunState& run, std::uint64_t inputSize);
+
+  void WriteTitles(ProductConverter& c, OutputFile& out, const Selection& selection,
+                   char delimiter);
+  void WriteRecord(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+                   const Selection& selection, RunState& run);
+
+ private:
+  void WriteFixedHeader(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+                        RunState& run);
+  void WriteFixed(const LoopSettings& settings, OutputFile& out, int n);
+
+  std::unique_ptr<char[]> value_;
+  std::unique_ptr<char[]> fixed_;
+  std::unique_ptr<std::uint8_t[]> record_;
+};
+
+// Whole-number percentage of consumed bytes, without overflow and without dividing by zero.
+inline int Percentage(std::uint64_t consumed, std::uint64_t size) {
+  if (size == 0) return 0;
+  if (consumed >= size) return 100;
+  return static_cast<int>((static_cast<unsigned __int128>(consumed) * 100) / size);
+}
+
+}  // namespace polvane

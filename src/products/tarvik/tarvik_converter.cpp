@@ -1,0 +1,300 @@
+#include "products/tarvik/tarvik_converter.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "app/form_controls.h"
+
+namespace polvane {
+
+using namespace tarvik;
+namespace tx = text;
+
+namespace {
+
+// The firmware version text as a number times 100, truncated toward zero.
+std::int16_t VersionTimes100(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  double v = 0;
+  std::from_chars(s, s + std::strlen(s), v);
+  double scaled = v * 100;
+  if (!(scaled > -32768.0)) return scaled < 0 ? -32768 : 0;  // NaN reads as 0
+  if (scaled > 32767.0) return 32767;
+  return static_cast<std::int16_t>(scaled);
+}
+
+char* Join(char* p, char* start, char delimiter) {
+  if (p != start) *p++ = delimiter;
+  return p;
+}
+
+}  // namespace
+
+TarvikConverter::TarvikConverter() : ProductConverter(kProductTarvik) { TitlesPending = true; }
+
+int TarvikConverter::OpenInput(const std::string& path) {
+  FirmwareVersion = -1;
+  return ProductConverter::OpenInput(path);
+}
+
+int TarvikConverter::ReadRecord(std::uint8_t* buffer) {
+  std::int64_t skipped = 0;
+  std::uint8_t prefix[4];
+  for (;;) {
+    if (!Input.ReadExact(prefix, 4)) return 0;
+    std::uint32_t length = ReadLE32(prefix, 0);
+    if (length == 0 || length > kMaxRecord) {
+      // Not a plausible length: try again one byte further on.
+      ++skipped;
+      Input.Skip(-3);
+      continue;
+    }
+    if (!Input.ReadExact(buffer, length)) return 0;
+    // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
+    std::memset(buffer + length, 0, kRecordBufferSize - length);
+    std::int64_t consumed = static_cast<std::int64_t>(length) + 4 + skipped;
+    return consumed > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(consumed);
+  }
+}
+
+void TarvikConverter::ParseIdentification(const std::uint8_t* r) {
+  std::memset(ProductText, 0, sizeof ProductText);
+  std::memset(VersionText, 0, sizeof VersionText);
+  std::int32_t n1 = static_cast<std::int32_t>(ReadLE32(r, 1));
+  if (n1 < 0 || n1 > 511) return;
+  std::memcpy(ProductText, r + 5, n1);
+  std::int32_t n2 = static_cast<std::int32_t>(ReadLE32(r, 5 + n1));
+  if (n2 < 0 || n2 > 63) return;
+  std::memcpy(VersionText, r + 9 + n1, n2);
+  std::snprintf(MessageText, sizeof MessageText, "%s %s\n", ProductText, VersionText);
+  FirmwareVersion = VersionTimes100(VersionText);
+}
+
+void TarvikConverter::DecodeHeader(const std::uint8_t* r) {
+  const int size = HeaderSize();
+  std::memcpy(Header, r, size);
+  if (size == kOldHeader) {
+    Latitude = DecodeBcdPosition(r + 9, static_cast<char>(r[13]));
+    Longitude = DecodeBcdPosition(r + 14, static_cast<char>(r[18]));
+    GpsHour = static_cast<std::uint16_t>(Bcd2(r[19]));
+    GpsMinute = static_cast<std::uint16_t>(Bcd2(r[20]));
+    GpsSecond = static_cast<std::uint16_t>(Bcd2(r[21]));
+    return;
+  }
+  GpsHour = r[25];
+  GpsMinute = r[26];
+  GpsSecond = r[27];
+  Latitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(r, 9)), 'N', 'S');
+  Longitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(r, 13)), 'E', 'W');
+  Altitude = static_cast<std::int32_t>(ReadBE32(r, 17)) / 100;
+  Velocity = static_cast<std::int32_t>(static_cast<std::int64_t>(ReadBE16(r, 21)) * 22356 / 1000000);
+}
+
+int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
+  const std::uint8_t type = r[0];
+  if (type == 'I') {
+    ParseIdentification(r);
+    return kActionNone;
+  }
+  if (type != 'F' && type != 'S') return kActionNone;
+  const bool fast = type == 'F';
+  DecodeHeader(r);
+  RepeatCount = 1;
+  const bool write = TrackSection(fast ? kSlotFast : kSlotScan, [this](char* label, int size) {
+    std::snprintf(label, size, "%02d:%02d:%02d", GpsHour, GpsMinute, GpsSecond);
+  });
+  if (!write) return kActionNone;
+  const std::uint8_t* body = r + HeaderSize();
+  if (fast) {
+    for (int n = 1; n <= 4; ++n)
+      if (ReceiverChecked(n)) std::memcpy(FastBlocks[n - 1], body + (n - 1) * kFastBlock, kFastBlock);
+  } else {
+    std::memcpy(ScanBody, body, kScanBody);
+    if (ReductionMode == kReduceBestServer) ChooseBestEntries();
+  }
+  return kActionWrite;
+}
+
+void TarvikConverter::ChooseBestEntries() {
+  for (int n = 1; n <= 4; ++n) {
+    int best = 0, level = -121;
+    for (int e = 0; e < kScanEntries; ++e) {
+      if (ScanRawChannel(n, e) == 0) continue;
+      if (-ScanRssi(n, e) > level) {
+        best = e;
+        level = -ScanRssi(n, e);
+      }
+    }
+    BestEntry[n - 1] = static_cast<std::int16_t>(best);
+  }
+}
+
+std::uint16_t TarvikConverter::Marker() const {
+  return ReadLE16(Header, HeaderSize() == kOldHeader ? 22 : 28);
+}
+
+double TarvikConverter::FastFrequency(int n) const {
+  const std::uint8_t* b = FastBlocks[n - 1];
+  return PlanFrequency(ReadLE16(b, 3), ReadLE16(b, 5), ReadLE16(b, 7), ReadLE16(b, 9),
+                       ReadLE16(b, 0), b[2]);
+}
+
+int TarvikConverter::FastChannel(int n) const {
+  const std::uint8_t* b = FastBlocks[n - 1];
+  return DisplayedChannel(ReadLE16(b, 0), b[2]);
+}
+
+int TarvikConverter::FastRssi(int n) const {
+  const std::uint8_t* s = FastBlocks[n - 1] + kFastSampleOffset;
+  unsigned sum = 0;
+  for (int i = 0; i < kFastSamples; ++i) sum += s[i];
+  return static_cast<int>(sum >> 9);
+}
+
+std::uint16_t TarvikConverter::ScanRawChannel(int n, int e) const {
+  return ReadLE16(ScanBody, kScanTableOffset + (n - 1) * kScanEntries * 4 + e * 4);
+}
+
+int TarvikConverter::ScanRssi(int n, int e) const {
+  return ScanBody[kScanTableOffset + (n - 1) * kScanEntries * 4 + e * 4 + 2];
+}
+
+int TarvikConverter::ScanChannel(int n, int e) const {
+  return DisplayedChannel(ScanRawChannel(n, e), ScanBody[(n - 1) * 16]);
+}
+
+double TarvikConverter::ScanFrequency(int n, int e) const {
+  const std::uint8_t* h = ScanBody + (n - 1) * 16;
+  return PlanFrequency(ReadLE16(h, 1), ReadLE16(h, 3), ReadLE16(h, 5), ReadLE16(h, 7),
+                       ScanRawChannel(n, e), h[0]);
+}
+
+int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
+  if (!TitlesPending) return -1;
+  if (next == 0) titleCursor_ = 0;
+  if (titleCursor_ > 3) return -1;
+  const int n = ++titleCursor_;
+  if (n == 4) TitlesPending = false;
+  if (!ReceiverChecked(n)) return 1;
+  const bool freq = Form && Form->FrequencyField.Checked();
+  const bool chan = Form && Form->ChannelField.Checked();
+  const bool rssi = Form && Form->RSSIField.Checked();
+  int triples = Form && Form->ScanTypeGroup.ItemIndex() == 0 ? kScanEntries : 1;
+  if (ReductionMode == kReduceBestServer) triples = 1;
+  char* p = out;
+  for (int t = 0; t < triples; ++t) {
+    if (freq) p += std::sprintf(Join(p, out, delimiter), "\"Rec#%d Frequency\"", n);
+    if (chan) p += std::sprintf(Join(p, out, delimiter), "\"Rec#%d Channel\"", n);
+    if (rssi) p += std::sprintf(Join(p, out, delimiter), "\"Rec#%d RSSI\"", n);
+  }
+  tx::End(p);
+  return 0;
+}
+
+char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) const {
+  char* start = p;
+  if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, ScanFrequency(n, e), 4);
+  if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, start, delimiter), ScanChannel(n, e));
+  if (Form->RSSIField.Checked()) {
+    p = Join(p, start, delimiter);
+    *p++ = '-';
+    p = tx::PutInt(p, ScanRssi(n, e));
+  }
+  return p;
+}
+
+int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
+  if (next == 0) valueCursor_ = 0;
+  if (next == 1 && valueCursor_ > 3) return -1;
+  if (valueCursor_ > 3) return -1;
+  const int n = ++valueCursor_;
+  if (!ReceiverChecked(n)) return 1;
+  char* p = out;
+  if (!Form) return 0;
+  if (CurrentMode == kSlotFast) {
+    const int16_t base = static_cast<int16_t>(100 * n);
+    const bool boxes[3] = {Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
+                           Form->RSSIField.Checked()};
+    for (int k = 0; k < 3; ++k) {
+      if (!boxes[k]) continue;
+      p = Join(p, out, delimiter);
+      FieldValue(static_cast<int16_t>(base + k + 1), p);
+      p += std::strlen(p);
+    }
+  } else if (CurrentMode == kSlotScan) {
+    if (ReductionMode == kReduceBestServer) {
+      const int e = BestEntry[n - 1];
+      if (e >= 0 && e < kScanEntries && ScanChannel(n, e) != 0) p = PutScanEntry(p, n, e, delimiter);
+    } else {
+      for (int e = 0; e < kScanEntries && ScanChannel(n, e) != 0; ++e)
+        p = PutScanEntry(Join(p, out, delimiter), n, e, delimiter);
+    }
+  }
+  tx::End(p);
+  return 0;
+}
+
+void TarvikConverter::FieldValue(int16_t field, char* out) {
+  char* p = out;
+  const Position* pos = nullptr;
+  char positive = 'N';
+  int offset = 0;
+  if (field >= 5 && field <= 10) {
+    pos = &Latitude;
+    offset = field - 5;
+  } else if (field >= 11 && field <= 16) {
+    pos = &Longitude;
+    positive = 'E';
+    offset = field - 11;
+  }
+  if (pos) {
+    tx::End(PutCoordinateField(p, *pos, offset, positive));
+    return;
+  }
+  switch (field) {
+    case 4: p = tx::Put(p, '\n'); break;
+    case 17: p = tx::Put(p, GpsValid() ? "OK" : "NO"); break;
+    case 18:
+      p = tx::Put02(p, GpsHour);
+      p = tx::Put02(tx::Put(p, ':'), GpsMinute);
+      p = tx::Put02(tx::Put(p, ':'), GpsSecond);
+      break;
+    case 19: p = tx::Put02(p, GpsHour); break;
+    case 20: p = tx::Put02(p, GpsMinute); break;
+    case 21: p = tx::Put02(p, GpsSecond); break;
+    case 26: p = tx::PutInt(p, Altitude); break;
+    case 27: p = tx::PutInt(p, Velocity); break;
+    case 29: p = tx::PutInt(p, Marker()); break;
+    case 32: p = tx::PutInt(p, RecordCount); break;
+    case 33:
+      p = tx::Put02(p, Header[6]);
+      p = tx::Put02(tx::Put(p, '/'), Header[5]);
+      p = tx::Put02(tx::Put(p, '/'), Header[7]);
+      break;
+    case 34: p = tx::Put02(p, Header[6]); break;
+    case 35: p = tx::Put02(p, Header[5]); break;
+    case 36: p = tx::Put02(p, Header[7]); break;
+    case 37:
+      p = tx::Put02(p, Header[4]);
+      p = tx::Put02(tx::Put(p, ':'), Header[3]);
+      p = tx::Put02(tx::Put(p, ':'), Header[2]);
+      break;
+    case 38: p = tx::Put02(p, Header[4]); break;
+    case 39: p = tx::Put02(p, Header[3]); break;
+    case 40: p = tx::Put02(p, Header[2]); break;
+    default:
+      if (field >= 101 && field <= 403 && field % 100 >= 1 && field % 100 <= 3) {
+        const int n = field / 100;
+        switch (field % 100) {
+          case 1: p = tx::PutFixed(p, FastFrequency(n), 4); break;
+          case 2: p = tx::PutInt(p, FastChannel(n)); break;
+          case 3: p = tx::PutInt(tx::Put(p, '-'), FastRssi(n)); break;
+        }
+      }
+      break;
+  }
+  tx::End(p);
+}
+
+}  // namespace polvane

@@ -1,0 +1,95 @@
+// Reader for Tarvik logs of firmware before 1.27: length-prefixed identification, fast and
+// scan records of up to four receivers.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/position.h"
+#include "convert/product_converter.h"
+
+namespace polvane {
+
+// Layout of the Tarvik log.
+namespace tarvik {
+inline constexpr int kMaxRecord = 4096;
+inline constexpr int kOldHeader = 28;
+inline constexpr int kNewHeader = 36;
+inline constexpr int kNewLayoutVersion = 125;  // firmware 1.25 and later use the 36-byte header
+inline constexpr int kFastBlock = 708;
+inline constexpr int kFastSamples = 512;
+inline constexpr int kFastSampleOffset = 22;
+inline constexpr int kScanBody = 1344;
+inline constexpr int kScanEntries = 80;
+inline constexpr int kScanTableOffset = 64;  // after four 16-byte receiver headers
+inline constexpr int kSlotFast = 0;
+inline constexpr int kSlotScan = 1;
+
+// Frequency in MHz of a channel in a plan: base + fraction, 1000 MHz more with flag bit 7,
+// plus the channel's distance from the base channel in spacing units (all 0.0001 MHz).
+inline double PlanFrequency(unsigned baseMhz, unsigned fraction, unsigned spacing,
+                            unsigned baseChannel, unsigned channel, std::uint8_t flags) {
+  double f = baseMhz + fraction * 0.0001;
+  if (flags & 0x80) f += 1000;
+  std::int64_t steps = static_cast<std::int64_t>(spacing) *
+                       (static_cast<std::int64_t>(channel) - static_cast<std::int64_t>(baseChannel));
+  return f + static_cast<double>(steps) * 0.0001;
+}
+
+// The channel shown to the user: with flag bit 6, raw - 34, wrapped by 1023 below 0.
+inline int DisplayedChannel(unsigned raw, std::uint8_t flags) {
+  if (!(flags & 0x40)) return static_cast<int>(raw);
+  int c = static_cast<int>(raw) - 34;
+  return c < 0 ? c + 1023 : c;
+}
+}  // namespace tarvik
+
+class TarvikConverter : public ProductConverter {
+ public:
+  TarvikConverter();
+
+  int OpenInput(const std::string& path) override;
+  int16_t DataTitles(int16_t next, char* out, char delimiter) override;
+  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  void FieldValue(int16_t field, char* out) override;
+  int ReadRecord(std::uint8_t* buffer) override;
+  int16_t ParseRecord(std::uint8_t* buffer) override;
+
+  // Decoded values of the last fast or scan record.
+  std::int16_t FirmwareVersion = -1;
+  Position Latitude, Longitude;
+  std::uint16_t GpsHour = 0, GpsMinute = 0, GpsSecond = 0;
+  std::int32_t Altitude = 0;  // metres
+  std::int32_t Velocity = 0;  // miles per hour
+  std::uint8_t Header[tarvik::kNewHeader] = {};
+  std::uint8_t FastBlocks[4][tarvik::kFastBlock] = {};
+  std::uint8_t ScanBody[tarvik::kScanBody] = {};
+  char ProductText[512] = {};
+  char VersionText[64] = {};
+
+  int HeaderSize() const {
+    return FirmwareVersion >= tarvik::kNewLayoutVersion ? tarvik::kNewHeader : tarvik::kOldHeader;
+  }
+  std::uint16_t Marker() const;
+  bool GpsValid() const { return Header[8] & 0x80; }
+
+  // Fast block of receiver n (1 to 4).
+  double FastFrequency(int n) const;
+  int FastChannel(int n) const;
+  int FastRssi(int n) const;
+  // Scan entry e of receiver n (1 to 4).
+  std::uint16_t ScanRawChannel(int n, int e) const;
+  int ScanChannel(int n, int e) const;
+  int ScanRssi(int n, int e) const;
+  double ScanFrequency(int n, int e) const;
+
+ private:
+  void ParseIdentification(const std::uint8_t* record);
+  void DecodeHeader(const std::uint8_t* record);
+  void ChooseBestEntries();
+  char* PutScanEntry(char* p, int n, int e, char delimiter) const;
+
+  int titleCursor_ = 0;
+  int valueCursor_ = 0;
+};
+
+}  // namespace polvane
