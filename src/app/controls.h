@@ -20,7 +20,18 @@ class Control {
   Control& operator=(const Control&) = delete;
   virtual ~Control() = default;
 
-  const std::string& Caption() const { return caption_; }
+  std::string Caption() const {
+    std::lock_guard lock(captionLock_);
+    return caption_;
+  }
+  void SetCaption(std::string caption) {
+    {
+      std::lock_guard lock(captionLock_);
+      if (caption_ == caption) return;
+      caption_ = std::move(caption);
+    }
+    Notify();
+  }
   bool Enabled() const { return enabled_.load(std::memory_order_relaxed); }
   bool Visible() const { return visible_.load(std::memory_order_relaxed); }
   void SetEnabled(bool on) { Set(enabled_, on); }
@@ -40,7 +51,8 @@ class Control {
   }
 
  private:
-  const std::string caption_;
+  mutable std::mutex captionLock_;
+  std::string caption_;
   std::atomic<bool> enabled_;
   std::atomic<bool> visible_;
 };
@@ -104,7 +116,9 @@ class EditField : public Control {
  public:
   explicit EditField(std::string text = {}, std::size_t maxLength = 0, bool readOnly = false,
                      bool enabled = true, bool visible = true)
-      : Control({}, enabled, visible), text_(std::move(text)), maxLength_(maxLength),
+      : Control({}, enabled, visible),
+        text_(std::move(text)),
+        maxLength_(maxLength),
         readOnly_(readOnly) {}
   std::string Text() const {
     std::lock_guard lock(mutex_);

@@ -10,16 +10,22 @@
 namespace polvane {
 
 inline const std::vector<std::string> kInputFormatItems = {
-    "(None)",          "QVX Tarvik",        "QVX Selvor", "QVX Kes (PC CARD)",
-    "QVX Kes (PC DUMP)", "QVX Drovel",      "QVX Ulvas",  "QVX Tarvik (new)",
-    "QVX Pelmor",      "QVX Pelmor (PC CARD)"};
+    "(None)",     "QVX Tarvik", "QVX Selvor",       "QVX Kes (PC CARD)", "QVX Kes (PC DUMP)",
+    "QVX Drovel", "QVX Ulvas",  "QVX Tarvik (new)", "QVX Pelmor",        "QVX Pelmor (PC CARD)"};
 
-inline const std::vector<std::string> kOutputFormatItems = {
-    "Comarco Workbench",       "EDX SignalPro",   "Expert Wireless MaXPlan",
-    "Grayson IQ Analyzer",     "MapInfo (w/ dB Planner)", "Microsoft Excel",
-    "MLJ PathPro",             "MSI Planet",      "SAFCO OPAS32",
-    "TEC Cellular Wizard",     "Teleworx PlotworX", "Custom ASCII Configuration",
-    "Wireless Valley InFielder"};
+inline const std::vector<std::string> kOutputFormatItems = {"Comarco Workbench",
+                                                            "EDX SignalPro",
+                                                            "Expert Wireless MaXPlan",
+                                                            "Grayson IQ Analyzer",
+                                                            "MapInfo (w/ dB Planner)",
+                                                            "Microsoft Excel",
+                                                            "MLJ PathPro",
+                                                            "MSI Planet",
+                                                            "SAFCO OPAS32",
+                                                            "TEC Cellular Wizard",
+                                                            "Teleworx PlotworX",
+                                                            "Custom ASCII Configuration",
+                                                            "Wireless Valley InFielder"};
 
 inline constexpr int kCustomAsciiFormat = 11;
 
@@ -66,6 +72,10 @@ struct FormControls {
   ListBox AvailableBox;
   ListBox SelectedBox;
   CheckBox FieldTitles{"Header", true};
+  Control SelectField{">"};
+  Control DeselectField{"<"};
+  Control SelectAll{">>"};
+  Control DeselectAll{"<<"};
   RadioGroup DelimiterGroup{"Field Delimiter", {"Comma", "Semi-Colon", "Tab", "Space", "Other"}, 0};
   EditField OtherDelimiter{":", 1};
   CheckBox FrequencyField{"Freq (MHz)", true};
@@ -74,8 +84,16 @@ struct FormControls {
   CheckBox SATField{"SAT/DCC", false, false};
   CheckBox VMACField{"VMAC", false, false};
 
+  // Step 4.
+  Control btnConvert{"CONVERT"};
+  Control btnCancel{"CANCEL"};
+
   // Status bar.
   Gauge ProgressBar;
+
+  void EnableSelectionButtons(bool on) {
+    for (Control* b : {&SelectField, &DeselectField, &SelectAll, &DeselectAll}) b->SetEnabled(on);
+  }
 
   // The window's own array of the receiver boxes, in order.
   std::array<CheckBox*, 4> ReceiverBoxes{&Receiver1, &Receiver2, &Receiver3, &Receiver4};

@@ -86,24 +86,34 @@ constexpr int16_t kPelmor[] = {0,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 1
                                37, 38, 39, 40, 46, 47, 48, 49, 32, 50, 51, 52, 53};
 
 static_assert(std::size(kTarvik) == 30 && std::size(kSelvor) == 28 && std::size(kKesCard) == 38 &&
-              std::size(kKesDump) == 39 && std::size(kDrovel) == 9 &&
-              std::size(kTarvikExt) == 35 && std::size(kPelmor) == 43);
+              std::size(kKesDump) == 39 && std::size(kDrovel) == 9 && std::size(kTarvikExt) == 35 &&
+              std::size(kPelmor) == 43);
 
 }  // namespace
 
-const char* CatalogueTitle(int i) { return i >= 0 && i < kCatalogueSize ? kTitles[i] : ""; }
+const char* CatalogueTitle(int i) {
+  return i >= 0 && i < kCatalogueSize ? kTitles[i] : "";
+}
 
 std::span<const int16_t> OfferList(int16_t productCode) {
   switch (productCode) {
-    case 1: return kTarvik;
-    case 2: return kSelvor;
-    case 3: return kKesCard;
-    case 4: return kKesDump;
-    case 5: return kDrovel;
-    case 7: return kTarvikExt;
+    case 1:
+      return kTarvik;
+    case 2:
+      return kSelvor;
+    case 3:
+      return kKesCard;
+    case 4:
+      return kKesDump;
+    case 5:
+      return kDrovel;
+    case 7:
+      return kTarvikExt;
     case 8:
-    case 9: return kPelmor;
-    default: return {};
+    case 9:
+      return kPelmor;
+    default:
+      return {};
   }
 }
 

@@ -18,7 +18,9 @@ int SeekTo(std::FILE* f, std::uint64_t offset) {
 
 InputFile::InputFile() : buffer_(new std::uint8_t[kBufferSize]) {}
 
-InputFile::~InputFile() { Close(); }
+InputFile::~InputFile() {
+  Close();
+}
 
 bool InputFile::Open(const std::string& path) {
   Close();

@@ -8,7 +8,9 @@ namespace polvane {
 
 OutputFile::OutputFile() : buffer_(new char[kBufferSize]) {}
 
-OutputFile::~OutputFile() { Abandon(); }
+OutputFile::~OutputFile() {
+  Abandon();
+}
 
 bool OutputFile::Open(const std::string& path) {
   Abandon();

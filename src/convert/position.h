@@ -18,7 +18,9 @@ struct Position {
 };
 
 // Two packed BCD digits, high nibble first (nibbles above 9 are taken at face value).
-inline int Bcd2(std::uint8_t b) { return (b >> 4) * 10 + (b & 0x0F); }
+inline int Bcd2(std::uint8_t b) {
+  return (b >> 4) * 10 + (b & 0x0F);
+}
 
 // 4 bytes of 8 packed BCD digits: 3 digits degrees, 2 minutes, 3 thousandths of a minute.
 inline Position DecodeBcdPosition(const std::uint8_t* p, char hemisphere) {
@@ -58,18 +60,23 @@ inline char* PutDecimalDegrees(char* p, const Position& pos, char positive, int 
 // 0 decimal degrees, 1 degrees, 2 minutes, 3 decimal minutes, 4 seconds, 5 hemisphere.
 inline char* PutCoordinateField(char* p, const Position& pos, int offset, char positive) {
   switch (offset) {
-    case 0: return PutDecimalDegrees(p, pos, positive);
-    case 1: return text::PutInt(p, pos.Degrees);
-    case 2: return text::PutInt(p, pos.Minutes);
+    case 0:
+      return PutDecimalDegrees(p, pos, positive);
+    case 1:
+      return text::PutInt(p, pos.Degrees);
+    case 2:
+      return text::PutInt(p, pos.Minutes);
     case 3:
       p = text::PutInt(p, pos.Minutes);
       *p++ = '.';
       return text::PutPadded(p, pos.Thousandths, 3);
-    case 4: return text::PutInt(p, pos.Thousandths * 60 / 1000);
+    case 4:
+      return text::PutInt(p, pos.Thousandths * 60 / 1000);
     case 5:
       if (pos.Hemisphere != '\0') *p++ = pos.Hemisphere;
       return p;
-    default: return p;
+    default:
+      return p;
   }
 }
 

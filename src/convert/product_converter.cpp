@@ -51,16 +51,32 @@ int ProductConverter::OpenInput(const std::string& path) {
   return 0;
 }
 
-void ProductConverter::CloseInput() { Input.Close(); }
+void ProductConverter::CloseInput() {
+  Input.Close();
+}
 
-int16_t ProductConverter::DataTitles(int16_t, char*, char) { return 0; }
-int16_t ProductConverter::DataValues(int16_t, char*, char) { return 0; }
+int16_t ProductConverter::DataTitles(int16_t, char*, char) {
+  return 0;
+}
+int16_t ProductConverter::DataValues(int16_t, char*, char) {
+  return 0;
+}
 void ProductConverter::FieldValue(int16_t, char*) {}
-int ProductConverter::ReadRecord(std::uint8_t*) { return 0; }
-int16_t ProductConverter::ParseRecord(std::uint8_t*) { return kActionNone; }
-int ProductConverter::FixedHeader(char*) { return 0; }
-int ProductConverter::FixedRecord(char*) { return 0; }
-int ProductConverter::FixedTrailer(char*) { return 0; }
+int ProductConverter::ReadRecord(std::uint8_t*) {
+  return 0;
+}
+int16_t ProductConverter::ParseRecord(std::uint8_t*) {
+  return kActionNone;
+}
+int ProductConverter::FixedHeader(char*) {
+  return 0;
+}
+int ProductConverter::FixedRecord(char*) {
+  return 0;
+}
+int ProductConverter::FixedTrailer(char*) {
+  return 0;
+}
 
 int ProductConverter::SetReduction(int16_t mode) {
   ReductionMode = mode;
@@ -69,9 +85,15 @@ int ProductConverter::SetReduction(int16_t mode) {
   return 0;
 }
 
-int16_t ProductConverter::AverageSamples(int16_t) { return 0; }
-int16_t ProductConverter::LambdaWindow(int16_t) { return 0; }
-bool ProductConverter::SelectReceiver(int16_t) { return false; }
+int16_t ProductConverter::AverageSamples(int16_t) {
+  return 0;
+}
+int16_t ProductConverter::LambdaWindow(int16_t) {
+  return 0;
+}
+bool ProductConverter::SelectReceiver(int16_t) {
+  return false;
+}
 
 void ProductConverter::EnterConvertedSection(int16_t slot) {
   CurrentMode = slot;

@@ -18,10 +18,10 @@ struct FormControls;
 class CheckBox;
 struct TreeNode;
 
-inline constexpr int kRecordBufferSize = 4096;   // one raw record body
-inline constexpr int kValueBufferSize = 1000000; // one field value or data-group chunk
-inline constexpr int kTitleBufferSize = 8192;    // titles text of one DataTitles call
-inline constexpr int kFixedBufferSize = 16384;   // one fixed-layout header, record or trailer
+inline constexpr int kRecordBufferSize = 4096;    // one raw record body
+inline constexpr int kValueBufferSize = 1000000;  // one field value or data-group chunk
+inline constexpr int kTitleBufferSize = 8192;     // titles text of one DataTitles call
+inline constexpr int kFixedBufferSize = 16384;    // one fixed-layout header, record or trailer
 inline constexpr int kMessageSize = 1024;
 inline constexpr int kSectionLabelSize = 64;
 inline constexpr int kAverageAreaSize = 20560;

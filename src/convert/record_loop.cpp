@@ -8,9 +8,13 @@ namespace polvane {
 
 namespace {
 
-void WriteZ(OutputFile& out, const char* text) { out.WriteText(text, std::strlen(text)); }
+void WriteZ(OutputFile& out, const char* text) {
+  out.WriteText(text, std::strlen(text));
+}
 
-bool HeaderChecked(const ProductConverter& c) { return !c.Form || c.Form->FieldTitles.Checked(); }
+bool HeaderChecked(const ProductConverter& c) {
+  return !c.Form || c.Form->FieldTitles.Checked();
+}
 
 // Receiver passes of one record: the products whose records carry several receivers write
 // one line per receiver.
@@ -140,8 +144,7 @@ void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& s
   c.SetReduction(settings.ReductionMode);
   const bool announcesTitles = code == kProductKesCard || code == kProductKesDump ||
                                code == kProductPelmor || code == kProductPelmorCard;
-  if (!settings.FixedLayout && !announcesTitles)
-    WriteTitles(c, out, selection, settings.Delimiter);
+  if (!settings.FixedLayout && !announcesTitles) WriteTitles(c, out, selection, settings.Delimiter);
 
   std::uint8_t* buffer = record_.get();
   std::uint64_t consumed = 0;

@@ -22,7 +22,9 @@ inline char* Put(char* p, char c) {
 }
 
 // "%d" / "%ld".
-inline char* PutInt(char* p, long long v) { return std::to_chars(p, p + 24, v).ptr; }
+inline char* PutInt(char* p, long long v) {
+  return std::to_chars(p, p + 24, v).ptr;
+}
 
 // "%0Nd": at least `width` characters, zero-padded after the sign.
 inline char* PutPadded(char* p, long long v, int width) {
@@ -39,7 +41,9 @@ inline char* PutPadded(char* p, long long v, int width) {
 }
 
 // "%02d".
-inline char* Put02(char* p, long long v) { return PutPadded(p, v, 2); }
+inline char* Put02(char* p, long long v) {
+  return PutPadded(p, v, 2);
+}
 
 // "%.Nf": fixed notation with `precision` digits, rounded exactly as printf rounds.
 inline char* PutFixed(char* p, double v, int precision) {

@@ -9,13 +9,17 @@
 
 namespace polvane::testing {
 
-std::uint8_t Bcd(int value) { return static_cast<std::uint8_t>((value / 10 % 10) << 4 | value % 10); }
+std::uint8_t Bcd(int value) {
+  return static_cast<std::uint8_t>((value / 10 % 10) << 4 | value % 10);
+}
 
 Bytes BcdPosition(int degrees, int minutes, int thousandths) {
-  int digits[8] = {degrees / 100 % 10, degrees / 10 % 10, degrees % 10, minutes / 10 % 10,
-                   minutes % 10, thousandths / 100 % 10, thousandths / 10 % 10, thousandths % 10};
+  int digits[8] = {degrees / 100 % 10,    degrees / 10 % 10, degrees % 10,
+                   minutes / 10 % 10,     minutes % 10,      thousandths / 100 % 10,
+                   thousandths / 10 % 10, thousandths % 10};
   Bytes b;
-  for (int i = 0; i < 4; ++i) b.U8(static_cast<std::uint8_t>(digits[2 * i] << 4 | digits[2 * i + 1]));
+  for (int i = 0; i < 4; ++i)
+    b.U8(static_cast<std::uint8_t>(digits[2 * i] << 4 | digits[2 * i + 1]));
   return b;
 }
 

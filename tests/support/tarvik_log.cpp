@@ -80,7 +80,8 @@ TarvikLogBuilder& TarvikLogBuilder::Fast(const TarvikHeader& h,
     b.LE16(blk.channel).U8(blk.plan.flags);
     PutPlan(b, blk.plan);
     b.Zeros(11);
-    for (int i = 0; i < 512; ++i) b.U8(i < static_cast<int>(blk.samples.size()) ? blk.samples[i] : 0);
+    for (int i = 0; i < 512; ++i)
+      b.U8(i < static_cast<int>(blk.samples.size()) ? blk.samples[i] : 0);
     b.Resize(start + 708);
   }
   return Record(b);
@@ -96,7 +97,8 @@ TarvikLogBuilder& TarvikLogBuilder::Scan(const TarvikHeader& h,
   }
   for (const TarvikScanReceiver& r : rx)
     for (int e = 0; e < 80; ++e) {
-      TarvikScanEntry entry = e < static_cast<int>(r.entries.size()) ? r.entries[e] : TarvikScanEntry{};
+      TarvikScanEntry entry =
+          e < static_cast<int>(r.entries.size()) ? r.entries[e] : TarvikScanEntry{};
       b.LE16(entry.channel).U8(entry.rssi).U8(0);
     }
   return Record(b);

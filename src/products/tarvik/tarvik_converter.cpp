@@ -31,7 +31,9 @@ char* Join(char* p, char* start, char delimiter) {
 
 }  // namespace
 
-TarvikConverter::TarvikConverter() : ProductConverter(kProductTarvik) { TitlesPending = true; }
+TarvikConverter::TarvikConverter() : ProductConverter(kProductTarvik) {
+  TitlesPending = true;
+}
 
 int TarvikConverter::OpenInput(const std::string& path) {
   FirmwareVersion = -1;
@@ -88,7 +90,8 @@ void TarvikConverter::DecodeHeader(const std::uint8_t* r) {
   Latitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(r, 9)), 'N', 'S');
   Longitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(r, 13)), 'E', 'W');
   Altitude = static_cast<std::int32_t>(ReadBE32(r, 17)) / 100;
-  Velocity = static_cast<std::int32_t>(static_cast<std::int64_t>(ReadBE16(r, 21)) * 22356 / 1000000);
+  Velocity =
+      static_cast<std::int32_t>(static_cast<std::int64_t>(ReadBE16(r, 21)) * 22356 / 1000000);
 }
 
 int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
@@ -108,7 +111,8 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
   const std::uint8_t* body = r + HeaderSize();
   if (fast) {
     for (int n = 1; n <= 4; ++n)
-      if (ReceiverChecked(n)) std::memcpy(FastBlocks[n - 1], body + (n - 1) * kFastBlock, kFastBlock);
+      if (ReceiverChecked(n))
+        std::memcpy(FastBlocks[n - 1], body + (n - 1) * kFastBlock, kFastBlock);
   } else {
     std::memcpy(ScanBody, body, kScanBody);
     if (ReductionMode == kReduceBestServer) ChooseBestEntries();
@@ -183,10 +187,14 @@ int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
   int triples = Form && Form->ScanTypeGroup.ItemIndex() == 0 ? kScanEntries : 1;
   if (ReductionMode == kReduceBestServer) triples = 1;
   char* p = out;
+  auto title = [&](const char* what) {
+    p = Join(p, out, delimiter);
+    p += std::sprintf(p, "\"Rec#%d %s\"", n, what);
+  };
   for (int t = 0; t < triples; ++t) {
-    if (freq) p += std::sprintf(Join(p, out, delimiter), "\"Rec#%d Frequency\"", n);
-    if (chan) p += std::sprintf(Join(p, out, delimiter), "\"Rec#%d Channel\"", n);
-    if (rssi) p += std::sprintf(Join(p, out, delimiter), "\"Rec#%d RSSI\"", n);
+    if (freq) title("Frequency");
+    if (chan) title("Channel");
+    if (rssi) title("RSSI");
   }
   tx::End(p);
   return 0;
@@ -225,7 +233,8 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   } else if (CurrentMode == kSlotScan) {
     if (ReductionMode == kReduceBestServer) {
       const int e = BestEntry[n - 1];
-      if (e >= 0 && e < kScanEntries && ScanChannel(n, e) != 0) p = PutScanEntry(p, n, e, delimiter);
+      if (e >= 0 && e < kScanEntries && ScanChannel(n, e) != 0)
+        p = PutScanEntry(p, n, e, delimiter);
     } else {
       for (int e = 0; e < kScanEntries && ScanChannel(n, e) != 0; ++e)
         p = PutScanEntry(Join(p, out, delimiter), n, e, delimiter);
@@ -253,43 +262,79 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
     return;
   }
   switch (field) {
-    case 4: p = tx::Put(p, '\n'); break;
-    case 17: p = tx::Put(p, GpsValid() ? "OK" : "NO"); break;
+    case 4:
+      p = tx::Put(p, '\n');
+      break;
+    case 17:
+      p = tx::Put(p, GpsValid() ? "OK" : "NO");
+      break;
     case 18:
       p = tx::Put02(p, GpsHour);
       p = tx::Put02(tx::Put(p, ':'), GpsMinute);
       p = tx::Put02(tx::Put(p, ':'), GpsSecond);
       break;
-    case 19: p = tx::Put02(p, GpsHour); break;
-    case 20: p = tx::Put02(p, GpsMinute); break;
-    case 21: p = tx::Put02(p, GpsSecond); break;
-    case 26: p = tx::PutInt(p, Altitude); break;
-    case 27: p = tx::PutInt(p, Velocity); break;
-    case 29: p = tx::PutInt(p, Marker()); break;
-    case 32: p = tx::PutInt(p, RecordCount); break;
+    case 19:
+      p = tx::Put02(p, GpsHour);
+      break;
+    case 20:
+      p = tx::Put02(p, GpsMinute);
+      break;
+    case 21:
+      p = tx::Put02(p, GpsSecond);
+      break;
+    case 26:
+      p = tx::PutInt(p, Altitude);
+      break;
+    case 27:
+      p = tx::PutInt(p, Velocity);
+      break;
+    case 29:
+      p = tx::PutInt(p, Marker());
+      break;
+    case 32:
+      p = tx::PutInt(p, RecordCount);
+      break;
     case 33:
       p = tx::Put02(p, Header[6]);
       p = tx::Put02(tx::Put(p, '/'), Header[5]);
       p = tx::Put02(tx::Put(p, '/'), Header[7]);
       break;
-    case 34: p = tx::Put02(p, Header[6]); break;
-    case 35: p = tx::Put02(p, Header[5]); break;
-    case 36: p = tx::Put02(p, Header[7]); break;
+    case 34:
+      p = tx::Put02(p, Header[6]);
+      break;
+    case 35:
+      p = tx::Put02(p, Header[5]);
+      break;
+    case 36:
+      p = tx::Put02(p, Header[7]);
+      break;
     case 37:
       p = tx::Put02(p, Header[4]);
       p = tx::Put02(tx::Put(p, ':'), Header[3]);
       p = tx::Put02(tx::Put(p, ':'), Header[2]);
       break;
-    case 38: p = tx::Put02(p, Header[4]); break;
-    case 39: p = tx::Put02(p, Header[3]); break;
-    case 40: p = tx::Put02(p, Header[2]); break;
+    case 38:
+      p = tx::Put02(p, Header[4]);
+      break;
+    case 39:
+      p = tx::Put02(p, Header[3]);
+      break;
+    case 40:
+      p = tx::Put02(p, Header[2]);
+      break;
     default:
       if (field >= 101 && field <= 403 && field % 100 >= 1 && field % 100 <= 3) {
         const int n = field / 100;
         switch (field % 100) {
-          case 1: p = tx::PutFixed(p, FastFrequency(n), 4); break;
-          case 2: p = tx::PutInt(p, FastChannel(n)); break;
-          case 3: p = tx::PutInt(tx::Put(p, '-'), FastRssi(n)); break;
+          case 1:
+            p = tx::PutFixed(p, FastFrequency(n), 4);
+            break;
+          case 2:
+            p = tx::PutInt(p, FastChannel(n));
+            break;
+          case 3:
+            p = tx::PutInt(tx::Put(p, '-'), FastRssi(n));
+            break;
         }
       }
       break;

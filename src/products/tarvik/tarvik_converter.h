@@ -30,8 +30,9 @@ inline double PlanFrequency(unsigned baseMhz, unsigned fraction, unsigned spacin
                             unsigned baseChannel, unsigned channel, std::uint8_t flags) {
   double f = baseMhz + fraction * 0.0001;
   if (flags & 0x80) f += 1000;
-  std::int64_t steps = static_cast<std::int64_t>(spacing) *
-                       (static_cast<std::int64_t>(channel) - static_cast<std::int64_t>(baseChannel));
+  std::int64_t steps =
+      static_cast<std::int64_t>(spacing) *
+      (static_cast<std::int64_t>(channel) - static_cast<std::int64_t>(baseChannel));
   return f + static_cast<double>(steps) * 0.0001;
 }
 

@@ -1,0 +1,148 @@
+// Saving and loading the window's settings as a profile (INI) file.
+#include <SimpleIni.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/main_form.h"
+
+namespace polvane {
+
+namespace {
+
+const FileDialogSpec kSaveSpec{"Save Configuration", "Configuration Files (*.cfg)|*.cfg", ".cfg",
+                               false};
+const FileDialogSpec kOpenSpec{"Open Configuration", "Configuration Files (*.cfg)|*.cfg", ".cfg",
+                               true};
+
+constexpr int kMaxListedFields = 1000;  // a Count beyond this is not a list this program wrote
+
+class Profile {
+ public:
+  explicit Profile(const std::string& path) : ini_(false, false, false) {
+    ini_.SetSpaces(false);
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) loaded_ = ini_.LoadFile(path.c_str()) >= 0;
+    if (!loaded_) ini_.Reset();
+  }
+  void Write(const char* section, const std::string& key, const std::string& value) {
+    ini_.SetValue(section, key.c_str(), value.c_str());
+  }
+  void Write(const char* section, const std::string& key, long value) {
+    Write(section, key, std::to_string(value));
+  }
+  void WriteBool(const char* section, const char* key, bool value) {
+    Write(section, key, value ? "1" : "0");
+  }
+  std::string Read(const char* section, const std::string& key, const char* byDefault) const {
+    return ini_.GetValue(section, key.c_str(), byDefault);
+  }
+  long ReadInt(const char* section, const std::string& key, long byDefault) const {
+    return ini_.GetLongValue(section, key.c_str(), byDefault);
+  }
+  bool ReadBool(const char* section, const char* key, bool byDefault) const {
+    return ReadInt(section, key, byDefault ? 1 : 0) != 0;
+  }
+  bool Save(const std::string& path) { return ini_.SaveFile(path.c_str(), false) >= 0; }
+
+ private:
+  CSimpleIniA ini_;
+  bool loaded_ = false;
+};
+
+std::string Numbered(const char* word, int i) {
+  return word + std::to_string(i);
+}
+
+struct BoolKey {
+  const char* key;
+  CheckBox* box;
+  bool byDefault;
+};
+
+// The boolean keys of [OutputFilter], in the order they are written and loaded.
+std::vector<BoolKey> BoolKeys(FormControls& f) {
+  return {{"Receiver1", &f.Receiver1, true},
+          {"Receiver2", &f.Receiver2, false},
+          {"Receiver3", &f.Receiver3, false},
+          {"Receiver4", &f.Receiver4, false},
+          {"FrequencyField", &f.FrequencyField, true},
+          {"ChannelField", &f.ChannelField, false},
+          {"RSSIField", &f.RSSIField, true},
+          {"SATField", &f.SATField, false},
+          {"VMACField", &f.VMACField, false},
+          {"NoAvg", &f.NoAvg, true},
+          {"BSAvg", &f.BSAvg, false}};
+}
+
+}  // namespace
+
+void TMainForm::SaveConfiguration1Click() {
+  std::string path;
+  if (host_.SaveFileDialog(kSaveSpec, path)) SaveConfiguration(path);
+}
+
+void TMainForm::OpenConfiguration1Click() {
+  std::string path;
+  if (host_.OpenFileDialog(kOpenSpec, path)) LoadConfiguration(path);
+}
+
+bool TMainForm::SaveConfiguration(const std::string& path) {
+  Profile p(path);
+  p.Write("Product", "InputFormat", InputFormatGroup.ItemIndex());
+  p.Write("InputFile", "Filename", InputFilename.Text());
+  p.Write("OutputFilter", "DrovelMode", DrovelMode.ItemIndex());
+  p.Write("OutputFilter", "ScanType", ScanTypeGroup.ItemIndex());
+  for (const auto& [key, box, byDefault] : BoolKeys(*this))
+    p.WriteBool("OutputFilter", key, box->Checked());
+  p.Write("OutFormat", "Format", OutputFormatGroup.ItemIndex());
+  p.Write("OutputFieldSelection", "Delimiter", DelimiterGroup.ItemIndex());
+  p.WriteBool("OutputFieldSelection", "FieldTitles", FieldTitles.Checked());
+  const std::vector<std::string> available = AvailableBox.Items();
+  p.Write("AvailableFields", "Count", static_cast<long>(available.size()));
+  for (std::size_t i = 0; i < available.size(); ++i)
+    p.Write("AvailableFields", Numbered("Field", static_cast<int>(i)), available[i]);
+  const Selection selected = SnapshotSelection();
+  p.Write("SelectedFields", "Count", selected.Count());
+  for (int i = 0; i < selected.Count(); ++i) {
+    p.Write("SelectedFields", Numbered("Field", i), selected.Texts[i]);
+    p.Write("SelectedTags", Numbered("Tag", i), selected.Tags[i]);
+  }
+  p.Write("OutputFile", "Filename", OutputFilename.Text());
+  return p.Save(path);
+}
+
+void TMainForm::LoadConfiguration(const std::string& path) {
+  const Profile p(path);
+  // The file name goes in first, so that an index started by the product switch reads the
+  // configuration's file.
+  InputFilename.SetText(p.Read("InputFile", "Filename", "Sample.in"));
+  InputFormatGroup.SetItemIndex(static_cast<int>(p.ReadInt("Product", "InputFormat", 0)));
+  DrovelMode.SetItemIndex(static_cast<int>(p.ReadInt("OutputFilter", "DrovelMode", 0)));
+  ScanTypeGroup.SetItemIndex(static_cast<int>(p.ReadInt("OutputFilter", "ScanType", 0)));
+  for (const auto& [key, box, byDefault] : BoolKeys(*this))
+    box->SetChecked(p.ReadBool("OutputFilter", key, byDefault));
+  // Assigning the index does not run the format handler: its preset is not applied again.
+  const int format = static_cast<int>(p.ReadInt("OutFormat", "Format", 0));
+  OutputFormatGroup.SetItemIndex(format);
+  DelimiterGroup.SetItemIndex(static_cast<int>(p.ReadInt("OutputFieldSelection", "Delimiter", 0)));
+  FieldTitles.SetChecked(p.ReadBool("OutputFieldSelection", "FieldTitles", false));
+
+  AvailableBox.Clear();
+  const long available =
+      std::clamp(p.ReadInt("AvailableFields", "Count", 0), 0L, static_cast<long>(kMaxListedFields));
+  for (int i = 0; i < available; ++i)
+    AvailableBox.Add(p.Read("AvailableFields", Numbered("Field", i), ""));
+  const long selected =
+      std::clamp(p.ReadInt("SelectedFields", "Count", 0), 0L, static_cast<long>(kMaxSelected));
+  std::vector<std::string> texts;
+  std::vector<std::int16_t> tags;
+  for (int i = 0; i < selected; ++i) {
+    tags.push_back(static_cast<std::int16_t>(p.ReadInt("SelectedTags", Numbered("Tag", i), 0)));
+    texts.push_back(p.Read("SelectedFields", Numbered("Field", i), ""));
+  }
+  SetSelectedList(texts, tags);
+  OutputFilename.SetText(p.Read("OutputFile", "Filename", "Sample.out"));
+}
+
+}  // namespace polvane

@@ -1,0 +1,36 @@
+// One converter object per product, created once and kept for the whole program.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "convert/product_converter.h"
+
+namespace polvane {
+
+// Stands for a product that is recognised but has no reader in this build: it reads nothing,
+// so its conversion writes nothing.
+class PendingConverter : public ProductConverter {
+ public:
+  explicit PendingConverter(int16_t code) : ProductConverter(code) {}
+  int16_t DataTitles(int16_t, char*, char) override { return -1; }
+  int16_t DataValues(int16_t, char*, char) override { return -1; }
+};
+
+class ConverterRegistry {
+ public:
+  ConverterRegistry();
+  // The converter of a product code; nullptr for 0 (none), 6 (Ulvas) and unknown codes.
+  // Codes 8 and 9 share one object.
+  ProductConverter* ForCode(int16_t code) const;
+  // Every distinct converter object.
+  template <class F>
+  void ForEach(F&& f) const {
+    for (const auto& c : objects_) f(*c);
+  }
+
+ private:
+  std::array<std::unique_ptr<ProductConverter>, 7> objects_;
+};
+
+}  // namespace polvane

@@ -1,0 +1,321 @@
+#include "app/main_form.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "app/convert_job.h"
+#include "app/identify.h"
+#include "index/make_index.h"
+
+namespace polvane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Case-insensitive wildcard match with "*" and "?", as the folder enumeration matches names.
+bool WildcardMatch(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    for (const char* n = name;; ++n) {
+      if (WildcardMatch(pattern + 1, n)) return true;
+      if (*n == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  if (*pattern != '?' && std::tolower(static_cast<unsigned char>(*pattern)) !=
+                             std::tolower(static_cast<unsigned char>(*name)))
+    return false;
+  return WildcardMatch(pattern + 1, name + 1);
+}
+
+// A name less its last 4 characters (whatever they are).
+std::string DropLast4(const std::string& s) {
+  return s.size() > 4 ? s.substr(0, s.size() - 4) : "";
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return (fs::path(folder) / name).string();
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Host& host) : host_(host) {
+  InputNames.assign(1, "");
+  OutputNames.assign(1, "");
+  InputFormatGroup.OnClick = [this] { InputFormatGroupClick(); };
+  CurrentConverter = converters_.ForCode(kProductTarvik);
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  if (index_) index_->Stop();
+  if (convert_) convert_->Stop();
+}
+
+void TMainForm::FormCreate() {
+  CurrentConverter = converters_.ForCode(kProductTarvik);
+  ListOfferedFields();
+  converters_.ForEach([this](ProductConverter& c) { c.BindReceiverBoxes(*this); });
+  OutputFormatGroup.SetItemIndex(kCustomAsciiFormat);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Product and files
+
+void TMainForm::InBrowseClick() {
+  FileDialogSpec spec{"", kLogFileFilter, "*.512", true};
+  std::string path;
+  if (!host_.OpenFileDialog(spec, path)) return;
+  ChooseInputFile(path);
+}
+
+std::int16_t TMainForm::ChooseInputFile(const std::string& path) {
+  StopIndexing();
+  Current().BatchMode = false;
+  const std::int16_t code = IdentifyProduct(path);
+  if (code != kProductNone) {
+    // The names are in place before the product switch starts indexing, so the index is built
+    // for the chosen file.
+    InputFilename.SetText(path);
+    OutputFilename.SetText(DropLast4(path) + ".out");
+    FileCount = 1;
+    InputNames.assign(1, InputFilename.Text());
+    OutputNames.assign(1, OutputFilename.Text());
+  }
+  InputFormatGroup.SetItemIndex(0);
+  InputFormatGroup.SetItemIndex(code);
+  if (code == kProductNone) ReportMessage(host_, kWarning, "%s", kNotQvxProduct);
+  return code;
+}
+
+void TMainForm::OutBrowseClick() {
+  FileDialogSpec spec{"", "", "", false};
+  std::string path = OutputFilename.Text();
+  if (host_.SaveFileDialog(spec, path)) OutputFilename.SetText(path);
+}
+
+void TMainForm::InputFormatGroupClick() {
+  const int index = InputFormatGroup.ItemIndex();
+  if (index <= 0) {
+    PreviousInputFormat = 0;
+    return;
+  }
+  ProductConverter& old = Current();
+  const bool batch = old.BatchMode;
+  const auto code = static_cast<std::int16_t>(index);
+  switch (code) {
+    case kProductTarvik:
+    case kProductTarvikExt:
+      ApplyProductSettings(code, ProductLabel(code), true, 4, false, false);
+      break;
+    case kProductSelvor:
+    case kProductPelmor:
+    case kProductPelmorCard:
+      ApplyProductSettings(code, ProductLabel(code), true, 2, false, false);
+      break;
+    case kProductKesCard:
+    case kProductKesDump:
+      ApplyProductSettings(code, ProductLabel(code), false, 1, true, true);
+      break;
+    case kProductDrovel:
+      ApplyProductSettings(code, ProductLabel(code), false, 1, false, false);
+      break;
+    case kProductUlvas:
+      // No reader: fall back to the previous product (this runs the handler for it in full).
+      InputFormatGroup.SetItemIndex(PreviousInputFormat);
+      break;
+    default:
+      break;
+  }
+  if (code != kProductUlvas) {
+    ProductConverter* next = converters_.ForCode(code);
+    if (next && next != &old) {
+      // The selected list stays, so the new converter takes its tags.
+      std::lock_guard lock(selectionLock_);
+      next->SelectedTags = old.SelectedTags;
+    }
+    if (next) CurrentConverter = next;
+    ListOfferedFields();
+  }
+  Current().BatchMode = batch;
+  if (code != kProductUlvas && !batch && AutoIndex) StartIndexing(code);
+  PreviousInputFormat = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
+}
+
+void TMainForm::ApplyProductSettings(std::int16_t code, const char* label, bool scanType,
+                                     std::int16_t receiverCount, bool satAllowed,
+                                     bool vmacAllowed) {
+  InputFormatLabel.SetCaption(label);
+  ScanTypeGroup.SetEnabled(scanType);
+  ScanTypeGroup.SetVisible(scanType);
+  ScanTypeGroup.SetItemIndex(scanType ? 1 : 0);
+  DrovelMode.SetEnabled(code == kProductDrovel);
+  DrovelMode.SetVisible(code == kProductDrovel);
+  for (int i = 0; i < 4; ++i) {
+    CheckBox* box = ReceiverBoxes[i];
+    if (i < receiverCount) {
+      box->SetEnabled(true);
+    } else {
+      box->SetEnabled(false);
+      box->SetChecked(false);
+    }
+  }
+  SATField.SetEnabled(satAllowed);
+  if (!satAllowed) SATField.SetChecked(false);
+  VMACField.SetEnabled(vmacAllowed);
+  if (!vmacAllowed) VMACField.SetChecked(false);
+}
+
+void TMainForm::ListOfferedFields() {
+  AvailableBox.Clear();
+  const ProductConverter& c = Current();
+  for (int i = 0; i < c.OfferedCount; ++i) AvailableBox.Add(CatalogueTitle(c.OfferedFields[i]));
+}
+
+int TMainForm::CollectFolderFiles() {
+  const std::string folder = edInFolder.Text();
+  const std::string pattern = cbInputExt.Text();
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_directory(ec)) continue;
+    std::string name = it->path().filename().string();
+    if (WildcardMatch(pattern.c_str(), name.c_str())) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());
+  InputNames.clear();
+  OutputNames.clear();
+  for (const std::string& name : names) {
+    InputNames.push_back(JoinPath(folder, name));
+    OutputNames.push_back(JoinPath(edOutFolder.Text(), DropLast4(name) + edOutputExt.Text()));
+  }
+  if (!names.empty()) {
+    const std::int16_t code = IdentifyProduct(InputNames[0]);
+    Current().BatchMode = true;
+    InputFormatGroup.SetItemIndex(0);
+    InputFormatGroup.SetItemIndex(code);
+  }
+  FileCount = static_cast<int>(names.size());
+  return FileCount;
+}
+
+void TMainForm::btnInFolderClick() {
+  std::string folder = edInFolder.Text();
+  if (!host_.ChooseFolder(folder)) return;
+  edInFolder.SetText(folder);
+  if (!edOutFolder.Text().empty()) edFileCount.SetText(std::to_string(CollectFolderFiles()));
+}
+
+void TMainForm::btnOutFolderClick() {
+  std::string folder = edOutFolder.Text();
+  if (!host_.ChooseFolder(folder)) return;
+  edOutFolder.SetText(folder);
+  if (!edInFolder.Text().empty()) edFileCount.SetText(std::to_string(CollectFolderFiles()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fields
+
+void TMainForm::AddSelectedField(std::int16_t field) {
+  std::lock_guard lock(selectionLock_);
+  const int pos = SelectedBox.Count();
+  if (pos >= kMaxSelected) return;
+  Current().SelectedTags[pos] = field;
+  SelectedBox.Add(CatalogueTitle(field));
+}
+
+void TMainForm::SetSelectedList(const std::vector<std::string>& texts,
+                                const std::vector<std::int16_t>& tags) {
+  std::lock_guard lock(selectionLock_);
+  SelectedBox.Clear();
+  const std::size_t n = std::min<std::size_t>(texts.size(), kMaxSelected);
+  for (std::size_t i = 0; i < n; ++i) {
+    Current().SelectedTags[i] = i < tags.size() ? tags[i] : 0;
+    SelectedBox.Add(texts[i]);
+  }
+}
+
+Selection TMainForm::SnapshotSelection() const {
+  std::lock_guard lock(selectionLock_);
+  Selection s;
+  s.Texts = SelectedBox.Items();
+  if (s.Texts.size() > kMaxSelected) s.Texts.resize(kMaxSelected);
+  for (std::size_t i = 0; i < s.Texts.size(); ++i) s.Tags.push_back(Current().SelectedTags[i]);
+  return s;
+}
+
+void TMainForm::SelectClick() {
+  const int i = AvailableBox.ItemIndex();
+  const ProductConverter& c = Current();
+  if (i < 0 || i >= c.OfferedCount) return;
+  std::lock_guard lock(selectionLock_);
+  const int pos = SelectedBox.Count();
+  if (pos >= kMaxSelected) return;
+  Current().SelectedTags[pos] = c.OfferedFields[i];
+  SelectedBox.Add(AvailableBox.Item(i));
+}
+
+void TMainForm::DeselectClick() {
+  std::lock_guard lock(selectionLock_);
+  const int i = SelectedBox.ItemIndex();
+  const int count = SelectedBox.Count();
+  if (i < 0 || i >= count) return;
+  auto& tags = Current().SelectedTags;
+  for (int k = i; k + 1 < kMaxSelected; ++k) tags[k] = tags[k + 1];
+  SelectedBox.Delete(i);
+}
+
+void TMainForm::SelectAllClick() {
+  const ProductConverter& c = Current();
+  std::lock_guard lock(selectionLock_);
+  for (int i = 0; i < AvailableBox.Count() && i < c.OfferedCount; ++i) {
+    const int pos = SelectedBox.Count();
+    if (pos >= kMaxSelected) break;
+    Current().SelectedTags[pos] = c.OfferedFields[i];
+    SelectedBox.Add(AvailableBox.Item(i));
+  }
+}
+
+void TMainForm::DeselectAllClick() {
+  std::lock_guard lock(selectionLock_);
+  SelectedBox.Clear();
+  Current().SelectedTags.fill(-10);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Conversion settings
+
+char TMainForm::CurrentDelimiter() const {
+  switch (DelimiterGroup.ItemIndex()) {
+    case 0:
+      return ',';
+    case 1:
+      return ';';
+    case 2:
+      return '\t';
+    case 3:
+      return ' ';
+    case 4: {
+      // An empty "Other" field falls back to its default rather than a zero byte.
+      const std::string other = OtherDelimiter.Text();
+      return other.empty() ? ':' : other[0];
+    }
+    default:
+      return '@';
+  }
+}
+
+std::int16_t TMainForm::CurrentReductionMode() const {
+  if (BSAvg.Checked()) return kReduceBestServer;
+  if (rbORPM.Checked()) return kReducePerMeters;
+  if (rbORPS.Checked()) return kReducePerSeconds;
+  return kReduceNone;
+}
+
+void TMainForm::sbHelpClick() {
+  ReportMessage(host_, kInformation, "%s", kSplitHelp);
+}
+
+}  // namespace polvane

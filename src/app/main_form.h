@@ -1,0 +1,122 @@
+// The main window as a headless model: its controls, its state and its handlers. The Qt window
+// and the command line both drive it; the workers read its controls.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/converter_registry.h"
+#include "app/form_controls.h"
+#include "app/host.h"
+#include "convert/record_loop.h"
+#include "index/selection_tree.h"
+
+namespace polvane {
+
+class TConvert;
+class TMakeIndex;
+
+inline constexpr const char* kMainCaption = "QVX Polvane CW 5.52";
+inline constexpr const char* kApplicationTitle = "QVX Polvane CW";
+inline constexpr const char* kLogFileFilter =
+    "Tarvik Log File |*.tvf|Selvor Log File|*.svf|Kes Log File (PC Card)|*.bin|Kes Log File (PC "
+    "Dump)|*.kes|Drovel Log File|*.dvf|Vub Converted File|*.vub|Pelmor Log File|*.pvf";
+inline constexpr const char* kNotQvxProduct = "File is not from a QVX CW product.";
+inline constexpr const char* kSplitHelp =
+    "The Excel Split option will split the output file into multiple files of no more than "
+    "60000 records if needed. A subfolder with the name of the original output folder will be "
+    "created.";
+
+class TMainForm : public FormControls {
+ public:
+  explicit TMainForm(Host& host);
+  ~TMainForm();
+
+  Host& host() { return host_; }
+  const ConverterRegistry& Converters() const { return converters_; }
+
+  // Start-up: the Tarvik converter current, its fields offered, receivers bound.
+  void FormCreate();
+
+  // --- Product and files ---
+  void InBrowseClick();
+  // What "Browse" does once a path is chosen (the command line calls it directly).
+  // Returns the product code (0: unknown, warned).
+  std::int16_t ChooseInputFile(const std::string& path);
+  void OutBrowseClick();
+  void InputFormatGroupClick();
+  void ApplyProductSettings(std::int16_t code, const char* label, bool scanType,
+                            std::int16_t receiverCount, bool satAllowed, bool vmacAllowed);
+  void ListOfferedFields();
+  int CollectFolderFiles();
+  void btnInFolderClick();
+  void btnOutFolderClick();
+
+  // --- Fields ---
+  void SelectClick();
+  void DeselectClick();
+  void SelectAllClick();
+  void DeselectAllClick();
+  // Appends catalogue field `field` to the selected list (as a preset or a stored list does).
+  void AddSelectedField(std::int16_t field);
+  // Replaces the selected list and the current converter's tags together.
+  void SetSelectedList(const std::vector<std::string>& texts,
+                       const std::vector<std::int16_t>& tags);
+  Selection SnapshotSelection() const;
+
+  // --- Output format ---
+  void OutputFormatGroupChange();
+
+  // --- Conversion ---
+  void btnConvertClick();
+  void btnCancelClick();
+  // Waits for the running conversion, if any.
+  void WaitForConversion();
+  TConvert* ConvertWorker() { return convert_.get(); }
+  // Settings of the record loop as the window's controls stand.
+  char CurrentDelimiter() const;
+  std::int16_t CurrentReductionMode() const;
+
+  // --- Indexing ---
+  // A product switch in single-file mode starts indexing on a worker (the window's way); the
+  // command line turns it off and indexes in place when it needs the tree.
+  bool AutoIndex = true;
+  void StartIndexing(std::int16_t code);
+  void WaitForIndexing();
+  void StopIndexing();
+  bool Indexing() const;
+  SelectionTree tvIndex;
+
+  // --- Configuration ---
+  void SaveConfiguration1Click();
+  void OpenConfiguration1Click();
+  bool SaveConfiguration(const std::string& path);
+  void LoadConfiguration(const std::string& path);
+
+  // --- Help ---
+  void sbHelpClick();
+
+  // State besides the controls.
+  std::atomic<ProductConverter*> CurrentConverter{nullptr};
+  std::int16_t PreviousInputFormat = 1;
+  std::atomic<bool> FixedLayout{false};
+  std::int16_t PreviousOutputFormat = kCustomAsciiFormat;
+  int FileCount = 1;
+  std::vector<std::string> InputNames;
+  std::vector<std::string> OutputNames;
+
+ private:
+  ProductConverter& Current() const { return *CurrentConverter.load(); }
+
+  Host& host_;
+  ConverterRegistry converters_;
+  // Guards SelectedBox together with the current converter's SelectedTags.
+  mutable std::mutex selectionLock_;
+  std::unique_ptr<TConvert> convert_;
+  std::unique_ptr<TMakeIndex> index_;
+};
+
+}  // namespace polvane

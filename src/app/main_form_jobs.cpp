@@ -1,0 +1,143 @@
+// The window model's workers: indexing, conversion, and the output-format presets.
+#include <filesystem>
+
+#include "app/convert_job.h"
+#include "app/main_form.h"
+#include "index/make_index.h"
+
+namespace polvane {
+
+void TMainForm::StartIndexing(std::int16_t code) {
+  StopIndexing();
+  index_ = std::make_unique<TMakeIndex>(*this, code);
+  index_->Start();
+}
+
+void TMainForm::StopIndexing() {
+  if (index_) index_->Stop();
+}
+
+void TMainForm::WaitForIndexing() {
+  if (index_) index_->WaitFor();
+}
+
+bool TMainForm::Indexing() const {
+  return index_ && index_->Running();
+}
+
+void TMainForm::btnConvertClick() {
+  // One worker drives a converter at a time: an index still being built is finished first.
+  WaitForIndexing();
+  if (convert_) convert_->Stop();
+  convert_ = std::make_unique<TConvert>(*this);
+  if (rbSingleFile.Checked()) {
+    if (InputFilename.Text().empty() || OutputFilename.Text().empty()) {
+      ReportMessage(host(), kError, "Input and Output Files Must Be Selected.");
+      return;
+    }
+    CurrentConverter.load()->BatchMode = false;
+    FileCount = 1;
+    InputNames.assign(1, InputFilename.Text());
+    OutputNames.assign(1, OutputFilename.Text());
+  } else {
+    if (edInFolder.Text().empty() || edOutFolder.Text().empty()) {
+      ReportMessage(host(), kError, "Input and Output Folders Must Be Selected.");
+      return;
+    }
+    CurrentConverter.load()->BatchMode = true;
+    FileCount = CollectFolderFiles();
+    edFileCount.SetText(std::to_string(FileCount));
+  }
+  convert_->FileCount = FileCount;
+  convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);
+  convert_->OutputNames.assign(OutputNames.begin(), OutputNames.begin() + FileCount);
+  convert_->Start();
+}
+
+void TMainForm::btnCancelClick() {
+  if (convert_) convert_->Terminate();
+}
+
+void TMainForm::WaitForConversion() {
+  if (convert_) convert_->WaitFor();
+}
+
+void TMainForm::OutputFormatGroupChange() {
+  const int index = OutputFormatGroup.ItemIndex();
+  if (index == PreviousOutputFormat) return;
+  PreviousOutputFormat = static_cast<std::int16_t>(index);
+
+  {
+    std::lock_guard lock(selectionLock_);
+    SelectedBox.Clear();
+  }
+  for (Control* c : {static_cast<Control*>(&DelimiterGroup), static_cast<Control*>(&FieldTitles),
+                     static_cast<Control*>(&OtherDelimiter)})
+    c->SetVisible(true);
+  FixedLayout = false;
+  EnableSelectionButtons(true);
+
+  const bool drovel = InputFormatGroup.ItemIndex() == kProductDrovel;
+  auto dataBoxes = [this] {
+    FrequencyField.SetChecked(false);
+    ChannelField.SetChecked(false);
+    RSSIField.SetChecked(true);
+    SATField.SetChecked(false);
+    VMACField.SetChecked(false);
+    Receiver1.SetChecked(true);
+    Receiver2.SetChecked(false);
+    Receiver3.SetChecked(false);
+    Receiver4.SetChecked(false);
+  };
+  auto preset = [&](bool header, int delimiter, std::initializer_list<std::int16_t> fields,
+                    std::initializer_list<std::int16_t> drovelFields) {
+    FieldTitles.SetChecked(header);
+    DelimiterGroup.SetItemIndex(delimiter);
+    for (std::int16_t f : drovel ? drovelFields : fields) AddSelectedField(f);
+  };
+  auto fixed = [this] {
+    EnableSelectionButtons(false);
+    DelimiterGroup.SetVisible(false);
+    FieldTitles.SetVisible(false);
+    OtherDelimiter.SetVisible(false);
+    FixedLayout = true;
+  };
+  enum { kComma = 0, kTab = 2 };
+  switch (index) {
+    case 1:  // EDX SignalPro
+      preset(false, kComma, {11, 5, 0}, {0});
+      dataBoxes();
+      break;
+    case 2:  // Expert Wireless MaXPlan
+      preset(false, kTab, {5, 11, 0}, {0});
+      dataBoxes();
+      OutputFilename.SetText("test.sdr");
+      break;
+    case 4:   // MapInfo
+    case 10:  // Teleworx PlotworX
+      preset(false, kTab, {11, 5, 0}, {0});
+      break;
+    case 5:  // Microsoft Excel
+      preset(true, kTab, {11, 5, 18}, {});
+      break;
+    case 6:  // MLJ PathPro
+      fixed();
+      OutputFilename.SetText("MLJ.M01");
+      break;
+    case 3:   // Grayson IQ Analyzer
+    case 7:   // MSI Planet
+    case 12:  // Wireless Valley InFielder
+      fixed();
+      break;
+    case 9:  // TEC Cellular Wizard
+      preset(false, kComma, {32, 6, 7, 9, 10, 12, 13, 15, 16, 0, 36, 34, 35, 19, 20, 21}, {32});
+      break;
+    case 11:  // Custom ASCII Configuration
+      preset(false, kComma, {}, {});
+      break;
+    default:  // Comarco Workbench, SAFCO OPAS32: no fields, the rest unchanged
+      break;
+  }
+}
+
+}  // namespace polvane

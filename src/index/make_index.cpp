@@ -1,0 +1,76 @@
+#include "index/make_index.h"
+
+#include <memory>
+
+#include "app/main_form.h"
+
+namespace polvane {
+
+TMakeIndex::TMakeIndex(TMainForm& form, std::int16_t productCode)
+    : form_(form), code_(productCode) {}
+
+void TMakeIndex::Execute() {
+  Host& host = form_.host();
+  ProductConverter* c = form_.CurrentConverter.load();
+  if (!c) return;
+  host.Synchronize([&] { host.ShowWaitWindow(true); });
+
+  // The tree of the product's data kinds, rebuilt from scratch.
+  host.Synchronize([&] {
+    form_.tvIndex.Clear();
+    for (int slot : ProductSlots(code_))
+      form_.tvIndex.ModeNodes[slot] = form_.tvIndex.AddRoot(SlotText(slot, code_));
+    c->ClearSectionNodes();
+    c->ModeChanges = 0;
+  });
+  c->CurrentMode = -1;
+
+  const std::string path = form_.InputFilename.Text();
+  if (c->OpenInput(path) != 0) {
+    host.Synchronize([&] {
+      ReportMessage(host, kError, "Input File Does Not Exist!");
+      host.ShowWaitWindow(false);
+    });
+    return;
+  }
+  const std::uint64_t size = FileSize(path);
+  std::uint64_t consumed = 0;
+  lastShown_ = 0;
+  host.Synchronize([&] { form_.ProgressBar.SetPosition(0); });
+
+  auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+  c->Converting = false;
+  int n = c->ReadRecord(buffer.get());
+  c->RecordCount = 0;
+  while (!Terminated() && n != 0) {
+    consumed += static_cast<std::uint64_t>(n);
+    const int percent = Percentage(consumed, size);
+    if (percent > lastShown_) {
+      host.Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
+      lastShown_ = percent;
+    }
+    c->ParseRecord(buffer.get());
+    if (c->SectionStarted && c->SectionLabel[0] != '\0') {
+      host.Synchronize([&] {
+        const int slot = c->CurrentMode;
+        TreeNode* parent = slot >= 0 && slot < kTreeSlots ? form_.tvIndex.ModeNodes[slot] : nullptr;
+        // A section of no known kind has no top-level node to hang under: it gets no node,
+        // and its records are converted.
+        if (parent) {
+          c->SectionLabel[kSectionLabelSize - 1] = '\0';
+          c->SetSectionNode(c->ModeChanges,
+                            form_.tvIndex.AddChild(parent, c->SectionLabel, kStateSelected));
+        }
+      });
+      c->SectionStarted = false;
+    }
+    n = c->ReadRecord(buffer.get());
+  }
+  c->CloseInput();
+  host.Synchronize([&] {
+    form_.ProgressBar.SetPosition(0);
+    host.ShowWaitWindow(false);
+  });
+}
+
+}  // namespace polvane

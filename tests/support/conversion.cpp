@@ -1,0 +1,74 @@
+#include "support/conversion.h"
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "convert/catalogue.h"
+#include "convert/output_file.h"
+#include "support/bytes.h"
+
+namespace polvane::testing {
+
+Selection Fields(std::initializer_list<std::int16_t> fields) {
+  Selection s;
+  for (std::int16_t f : fields) {
+    s.Tags.push_back(f);
+    s.Texts.push_back(CatalogueTitle(f));
+  }
+  return s;
+}
+
+std::string Convert(ProductConverter& c, const std::string& input, const Selection& selection,
+                    LoopSettings settings, RunState* run) {
+  static int counter = 0;
+  const std::string output = input + ".test-out-" + std::to_string(counter++);
+  RunState own;
+  RunState& state = run ? *run : own;
+  if (c.OpenInput(input) != 0) return "<cannot open input>";
+  OutputFile out;
+  if (!out.Open(output)) return "<cannot open output>";
+  c.Converting = true;
+  RecordLoop loop;
+  loop.Run(c, out, settings, selection, state, FileSize(input));
+  c.Converting = false;
+  out.Close();
+  std::string text = ReadFile(output);
+  std::error_code ec;
+  std::filesystem::remove(output, ec);
+  return text;
+}
+
+std::vector<std::string> Lines(const std::string& crlfText) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < crlfText.size(); ++i) {
+    if (crlfText[i] == '\r' && i + 1 < crlfText.size() && crlfText[i + 1] == '\n') {
+      lines.push_back(line);
+      line.clear();
+      ++i;
+    } else {
+      line += crlfText[i];
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+std::vector<IndexedSection> IndexSections(ProductConverter& c, const std::string& input) {
+  std::vector<IndexedSection> sections;
+  if (c.OpenInput(input) != 0) return sections;
+  c.Converting = false;
+  auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+  while (c.ReadRecord(buffer.get()) != 0) {
+    c.ParseRecord(buffer.get());
+    if (c.SectionStarted && c.SectionLabel[0] != '\0') {
+      sections.push_back({c.ModeChanges, c.CurrentMode, c.SectionLabel});
+      c.SectionStarted = false;
+    }
+  }
+  c.CloseInput();
+  return sections;
+}
+
+}  // namespace polvane::testing
