@@ -48,12 +48,13 @@ enum FixedFormat : int {
 // Readings one record can hand over: a Kes PC-dump record carries at most 255 channels.
 inline constexpr int kMaxFixedReadings = 256;
 
-// One measurement of a record.
+// One measurement of a record. Left uninitialised on purpose: FixedValues is built once per
+// output line, and only the readings below ReadingCount are ever read (SetReading, AddReading).
 struct FixedReading {
-  double Frequency = 0;  // MHz
-  int Channel = 0;       // the channel number the Planet report carries (Tarvik: the raw one)
-  int Rssi = 0;          // level magnitude in dBm: "r" line as is, "-%d" in Planet and InFielder,
-                         // negated in the PathPro record
+  double Frequency;  // MHz
+  int Channel;       // the channel number the Planet report carries (Tarvik: the raw one)
+  int Rssi;          // level magnitude in dBm: "r" line as is, "-%d" in Planet and InFielder,
+                     // negated in the PathPro record
 };
 
 // How a product's copy of the layouts differs from the reference (Tarvik) writers.
@@ -74,6 +75,8 @@ enum class FixedStyle {
 // decoded the record (for the header: the first record to be written; for the trailer: the
 // last record decoded) and passes it to the writers, which keep no reference to it.
 struct FixedValues {
+  FixedValues() { Readings[0] = {0, 0, 0}; }
+
   // Date, from the receiver clock; Year has the two digits as stored: the "D" line writes it
   // with four (FourDigitYear).
   int Year = 0, Month = 0, Day = 0;
