@@ -285,6 +285,12 @@ TEST(FlexAlphanumericMessage, LineLongerThan80BreaksBeforeTheNextWord) {
   // 27 words make 81 characters; the 28th word starts the second line.
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 " + std::string(81, 'A') + kIndent +
                                          std::string(9, 'A')));
+
+  // With a leading space dropped the line is 80 long before word 28: not longer than 80, so
+  // that word still joins it.
+  frame = FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, " " + std::string(90, 'B'))).Build();
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 " + std::string(83, 'B') + kIndent +
+                                         std::string(7, 'B')));
 }
 
 TEST(FlexAlphanumericMessage, TheEleventhLineEndsTheMessage) {
