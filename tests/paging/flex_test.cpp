@@ -54,29 +54,21 @@ std::vector<std::string> Decode(const FlexFrame& frame) {
 
 // ---------------------------------------------------------------- capture head and phases
 
-TEST(FlexCapture, HeadFieldsAreReportedForTheReader) {
-  FlexFrame frame = FlexFrameBuilder(2).Head(87, 0x1234, 17).Build();
-  testing::Bytes capture = frame.Capture(40);
+TEST(FlexCapture, HeadFieldsAndThePhaseCountOfEachSpeedCode) {
+  testing::Bytes capture = FlexFrameBuilder(2).Head(87, 0x1234, 17).Build().Capture(40);
   FlexDecoder d(capture.Data().data(), capture.Size(), 1);
   EXPECT_EQ(d.DataBytes(), 160);
   EXPECT_EQ(d.Rssi(), 87);
-  EXPECT_EQ(d.SpeedCode(), 4);
   EXPECT_EQ(d.Channel(), 0x1234);
   EXPECT_EQ(d.Errors(), 17);
-  EXPECT_EQ(d.Phases(), 2);
   EXPECT_EQ(d.Codewords(), 40);
-}
-
-TEST(FlexCapture, SpeedCodeGivesThePhaseCount) {
-  struct Case {
-    std::uint8_t code;
-    int previous, phases;
-  } cases[] = {{1, 4, 1}, {4, 1, 2}, {6, 1, 2}, {8, 1, 4}, {2, 4, 1}, {3, 4, 1}, {255, 2, 1},
-               {0, 1, 1}, {0, 2, 2}, {0, 4, 4}, {0, 0, 1}, {0, 9, 1}, {0, -1, 1}};
-  for (const Case& c : cases) {
-    testing::Bytes capture = FlexFrameBuilder(1).SpeedCode(c.code).Build().Capture(8);
-    EXPECT_EQ(FlexDecoder(capture.Data().data(), capture.Size(), c.previous).Phases(), c.phases)
-        << "speed " << int(c.code) << " previous " << c.previous;
+  // {speed code, previous count, phases}; code 0 keeps a previous count of 1 to 4.
+  const int cases[][3] = {{1, 4, 1}, {4, 1, 2}, {6, 1, 2}, {8, 1, 4}, {3, 4, 1}, {255, 2, 1},
+                          {0, 2, 2}, {0, 4, 4}, {0, 0, 1}, {0, 9, 1}, {0, -1, 1}};
+  for (const auto& c : cases) {
+    capture[4] = static_cast<std::uint8_t>(c[0]);
+    EXPECT_EQ(FlexDecoder(capture.Data().data(), capture.Size(), c[1]).Phases(), c[2])
+        << "speed " << c[0] << " previous " << c[1];
   }
 }
 
@@ -113,45 +105,30 @@ TEST(FlexCapture, SpeedCodeZeroDeinterleavesWithThePreviousCount) {
   EXPECT_THAT(Decode(capture, 0), IsEmpty());
 }
 
-TEST(FlexCapture, OnePhaseKeepsOnly88Words) {
-  FlexFrame frame = FlexFrameBuilder(1).Page(0, FlexNumeric(1001, "42")).Build();
-  testing::Bytes capture = frame.Capture(88);
-  // Words beyond 88 belong to no phase and are not kept.
-  capture.Append(testing::Bytes().Zeros(4 * 200).Data());
-  capture[0] = (4 * 288) & 0xFF;
-  capture[1] = (4 * 288) >> 8;
-  FlexDecoder d(capture.Data().data(), capture.Size(), 1);
-  EXPECT_EQ(d.Codewords(), 88);
-  EXPECT_THAT(Decode(capture), ElementsAre("FLEX   NS 0000001001 42"));
-}
-
 // ---------------------------------------------------------------- addresses
 
-TEST(FlexAddress, ShortAddressFieldLessOffsetIsTheCapcode) {
+TEST(FlexAddress, ShortAndLongAddressCapcodes) {
   FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(7, "0123")).Build();
   frame.Word(0, frame.placed[0].address).Lsb(1, 21, 32769 + 1000);
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 0123"));
-}
+  // A zero field is short: the capcode wraps as an unsigned 32-bit count, still ten digits.
+  frame.Word(0, frame.placed[0].address).Lsb(1, 21, 0);
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 4294934528 0123"));
 
-TEST(FlexAddress, LongAddressJoinsTwoWords) {
-  FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(2068481, "9")).Build();
+  // Long: first word 256, second word the complement of 3, so 3 × 32768 + 256 + 0x1F9000.
+  frame = FlexFrameBuilder().Page(0, FlexNumeric(2068481, "9")).Build();
   ASSERT_TRUE(frame.placed[0].longAddress);
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002068481 9"));
-
-  // First word 256, second word the complement of 3: 3 × 32768 + 256 + 0x1F9000.
-  const int at = frame.placed[0].address;
-  frame.Word(0, at).Lsb(1, 21, 256);
-  frame.Word(0, at + 1).Lsb(1, 21, ~3u & 0x1FFFFF);
+  frame.Word(0, frame.placed[0].address).Lsb(1, 21, 256);
+  frame.Word(0, frame.placed[0].address + 1).Lsb(1, 21, ~3u & 0x1FFFFF);
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002167040 9"));
-}
 
-TEST(FlexAddress, LongAndShortPagesShareAPhase) {
-  FlexFrame frame = FlexFrameBuilder()
-                        .Page(0, FlexNumeric(1001, "1"))
-                        .Page(0, FlexAlphanumeric(2100000, "LONG"))
-                        .Page(0, FlexNumeric(1933312, "3"))
-                        .Page(0, FlexNumeric(4291000000u, "4"))
-                        .Build();
+  frame = FlexFrameBuilder()
+              .Page(0, FlexNumeric(1001, "1"))
+              .Page(0, FlexAlphanumeric(2100000, "LONG"))
+              .Page(0, FlexNumeric(1933312, "3"))
+              .Page(0, FlexNumeric(4291000000u, "4"))
+              .Build();
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 1", "FLEX   AN 0002100000 LONG",
                                          "FLEX   NS 0001933312 3", "FLEX   NS 4291000000 4"));
 }
@@ -161,14 +138,6 @@ TEST(FlexAddress, LongAddressRangesHaveExactEnds) {
     EXPECT_TRUE(flex::IsLongAddress(f)) << std::hex << f;
   for (std::uint32_t f : {0u, 0x8001u, 0x1E0000u, 0x1F0001u, 0x1F7FFEu, 0x1FFFFFu})
     EXPECT_FALSE(flex::IsLongAddress(f)) << std::hex << f;
-}
-
-TEST(FlexAddress, CapcodesAreUnsigned32Bit) {
-  // A zero address field is short; the capcode wraps below zero as the receiver software's
-  // unsigned 32-bit count does, and always prints as ten digits.
-  FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(7, "1")).Build();
-  frame.Word(0, frame.placed[0].address).Lsb(1, 21, 0);
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 4294934528 1"));
 }
 
 TEST(FlexAddress, ExtraBlockInformationWordsPrecedeTheAddresses) {
@@ -185,14 +154,16 @@ TEST(FlexAddress, ExtraBlockInformationWordsPrecedeTheAddresses) {
 
 // ---------------------------------------------------------------- numeric messages
 
-TEST(FlexNumericMessage, StandardAndNumberedNumeric) {
+TEST(FlexNumericMessage, StandardAndNumberedNumericAndDigitsTenToFifteen) {
   FlexFrame frame = FlexFrameBuilder()
                         .Page(0, FlexNumeric(1001, "0123456789"))
                         .Page(0, FlexNumeric(1002, "5551234", testing::kFlexNumberedNumeric))
                         .Page(0, FlexNumeric(1003, ""))
+                        .Page(0, FlexDigits(1004, {1, 10, 11, 12, 13, 14, 15, 2}))
                         .Build();
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 0123456789",
-                                         "FLEX   NN 0000001002 5551234", "FLEX   NS 0000001003 "));
+  EXPECT_THAT(Decode(frame),
+              ElementsAre("FLEX   NS 0000001001 0123456789", "FLEX   NN 0000001002 5551234",
+                          "FLEX   NS 0000001003 ", "FLEX   NS 0000001004 1U -][2"));
 }
 
 TEST(FlexNumericMessage, DigitsRunAcrossWordsAtBit21) {
@@ -220,12 +191,6 @@ TEST(FlexNumericMessage, DigitsRunAcrossWordsAtBit21) {
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NN 0000001001 345678907"));
 }
 
-TEST(FlexNumericMessage, DigitsTenToFifteen) {
-  FlexFrame frame =
-      FlexFrameBuilder().Page(0, FlexDigits(1001, {1, 10, 11, 12, 13, 14, 15, 2})).Build();
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 1U -][2"));
-}
-
 TEST(FlexNumericMessage, LongAddressBeginsInTheVectorsSecondWord) {
   FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(2100000, "0123456789012")).Build();
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002100000 0123456789012"));
@@ -239,44 +204,25 @@ TEST(FlexNumericMessage, LongAddressBeginsInTheVectorsSecondWord) {
 
 // ---------------------------------------------------------------- alphanumeric messages
 
-TEST(FlexAlphanumericMessage, CharactersThreeToAWord) {
-  FlexFrame frame = FlexFrameBuilder()
-                        .Page(0, FlexAlphanumeric(1001, "Meet at 10:30, gate B!"))
-                        .Page(0, FlexAlphanumeric(2100000, "Long address text"))
-                        .Build();
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 Meet at 10:30, gate B!",
-                                         "FLEX   AN 0002100000 Long address text"));
-}
-
-TEST(FlexAlphanumericMessage, EtxEndsOnlyItsWord) {
-  FlexFrame frame = FlexFrameBuilder()
-                        .Page(0, FlexAlphanumeric(1001,
-                                                  "A\x03"
-                                                  "BCDE"))
-                        .Build();
-  // Word 1 holds A, ETX, B: the B is lost; word 2 holds C, D, E.
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 ACDE"));
-}
-
-TEST(FlexAlphanumericMessage, LeadingSpacesAndLineFeedsAreSuppressed) {
-  FlexFrame frame = FlexFrameBuilder()
-                        .Page(0, FlexAlphanumeric(1001, "  \n \nHELLO  \nWORLD\n\nEND"))
-                        .Page(0, FlexAlphanumeric(1002, "\n  NEXT"))
-                        .Build();
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 HELLO  " + kIndent + "WORLD" +
-                                             kIndent + kIndent + "END",
-                                         "FLEX   AN 0000001002 NEXT"));
-}
-
-TEST(FlexAlphanumericMessage, ControlCharactersAndDeleteAreDropped) {
-  FlexFrame frame = FlexFrameBuilder()
-                        .Page(0, FlexAlphanumeric(1001,
-                                                  "\x01"
-                                                  "A\x7F"
-                                                  "B\x1B"
-                                                  "C\x04"))
-                        .Build();
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 ABC"));
+TEST(FlexAlphanumericMessage, CharacterRules) {
+  FlexFrame frame =
+      FlexFrameBuilder()
+          .Page(0, FlexAlphanumeric(1001, "Meet at 10:30, gate B!"))
+          .Page(0, FlexAlphanumeric(2100000, "Long address text"))
+          // Word 1 holds A, ETX, B: the B is lost; word 2 holds C, D, E.
+          .Page(0, FlexAlphanumeric(1003, std::string("A\x03") + "BCDE"))
+          .Page(0, FlexAlphanumeric(1004, std::string("\x01") + "A\x7F" + "B\x1B" + "C\x04"))
+          .Page(0, FlexAlphanumeric(1005, "  \n \nHELLO  \nWORLD\n\nEND"))
+          .Page(0, FlexAlphanumeric(1006, "\n  NEXT"))
+          .Page(0, FlexOther(1007, 2))
+          .Build();
+  EXPECT_THAT(
+      DecodePhases(frame.Capture())[0],
+      ElementsAre("FLEX   AN 0000001001 Meet at 10:30, gate B!",
+                  "FLEX   AN 0002100000 Long address text", "FLEX   AN 0000001003 ACDE",
+                  "FLEX   AN 0000001004 ABC",
+                  "FLEX   AN 0000001005 HELLO  " + kIndent + "WORLD" + kIndent + kIndent + "END",
+                  "FLEX   AN 0000001006 NEXT", ""));
 }
 
 TEST(FlexAlphanumericMessage, LineLongerThan80BreaksBeforeTheNextWord) {
@@ -314,13 +260,6 @@ TEST(FlexAlphanumericMessage, TheEleventhLineEndsTheMessage) {
   EXPECT_THAT(Decode(wide), ElementsAre(expected + kIndent + std::string(81, 'X')));
 }
 
-TEST(FlexMessage, OtherVectorTypesGiveAnEmptyText) {
-  FlexFrame frame =
-      FlexFrameBuilder().Page(0, FlexOther(1001, 2)).Page(0, FlexNumeric(1002, "12")).Build();
-  auto phases = DecodePhases(frame.Capture());
-  EXPECT_THAT(phases[0], ElementsAre("", "FLEX   NS 0000001002 12"));
-}
-
 TEST(FlexMessage, TextIsCutToTheCallersBuffer) {
   FlexFrame frame = FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, "ABCDEFGHIJ")).Build();
   testing::Bytes capture = frame.Capture();
@@ -339,28 +278,26 @@ TEST(FlexMessage, TextIsCutToTheCallersBuffer) {
 
 // ---------------------------------------------------------------- bad input
 
-TEST(FlexBadInput, NoCodewordBytesYieldNoMessages) {
+TEST(FlexBadInput, CountsNeverReachBeyondTheCapture) {
   FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(1001, "12")).Build();
+  // No codeword bytes: no messages, whatever the words would say.
   EXPECT_THAT(DecodePhases(frame.Capture(88, 0)), ElementsAre(IsEmpty()));
-  EXPECT_THAT(DecodePhases(frame.Capture(0)), ElementsAre(IsEmpty()));
   EXPECT_THAT(DecodePhases(frame.Capture(88, 3)), ElementsAre(IsEmpty()));
-  // A head cut short, or no capture at all.
-  testing::Bytes head = frame.Capture(0);
-  FlexDecoder shortHead(head.Data().data(), 5, 1);
+  // A length beyond the capture: only the stored words are read.
+  testing::Bytes capture = frame.Capture(10, 0xFFFF);
+  EXPECT_EQ(FlexDecoder(capture.Data().data(), capture.Size(), 1).Codewords(), 10);
+  EXPECT_THAT(Decode(capture), ElementsAre("FLEX   NS 0000001001 12"));
+  // A head cut short, no capture, and phases the frame does not have.
   char text[64];
+  FlexDecoder shortHead(capture.Data().data(), 5, 1);
   EXPECT_TRUE(shortHead.NextMessage(text, sizeof text));
   EXPECT_STREQ(text, "");
-  FlexDecoder none(nullptr, 0, 1);
-  EXPECT_EQ(none.Phases(), 1);
-  EXPECT_TRUE(none.NextMessage(text, sizeof text));
-}
-
-TEST(FlexBadInput, DataLengthBeyondTheCaptureReadsOnlyWhatIsThere) {
-  FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(1001, "12")).Build();
-  testing::Bytes capture = frame.Capture(10, 0xFFFF);
+  EXPECT_TRUE(FlexDecoder(nullptr, 0, 1).NextMessage(text, sizeof text));
   FlexDecoder d(capture.Data().data(), capture.Size(), 1);
-  EXPECT_EQ(d.Codewords(), 10);
-  EXPECT_THAT(Decode(capture), ElementsAre("FLEX   NS 0000001001 12"));
+  for (int h : {-1, 1, 4}) {
+    d.ResetPhase(h);
+    EXPECT_TRUE(d.NextMessage(text, sizeof text)) << h;
+  }
 }
 
 TEST(FlexBadInput, AddressesEndWhereTheVectorFieldBegins) {
@@ -411,18 +348,6 @@ TEST(FlexBadInput, VectorsAndMessageWordsPastWord87AreNotRead) {
   for (int i = 85; i < 88; ++i)
     tail.Word(0, i) = PagingWord().Lsb(1, 7, 'a' + i - 85).Lsb(8, 7, '.').Lsb(15, 7, ' ');
   EXPECT_THAT(Decode(tail), ElementsAre("FLEX   AN 0000001001 a. b. c. "));
-}
-
-TEST(FlexBadInput, PhasesOutsideTheFrameHoldNothing) {
-  FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(1001, "12")).Build();
-  testing::Bytes capture = frame.Capture();
-  FlexDecoder d(capture.Data().data(), capture.Size(), 1);
-  char text[64];
-  for (int h : {-1, 1, 4, 1000}) {
-    d.ResetPhase(h);
-    EXPECT_TRUE(d.NextMessage(text, sizeof text)) << h;
-    EXPECT_STREQ(text, "");
-  }
 }
 
 }  // namespace

@@ -54,39 +54,28 @@ PagingWord Message() {
 
 // ---------------------------------------------------------------- capture head
 
-TEST(PocsagCapture, HeadFieldsAreReportedForTheReader) {
+TEST(PocsagCapture, HeadFieldsAndTheCountThatMakesABatch) {
   PocsagHead head;
-  head.rssi = 95;
   head.baud = 2400;
   head.errors = 3;
   head.channel = 0x0203;
-  Bytes capture = PocsagStream().Page(PocsagTone(1000)).Capture(0, head);
+  PocsagStream stream;
+  stream.Page(PocsagNumeric(1000, "123"));
+  Bytes capture = stream.Capture(0, head);
   ASSERT_EQ(capture.Size(), pocsag::kCaptureSize);
   PocsagDecoder d(capture.Data().data(), capture.Size(), PocsagCarry{});
-  EXPECT_TRUE(d.Valid());
-  EXPECT_EQ(d.Rssi(), 95);
+  EXPECT_EQ(d.Rssi(), head.rssi);
   EXPECT_DOUBLE_EQ(d.Baud(), 2400.0);
   EXPECT_EQ(d.Errors(), 3);
   EXPECT_EQ(d.Channel(), 0x0203);
-  EXPECT_EQ(d.TypeMap(), testing::kPocsagDefaultMap);
-  EXPECT_EQ(d.TypeOf(0), PocsagType::kNumeric);
-  EXPECT_EQ(d.TypeOf(1), PocsagType::kTone);
-  EXPECT_EQ(d.TypeOf(2), PocsagType::kUnknown);
-  EXPECT_EQ(d.TypeOf(3), PocsagType::kAlphanumeric);
-}
 
-TEST(PocsagCapture, CountOfTenOrLessHoldsNoBatch) {
-  PocsagStream stream;
-  stream.Page(PocsagNumeric(1000, "123"));
-  PocsagHead head;
   for (std::int16_t count : {11, 10, 0, -1, -32768}) {
     head.count = count;
     EXPECT_EQ(Decode(stream.Capture(0, head)).size(), count > 10 ? 1u : 0u) << count;
   }
-  // Such a capture leaves the carried message alone.
+  // A capture without a batch leaves the carried message alone.
   PocsagCarry carry;
   std::strcpy(carry.Text, "POCSAG AN 0000001000 ABC");
-  carry.Type = PocsagType::kAlphanumeric;
   carry.PendingBits = 3;
   head.count = 10;
   EXPECT_THAT(Decode(stream.Capture(0, head), carry), IsEmpty());
@@ -116,18 +105,16 @@ TEST(PocsagCapture, CutCapturesReadOnlyTheirWholeCodewords) {
 
 // ---------------------------------------------------------------- the batch walk
 
-TEST(PocsagBatch, IdleFirstCodewordYieldsNoMessage) {
-  PocsagStream stream;
-  stream.Idle().Page(PocsagNumeric(1001, "55"));
-  Bytes capture = stream.Capture(0);
+TEST(PocsagBatch, WalkFromAddressToAddressUntilIdle) {
+  // An idle first codeword: no message at all.
+  Bytes capture = PocsagStream().Idle().Page(PocsagNumeric(1001, "55")).Capture(0);
   PocsagDecoder d(capture.Data().data(), capture.Size(), PocsagCarry{});
   char text[64] = "x";
   EXPECT_TRUE(d.NextMessage(text, sizeof text));
   EXPECT_STREQ(text, "");
   EXPECT_FALSE(d.Continues());
-}
 
-TEST(PocsagBatch, AddressesStopMessagesAndIdleEndsTheCapture) {
+  // Each address ends the message before it; the idle word ends the capture.
   PocsagStream stream;
   stream.Page(PocsagNumeric(1000, "123"))
       .Page(PocsagAlphanumeric(1001, "HI\x03"))
@@ -137,28 +124,26 @@ TEST(PocsagBatch, AddressesStopMessagesAndIdleEndsTheCapture) {
   EXPECT_THAT(
       Decode(stream.Capture(0)),
       ElementsAre("POCSAG NU 0000001000 123", "POCSAG AN 0000001001 HI", "POCSAG TN 0000001002 "));
-}
 
-TEST(PocsagBatch, MessageCodewordsBeforeTheFirstAddressBelongToNoMessage) {
-  Bytes capture = PocsagCapture(
+  // Message codewords before the first address belong to no message. Capcode 125 × 8 + frame
+  // 1; the message codeword after it holds 1 and four 0s.
+  capture = PocsagCapture(
       {Message().Lsb(2, 4, 7), Message(), PagingWord().Msb(2, 18, 125), Message().Lsb(2, 4, 1)});
-  // Capcode 125 × 8 + frame 1; the message codeword after it holds 1 and four 0s.
   EXPECT_THAT(Decode(capture), ElementsAre("POCSAG NU 0000001001 10000"));
 }
 
 // ---------------------------------------------------------------- addresses and types
 
-TEST(PocsagAddress, CapcodeIsTheAddressFieldTimesEightPlusTheFrame) {
+TEST(PocsagAddress, CapcodeAndFunctionCode) {
+  // Address field 42 in frame 3: capcode 42 × 8 + 3.
   std::vector<PagingWord> batch(6, Message().Lsb(2, 20, 0xAAAAA));
   batch.push_back(PagingWord().Msb(2, 18, 42));
   batch.push_back(Message().Lsb(2, 4, 4).Lsb(6, 4, 2).Lsb(10, 4, 10).Lsb(14, 4, 10).Lsb(18, 4, 10));
   EXPECT_THAT(Decode(PocsagCapture(batch)), ElementsAre("POCSAG NU 0000000339 42"));
-
   EXPECT_THAT(Decode(PocsagStream().Page(PocsagTone(2097151)).Capture(0)),
               ElementsAre("POCSAG TN 0002097151 "));
-}
 
-TEST(PocsagAddress, FunctionCodeIsReadLowBitFirst) {
+  // The function code's low bit is position 20.
   PocsagHead head;
   head.typeMap = 0 << 6 | 2 << 4 | 3 << 2 | 0;  // code 2 "NU", code 1 "AN"
   Bytes capture = PocsagCapture(
@@ -241,12 +226,24 @@ TEST(PocsagAlphanumericMessage, LeadingSpacesAndLineFeedsAreSuppressedInEachMess
 }
 
 TEST(PocsagAlphanumericMessage, TheEleventhLineEndsTheMessage) {
+  const std::string text = "0\n1\n2\n3\n4\n5\n6\n7\n8\n9\nX\nY\x03";
+  std::string lines = "0";
+  for (int i = 1; i <= 9; ++i) lines += kIndent + std::to_string(i);
   PocsagStream stream;
-  stream.Page(PocsagAlphanumeric(1000, "0\n1\n2\n3\n4\n5\n6\n7\n8\n9\nX\nY\x03"))
-      .Page(PocsagNumeric(1005, "7"));
-  std::string expected = "POCSAG AN 0000001000 0";
-  for (int i = 1; i <= 9; ++i) expected += kIndent + std::to_string(i);
-  EXPECT_THAT(Decode(stream.Capture(0)), ElementsAre(expected, "POCSAG NU 0000001005 7"));
+  stream.Page(PocsagAlphanumeric(1000, text)).Page(PocsagNumeric(1005, "7"));
+  EXPECT_THAT(Decode(stream.Capture(0)),
+              ElementsAre("POCSAG AN 0000001000 " + lines, "POCSAG NU 0000001005 7"));
+
+  // Filled in the last codeword of the batch (message codeword 6 of an address in frame 4),
+  // the message is complete: nothing carries over.
+  PocsagStream late;
+  late.Page(PocsagAlphanumeric(1004, text));
+  PocsagCarry carry;
+  bool continues = true;
+  EXPECT_THAT(Decode(late.Capture(0), carry, &continues),
+              ElementsAre("POCSAG AN 0000001004 " + lines));
+  EXPECT_FALSE(continues);
+  EXPECT_FALSE(carry.Open());
 }
 
 TEST(PocsagAlphanumericMessage, LinePassing80StartsANewLineAndDropsTheRestOfTheCodeword) {
@@ -291,24 +288,22 @@ TEST(PocsagContinuation, AlphanumericCutByTheBatchEndContinuesWithoutSeparator) 
               ElementsAre("POCSAG AN 0000001000 " + text));
   EXPECT_FALSE(continues);
   EXPECT_FALSE(carry.Open());
-}
 
-TEST(PocsagContinuation, SpaceAfterTheCutIsKept) {
-  // The character cut by the batch end is a space: the message has shown printable characters,
-  // so it is not a leading one.
-  const std::string part = std::string(41, 'a') + "b";
-  PocsagStream stream;
-  stream.Page(PocsagAlphanumeric(1000, part + " d\x03"));
-  PocsagCarry carry;
-  Decode(stream.Capture(0), carry);
+  // When the cut character is a space it is kept: the message has shown printable characters,
+  // so it is no leading space.
+  const std::string other = std::string(41, 'a') + "b";
+  PocsagStream spaced;
+  spaced.Page(PocsagAlphanumeric(1000, other + " d\x03"));
+  Decode(spaced.Capture(0), carry);
   EXPECT_EQ(carry.PendingBits, 1);
-  EXPECT_THAT(Decode(stream.Capture(1), carry), ElementsAre("POCSAG AN 0000001000 " + part + " d"));
+  EXPECT_THAT(Decode(spaced.Capture(1), carry),
+              ElementsAre("POCSAG AN 0000001000 " + other + " d"));
 }
 
 TEST(PocsagContinuation, TheTypeTravelsWithTheCarriedText) {
   const std::string digits = std::string(75, '1') + "23456";
   PocsagStream stream;
-  stream.Page(PocsagNumeric(1000, digits));
+  stream.Page(PocsagNumeric(1000, digits)).Page(PocsagTone(1007, 0));
   PocsagCarry carry;
   Decode(stream.Capture(0), carry);
   EXPECT_EQ(carry.Type, PocsagType::kNumeric);
@@ -317,14 +312,9 @@ TEST(PocsagContinuation, TheTypeTravelsWithTheCarriedText) {
   PocsagHead head;
   head.typeMap = 0xFF;
   EXPECT_THAT(Decode(stream.Capture(1, head), carry),
-              ElementsAre("POCSAG NU 0000001000 " + digits));
-}
-
-TEST(PocsagContinuation, WithoutTheCarryTheContinuedCodewordsAreSkipped) {
-  PocsagStream stream;
-  stream.Page(PocsagAlphanumeric(1000, std::string(60, 'Z') + "\x03"))
-      .Page(PocsagNumeric(1007, "7"));
-  EXPECT_THAT(Decode(stream.Capture(1)), ElementsAre("POCSAG NU 0000001007 7"));
+              ElementsAre("POCSAG NU 0000001000 " + digits, "POCSAG AN 0000001007 "));
+  // Without the carry the continued codewords belong to no message.
+  EXPECT_THAT(Decode(stream.Capture(1)), ElementsAre("POCSAG NU 0000001007 "));
 }
 
 TEST(PocsagContinuation, CarriedTextIsRepeatedWhenTheNextBatchStartsWithAnAddress) {
@@ -339,20 +329,6 @@ TEST(PocsagContinuation, CarriedTextIsRepeatedWhenTheNextBatchStartsWithAnAddres
               ElementsAre("POCSAG NU 0000001000 " + std::string(75, '4'), "POCSAG TN 0000001008 "));
   EXPECT_FALSE(continues);
   EXPECT_FALSE(carry.Open());
-}
-
-TEST(PocsagContinuation, MessageRunsOverSeveralCaptures) {
-  const std::string a(39, 'a'), b(39, 'b'), c(39, 'c');
-  PocsagStream stream;
-  stream.Page(PocsagAlphanumeric(1000, a + "\n" + b + "\n" + c + "\x03"));
-  ASSERT_EQ(stream.Batches(), 3);
-  PocsagCarry carry;
-  std::vector<std::string> last;
-  for (int i = 0; i < 3; ++i) {
-    last = Decode(stream.Capture(i), carry);
-    EXPECT_EQ(carry.Open(), i < 2);
-  }
-  EXPECT_THAT(last, ElementsAre("POCSAG AN 0000001000 " + a + kIndent + b + kIndent + c));
 }
 
 TEST(PocsagContinuation, LongMessagesStayWithinTheTextSize) {
