@@ -250,6 +250,54 @@ int16_t TarvikExtConverter::ParseSingle(const std::uint8_t* r, bool voice) {
   return kActionWrite;
 }
 
+void TarvikExtConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = Header[7];
+  v.Month = Header[6];
+  v.Day = Header[5];
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  // The "G" line: latitude degrees and fraction of a degree, longitude decimal degrees, all
+  // as magnitudes; Planet and PathPro take the signed decimal degrees.
+  v.GraysonDegrees = Latitude.Degrees;
+  v.GraysonMillionths =
+      FixedValues::Millionths(Latitude.Minutes / 60.0 + Latitude.Seconds / 3600.0);
+  v.GraysonLongitude = Longitude.Decimal < 0 ? -Longitude.Decimal : Longitude.Decimal;
+  v.Latitude = Latitude.Decimal;
+  v.Longitude = Longitude.Decimal;
+  const int n = FirstCheckedReceiver(*this);
+  if (n == 0 || !FastDataChosen(*this)) {
+    v.SetReading(0, 0, 0);
+    return;
+  }
+  // The fast block as the older Tarvik reads it: flag bit 7 adds 1000 MHz, the stored
+  // spacing counts as it is, the raw channel, the mean of the samples.
+  const std::uint8_t* b = FastBlocks[n - 1];
+  const double frequency = tarvik::PlanFrequency(ReadLE16(b, 3), ReadLE16(b, 5), ReadLE16(b, 7),
+                                                 ReadLE16(b, 9), ReadLE16(b, 0), b[2]);
+  unsigned sum = 0;
+  for (int s = 0; s < tarvik::kFastSamples; ++s) sum += b[tarvik::kFastSampleOffset + s];
+  v.SetReading(frequency, ReadLE16(b, 0), static_cast<int>(sum >> 9));
+}
+
+int TarvikExtConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int TarvikExtConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int TarvikExtConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
+}
+
 bool TarvikExtConverter::SelectReceiver(int16_t receiver) {
   if (receiver < 1 || receiver > 4) return false;
   const int n = receiver - 1;

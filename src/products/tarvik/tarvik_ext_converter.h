@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
 #include "products/tarvik/tarvik_converter.h"
 
 namespace polvane {
@@ -95,7 +96,15 @@ class TarvikExtConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
+  int FixedHeader(char* out) override;
+  int FixedRecord(char* out) override;
+  int FixedTrailer(char* out) override;
   bool SelectReceiver(int16_t receiver) override;
+
+  // The values the fixed layouts write for the last decoded record: the clock date, the GPS
+  // time and position, and the reading of the first checked receiver's last fast block when
+  // Scan Type is "Fast Data" (an empty reading otherwise).
+  void FillFixedValues(FixedValues& v) const;
 
   // Decoded values of the last fast or scan record.
   ExtCoordinate Latitude, Longitude;
