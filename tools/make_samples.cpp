@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/tarvik_ext_log.h"
 #include "support/tarvik_log.h"
 
 namespace {
@@ -63,12 +64,81 @@ void WriteTarvik(const std::string& path) {
   log.WriteTo(path);
 }
 
+// A drive of a firmware 1.27 unit: a scan run of single readings (grouped "r" readings on
+// receiver 1, grouped "s" readings on receiver 2, voice channels on receiver 3 in a 6.25 kHz
+// plan, control channels on receiver 4), a run of fast records (receiver 4 in every other
+// one), and a second scan run.
+void WriteTarvikExt(const std::string& path) {
+  TarvikExtLogBuilder log;
+  int second = 0;
+  auto header = [&](int i) {
+    TarvikExtHeader h;
+    const int t = 16 * 3600 + 40 * 60 + second++;
+    h.gps = {t / 3600, t / 60 % 60, t % 60};
+    h.rtcHour = h.gps.hour;
+    h.rtcMinute = h.gps.minute;
+    h.rtcSecond = h.gps.second;
+    h.latitude = 51.5072 + i * 0.0002;
+    h.longitude = -0.1276 - i * 0.0003;
+    h.altitudeCm = 3500 + i * 5;
+    h.velocityCmPerS = static_cast<std::uint16_t>(1100 + (i % 5) * 60);
+    h.headingTenths = static_cast<std::int16_t>((2400 + i * 70) % 3600);
+    h.marker = static_cast<std::int16_t>(i / 8);
+    h.gpsValid = i % 11 != 4;
+    return h;
+  };
+  std::array<TarvikExtPlan, 4> plans;
+  plans[0] = {0, 870, 300, 300, 1, 799, 0x40};      // cellular A side, voice channels
+  plans[1] = {0, 879, 9900, 300, 1, 799, 0x80};     // cellular, control channels
+  plans[2] = {0, 450, 0, 62, 100, 900, 0x40};       // 6.25 kHz land mobile plan
+  plans[3] = {0x40, 869, 100, 300, 1, 1023, 0x80};  // offset numbering
+  auto level = [](int i, int k) {
+    return static_cast<int>(62 + 28 * std::fabs(std::sin(0.41 * (i + 1) + 0.9 * k)));
+  };
+  auto readings = [&](int i) {
+    log.R(0, 1, 300 + i % 20, level(i, 0));
+    for (int k = 1; k < 6; ++k) log.R(0, 2, 300 + (i + k * 7) % 20, level(i, k));
+    log.S(1, 1, 330 + i % 12, level(i, 1), i % 3);
+    for (int k = 1; k < 4; ++k) log.S(1, 2, 330 + (i + k) % 12, level(i, k + 2), (i + k) % 3);
+    log.V(2, 100 + (i * 13) % 800, level(i, 2), i % 3, i % 8);
+    log.C(3, 20 + (i * 5) % 30, level(i, 3), (i * 7) % 4);
+  };
+  auto fast = [&](int i) {
+    std::array<TarvikExtFastBlock, 4> blocks;
+    for (int r = 0; r < 4; ++r) {
+      blocks[r].plan = plans[r];
+      blocks[r].present = !(r == 3 && i % 2 == 1);
+      blocks[r].channel = static_cast<std::uint16_t>(r == 2 ? 140 + i : 320 + 4 * r + i % 3);
+      blocks[r].value1 = static_cast<std::uint8_t>(i % 3);
+      blocks[r].value2 = static_cast<std::uint8_t>(i % 8);
+      for (int s = 0; s < 512; ++s)
+        blocks[r].samples[s] =
+            static_cast<std::uint8_t>(58 + (i * 7 + r * 5) % 12 + (s * 5 + i * 3 + r * 13) % 27);
+    }
+    log.Fast(header(i), blocks);
+  };
+  // Each second of readings follows a scan record that restates the plans with the position.
+  int i = 0;
+  for (int k = 0; k < 20; ++k, ++i) {
+    log.Scan(header(i), plans);
+    readings(i);
+  }
+  for (int k = 0; k < 8; ++k) fast(i++);
+  for (int k = 0; k < 12; ++k, ++i) {
+    log.Scan(header(i), plans);
+    readings(i);
+  }
+  log.Length(0);
+  log.WriteTo(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::filesystem::path dir = argc > 1 ? argv[1] : "samples";
   std::filesystem::create_directories(dir);
   WriteTarvik((dir / "drive-tarvik.tvf").string());
+  WriteTarvikExt((dir / "drive-tarvik-ext.tvf").string());
   std::printf("samples written to %s\n", dir.string().c_str());
   return 0;
 }

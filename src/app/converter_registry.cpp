@@ -1,6 +1,7 @@
 #include "app/converter_registry.h"
 
 #include "products/tarvik/tarvik_converter.h"
+#include "products/tarvik/tarvik_ext_converter.h"
 
 namespace polvane {
 
@@ -10,7 +11,7 @@ ConverterRegistry::ConverterRegistry() {
   objects_[2] = std::make_unique<PendingConverter>(kProductKesCard);
   objects_[3] = std::make_unique<PendingConverter>(kProductKesDump);
   objects_[4] = std::make_unique<PendingConverter>(kProductDrovel);
-  objects_[5] = std::make_unique<PendingConverter>(kProductTarvikExt);
+  objects_[5] = std::make_unique<TarvikExtConverter>();
   objects_[6] = std::make_unique<PendingConverter>(kProductPelmor);
 }
 
