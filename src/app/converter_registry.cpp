@@ -1,12 +1,13 @@
 #include "app/converter_registry.h"
 
+#include "products/selvor/selvor_converter.h"
 #include "products/tarvik/tarvik_converter.h"
 
 namespace polvane {
 
 ConverterRegistry::ConverterRegistry() {
   objects_[0] = std::make_unique<TarvikConverter>();
-  objects_[1] = std::make_unique<PendingConverter>(kProductSelvor);
+  objects_[1] = std::make_unique<SelvorConverter>();
   objects_[2] = std::make_unique<PendingConverter>(kProductKesCard);
   objects_[3] = std::make_unique<PendingConverter>(kProductKesDump);
   objects_[4] = std::make_unique<PendingConverter>(kProductDrovel);
