@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "support/drovel_log.h"
 #include "support/selvor_log.h"
 #include "support/tarvik_log.h"
 
@@ -126,6 +127,36 @@ void WriteSelvor(const std::string& path) {
   log.WriteTo(path);
 }
 
+// A Drovel survey on a 12.5 kHz UHF plan: one-channel, three-channel, scan and one-channel
+// runs, one record a second on the receiver clock, the marker stepping every 40 records.
+void WriteDrovel(const std::string& path) {
+  DrovelLogBuilder log;
+  log.Identification("QVX DROVEL CW RECEIVER", "1.30");
+  log.Setup({451, 250, 125, 1});
+  int i = 0;
+  auto record = [&](std::uint8_t flags, int readings) {
+    const int t = 13 * 3600 + 12 * 60 + i;
+    DrovelData d;
+    d.hour = t / 3600;
+    d.minute = t / 60 % 60;
+    d.second = t % 60;
+    d.marker = static_cast<std::int16_t>(i / 40);
+    d.flags = flags;
+    for (int e = 0; e < readings; ++e) {
+      const double level = 62 + 35 * std::fabs(std::sin(0.23 * i + 1.7 * e));
+      d.readings[e] = {static_cast<std::uint16_t>(40 + 16 * e + (i / 25) % 4),
+                       static_cast<std::uint8_t>(level)};
+    }
+    log.Data(d);
+    ++i;
+  };
+  for (int k = 0; k < 120; ++k) record(0x10, 1);
+  for (int k = 0; k < 150; ++k) record(0x20, 3);
+  for (int k = 0; k < 100; ++k) record(0x40, 3);
+  for (int k = 0; k < 130; ++k) record(0x10, 1);
+  log.WriteTo(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,6 +164,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   WriteTarvik((dir / "drive-tarvik.tvf").string());
   WriteSelvor((dir / "drive-selvor.svf").string());
+  WriteDrovel((dir / "drive-drovel.dvf").string());
   std::printf("samples written to %s\n", dir.string().c_str());
   return 0;
 }
