@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "app/form_controls.h"
@@ -185,6 +186,27 @@ TEST_F(DrovelTest, FramingFaults) {
   WriteFile(cutPath, bytes);
   EXPECT_EQ(Lines(Convert(c, cutPath, Fields({40}))),
             (std::vector<std::string>{"\"RTC Second (SS)\"", "00"}));
+}
+
+TEST_F(DrovelTest, RandomRecordsOfEveryLengthConvertWithoutHarm) {
+  std::mt19937 random(11);
+  DrovelLogBuilder log;
+  const char types[] = {'D', 'U', 'I', 'X'};
+  for (int i = 0; i < 200; ++i) {
+    Bytes body;
+    body.U8(static_cast<std::uint8_t>(types[random() % 4]));
+    const int length = 1 + static_cast<int>(random() % (i % 10 == 0 ? 4096 : 20));
+    for (int k = 1; k < length; ++k) body.U8(static_cast<std::uint8_t>(random()));
+    log.Record(body);
+  }
+  const std::string path = Write(log);
+  LoopSettings best;
+  best.ReductionMode = kReduceBestServer;
+  for (const LoopSettings& settings : {LoopSettings{}, best}) {
+    const auto lines = Lines(Convert(c, path, Fields({0, 29, 37, 44, 32}), settings));
+    EXPECT_GT(lines.size(), 1u);
+  }
+  EXPECT_FALSE(IndexSections(c, path).empty());
 }
 
 }  // namespace

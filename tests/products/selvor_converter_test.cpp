@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "app/form_controls.h"
@@ -269,6 +270,30 @@ TEST_F(SelvorTest, UncheckedReceiverKeepsItsLastFastBlock) {
   next.Fast({}, second);
   Convert(c, Write(next), Fields({0}));
   EXPECT_EQ(c.FastCode(2), 7);
+}
+
+TEST_F(SelvorTest, RandomRecordsOfEveryLengthConvertWithoutHarm) {
+  std::mt19937 random(7);
+  SelvorLogBuilder log;
+  const char types[] = {'F', 'S', 'I', 'X'};
+  for (int i = 0; i < 60; ++i) {
+    Bytes body;
+    body.U8(static_cast<std::uint8_t>(types[random() % 4]));
+    const int length = 1 + static_cast<int>(random() % 4096);
+    for (int k = 1; k < length; ++k) body.U8(static_cast<std::uint8_t>(random()));
+    log.Record(body);
+  }
+  form.Receiver2.SetChecked(true);
+  form.ChannelField.SetChecked(true);
+  form.ScanTypeGroup.SetItemIndex(0);
+  const std::string path = Write(log);
+  LoopSettings best;
+  best.ReductionMode = kReduceBestServer;
+  for (const LoopSettings& settings : {LoopSettings{}, best}) {
+    const auto lines = Lines(Convert(c, path, Fields({0, 5, 11, 18, 29, 33, 37}), settings));
+    EXPECT_GT(lines.size(), 1u);
+  }
+  EXPECT_FALSE(IndexSections(c, path).empty());
 }
 
 }  // namespace
