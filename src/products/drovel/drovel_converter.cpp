@@ -200,4 +200,32 @@ void DrovelConverter::FieldValue(int16_t field, char* out) {
   tx::End(p);
 }
 
+void DrovelConverter::FillFixedValues(FixedValues& v) const {
+  v.Style = FixedStyle::kDrovel;
+  v.Hour = Hour();
+  v.Minute = Minute();
+  v.Second = Second();
+  v.ClearReadings();
+  const int readings = CurrentMode == kSlotThreeChannel ? kEntries : 1;
+  for (int i = 0; i < readings; ++i) v.AddReading(Frequency(i), Channels[i], Rssi(i));
+}
+
+int DrovelConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int DrovelConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int DrovelConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
+}
+
 }  // namespace polvane

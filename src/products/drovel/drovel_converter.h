@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -48,6 +49,9 @@ class DrovelConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
+  int FixedHeader(char* out) override;
+  int FixedRecord(char* out) override;
+  int FixedTrailer(char* out) override;
 
   // The channel plan of the last set-up record; it stays in force across files.
   std::uint8_t Setup[drovel::kSetupKept] = {};
@@ -71,6 +75,9 @@ class DrovelConverter : public ProductConverter {
   double Frequency(int entry) const;
   // Readings of the current record: its kind's entry count.
   int EntryCount() const { return drovel::EntryCount(CurrentMode); }
+  // The values of the fixed layouts: the clock time and three readings in three-channel
+  // data, one otherwise; no position.
+  void FillFixedValues(FixedValues& v) const;
 
  private:
   void ParseSetup(const std::uint8_t* record);

@@ -272,15 +272,43 @@ void SelvorConverter::FieldValue(int16_t field, char* out) {
 
 SelvorConverter::Reading SelvorConverter::FixedReading() const {
   Reading reading;
-  if (!Form || Form->ScanTypeGroup.ItemIndex() != 1) return reading;
-  for (int n = 1; n <= kReceivers; ++n) {
-    if (!ReceiverChecked(n)) continue;
-    reading.Frequency = FastFrequency(n);
-    reading.Code = FastCode(n);
-    reading.Signal = FastSignal(n);
-    break;
-  }
+  // The writers look at the Scan Type choice, not at the kind of the current record.
+  const int n = FirstCheckedReceiver(*this, kReceivers);
+  if (n == 0 || !FastDataChosen(*this)) return reading;
+  reading.Frequency = FastFrequency(n);
+  reading.Code = FastCode(n);
+  reading.Signal = FastSignal(n);
   return reading;
+}
+
+void SelvorConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = Head[6];
+  v.Month = Head[5];
+  v.Day = Head[4];
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  v.SetPosition(Latitude, Longitude);
+  const Reading r = FixedReading();
+  v.SetReading(r.Frequency, r.Code, r.Signal);
+}
+
+int SelvorConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int SelvorConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int SelvorConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
 }
 
 }  // namespace polvane

@@ -6,6 +6,7 @@
 
 #include "convert/position.h"
 #include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -66,6 +67,9 @@ class SelvorConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
+  int FixedHeader(char* out) override;
+  int FixedRecord(char* out) override;
+  int FixedTrailer(char* out) override;
 
   // The last record head, the fast blocks of the checked receivers and the last scan record.
   // They are kept from one file to the next.
@@ -98,6 +102,8 @@ class SelvorConverter : public ProductConverter {
     int Signal = 0;          // magnitude in dBm
   };
   Reading FixedReading() const;
+  // The values of the fixed layouts: clock date, GPS time and position, and the reading.
+  void FillFixedValues(FixedValues& v) const;
 
  private:
   void DecodeHead(const std::uint8_t* record);
