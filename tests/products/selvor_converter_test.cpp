@@ -48,15 +48,6 @@ SelvorScanReceiver Table(std::vector<SelvorScanEntry> entries, SelvorPlan plan =
   return {plan, std::move(entries)};
 }
 
-TEST(SelvorChannels, OffsetNumberingWrapsBelowCode34) {
-  EXPECT_EQ(selvor::ChannelNumber(34, 0x40), 0);
-  EXPECT_EQ(selvor::ChannelNumber(40, 0x40), 6);
-  EXPECT_EQ(selvor::ChannelNumber(33, 0x40), 1022);
-  EXPECT_EQ(selvor::ChannelNumber(0, 0x40), 989);
-  EXPECT_EQ(selvor::ChannelNumber(0, 0x80), 0);
-  EXPECT_EQ(selvor::ChannelNumber(34, 0x00), 34);
-}
-
 TEST_F(SelvorTest, IdentifiedByTheProductNameOfItsFirstRecord) {
   SelvorLogBuilder log;
   log.Identification("QVX SELVOR CW RECEIVER", "2.10").Fast({}, {});
@@ -254,22 +245,6 @@ TEST_F(SelvorTest, DamagedTailKeepsTheGoodRecords) {
   Bytes head = SelvorLogBuilder::HeadBytes('S', At(8, 0, 2));
   shortRecord.Record(head);
   EXPECT_EQ(Lines(Convert(c, Write(shortRecord), Fields({18, 0})))[1], "08:00:02,");
-}
-
-TEST_F(SelvorTest, UncheckedReceiverKeepsItsLastFastBlock) {
-  std::array<SelvorFastBlock, 2> first, second;
-  first[1].code = 7;
-  second[1].code = 9;
-  SelvorLogBuilder log;
-  log.Fast({}, first);
-  form.Receiver2.SetChecked(true);
-  Convert(c, Write(log), Fields({0}));
-  EXPECT_EQ(c.FastCode(2), 7);
-  form.Receiver2.SetChecked(false);
-  SelvorLogBuilder next;
-  next.Fast({}, second);
-  Convert(c, Write(next), Fields({0}));
-  EXPECT_EQ(c.FastCode(2), 7);
 }
 
 TEST_F(SelvorTest, RandomRecordsOfEveryLengthConvertWithoutHarm) {
