@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/drovel_log.h"
+#include "support/selvor_log.h"
 #include "support/tarvik_ext_log.h"
 #include "support/tarvik_log.h"
 
@@ -132,6 +134,98 @@ void WriteTarvikExt(const std::string& path) {
   log.WriteTo(path);
 }
 
+// Degrees as the packed BCD coordinate of a Selvor head.
+SelvorCoordinate SelvorDegrees(double deg, char positive, char negative) {
+  const double a = std::fabs(deg);
+  const int d = static_cast<int>(a);
+  const int thousandths = static_cast<int>(std::lround((a - d) * 60000));
+  return {d, thousandths / 1000, thousandths % 1000, deg < 0 ? negative : positive};
+}
+
+// A short two-receiver drive: scan, fast, scan and fast runs, moving south-west of Lisbon
+// with the GPS clock one second per record; receiver 2 uses the offset channel numbering.
+void WriteSelvor(const std::string& path) {
+  SelvorLogBuilder log;
+  log.Identification("QVX SELVOR CW RECEIVER", "2.04");
+  int second = 0;
+  auto head = [&](int i) {
+    SelvorHead h;
+    const int t = 9 * 3600 + 41 * 60 + second++;
+    h.gpsHour = t / 3600;
+    h.gpsMinute = t / 60 % 60;
+    h.gpsSecond = t % 60;
+    h.rtcYear = 24, h.rtcMonth = 3, h.rtcDay = 8;
+    h.rtcHour = h.gpsHour;
+    h.rtcMinute = h.gpsMinute;
+    h.rtcSecond = h.gpsSecond;
+    h.latitude = SelvorDegrees(38.7223 - i * 0.0002, 'N', 'S');
+    h.longitude = SelvorDegrees(-9.1393 - i * 0.0003, 'E', 'W');
+    h.marker = static_cast<std::uint16_t>(i / 8);
+    h.gpsValid = i % 11 != 4;
+    return h;
+  };
+  const SelvorPlan plans[2] = {{0, 935, 2000, 2000, 1}, {0x40, 890, 0, 300, 34}};
+  auto scan = [&](int i) {
+    std::array<SelvorScanReceiver, 2> rx;
+    for (int r = 0; r < 2; ++r) {
+      rx[r].plan = plans[r];
+      const int channels = 14 + 6 * r;
+      for (int e = 0; e < channels; ++e) {
+        const double level = 58 + 30 * std::fabs(std::sin(0.41 * (i + 1) * (e + 1) + r));
+        rx[r].entries.push_back({static_cast<std::uint16_t>(r == 0 ? 1 + 2 * e : 35 + 3 * e),
+                                 static_cast<std::uint8_t>(level)});
+      }
+    }
+    log.Scan(head(i), rx);
+  };
+  auto fast = [&](int i) {
+    std::array<SelvorFastBlock, 2> blocks;
+    for (int r = 0; r < 2; ++r) {
+      blocks[r].plan = plans[r];
+      blocks[r].code = static_cast<std::uint16_t>(r == 0 ? 60 : 40 + i % 4);
+      for (int s = 0; s < 512; ++s)
+        blocks[r].samples[s] = static_cast<std::uint8_t>(64 + (s * 5 + i * 7 + r * 13) % 28);
+    }
+    log.Fast(head(i), blocks);
+  };
+  int i = 0;
+  for (int k = 0; k < 12; ++k) scan(i++);
+  for (int k = 0; k < 10; ++k) fast(i++);
+  for (int k = 0; k < 8; ++k) scan(i++);
+  for (int k = 0; k < 6; ++k) fast(i++);
+  log.WriteTo(path);
+}
+
+// A Drovel survey on a 12.5 kHz UHF plan: one-channel, three-channel, scan and one-channel
+// runs, one record a second on the receiver clock, the marker stepping every 40 records.
+void WriteDrovel(const std::string& path) {
+  DrovelLogBuilder log;
+  log.Identification("QVX DROVEL CW RECEIVER", "1.30");
+  log.Setup({451, 250, 125, 1});
+  int i = 0;
+  auto record = [&](std::uint8_t flags, int readings) {
+    const int t = 13 * 3600 + 12 * 60 + i;
+    DrovelData d;
+    d.hour = t / 3600;
+    d.minute = t / 60 % 60;
+    d.second = t % 60;
+    d.marker = static_cast<std::int16_t>(i / 40);
+    d.flags = flags;
+    for (int e = 0; e < readings; ++e) {
+      const double level = 62 + 35 * std::fabs(std::sin(0.23 * i + 1.7 * e));
+      d.readings[e] = {static_cast<std::uint16_t>(40 + 16 * e + (i / 25) % 4),
+                       static_cast<std::uint8_t>(level)};
+    }
+    log.Data(d);
+    ++i;
+  };
+  for (int k = 0; k < 120; ++k) record(0x10, 1);
+  for (int k = 0; k < 150; ++k) record(0x20, 3);
+  for (int k = 0; k < 100; ++k) record(0x40, 3);
+  for (int k = 0; k < 130; ++k) record(0x10, 1);
+  log.WriteTo(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +233,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   WriteTarvik((dir / "drive-tarvik.tvf").string());
   WriteTarvikExt((dir / "drive-tarvik-ext.tvf").string());
+  WriteSelvor((dir / "drive-selvor.svf").string());
+  WriteDrovel((dir / "drive-drovel.dvf").string());
   std::printf("samples written to %s\n", dir.string().c_str());
   return 0;
 }

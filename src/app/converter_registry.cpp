@@ -1,5 +1,7 @@
 #include "app/converter_registry.h"
 
+#include "products/drovel/drovel_converter.h"
+#include "products/selvor/selvor_converter.h"
 #include "products/tarvik/tarvik_converter.h"
 #include "products/tarvik/tarvik_ext_converter.h"
 
@@ -7,10 +9,10 @@ namespace polvane {
 
 ConverterRegistry::ConverterRegistry() {
   objects_[0] = std::make_unique<TarvikConverter>();
-  objects_[1] = std::make_unique<PendingConverter>(kProductSelvor);
+  objects_[1] = std::make_unique<SelvorConverter>();
   objects_[2] = std::make_unique<PendingConverter>(kProductKesCard);
   objects_[3] = std::make_unique<PendingConverter>(kProductKesDump);
-  objects_[4] = std::make_unique<PendingConverter>(kProductDrovel);
+  objects_[4] = std::make_unique<DrovelConverter>();
   objects_[5] = std::make_unique<TarvikExtConverter>();
   objects_[6] = std::make_unique<PendingConverter>(kProductPelmor);
 }
