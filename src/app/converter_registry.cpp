@@ -1,5 +1,6 @@
 #include "app/converter_registry.h"
 
+#include "products/pelmor/pelmor_converter.h"
 #include "products/tarvik/tarvik_converter.h"
 
 namespace polvane {
@@ -11,7 +12,7 @@ ConverterRegistry::ConverterRegistry() {
   objects_[3] = std::make_unique<PendingConverter>(kProductKesDump);
   objects_[4] = std::make_unique<PendingConverter>(kProductDrovel);
   objects_[5] = std::make_unique<PendingConverter>(kProductTarvikExt);
-  objects_[6] = std::make_unique<PendingConverter>(kProductPelmor);
+  objects_[6] = std::make_unique<PelmorConverter>();
 }
 
 ProductConverter* ConverterRegistry::ForCode(int16_t code) const {
