@@ -537,6 +537,21 @@ TEST_F(PelmorTest, BestServerWritesATableRecordOnlyWhenASweepRestarts) {
   EXPECT_EQ(Run(log, Fields({32})), (Strings{"1", "2", "3"}));
 }
 
+TEST_F(PelmorTest, BestServerWritesOnlyTheReceiverWhoseSweepEnded) {
+  PelmorLogBuilder log = Log();
+  log.Clock({});
+  // Receiver 2's very first entry opens its first sweep: nothing has ended yet.
+  log.TableData({{0, 1, -90}, {0, 2, -80}, {0, 3, -85}, {1, 1, -70}});
+  // Receiver 1 begins a new sweep at its last entry; receiver 2 is mid-sweep.
+  log.TableData({{1, 2, -60}, {1, 3, -65}, {0, 4, -75}, {0, 1, -95}});
+  // Now receiver 2's sweep ends; receiver 1, still holding, has no entry at the end here.
+  log.TableData({{1, 1, -50}, {0, 2, -70}, {0, 3, -72}, {0, 4, -74}});
+  form.ChannelField.SetChecked(true);
+  LoopSettings s;
+  s.ReductionMode = kReduceBestServer;
+  EXPECT_EQ(Run(log, Fields({49, 0}), s), (Strings{"1,870.12000,4,-75", "2,870.06000,2,-60"}));
+}
+
 TEST(PelmorBestServerTest, HoldMarksTheStartOfASweep) {
   pelmor::BestServerState b;
   b.Update(10, -70);

@@ -404,6 +404,7 @@ int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
   if (!write) return kActionNone;
   DataKind = kKindTable;
   std::memset(ChannelTable, 0, sizeof ChannelTable);
+  bool present[kReceivers] = {};
   for (int k = 0; k < kTableDataEntries; ++k) {
     const std::uint8_t* entry = r + 1 + 4 * k;
     const int receiver = entry[0];
@@ -413,8 +414,14 @@ int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
     ChannelTable[receiver][k] = static_cast<std::uint16_t>(channel);
     RssiTable[receiver][k] = rssi;
     BestServer[receiver].Update(ChannelTable[receiver][k], rssi);
+    present[receiver] = true;
   }
-  if (ReductionMode == kReduceBestServer && !BestServer[0].Hold && !BestServer[1].Hold) {
+  // Best server writes the record when a receiver's sweep ended in it: the receiver began a
+  // new sweep at its last entry here. Only that receiver's line is due; a receiver without
+  // entries in this record, or still in its first sweep, has no finished sweep to report.
+  for (int rx = 0; rx < kReceivers; ++rx)
+    sweepEnded_[rx] = present[rx] && BestServer[rx].SweepDone();
+  if (ReductionMode == kReduceBestServer && !sweepEnded_[0] && !sweepEnded_[1]) {
     RepeatCount = 0;
     return kActionNone;
   }
@@ -431,8 +438,10 @@ bool PelmorConverter::SelectReceiver(int16_t receiver) {
   if (receiver < 1 || receiver > kReceivers) return false;
   const int r = receiver - 1;
   CurrentReceiver = r;
-  const bool select =
+  bool select =
       ReceiverChecked(receiver) && ReceiverActive[r] && (DataKind != kKindSamples || FreshData[r]);
+  if (ReductionMode == kReduceBestServer && DataKind == kKindTable && !sweepEnded_[r])
+    select = false;
   if (select) FreshData[r] = false;
   return select;
 }

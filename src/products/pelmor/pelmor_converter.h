@@ -117,15 +117,19 @@ struct Sample {
 
 // Best-server tracking of one receiver over the table sweeps.
 struct BestServerState {
+  static constexpr int kNoChannel = 1000000;
   bool Hold = false;
   int BestRssi = -120;
-  int BestChannel = 1000000;
+  int BestChannel = kNoChannel;
   int HeldRssi = -120;
   int HeldChannel = 0;
 
   // Takes one table entry. The hold flag is set when a new sweep begins at this entry; the
   // best values then describe the sweep just finished.
   void Update(int channel, int rssi);
+  // A sweep has just ended and its best values stand (not the very first entry, which opens
+  // a sweep with nothing before it).
+  bool SweepDone() const { return Hold && BestChannel != kNoChannel; }
 };
 }  // namespace pelmor
 
@@ -208,6 +212,8 @@ class PelmorConverter : public ProductConverter {
   bool bodyValid_ = false;      // the buffer holds a record body that ParseRecord may decode
   int lastSampleIndex_ = -1;    // last entry index of the last sample record
   bool valuesWritten_ = false;  // DataValues alternates between writing and ending the group
+  // Best server: the receivers whose sweep ended in the last table record.
+  bool sweepEnded_[pelmor::kReceivers] = {};
   std::int16_t titleKind_ = pelmor::kKindNone;  // data kind of the next titles line
   char timeLabel_[kSectionLabelSize] = {};
 };
