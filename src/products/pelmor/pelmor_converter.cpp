@@ -7,6 +7,7 @@
 #include "app/form_controls.h"
 #include "app/identify.h"
 #include "convert/text.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -707,19 +708,54 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
   tx::End(p);
 }
 
+void PelmorConverter::FillFixedValues(FixedValues& v, bool line) const {
+  v.Year = ClockBytes[5];
+  v.Month = ClockBytes[4];
+  v.Day = ClockBytes[3];
+  const Coordinate lat = line ? LineLatitude() : Fix.Latitude;
+  const Coordinate lon = line ? LineLongitude() : Fix.Longitude;
+  if (line) {
+    LineTime(v.Hour, v.Minute, v.Second);
+  } else {
+    v.Hour = Fix.Hour;
+    v.Minute = Fix.Minute;
+    v.Second = Fix.Second;
+  }
+  // The "G" line: latitude degrees and fraction as magnitudes, the longitude signed.
+  v.GraysonDegrees = lat.Degrees;
+  v.GraysonMillionths = FixedValues::Millionths(lat.DecimalMinutes / 60);
+  v.GraysonLongitude = lon.Decimal;
+  v.Latitude = lat.Decimal;
+  v.Longitude = lon.Decimal;
+  v.PlanetDecimals = 5;
+  // The reading: table entry 0 of the first checked receiver, in "Fast Data" only. The
+  // layouts take the level as a magnitude below 0 dBm.
+  const int n = FirstCheckedReceiver(*this, kReceivers);
+  if (n != 0 && FastDataChosen(*this)) {
+    const int channel = ChannelTable[n - 1][0];
+    const int rssi = RssiTable[n - 1][0];
+    v.SetReading(ChannelPlans[n - 1].TableFrequency(channel), channel, rssi < 0 ? -rssi : 0);
+  } else {
+    v.SetReading(0, 0, 0);
+  }
+}
+
 int PelmorConverter::FixedHeader(char* out) {
-  out[0] = '\0';
-  return 0;
+  FixedValues v;
+  FillFixedValues(v, false);
+  return WriteFixedHeader(*this, v, out);
 }
 
 int PelmorConverter::FixedRecord(char* out) {
-  out[0] = '\0';
-  return 0;
+  FixedValues v;
+  FillFixedValues(v, true);
+  return WriteFixedRecord(*this, v, out);
 }
 
 int PelmorConverter::FixedTrailer(char* out) {
-  out[0] = '\0';
-  return 0;
+  FixedValues v;
+  FillFixedValues(v, false);
+  return WriteFixedTrailer(*this, v, out);
 }
 
 }  // namespace polvane

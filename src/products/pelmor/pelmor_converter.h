@@ -11,6 +11,8 @@
 
 namespace polvane {
 
+struct FixedValues;
+
 // Layout of the Pelmor log.
 namespace pelmor {
 inline constexpr int kHeaderSize = 6;       // plain log: unused word, byte remainder, blocks
@@ -203,6 +205,9 @@ class PelmorConverter : public ProductConverter {
   pelmor::Coordinate LineLongitude() const;
   void LineTime(int& hour, int& minute, int& second) const;
   char* PutEntry(char* p, char* start, int receiver, int entry, char delimiter) const;
+  // The values of the fixed layouts: for a record line the line's own time and position, for
+  // the header and trailer those of the last fix.
+  void FillFixedValues(FixedValues& v, bool line) const;
 
   std::unique_ptr<pelmor::Sample[]> samples_;
   std::int16_t fileCode_ = kProductPelmor;
