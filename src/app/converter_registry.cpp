@@ -1,6 +1,7 @@
 #include "app/converter_registry.h"
 
 #include "products/drovel/drovel_converter.h"
+#include "products/pelmor/pelmor_converter.h"
 #include "products/selvor/selvor_converter.h"
 #include "products/tarvik/tarvik_converter.h"
 #include "products/tarvik/tarvik_ext_converter.h"
@@ -14,7 +15,7 @@ ConverterRegistry::ConverterRegistry() {
   objects_[3] = std::make_unique<PendingConverter>(kProductKesDump);
   objects_[4] = std::make_unique<DrovelConverter>();
   objects_[5] = std::make_unique<TarvikExtConverter>();
-  objects_[6] = std::make_unique<PendingConverter>(kProductPelmor);
+  objects_[6] = std::make_unique<PelmorConverter>();
 }
 
 ProductConverter* ConverterRegistry::ForCode(int16_t code) const {
