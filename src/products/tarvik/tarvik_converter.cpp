@@ -47,9 +47,18 @@ int TarvikConverter::ReadRecord(std::uint8_t* buffer) {
       Input.Skip(-3);
       continue;
     }
-    if (!Input.ReadExact(buffer, length)) return 0;
+    const std::uint32_t head = length < kNewHeader ? length : kNewHeader;
+    if (!Input.ReadExact(buffer, head)) return 0;
+    // Indexing classifies fast and scan records by their header alone: the receiver data is
+    // stepped over rather than copied.
+    const bool headerOnly = !Converting && !GatherInfo && (buffer[0] == 'F' || buffer[0] == 'S');
+    if (headerOnly ? !Input.Skip(length - head) : !Input.ReadExact(buffer + head, length - head))
+      return 0;
     // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
-    std::memset(buffer + length, 0, kRecordBufferSize - length);
+    if (headerOnly)
+      std::memset(buffer + head, 0, kNewHeader - head);
+    else
+      std::memset(buffer + length, 0, kRecordBufferSize - length);
     std::int64_t consumed = static_cast<std::int64_t>(length) + 4 + skipped;
     return consumed > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(consumed);
   }
