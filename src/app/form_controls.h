@@ -32,7 +32,7 @@ inline constexpr int kCustomAsciiFormat = 11;
 struct FormControls {
   FormControls() {
     RadioButton::Join({&rbSingleFile, &rbMultipleFiles});
-    RadioButton::Join({&NoAvg, &BSAvg, &RadioButton1, &RadioButton2});
+    RadioButton::Join({&NoAvg, &BSAvg, &rbLambda, &RadioButton1, &RadioButton2});
     RadioButton::Join({&cbAT_None, &rbORPS, &rbORPM});
   }
 
@@ -59,8 +59,14 @@ struct FormControls {
   CheckBox Receiver4{"4"};
   RadioButton NoAvg{"Convert All Data", true};
   RadioButton BSAvg{"Best Server"};
+  // 40-wavelength averaging, for the products whose readers average; "OPTIONS" opens the
+  // Lambda dialog.
+  RadioButton rbLambda{"40 Lambda", false, false};
+  Control btnLambda{"OPTIONS", false};
   RadioButton RadioButton1{"Channel List", false, false};
+  Control btnChannelList{"OPTIONS", false};
   RadioButton RadioButton2{"Threshold", false, false};
+  Control btnThreshold{"OPTIONS", false};
   RadioButton cbAT_None{"None", true};
   RadioButton rbORPS{"1 Rec per", false, false, false};
   EditField ORPS_Value{"1", 0, false, false, false};

@@ -50,6 +50,7 @@ TMainForm::TMainForm(Host& host) : host_(host) {
 }
 
 TMainForm::~TMainForm() {
+  GeneratorDlg.StopWorker();
   StopIndexing();
   if (convert_) {
     convert_->Terminate();
@@ -60,7 +61,10 @@ TMainForm::~TMainForm() {
 void TMainForm::FormCreate() {
   CurrentConverter = converters_.ForCode(kProductTarvik);
   ListOfferedFields();
-  converters_.ForEach([this](ProductConverter& c) { c.BindReceiverBoxes(*this); });
+  converters_.ForEach([this](ProductConverter& c) {
+    c.BindReceiverBoxes(*this);
+    c.LambdaDlg = &LambdaDlg;
+  });
   OutputFormatGroup.SetItemIndex(kCustomAsciiFormat);
 }
 
@@ -90,6 +94,7 @@ std::int16_t TMainForm::ChooseInputFile(const std::string& path) {
   InputFormatGroup.SetItemIndex(0);
   InputFormatGroup.SetItemIndex(code);
   if (code == kProductNone) ReportMessage(host_, kWarning, "%s", kNotQvxProduct);
+  if (rbLambda.Checked() && AverageInformationNeeded()) GeneratorDlg.SetVisible(true);
   return code;
 }
 
@@ -169,6 +174,21 @@ void TMainForm::ApplyProductSettings(std::int16_t code, const char* label, bool 
   if (!satAllowed) SATField.SetChecked(false);
   VMACField.SetEnabled(vmacAllowed);
   if (!vmacAllowed) VMACField.SetChecked(false);
+  ApplyReductionChoices(code);
+}
+
+void TMainForm::ApplyReductionChoices(std::int16_t code) {
+  const bool averages = code == kProductTarvik || code == kProductSelvor ||
+                        code == kProductKesDump || code == kProductTarvikExt;
+  rbLambda.SetEnabled(averages);
+  btnLambda.SetEnabled(averages);
+  if (!averages && rbLambda.Checked()) NoAvg.SetChecked(true);
+  const bool perSeconds = code == kProductKesCard;
+  for (Control* c : {static_cast<Control*>(&rbORPS), static_cast<Control*>(&ORPS_Value)}) {
+    c->SetEnabled(perSeconds);
+    c->SetVisible(perSeconds);
+  }
+  if (!perSeconds && rbORPS.Checked()) cbAT_None.SetChecked(true);
 }
 
 void TMainForm::ListOfferedFields() {
@@ -312,9 +332,25 @@ char TMainForm::CurrentDelimiter() const {
 
 std::int16_t TMainForm::CurrentReductionMode() const {
   if (BSAvg.Checked()) return kReduceBestServer;
+  if (rbLambda.Checked()) return kReduceLambda;
   if (rbORPM.Checked()) return kReducePerMeters;
   if (rbORPS.Checked()) return kReducePerSeconds;
   return kReduceNone;
+}
+
+void TMainForm::rbLambdaClick() {
+  rbLambda.SetChecked(true);
+  if (AverageInformationNeeded()) GeneratorDlg.SetVisible(true);
+}
+
+void TMainForm::btnLambdaClick() {
+  LambdaDlg.SetVisible(true);
+}
+
+bool TMainForm::AverageInformationNeeded() const {
+  if (InputFormatGroup.ItemIndex() != kProductKesDump || !rbSingleFile.Checked()) return false;
+  const std::string file = InputFilename.Text();
+  return !file.empty() && GeneratorDlg.GatheredFile() != file;
 }
 
 void TMainForm::sbHelpClick() {

@@ -12,6 +12,7 @@
 #include "app/form_controls.h"
 #include "app/host.h"
 #include "convert/record_loop.h"
+#include "index/reduction_dialogs.h"
 #include "index/selection_tree.h"
 
 namespace polvane {
@@ -89,6 +90,22 @@ class TMainForm : public FormControls {
   void StopIndexing();
   bool Indexing() const;
   SelectionTree tvIndex;
+
+  // --- Data reduction ---
+  // "40 Lambda": for a Kes PC-dump file whose average information has not been gathered, the
+  // average-information dialog is offered.
+  void rbLambdaClick();
+  // "OPTIONS" of "40 Lambda": the Lambda dialog.
+  void btnLambdaClick();
+  // Whether the chosen file's averaging needs the average information, and it is missing.
+  bool AverageInformationNeeded() const;
+  // The choices of the product `code`: averaging for the readers that average, one record per
+  // N seconds for the Kes PC card.
+  void ApplyReductionChoices(std::int16_t code);
+  TLambdaDlg LambdaDlg;
+  TTrafficDlg TrafficDlg;
+  TGeneratorDlg GeneratorDlg{*this};
+  TThresholdDlg ThresholdDlg;
 
   // --- Configuration ---
   void SaveConfiguration1Click();

@@ -9,6 +9,8 @@ namespace polvane {
 
 void TMainForm::StartIndexing(std::int16_t code) {
   StopIndexing();
+  // The average information of another file is of no use any more.
+  GeneratorDlg.StopWorker();
   // One worker drives a converter at a time: a running conversion ends first.
   WaitForConversion();
   index_ = std::make_unique<TMakeIndex>(*this, code);
@@ -30,8 +32,10 @@ bool TMainForm::Indexing() const {
 }
 
 void TMainForm::btnConvertClick() {
-  // One worker drives a converter at a time: an index still being built is finished first.
+  // One worker drives a converter at a time: an index still being built, or average information
+  // being gathered, is finished first.
   WaitForIndexing();
+  GeneratorDlg.WaitForWorker();
   if (convert_) {
     convert_->Terminate();
     host_.WaitForWorker(*convert_);

@@ -14,6 +14,7 @@
 #include "app/identify.h"
 #include "app/main_form.h"
 #include "index/make_index.h"
+#include "index/make_list.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -75,8 +76,10 @@ class CliHost : public Host {
 };
 
 std::atomic<TMainForm*> gForm{nullptr};
+std::atomic<TMakeList*> gPass{nullptr};
 
 extern "C" void OnInterrupt(int) {
+  if (TMakeList* pass = gPass.load()) pass->Terminate();
   if (TMainForm* f = gForm.load()) f->btnCancelClick();
 }
 
@@ -174,7 +177,7 @@ int RunIndex(const std::string& file, bool quiet) {
 
 struct ConvertOptions {
   std::string input, output, config, format, fields, delimiter, receivers, data, scanType,
-      drovelMode, perSeconds, perMeters, deselect, saveConfig, folder, outFolder;
+      drovelMode, perSeconds, perMeters, lambda, deselect, saveConfig, folder, outFolder;
   std::string ext = "*.pvf", outExt = ".out";
   bool allFields = false, header = false, noHeader = false, bestServer = false, split = false,
        quiet = false;
@@ -267,6 +270,32 @@ void ApplyOptions(TMainForm& form, const ConvertOptions& o) {
     if (mode < 0) throw UsageError{"--drovel-mode: 1ch, 3ch or table, not " + o.drovelMode};
     form.DrovelMode.SetItemIndex(mode);
   }
+  if (!o.lambda.empty()) {
+    // SPEED[mph|kmh]: a number, then the unit (miles per hour when none is given).
+    std::string speed = o.lambda, unit = "mph";
+    for (const char* u : {"mph", "kmh"}) {
+      const std::size_t n = std::char_traits<char>::length(u);
+      if (speed.size() > n && speed.compare(speed.size() - n, n, u) == 0) {
+        unit = u;
+        speed.resize(speed.size() - n);
+      }
+    }
+    std::size_t used = 0;
+    double value = 0;
+    try {
+      value = std::stod(speed, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used == 0 || used != speed.size() || !(value >= 0) || value > 1e6)
+      throw UsageError{"--lambda: SPEED[mph|kmh], not " + o.lambda};
+    if (!form.rbLambda.Enabled())
+      throw UsageError{"--lambda: this product has no 40-wavelength averaging"};
+    form.LambdaDlg.LambdaSpeed.SetText(speed);
+    (unit == "mph" ? form.LambdaDlg.MPHchoice : form.LambdaDlg.KMHchoice).SetChecked(true);
+    form.rbLambda.SetChecked(true);
+  }
+  // After "40 Lambda": best server wins, as the conversion's own order has it.
   if (o.bestServer) form.BSAvg.SetChecked(true);
   if (!o.perSeconds.empty()) {
     ParseInt(o.perSeconds, "--per-seconds");
@@ -338,6 +367,10 @@ int RunConvert(const ConvertOptions& o) {
   }
   // 4. The options.
   ApplyOptions(form, o);
+  const bool gatherFirst =
+      form.rbLambda.Checked() && form.InputFormatGroup.ItemIndex() == kProductKesDump;
+  if (gatherFirst && folderMode)
+    throw UsageError{"--lambda: Kes PC-dump files need the average information of one INPUT file"};
   DefaultFields(form);
   // 5. The output name.
   if (!o.output.empty()) {
@@ -355,11 +388,29 @@ int RunConvert(const ConvertOptions& o) {
   } else if (!o.deselect.empty()) {
     throw UsageError{"--deselect needs a single INPUT file"};
   }
-  // 7. The conversion.
   const bool bar = !o.quiet && isatty(fileno(stderr));
+  std::signal(SIGINT, OnInterrupt);
+  // The averaging of a Kes PC-dump file is scaled by its records per second: the average
+  // information is gathered first, as the window's "Generate" does.
+  if (gatherFirst) {
+    if (bar)
+      form.GeneratorDlg.ProgressBar.Changed = [&] {
+        host.Progress(form.GeneratorDlg.ProgressBar.Position());
+      };
+    TMakeList pass(form, form.GeneratorDlg);
+    gPass = &pass;
+    pass.Run();
+    gPass = nullptr;
+    form.GeneratorDlg.ProgressBar.Changed = nullptr;
+    if (bar) host.EndProgress();
+    if (!pass.Completed()) {
+      std::signal(SIGINT, SIG_DFL);
+      return kExitError;
+    }
+  }
+  // 7. The conversion.
   if (bar) form.ProgressBar.Changed = [&] { host.Progress(form.ProgressBar.Position()); };
   gForm = &form;
-  std::signal(SIGINT, OnInterrupt);
   form.btnConvertClick();
   form.WaitForConversion();
   std::signal(SIGINT, SIG_DFL);
@@ -414,6 +465,9 @@ int main(int argc, char** argv) {
   convert->add_flag("--best-server", o.bestServer, "reduce to the best server");
   convert->add_option("--per-seconds", o.perSeconds, "one record per N seconds");
   convert->add_option("--per-meters", o.perMeters, "one record per N meters");
+  convert->add_option("--lambda", o.lambda,
+                      "40-wavelength averaging at the vehicle's average speed, SPEED[mph|kmh] "
+                      "(default mph)");
   convert->add_option("--deselect", o.deselect, "section ordinals to leave out");
   convert->add_flag("--split", o.split, "split outputs over 60000 records into pieces");
   convert->add_option("--save-config", o.saveConfig, "save the settings before converting");

@@ -16,6 +16,7 @@ namespace polvane {
 
 struct FormControls;
 class CheckBox;
+class TLambdaDlg;
 struct TreeNode;
 
 inline constexpr int kRecordBufferSize = 4096;    // one raw record body
@@ -25,6 +26,26 @@ inline constexpr int kFixedBufferSize = 16384;    // one fixed-layout header, re
 inline constexpr int kMessageSize = 1024;
 inline constexpr int kSectionLabelSize = 64;
 inline constexpr int kAverageAreaSize = 20560;
+
+// The averaging work area of the reduction modes, cleared whenever a reduction mode is set.
+// 40-wavelength averaging keeps a window (sample counter and running sum) per receiver, or per
+// channel column for the readers whose records carry a list of channels, and the window means
+// that the receivers' current sweeps completed.
+struct AverageWork {
+  static constexpr int kWindows = 86;
+  static constexpr int kMeans = 512;  // a sweep of 512 samples completes at most 512 windows
+  struct Window {
+    std::int32_t Counter;
+    std::uint32_t Sum;
+  };
+  std::array<Window, kWindows> Windows;
+  // Per receiver: the means of the current sweep, how many there are, and the latest mean of
+  // any sweep (-1 before the first).
+  std::array<std::array<std::uint8_t, kMeans>, 4> Means;
+  std::array<std::int16_t, 4> MeanCount;
+  std::array<std::int16_t, 4> LastMean;
+};
+static_assert(sizeof(AverageWork) <= kAverageAreaSize);
 
 // What ParseRecord asks the record loop to do.
 enum Action : int16_t {
@@ -136,6 +157,32 @@ class ProductConverter {
   // Reads the receiver check box n (1 to 4).
   bool ReceiverChecked(int n) const;
 
+  // --- 40-wavelength averaging ---
+  // Whether the record just parsed is averaged: mode 1 with the lambda flag set.
+  bool Averaging() const { return ReductionMode == kReduceLambda && LambdaFlag; }
+  // Samples per window: trunc(k / (hertz x metresPerSecond)); 1 when the product is not above
+  // 0 (no usable speed or frequency), and at most 32767.
+  static std::int16_t WindowLength(double k, double hertz, double metresPerSecond);
+  // Runs `count` samples through window `window` of length `length` (below 1 counts as 1) and
+  // stores the means completed as the current sweep's means of receiver `receiver` (0 to 3).
+  // Returns how many were completed.
+  std::int16_t AverageWindow(int window, int receiver, const std::uint8_t* samples, int count,
+                             int length);
+  // The level of receiver `receiver` (0 to 3) on output line `line` of an averaged record: its
+  // mean of that line; past its last mean, its latest mean; before any, `fallback`.
+  int WindowMean(int receiver, int line, int fallback) const;
+  // Output line of the current record: 0 for the first of RepeatCount lines.
+  int LineIndex() const { return RepeatCount - LinesLeft; }
+
+  // --- Average-information pass ---
+  // TMakeList starts and ends the pass; while GatherInfo is set the readers that need the
+  // information count their data records with GatherRecord, and the seconds are the distinct
+  // receiver-clock seconds seen (day of month, hour, minute, second).
+  void BeginGather();
+  void GatherRecord(int day, int hour, int minute, int second);
+  // GatherInfo false; RecordsPerSecond := records / seconds, or 1 when no second was counted.
+  void EndGather();
+
   // --- Members shared by the loop, the workers and the readers ---
   std::array<std::uint8_t, 69> RawGps{};
   struct DecodedGps {
@@ -160,9 +207,14 @@ class ProductConverter {
   std::int16_t RepeatCount = 1;
   bool LambdaFlag = false;
   std::array<std::int16_t, 4> BestEntry{};
-  std::array<std::uint8_t, kAverageAreaSize> AverageArea{};
+  AverageWork AverageArea{};
   bool GatherInfo = false;
+  std::int32_t GatherRecords = 0;
+  std::int32_t GatherSeconds = 0;
   std::int32_t RecordsPerSecond = 1;
+  // The Lambda dialog the main window binds; its speed is taken when mode 1 is set.
+  const TLambdaDlg* LambdaDlg = nullptr;
+  double LambdaMetresPerSecond = 0;
   bool SectionStarted = false;
   char SectionLabel[kSectionLabelSize] = {};
   std::int16_t CurrentMode = -1;
@@ -179,6 +231,8 @@ class ProductConverter {
 
  private:
   const std::int16_t productCode_;
+  // One bit per receiver-clock second of a month while gathering.
+  std::vector<std::uint64_t> gatherSeen_;
 };
 
 }  // namespace polvane

@@ -50,6 +50,7 @@ int16_t SelvorConverter::ParseRecord(std::uint8_t* r) {
   DecodeHead(r);
   if (!fast) std::memcpy(ScanRecord, r, kScanRecord);
   RepeatCount = 1;
+  averagedLine_ = false;
   const bool write = TrackSection(fast ? kSlotFast : kSlotScan, [this](char* label, int) {
     tx::End(tx::Put02Triple(label, GpsHour, GpsMinute, GpsSecond, ':'));
   });
@@ -58,6 +59,17 @@ int16_t SelvorConverter::ParseRecord(std::uint8_t* r) {
     for (int n = 1; n <= kReceivers; ++n)
       if (ReceiverChecked(n))
         std::memcpy(FastBlocks[n - 1], r + kHead + (n - 1) * kFastBlock, kFastBlock);
+    if (Averaging()) {
+      // One line per window mean, as many as the receiver that completed the most windows.
+      averagedLine_ = true;
+      RepeatCount = 0;
+      for (int n = 1; n <= kReceivers; ++n) {
+        if (!ReceiverChecked(n)) continue;
+        const int16_t means = AverageSamples(static_cast<int16_t>(n));
+        if (means > RepeatCount) RepeatCount = means;
+      }
+      if (RepeatCount == 0) return kActionNone;
+    }
   } else if (ReductionMode == kReduceBestServer) {
     ChooseBestEntries();
   }
@@ -91,6 +103,21 @@ int SelvorConverter::FastSignal(int n) const {
   unsigned sum = 0;
   for (int i = 0; i < kFastSamples; ++i) sum += s[i];
   return static_cast<int>(sum >> 9);
+}
+
+int SelvorConverter::LineSignal(int n) const {
+  return averagedLine_ ? WindowMean(n - 1, LineIndex(), FastSignal(n)) : FastSignal(n);
+}
+
+int16_t SelvorConverter::LambdaWindow(int16_t receiver) {
+  if (receiver < 1 || receiver > kReceivers) return 1;
+  return WindowLength(kLambdaConstant, FastFrequency(receiver) * 1e6, LambdaMetresPerSecond);
+}
+
+int16_t SelvorConverter::AverageSamples(int16_t receiver) {
+  if (receiver < 1 || receiver > kReceivers) return 0;
+  return AverageWindow(receiver - 1, receiver - 1, FastBlocks[receiver - 1] + kFastSampleOffset,
+                       kFastSamples, LambdaWindow(receiver));
 }
 
 std::uint16_t SelvorConverter::ScanCode(int n, int e) const {
@@ -252,7 +279,7 @@ void SelvorConverter::FieldValue(int16_t field, char* out) {
       break;
     case 103:
     case 203:
-      p = tx::PutInt(tx::Put(p, '-'), FastSignal(field / 100));
+      p = tx::PutInt(tx::Put(p, '-'), LineSignal(field / 100));
       break;
     default:
       break;
@@ -267,7 +294,7 @@ SelvorConverter::Reading SelvorConverter::FixedReading() const {
   if (n == 0 || !FastDataChosen(*this)) return reading;
   reading.Frequency = FastFrequency(n);
   reading.Code = FastCode(n);
-  reading.Signal = FastSignal(n);
+  reading.Signal = LineSignal(n);
   return reading;
 }
 

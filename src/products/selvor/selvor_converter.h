@@ -33,6 +33,8 @@ inline constexpr int kEntrySize = 3;
 // Tree slots.
 inline constexpr int kSlotFast = 0;
 inline constexpr int kSlotScan = 1;
+// 40-wavelength window: samples = trunc(kLambdaConstant / (hertz x metres per second)).
+inline constexpr double kLambdaConstant = 512.0 * 300000000.0;
 
 // A channel plan as the receiver stores it: flags, base MHz, base fraction and spacing in
 // units of 0.0001 MHz, and the code of the channel at the base frequency.
@@ -70,6 +72,9 @@ class SelvorConverter : public ProductConverter {
   int FixedHeader(char* out) override;
   int FixedRecord(char* out) override;
   int FixedTrailer(char* out) override;
+  // 40-wavelength averaging of receiver n's (1 or 2) current fast block.
+  int16_t AverageSamples(int16_t receiver) override;
+  int16_t LambdaWindow(int16_t receiver) override;
 
   // The last record head, the fast blocks of the checked receivers and the last scan record.
   // They are kept from one file to the next.
@@ -88,6 +93,9 @@ class SelvorConverter : public ProductConverter {
   double FastFrequency(int n) const;
   int FastChannel(int n) const;
   int FastSignal(int n) const;  // magnitude in dBm
+  // The signal written for receiver n on the current output line: its window mean when the
+  // fast record is averaged, else the mean of its 512 samples.
+  int LineSignal(int n) const;
   // Entry e (0 to 79) of receiver n's scan table.
   std::uint16_t ScanCode(int n, int e) const;
   int ScanChannel(int n, int e) const;
@@ -110,6 +118,7 @@ class SelvorConverter : public ProductConverter {
   void ChooseBestEntries();
   char* PutScanEntry(char* p, int n, int e, char delimiter) const;
 
+  bool averagedLine_ = false;  // the last record is a fast record under averaging
   int titleReceiver_ = 0;
   int titleGroups_ = 1;
   int valueReceiver_ = 0;

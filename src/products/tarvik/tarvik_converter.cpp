@@ -108,6 +108,7 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
   const bool fast = type == 'F';
   DecodeHeader(r);
   RepeatCount = 1;
+  averagedLine_ = false;
   const bool write = TrackSection(fast ? kSlotFast : kSlotScan, [this](char* label, int size) {
     if (size > 8) tx::End(tx::Put02Triple(label, GpsHour, GpsMinute, GpsSecond, ':'));
   });
@@ -117,6 +118,18 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
     for (int n = 1; n <= 4; ++n)
       if (ReceiverChecked(n))
         std::memcpy(FastBlocks[n - 1], body + (n - 1) * kFastBlock, kFastBlock);
+    if (Averaging()) {
+      // One line per window mean: as many lines as the receiver that completed the most
+      // windows in this sweep; none when no window closed.
+      averagedLine_ = true;
+      RepeatCount = 0;
+      for (int n = 1; n <= 4; ++n) {
+        if (!ReceiverChecked(n)) continue;
+        const int16_t means = AverageSamples(static_cast<int16_t>(n));
+        if (means > RepeatCount) RepeatCount = means;
+      }
+      if (RepeatCount == 0) return kActionNone;
+    }
   } else {
     std::memcpy(ScanBody, body, kScanBody);
     if (ReductionMode == kReduceBestServer) ChooseBestEntries();
@@ -168,6 +181,21 @@ int TarvikConverter::FastRssi(int n) const {
   return static_cast<int>(sum >> 9);
 }
 
+int TarvikConverter::LineRssi(int n) const {
+  return averagedLine_ ? WindowMean(n - 1, LineIndex(), FastRssi(n)) : FastRssi(n);
+}
+
+int16_t TarvikConverter::LambdaWindow(int16_t receiver) {
+  if (receiver < 1 || receiver > 4) return 1;
+  return WindowLength(kLambdaConstant, FastFrequency(receiver) * 1e6, LambdaMetresPerSecond);
+}
+
+int16_t TarvikConverter::AverageSamples(int16_t receiver) {
+  if (receiver < 1 || receiver > 4) return 0;
+  return AverageWindow(receiver - 1, receiver - 1, FastBlocks[receiver - 1] + kFastSampleOffset,
+                       kFastSamples, LambdaWindow(receiver));
+}
+
 std::uint16_t TarvikConverter::ScanRawChannel(int n, int e) const {
   return ReadLE16(ScanBody, kScanTableOffset + (n - 1) * kScanEntries * 4 + e * 4);
 }
@@ -196,7 +224,7 @@ void TarvikConverter::FillFixedValues(FixedValues& v) const {
   v.SetPosition(Latitude, Longitude);
   const int n = FirstCheckedReceiver(*this);
   if (n != 0 && FastDataChosen(*this))
-    v.SetReading(FastFrequency(n), ReadLE16(FastBlocks[n - 1], 0), FastRssi(n));
+    v.SetReading(FastFrequency(n), ReadLE16(FastBlocks[n - 1], 0), LineRssi(n));
   else
     v.SetReading(0, 0, 0);
 }
@@ -373,7 +401,7 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
             p = tx::PutInt(p, FastChannel(n));
             break;
           case 3:
-            p = tx::PutInt(tx::Put(p, '-'), FastRssi(n));
+            p = tx::PutInt(tx::Put(p, '-'), LineRssi(n));
             break;
         }
       }

@@ -24,6 +24,9 @@ inline constexpr int kScanEntries = 80;
 inline constexpr int kScanTableOffset = 64;  // after four 16-byte receiver headers
 inline constexpr int kSlotFast = 0;
 inline constexpr int kSlotScan = 1;
+// 40-wavelength window: samples = trunc(kLambdaConstant / (hertz x metres per second)), that is
+// 512 samples of a sweep times the speed of light.
+inline constexpr double kLambdaConstant = 512.0 * 300000000.0;
 
 // Frequency in MHz of a channel in a plan: base + fraction, 1000 MHz more with flag bit 7,
 // plus the channel's distance from the base channel in spacing units (all 0.0001 MHz).
@@ -58,6 +61,9 @@ class TarvikConverter : public ProductConverter {
   int FixedHeader(char* out) override;
   int FixedRecord(char* out) override;
   int FixedTrailer(char* out) override;
+  // 40-wavelength averaging of receiver n's (1 to 4) current fast block.
+  int16_t AverageSamples(int16_t receiver) override;
+  int16_t LambdaWindow(int16_t receiver) override;
 
   // The values the fixed layouts write for the last decoded record: the clock date, the GPS
   // time and position, and the fast reading of the first checked receiver when Scan Type is
@@ -86,6 +92,9 @@ class TarvikConverter : public ProductConverter {
   double FastFrequency(int n) const;
   int FastChannel(int n) const;
   int FastRssi(int n) const;
+  // The level written for receiver n on the current output line: its window mean when the
+  // fast record is averaged, else the mean of its 512 samples.
+  int LineRssi(int n) const;
   // Scan entry e of receiver n (1 to 4).
   std::uint16_t ScanRawChannel(int n, int e) const;
   int ScanChannel(int n, int e) const;
@@ -98,6 +107,7 @@ class TarvikConverter : public ProductConverter {
   void ChooseBestEntries();
   char* PutScanEntry(char* p, int n, int e, char delimiter) const;
 
+  bool averagedLine_ = false;  // the last record is a fast record under averaging
   int titleCursor_ = 0;
   int valueCursor_ = 0;
 };

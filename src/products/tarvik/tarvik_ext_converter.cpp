@@ -106,6 +106,7 @@ void TarvikExtConverter::DecodeHeader(const std::uint8_t* r) {
 
 int16_t TarvikExtConverter::ParseRecord(std::uint8_t* r) {
   RepeatCount = 1;
+  averagedLine_ = false;
   const std::uint8_t type = recordLength_ > 0 ? r[0] : 0;
   switch (type) {
     case 'F':
@@ -148,6 +149,12 @@ int16_t TarvikExtConverter::ParseRecord(std::uint8_t* r) {
 
 int16_t TarvikExtConverter::ParseFast(const std::uint8_t* r) {
   bool taken = false;
+  const bool averaging = Averaging();
+  if (averaging) {
+    // A line per window mean of each receiver, as many passes as the most means.
+    averagedLine_ = true;
+    RepeatCount = 0;
+  }
   for (int n = 0; n < 4; ++n) {
     if (r[kPresentOffset + n] == 0 || !ReceiverChecked(n + 1)) continue;
     const std::uint8_t* block = r + kHeader + n * tarvik::kFastBlock;
@@ -168,6 +175,18 @@ int16_t TarvikExtConverter::ParseFast(const std::uint8_t* r) {
     if (plan.SecondFlags() & 0x80) {
       reading.Dcc = block[14];
       reading.Spare = block[15];
+    }
+    if (averaging) {
+      // The readings are the windows this block completed.
+      const int16_t means = AverageSamples(static_cast<int16_t>(n + 1));
+      for (int m = 0; m < means; ++m) {
+        reading.Rssi = AverageArea.Means[n][m];
+        list.Append(reading);
+      }
+      if (means > RepeatCount) RepeatCount = means;
+      FreshData[n] = means > 0;
+      taken = taken || means > 0;
+      continue;
     }
     const std::uint8_t* samples = block + tarvik::kFastSampleOffset;
     for (int s = 0; s < tarvik::kFastSamples; ++s) {
@@ -266,7 +285,9 @@ void TarvikExtConverter::FillFixedValues(FixedValues& v) const {
                                                  ReadLE16(b, 9), ReadLE16(b, 0), b[2]);
   unsigned sum = 0;
   for (int s = 0; s < tarvik::kFastSamples; ++s) sum += b[tarvik::kFastSampleOffset + s];
-  v.SetReading(frequency, ReadLE16(b, 0), static_cast<int>(sum >> 9));
+  const int level = static_cast<int>(sum >> 9);
+  v.SetReading(frequency, ReadLE16(b, 0),
+               averagedLine_ ? WindowMean(n - 1, LineIndex(), level) : level);
 }
 
 int TarvikExtConverter::FixedHeader(char* out) {
@@ -292,8 +313,31 @@ bool TarvikExtConverter::SelectReceiver(int16_t receiver) {
   const int n = receiver - 1;
   CurrentReceiver = n;
   if (!Plans[n].Usable() || !ReceiverChecked(receiver) || !FreshData[n]) return false;
+  if (averagedLine_) {
+    // Line k of an averaged record holds the receiver's k-th mean; its readings are spent
+    // with the record's last line.
+    const bool hasMean = LineIndex() < Lists[n].Count();
+    if (LinesLeft <= 1) FreshData[n] = false;
+    return hasMean;
+  }
   FreshData[n] = false;
   return true;
+}
+
+int16_t TarvikExtConverter::LambdaWindow(int16_t receiver) {
+  if (receiver < 1 || receiver > 4) return 1;
+  const ChannelPlan& plan = Plans[receiver - 1];
+  const double hertz = plan.Frequency(plan.Channel()) * 1e6;
+  const double metresPerSecond = ReadBE16(Header, 21) * 0.01;  // centimetres per second
+  const int16_t window = WindowLength(kLambdaConstant, hertz, metresPerSecond);
+  return window > kMaxWindow ? static_cast<int16_t>(kMaxWindow) : window;
+}
+
+int16_t TarvikExtConverter::AverageSamples(int16_t receiver) {
+  if (receiver < 1 || receiver > 4) return 0;
+  return AverageWindow(receiver - 1, receiver - 1,
+                       FastBlocks[receiver - 1] + tarvik::kFastSampleOffset, tarvik::kFastSamples,
+                       LambdaWindow(receiver));
 }
 
 int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
@@ -349,6 +393,9 @@ int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) 
     if (ReductionMode == kReduceBestServer) {
       const int best = BestReading(list);
       if (best >= 0) p = PutReading(p, out, list[best], delimiter);
+    } else if (averagedLine_) {
+      const int line = LineIndex();
+      if (line >= 0 && line < list.Count()) p = PutReading(p, out, list[line], delimiter);
     } else {
       for (int i = 0; i < list.Count(); ++i) p = PutReading(p, out, list[i], delimiter);
     }

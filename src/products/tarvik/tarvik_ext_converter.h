@@ -26,6 +26,10 @@ inline constexpr int kScanRecord = kHeader + 4 * kScanPlanSize;
 // is held to the same bound (readings beyond it are dropped).
 inline constexpr int kMaxReadings = tarvik::kFastSamples;
 inline constexpr std::uint16_t kSpacing6k25 = 62;  // stands for 6.25 kHz
+// 40-wavelength window from the record's own GPS velocity: trunc(kLambdaConstant / (hertz x
+// metres per second)), held to 1 .. kMaxWindow.
+inline constexpr double kLambdaConstant = 512.0 * 300000000.0;
+inline constexpr int kMaxWindow = 512;
 
 // Compass point of a heading in tenths of a degree.
 const char* CompassPoint(std::int16_t tenths);
@@ -100,6 +104,9 @@ class TarvikExtConverter : public ProductConverter {
   int FixedRecord(char* out) override;
   int FixedTrailer(char* out) override;
   bool SelectReceiver(int16_t receiver) override;
+  // 40-wavelength averaging of receiver n's (1 to 4) last fast block.
+  int16_t AverageSamples(int16_t receiver) override;
+  int16_t LambdaWindow(int16_t receiver) override;
 
   // The values the fixed layouts write for the last decoded record: the clock date, the GPS
   // time and position, and the reading of the first checked receiver's last fast block when
@@ -143,6 +150,9 @@ class TarvikExtConverter : public ProductConverter {
   char* PutReading(char* p, const char* start, const Reading& r, char delimiter) const;
 
   int recordLength_ = 0;  // body length of the record last read (0 for an empty record)
+  // The last record is a fast record under averaging: each of its lines holds one window mean
+  // of one receiver.
+  bool averagedLine_ = false;
   std::array<Pending, 4> pendingR_{};
   std::array<Pending, 4> pendingS_{};
 };

@@ -1,0 +1,71 @@
+#include "index/make_list.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/main_form.h"
+#include "index/reduction_dialogs.h"
+
+namespace polvane {
+
+namespace {
+
+void ShowPercent(TGeneratorDlg& dialog, int percent) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d%% Complete", percent);
+  dialog.ProgressBar.SetPosition(percent);
+  dialog.PercentComplete.SetCaption(text);
+}
+
+}  // namespace
+
+TMakeList::TMakeList(TMainForm& form, TGeneratorDlg& dialog) : form_(form), dialog_(dialog) {}
+
+void TMakeList::Execute() {
+  completed_ = false;
+  Host& host = form_.host();
+  ProductConverter* c = form_.CurrentConverter.load();
+  if (!c) return;
+  const std::string path = form_.InputFilename.Text();
+  if (c->OpenInput(path) != 0) {
+    host.Synchronize([&] { ReportMessage(host, kError, "Input File Does Not Exist!"); });
+    return;
+  }
+  const std::uint64_t size = FileSize(path);
+  std::uint64_t consumed = 0;
+  int shown = 0;
+  host.Synchronize([&] { ShowPercent(dialog_, 0); });
+
+  auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+  c->Converting = false;
+  int n = c->ReadRecord(buffer.get());
+  c->RecordCount = 0;
+  c->BeginGather();
+  dialog_.SetGatheredFile("");  // what an earlier pass left no longer stands
+  while (!Terminated() && n != 0) {
+    consumed += static_cast<std::uint64_t>(n);
+    const int percent = Percentage(consumed, size);
+    if (percent != shown) {
+      shown = percent;
+      host.Synchronize([&] { ShowPercent(dialog_, percent); });
+    }
+    c->ParseRecord(buffer.get());
+    n = c->ReadRecord(buffer.get());
+  }
+  if (!Terminated()) {
+    host.Synchronize([&] { ReportMessage(host, kInformation, "Information Has Been Gathered!"); });
+    c->EndGather();
+    const int records = c->GatherRecords, seconds = c->GatherSeconds,
+              perSecond = c->RecordsPerSecond;
+    host.Synchronize([&] {
+      ReportMessage(host, kInformation, "%d Records\n%d Seconds\n%d Records Per Second", records,
+                    seconds, perSecond);
+      dialog_.SetGatheredFile(path);
+    });
+    completed_ = true;
+  }
+  c->CloseInput();
+  host.Synchronize([&] { dialog_.ProgressBar.SetPosition(0); });
+}
+
+}  // namespace polvane

@@ -1,0 +1,32 @@
+// The average-information worker: reads the main window's input file once through the current
+// converter with the gathering flag set, shows its progress in the average-information dialog
+// and leaves the records per second of the file in the converter.
+#pragma once
+
+#include "app/worker.h"
+
+namespace polvane {
+
+class TMainForm;
+class TGeneratorDlg;
+
+class TMakeList : public Worker {
+ public:
+  TMakeList(TMainForm& form, TGeneratorDlg& dialog);
+  ~TMakeList() override { Stop(); }
+
+  // Runs the pass on the calling thread (the command line and the tests use it).
+  void Run() { Execute(); }
+  // Whether the last run went through the whole file.
+  bool Completed() const { return completed_; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  TMainForm& form_;
+  TGeneratorDlg& dialog_;
+  bool completed_ = false;
+};
+
+}  // namespace polvane

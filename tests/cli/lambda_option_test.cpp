@@ -1,0 +1,72 @@
+// polvane convert --lambda SPEED[mph|kmh]: 40-wavelength averaging from the command line.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "support/bytes.h"
+#include "support/conversion.h"
+#include "support/drovel_log.h"
+#include "support/tarvik_log.h"
+
+namespace polvane {
+namespace {
+
+using namespace polvane::testing;
+
+class LambdaOption : public ::testing::Test {
+ protected:
+  LambdaOption() {
+    TarvikLogBuilder log;
+    log.Identification("QVX TARVIK", "1.25");
+    TarvikFastBlock b;
+    b.plan.baseMhz = 900;
+    b.plan.fraction = 0;
+    log.Fast({}, {b});
+    log.WriteTo(dir.File("drive.tvf"));
+  }
+  struct Result {
+    int status;
+    std::string err;
+  };
+  Result Run(const std::string& args) {
+    const std::string command =
+        std::string(POLVANE_CLI) + " convert -q " + args + " >/dev/null 2>" + dir.File("err");
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir.File("err"))};
+  }
+  std::size_t LinesOf(const std::string& args) {
+    const std::string out = dir.File("out.csv");
+    EXPECT_EQ(Run(dir.File("drive.tvf") + " " + out + " --fields 0 --no-header " + args).status, 0);
+    return Lines(ReadFile(out)).size();
+  }
+  ScratchDir dir;
+};
+
+TEST_F(LambdaOption, SpeedAndUnitSetTheWindow) {
+  EXPECT_EQ(LinesOf(""), 1u);
+  EXPECT_EQ(LinesOf("--lambda 30"), 42u);  // 30 MPH at 900 MHz: windows of 12 samples
+  EXPECT_EQ(LinesOf("--lambda 30mph"), 42u);
+  EXPECT_EQ(LinesOf("--lambda 48.27kmh"), 42u);
+  EXPECT_EQ(LinesOf("--lambda 0"), 512u);               // no speed: every sample
+  EXPECT_EQ(LinesOf("--lambda 30 --best-server"), 1u);  // best server wins
+}
+
+TEST_F(LambdaOption, UsageErrors) {
+  DrovelLogBuilder drovel;
+  drovel.Identification("QVX DROVEL", "1.3").Setup({});
+  drovel.WriteTo(dir.File("drive.dvf"));
+  for (const std::string& args :
+       {dir.File("drive.tvf") + " --lambda fast", dir.File("drive.tvf") + " --lambda 30knots",
+        dir.File("drive.tvf") + " --lambda -5", dir.File("drive.tvf") + " --lambda kmh",
+        dir.File("drive.dvf") + " --lambda 30"}) {
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace polvane
