@@ -1,6 +1,7 @@
 #include "app/converter_registry.h"
 
 #include "products/kes/kes_card_converter.h"
+#include "products/kes/kes_dump_converter.h"
 #include "products/tarvik/tarvik_converter.h"
 
 namespace polvane {
@@ -9,7 +10,7 @@ ConverterRegistry::ConverterRegistry() {
   objects_[0] = std::make_unique<TarvikConverter>();
   objects_[1] = std::make_unique<PendingConverter>(kProductSelvor);
   objects_[2] = std::make_unique<KesCardConverter>();
-  objects_[3] = std::make_unique<PendingConverter>(kProductKesDump);
+  objects_[3] = std::make_unique<KesDumpConverter>();
   objects_[4] = std::make_unique<PendingConverter>(kProductDrovel);
   objects_[5] = std::make_unique<PendingConverter>(kProductTarvikExt);
   objects_[6] = std::make_unique<PendingConverter>(kProductPelmor);

@@ -290,7 +290,6 @@ int16_t KesCardConverter::DataTitles(int16_t next, char* out, char delimiter) {
     titleColumn_ = 0;
   else if (titleColumn_ >= n)
     return -1;
-  if (n == 0) return -1;
   if (ReductionMode == kReduceBestServer) titleColumn_ = BestEntry[0];
   tx::End(PutColumnTitles(out, titleColumn_, CheckedParts(Cellular()), delimiter));
   titleColumn_ = ReductionMode == kReduceBestServer ? n : titleColumn_ + 1;
@@ -303,7 +302,6 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
     valueColumn_ = 0;
   else if (valueColumn_ >= n)
     return -1;
-  if (n == 0) return -1;
   if (ReductionMode == kReduceBestServer) valueColumn_ = BestEntry[0];
   const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
   const KesColumnParts parts = CheckedParts(Cellular());
