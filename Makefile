@@ -30,9 +30,10 @@ build: deps $(BUILD)/build.ninja
 
 demo: build
 	@mkdir -p out
-	./$(BUILD)/polvane convert samples/drive-tarvik.tvf out/drive-tarvik.csv --header -q
+	./$(BUILD)/polvane convert samples/drive-tarvik.tvf out/drive-tarvik.csv -q \
+	  --fields 18,5,11,0 --receivers 1,2,3,4 --best-server --header
 	@echo "--- first lines of out/drive-tarvik.csv ---"
-	@head -n 6 out/drive-tarvik.csv | cut -c1-160
+	@head -n 8 out/drive-tarvik.csv
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "app/worker.h"
+
 namespace polvane {
 
 enum MessageType { kInformation = 0, kWarning = 1, kError = 2 };
@@ -34,6 +36,9 @@ class Host {
   virtual void Synchronize(const std::function<void()>& fn) = 0;
   // The wait window of the indexing worker.
   virtual void ShowWaitWindow(bool visible) { (void)visible; }
+  // Waits on the GUI thread for a worker to end. A window's host keeps serving the worker's
+  // Synchronize calls meanwhile, so a worker that hands work over is never dead-locked.
+  virtual void WaitForWorker(Worker& worker) { worker.WaitFor(); }
 };
 
 // Formats like printf into 512 bytes and shows the message box.

@@ -50,8 +50,11 @@ TMainForm::TMainForm(Host& host) : host_(host) {
 }
 
 TMainForm::~TMainForm() {
-  if (index_) index_->Stop();
-  if (convert_) convert_->Stop();
+  StopIndexing();
+  if (convert_) {
+    convert_->Terminate();
+    host_.WaitForWorker(*convert_);
+  }
 }
 
 void TMainForm::FormCreate() {

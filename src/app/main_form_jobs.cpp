@@ -9,16 +9,20 @@ namespace polvane {
 
 void TMainForm::StartIndexing(std::int16_t code) {
   StopIndexing();
+  // One worker drives a converter at a time: a running conversion ends first.
+  WaitForConversion();
   index_ = std::make_unique<TMakeIndex>(*this, code);
   index_->Start();
 }
 
 void TMainForm::StopIndexing() {
-  if (index_) index_->Stop();
+  if (!index_) return;
+  index_->Terminate();
+  host_.WaitForWorker(*index_);
 }
 
 void TMainForm::WaitForIndexing() {
-  if (index_) index_->WaitFor();
+  if (index_) host_.WaitForWorker(*index_);
 }
 
 bool TMainForm::Indexing() const {
@@ -28,7 +32,10 @@ bool TMainForm::Indexing() const {
 void TMainForm::btnConvertClick() {
   // One worker drives a converter at a time: an index still being built is finished first.
   WaitForIndexing();
-  if (convert_) convert_->Stop();
+  if (convert_) {
+    convert_->Terminate();
+    host_.WaitForWorker(*convert_);
+  }
   convert_ = std::make_unique<TConvert>(*this);
   if (rbSingleFile.Checked()) {
     if (InputFilename.Text().empty() || OutputFilename.Text().empty()) {
@@ -59,7 +66,7 @@ void TMainForm::btnCancelClick() {
 }
 
 void TMainForm::WaitForConversion() {
-  if (convert_) convert_->WaitFor();
+  if (convert_) host_.WaitForWorker(*convert_);
 }
 
 void TMainForm::OutputFormatGroupChange() {

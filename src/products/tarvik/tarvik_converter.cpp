@@ -174,6 +174,39 @@ double TarvikConverter::ScanFrequency(int n, int e) const {
                        ScanRawChannel(n, e), h[0]);
 }
 
+void TarvikConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = Header[7];
+  v.Month = Header[6];
+  v.Day = Header[5];
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  v.SetPosition(Latitude, Longitude);
+  const int n = FirstCheckedReceiver(*this);
+  if (n != 0 && FastDataChosen(*this))
+    v.SetReading(FastFrequency(n), ReadLE16(FastBlocks[n - 1], 0), FastRssi(n));
+  else
+    v.SetReading(0, 0, 0);
+}
+
+int TarvikConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int TarvikConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int TarvikConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
+}
+
 int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (!TitlesPending) return -1;
   if (next == 0) titleCursor_ = 0;

@@ -6,6 +6,7 @@
 
 #include "convert/position.h"
 #include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -54,6 +55,14 @@ class TarvikConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
+  int FixedHeader(char* out) override;
+  int FixedRecord(char* out) override;
+  int FixedTrailer(char* out) override;
+
+  // The values the fixed layouts write for the last decoded record: the clock date, the GPS
+  // time and position, and the fast reading of the first checked receiver when Scan Type is
+  // "Fast Data" (an empty reading otherwise).
+  void FillFixedValues(FixedValues& v) const;
 
   // Decoded values of the last fast or scan record.
   std::int16_t FirmwareVersion = -1;

@@ -1,0 +1,172 @@
+// The output-format presets of the main window (OutputFormatGroupChange).
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "support/test_host.h"
+
+namespace polvane {
+namespace {
+
+using testing::TestHost;
+
+struct Preset {
+  int index;
+  std::optional<bool> header;    // nullopt: left as it was
+  std::optional<int> delimiter;  // item of DelimiterGroup; nullopt: left as it was
+  std::vector<std::int16_t> fields;
+  std::vector<std::int16_t> drovelFields;
+  bool dataBoxes = false;
+  std::string outputName;  // empty: left as it was
+  bool fixed = false;
+};
+
+const std::vector<std::int16_t> kTec = {32, 6, 7, 9, 10, 12, 13, 15, 16, 0, 36, 34, 35, 19, 20, 21};
+
+constexpr auto kSame = std::nullopt;
+enum { kComma = 0, kTab = 2 };
+
+// index, "Header", delimiter, fields, Drovel fields, data boxes, output name, fixed
+const Preset kPresets[] = {
+    {0, kSame, kSame, {}, {}, false, "", false},
+    {1, false, kComma, {11, 5, 0}, {0}, true, "", false},
+    {2, false, kTab, {5, 11, 0}, {0}, true, "test.sdr", false},
+    {3, kSame, kSame, {}, {}, false, "", true},
+    {4, false, kTab, {11, 5, 0}, {0}, false, "", false},
+    {5, true, kTab, {11, 5, 18}, {}, false, "", false},
+    {6, kSame, kSame, {}, {}, false, "MLJ.M01", true},
+    {7, kSame, kSame, {}, {}, false, "", true},
+    {8, kSame, kSame, {}, {}, false, "", false},
+    {9, false, kComma, kTec, {32}, false, "", false},
+    {10, false, kTab, {11, 5, 0}, {0}, false, "", false},
+    {11, false, kComma, {}, {}, false, "", false},
+    {12, kSame, kSame, {}, {}, false, "", true},
+};
+
+class OutputFormats : public ::testing::TestWithParam<std::tuple<Preset, bool>> {
+ protected:
+  OutputFormats() { form.AutoIndex = false; }
+
+  // The window as a user left it: a product chosen, one field selected, settings that no
+  // preset would choose.
+  void Prepare(bool drovel) {
+    form.InputFormatGroup.SetItemIndex(drovel ? kProductDrovel : kProductTarvik);
+    form.AvailableBox.SetItemIndex(1);
+    form.SelectClick();
+    form.FieldTitles.SetChecked(false);
+    form.DelimiterGroup.SetItemIndex(3);
+    form.FrequencyField.SetChecked(true);
+    form.ChannelField.SetChecked(true);
+    form.RSSIField.SetChecked(false);
+    form.Receiver1.SetChecked(false);
+    form.OutputFilename.SetText("chosen.out");
+  }
+
+  void Choose(int index) {
+    form.OutputFormatGroup.SetItemIndex(index);
+    form.OutputFormatGroupChange();
+  }
+
+  std::vector<std::int16_t> SelectedTags() {
+    std::vector<std::int16_t> tags;
+    const Selection s = form.SnapshotSelection();
+    for (int i = 0; i < s.Count(); ++i) {
+      EXPECT_EQ(s.Texts[i], CatalogueTitle(s.Tags[i]));
+      tags.push_back(s.Tags[i]);
+    }
+    return tags;
+  }
+
+  TestHost host;
+  TMainForm form{host};
+};
+
+TEST_P(OutputFormats, PresetOfTheTable) {
+  const auto& [p, drovel] = GetParam();
+  if (p.index == kCustomAsciiFormat) Choose(0);  // leave the initial format first
+  Prepare(drovel);
+  Choose(p.index);
+
+  EXPECT_EQ(form.PreviousOutputFormat, p.index);
+  EXPECT_EQ(SelectedTags(), drovel ? p.drovelFields : p.fields);
+  EXPECT_EQ(form.FieldTitles.Checked(), p.header.value_or(false));
+  EXPECT_EQ(form.DelimiterGroup.ItemIndex(), p.delimiter.value_or(3));
+  EXPECT_EQ(form.OutputFilename.Text(), p.outputName.empty() ? "chosen.out" : p.outputName);
+  // The data boxes, or the user's choice untouched.
+  EXPECT_EQ(form.FrequencyField.Checked(), !p.dataBoxes);
+  EXPECT_EQ(form.ChannelField.Checked(), !p.dataBoxes);
+  EXPECT_EQ(form.RSSIField.Checked(), p.dataBoxes);
+  EXPECT_EQ(form.Receiver1.Checked(), p.dataBoxes);
+  // Fixed layouts hide the field settings and lock the selection buttons.
+  EXPECT_EQ(form.FixedLayout.load(), p.fixed);
+  EXPECT_EQ(form.SelectField.Enabled(), !p.fixed);
+  EXPECT_EQ(form.DeselectAll.Enabled(), !p.fixed);
+  EXPECT_EQ(form.DelimiterGroup.Visible(), !p.fixed);
+  EXPECT_EQ(form.FieldTitles.Visible(), !p.fixed);
+  EXPECT_EQ(form.OtherDelimiter.Visible(), !p.fixed);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, OutputFormats,
+                         ::testing::Combine(::testing::ValuesIn(kPresets), ::testing::Bool()),
+                         [](const auto& info) {
+                           return "Format" + std::to_string(std::get<0>(info.param).index) +
+                                  (std::get<1>(info.param) ? "Drovel" : "Tarvik");
+                         });
+
+class OutputFormatChange : public ::testing::Test {
+ protected:
+  OutputFormatChange() { form.AutoIndex = false; }
+  void Choose(int index) {
+    form.OutputFormatGroup.SetItemIndex(index);
+    form.OutputFormatGroupChange();
+  }
+  TestHost host;
+  TMainForm form{host};
+};
+
+TEST_F(OutputFormatChange, ChoosingTheChosenFormatChangesNothing) {
+  // At start the chosen format is "Custom ASCII Configuration".
+  form.AvailableBox.SetItemIndex(2);
+  form.SelectClick();
+  form.FieldTitles.SetChecked(true);
+  Choose(kCustomAsciiFormat);
+  EXPECT_EQ(form.SelectedBox.Count(), 1);
+  EXPECT_TRUE(form.FieldTitles.Checked());
+
+  Choose(5);  // Microsoft Excel
+  form.AvailableBox.SetItemIndex(2);
+  form.SelectClick();
+  form.FieldTitles.SetChecked(false);
+  Choose(5);
+  EXPECT_EQ(form.SelectedBox.Count(), 4);
+  EXPECT_FALSE(form.FieldTitles.Checked());
+}
+
+TEST_F(OutputFormatChange, LeavingAFixedLayoutRestoresTheFieldSettings) {
+  Choose(6);
+  ASSERT_TRUE(form.FixedLayout.load());
+  Choose(8);  // SAFCO OPAS32
+  EXPECT_FALSE(form.FixedLayout.load());
+  EXPECT_TRUE(form.SelectAll.Enabled());
+  EXPECT_TRUE(form.DelimiterGroup.Visible());
+  EXPECT_TRUE(form.FieldTitles.Visible());
+  EXPECT_TRUE(form.OtherDelimiter.Visible());
+  EXPECT_EQ(form.SelectedBox.Count(), 0);
+  // The name that PathPro chose stays.
+  EXPECT_EQ(form.OutputFilename.Text(), "MLJ.M01");
+}
+
+TEST_F(OutputFormatChange, PresetFieldsAreWrittenByTheConverter) {
+  // The preset's tags land in the current converter, which the record loop reads.
+  Choose(1);  // EDX SignalPro
+  const ProductConverter& c = *form.CurrentConverter.load();
+  EXPECT_EQ(c.SelectedTags[0], 11);
+  EXPECT_EQ(c.SelectedTags[1], 5);
+  EXPECT_EQ(c.SelectedTags[2], 0);
+}
+
+}  // namespace
+}  // namespace polvane

@@ -1,0 +1,56 @@
+#include "convert/text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+namespace polvane {
+namespace {
+
+std::string Fixed(double v, int precision) {
+  char buf[512];
+  return std::string(buf, text::PutFixed(buf, v, precision));
+}
+
+std::string Printf(const char* format, double v) {
+  char buf[512];
+  std::snprintf(buf, sizeof buf, format, v);
+  return buf;
+}
+
+TEST(Text, FixedMatchesPrintfOverManyValues) {
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<double> any(-2000.0, 2000.0);
+  const char* formats[] = {"%.0f", "%.2f", "%.4f", "%.5f", "%.6f"};
+  for (int i = 0; i < 200000; ++i) {
+    const double v = any(rng);
+    for (int p : {0, 2, 4, 5, 6})
+      ASSERT_EQ(Fixed(v, p), Printf(formats[p == 0 ? 0 : p == 2 ? 1 : p - 2], v)) << v;
+  }
+}
+
+TEST(Text, FixedRoundsTiesAndKeepsNegativeZeroAsPrintfDoes) {
+  for (double v : {0.5, 1.5, 2.5, -0.5, 0.125, 0.375, 2.675, 1.005, -0.0, 0.0, 1e-9, -1e-9, 870.03,
+                   123456789.125})
+    for (int p : {0, 2, 4})
+      EXPECT_EQ(Fixed(v, p), Printf(p == 0 ? "%.0f" : p == 2 ? "%.2f" : "%.4f", v)) << v;
+  EXPECT_EQ(Fixed(-0.0, 4), "-0.0000");
+}
+
+TEST(Text, IntegersAndPadding) {
+  char buf[64];
+  auto put = [&](auto f) { return std::string(buf, f(buf)); };
+  EXPECT_EQ(put([](char* p) { return text::Put02(p, 5); }), "05");
+  EXPECT_EQ(put([](char* p) { return text::Put02(p, 123); }), "123");
+  EXPECT_EQ(put([](char* p) { return text::Put02(p, -5); }), "-5");
+  EXPECT_EQ(put([](char* p) { return text::PutPadded(p, 42, 9); }), "000000042");
+  EXPECT_EQ(put([](char* p) { return text::PutPadded(p, -42, 5); }), "-0042");
+  EXPECT_EQ(put([](char* p) { return text::PutInt(p, std::numeric_limits<long long>::min()); }),
+            "-9223372036854775808");
+}
+
+}  // namespace
+}  // namespace polvane

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "app/main_form.h"
+#include "index/make_index.h"
+#include "support/bytes.h"
+#include "support/conversion.h"
+#include "support/tarvik_log.h"
+#include "support/test_host.h"
+
+namespace polvane {
+namespace {
+
+using namespace testing;
+
+// Writes a Tarvik log whose records follow `kinds` ('S' scan, 'F' fast), one GPS second apart.
+void WriteKinds(const std::string& path, const std::string& kinds) {
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  std::array<TarvikScanReceiver, 4> rx;
+  rx[0].entries = {{5, 70}};
+  int second = 0;
+  for (char k : kinds) {
+    TarvikHeader h;
+    h.gps = {2, second / 60 % 60, second % 60};
+    ++second;
+    if (k == 'S')
+      log.Scan(h, rx);
+    else
+      log.Fast(h, {});
+  }
+  log.WriteTo(path);
+}
+
+class IndexTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form.ProgressBar.Changed = [this] { gauge.push_back(form.ProgressBar.Position()); };
+  }
+  void Choose(const std::string& path) {
+    form.ChooseInputFile(path);
+    form.WaitForIndexing();
+  }
+  const TreeNode& Root(int i) { return *form.tvIndex.Roots()[i]; }
+  std::vector<std::string> Seconds() {
+    form.AddSelectedField(21);
+    form.FieldTitles.SetChecked(false);
+    form.btnConvertClick();
+    form.WaitForConversion();
+    return Lines(ReadFile(form.OutputFilename.Text()));
+  }
+
+  ScratchDir dir;
+  TestHost host;
+  TMainForm form{host};
+  std::vector<int> gauge;
+};
+
+TEST_F(IndexTest, OneKindGivesOneSection) {
+  const std::string path = dir.File("one.tvf");
+  WriteKinds(path, "FFFF");
+  Choose(path);
+  ASSERT_EQ(form.tvIndex.Roots().size(), 2u);
+  EXPECT_EQ(Root(0).Text, "Scan Data");
+  EXPECT_TRUE(Root(0).Children.empty());
+  ASSERT_EQ(Root(1).Children.size(), 1u);
+  EXPECT_EQ(Root(1).Children[0]->Text, "02:00:00");
+  EXPECT_EQ(Root(1).Children[0]->StateIndex, kStateSelected);
+  EXPECT_FALSE(host.WaitWindowShown);
+}
+
+TEST_F(IndexTest, AlternatingKindsAndDeselectingTheThirdSection) {
+  const std::string path = dir.File("aba.tvf");
+  WriteKinds(path, "SSFFSS");
+  Choose(path);
+  ASSERT_EQ(Root(0).Children.size(), 2u);
+  ASSERT_EQ(Root(1).Children.size(), 1u);
+  const ProductConverter& c = *form.CurrentConverter.load();
+  EXPECT_EQ(c.SectionNodes[1], Root(0).Children[0].get());
+  EXPECT_EQ(c.SectionNodes[2], Root(1).Children[0].get());
+  EXPECT_EQ(c.SectionNodes[3], Root(0).Children[1].get());
+  EXPECT_EQ(Root(0).Children[1]->Text, "02:00:04");
+  form.tvIndex.tvIndexMouseUp(c.SectionNodes[3]);
+  EXPECT_EQ(Seconds(), (std::vector<std::string>{"00", "01", "02", "03"}));
+}
+
+TEST_F(IndexTest, ClicksToggleOnlySectionNodes) {
+  const std::string path = dir.File("c.tvf");
+  WriteKinds(path, "SF");
+  Choose(path);
+  TreeNode* section = Root(0).Children[0].get();
+  form.tvIndex.tvIndexMouseUp(form.tvIndex.ModeNodes[1]);
+  form.tvIndex.tvIndexMouseUp(nullptr);
+  EXPECT_EQ(Root(0).StateIndex, kNoStateImage);
+  form.tvIndex.tvIndexMouseUp(section);
+  EXPECT_EQ(section->StateIndex, kStateDeselected);
+  form.tvIndex.tvIndexMouseUp(section);
+  EXPECT_EQ(section->StateIndex, kStateSelected);
+}
+
+TEST_F(IndexTest, ManyAlternationsAgreeBetweenBothPasses) {
+  std::string kinds;
+  for (int i = 0; i < 1500; ++i) kinds += i % 2 ? "F" : "S";  // more sections than 1024
+  const std::string path = dir.File("many.tvf");
+  WriteKinds(path, kinds);
+  Choose(path);
+  const ProductConverter& c = *form.CurrentConverter.load();
+  ASSERT_EQ(c.SectionNodes.size(), 1501u);
+  form.tvIndex.tvIndexMouseUp(c.SectionNodes[1200]);  // the record of second 1199
+  const auto lines = Seconds();
+  EXPECT_EQ(lines.size(), 1499u);
+  EXPECT_EQ(lines[1198], std::to_string(1198 % 60).insert(0, 1198 % 60 < 10 ? "0" : ""));
+  EXPECT_EQ(lines[1199], std::to_string(1200 % 60).insert(0, 1200 % 60 < 10 ? "0" : ""));
+}
+
+TEST_F(IndexTest, SecondRunRestartsTheGaugeAtZero) {
+  const std::string path = dir.File("g.tvf");
+  WriteKinds(path, "SSSSSSSSSS");
+  Choose(path);
+  const std::vector<int> first = gauge;
+  ASSERT_FALSE(first.empty());
+  EXPECT_TRUE(std::is_sorted(first.begin(), first.end() - 1));  // rising while reading
+  EXPECT_EQ(first.back(), 0);                                   // back to 0 at the end
+  EXPECT_NE(std::find(first.begin(), first.end(), 100), first.end());
+  gauge.clear();
+  Choose(path);
+  EXPECT_EQ(gauge, first);
+}
+
+TEST_F(IndexTest, UnopenableAndEmptyFiles) {
+  const std::string path = dir.File("e.tvf");
+  WriteKinds(path, "S");
+  Choose(path);
+  form.InputFilename.SetText(dir.File("gone.tvf"));
+  form.StartIndexing(kProductTarvik);
+  form.WaitForIndexing();
+  EXPECT_EQ(host.MessageLines(), (std::vector<std::string>{"Error: Input File Does Not Exist!"}));
+  EXPECT_EQ(form.tvIndex.Roots().size(), 2u);
+  EXPECT_TRUE(Root(0).Children.empty());
+  EXPECT_FALSE(host.WaitWindowShown);
+
+  WriteFile(path, {});
+  form.InputFilename.SetText(path);
+  TMakeIndex empty(form, kProductTarvik);
+  empty.Run();
+  EXPECT_EQ(empty.LastShown(), 0);
+}
+
+TEST_F(IndexTest, FolderModeBuildsNoIndexAndConvertsEverySection) {
+  const std::string path = dir.File("f.tvf");
+  WriteKinds(path, "SSFF");
+  Choose(path);
+  form.tvIndex.tvIndexMouseUp(Root(0).Children[0].get());
+  form.rbMultipleFiles.SetChecked(true);
+  form.edInFolder.SetText(dir.Path().string());
+  form.edOutFolder.SetText(dir.Path().string());
+  form.cbInputExt.SetText("*.tvf");
+  form.edOutputExt.SetText(".csv");
+  form.AddSelectedField(21);
+  form.FieldTitles.SetChecked(false);
+  form.btnConvertClick();
+  EXPECT_FALSE(form.Indexing());
+  form.WaitForConversion();
+  EXPECT_EQ(Lines(ReadFile(dir.File("f.csv"))).size(), 4u);
+}
+
+}  // namespace
+}  // namespace polvane
