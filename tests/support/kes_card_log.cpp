@@ -36,6 +36,8 @@ KesCardLogBuilder::KesCardLogBuilder(const std::string& product) {
   id.U8('I').LE32(static_cast<std::uint32_t>(product.size())).Text(product);
   log_.LE32(static_cast<std::uint32_t>(id.Size())).Append(id.Data());
   log_.Resize(512);
+  // Before the first scan header the reader knows no firmware: GPS records take the short form.
+  scan_.firmware = 0;
 }
 
 KesCardLogBuilder& KesCardLogBuilder::Scan(const KesScan& s) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/form_controls.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -348,21 +349,49 @@ void KesCardConverter::FieldValue(int16_t field, char* out) {
 }
 
 int KesCardConverter::SelectedChannel() const {
-  for (int n = 1; n <= 4; ++n)
-    if (ReceiverChecked(n)) return n - 1;
-  return -1;
+  const int n = FirstCheckedReceiver(*this);
+  return n == 0 ? -1 : n - 1;
 }
 
-int KesCardConverter::FixedHeader(char*) {
-  return 0;
+void KesCardConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = RtcYear;
+  v.Month = RtcMonth;
+  v.Day = RtcDay;
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  v.SetPosition(Latitude, Longitude);
+  v.InFielder = true;
+  v.X = v.Marker = ReadLE16(PositionData, 5);
+  v.Y = ReadLE16(PositionData, 3);
+  if (ChosenOutputFormat(*this) == kFixedInFielder) {
+    v.SetReading(0, 0, Samples[0]);  // InFielder shows the first channel's level
+    return;
+  }
+  // The other layouts show the channel of the first checked receiver box, as stored.
+  const int i = SelectedChannel();
+  if (i >= 0 && i < kes::kMaxChannels)
+    v.SetReading(Frequency(i), ChannelCodes[i], Samples[i]);
+  else
+    v.SetReading(0, 0, 0);
 }
 
-int KesCardConverter::FixedRecord(char*) {
-  return 0;
+int KesCardConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
 }
 
-int KesCardConverter::FixedTrailer(char*) {
-  return 0;
+int KesCardConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int KesCardConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
 }
 
 }  // namespace polvane

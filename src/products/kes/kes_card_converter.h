@@ -11,6 +11,8 @@
 
 namespace polvane {
 
+struct FixedValues;
+
 namespace kescard {
 inline constexpr int kFileHeader = 512;
 // Type bytes.
@@ -96,6 +98,7 @@ class KesCardConverter : public KesConverter {
   // The channel of the first checked receiver box (only receiver 1 exists): -1 for none.
   int SelectedChannel() const;
   KesFieldSources Sources() const;
+  void FillFixedValues(FixedValues& v) const;
   int Columns() const;
   int samplesStored_ = 0;
 };

@@ -48,11 +48,6 @@ const char* TypeAbbreviation(int type, bool flexEntry = false);
 // "1 Rec per" seconds field is read.
 int LeadingInteger(const char* text);
 
-// The two-digit clock year as a four-digit year.
-inline int FourDigitYear(int yy) {
-  return yy > 90 ? 1900 + yy : 2000 + yy;
-}
-
 }  // namespace kes
 
 // The checked parts of one data-group column, read from the window once per call.

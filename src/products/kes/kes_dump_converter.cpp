@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/form_controls.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -227,16 +228,40 @@ void KesDumpConverter::FieldValue(int16_t field, char* out) {
   PutKesField(field, out, Sources());
 }
 
-int KesDumpConverter::FixedHeader(char*) {
-  return 0;
+void KesDumpConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = RtcYear;
+  v.Month = RtcMonth;
+  v.Day = RtcDay;
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  v.SetPosition(Latitude, Longitude);
+  v.InFielder = true;
+  v.X = v.Marker = ReadLE16(ScanBlock, 6);
+  v.Y = ReadLE16(ScanBlock, 4);
+  // Every channel of the record, in channel order, whatever the receiver boxes say.
+  v.ClearReadings();
+  const int n = ChannelCount();
+  for (int i = 0; i < n; ++i)
+    v.AddReading(Frequency(i), static_cast<int>(ChannelNumber(i)), Sample(i));
 }
 
-int KesDumpConverter::FixedRecord(char*) {
-  return 0;
+int KesDumpConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
 }
 
-int KesDumpConverter::FixedTrailer(char*) {
-  return 0;
+int KesDumpConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int KesDumpConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
 }
 
 }  // namespace polvane

@@ -9,6 +9,8 @@
 
 namespace polvane {
 
+struct FixedValues;
+
 namespace kesdump {
 inline constexpr std::uint8_t kSync = 0xAA;
 inline constexpr int kMaxFrameLength = 4196;  // lengths from here on are not frames
@@ -73,6 +75,7 @@ class KesDumpConverter : public KesConverter {
  private:
   void DecodeData(const std::uint8_t* record);
   KesFieldSources Sources() const;
+  void FillFixedValues(FixedValues& v) const;
   bool PagingRecord() const {
     return RecordType == kes::kTypePocsag || RecordType == kes::kTypeFlex;
   }
