@@ -52,3 +52,7 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) out
+
+# Throughput and memory of the conversion path against a raw-I/O baseline (prints numbers only).
+bench: build
+	./$(BUILD)/polvane_bench ./$(BUILD)/polvane $${BENCH_DIR:-/tmp/polvane-bench} $${BENCH_MB:-512}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -45,9 +46,46 @@ inline char* Put02(char* p, long long v) {
   return PutPadded(p, v, 2);
 }
 
-// "%.Nf": fixed notation with `precision` digits, rounded exactly as printf rounds.
+// "%.Nf": fixed notation with `precision` digits, rounded exactly as printf rounds (the exact
+// binary value to the nearest, ties to even). Values of the size the receivers produce take an
+// exact integer path; everything else goes through std::to_chars.
+char* PutFixedSlow(char* p, double v, int precision);
+
 inline char* PutFixed(char* p, double v, int precision) {
-  return std::to_chars(p, p + 400, v, std::chars_format::fixed, precision).ptr;
+  static constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (precision < 0 || precision > 6 || !(v > -1e12 && v < 1e12)) return PutFixedSlow(p, v, precision);
+  const bool negative = std::signbit(v);
+  int exponent = 0;
+  const double fraction = std::frexp(negative ? -v : v, &exponent);  // |v| = fraction * 2^exponent
+  // |v| = mantissa * 2^shift exactly, mantissa < 2^53.
+  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+  const int shift = exponent - 53;
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(mantissa) * kPow10[precision];
+  std::uint64_t units;  // |v| * 10^precision, rounded
+  if (shift >= 0) {
+    units = static_cast<std::uint64_t>(scaled << shift);  // |v| < 1e12: no overflow
+  } else if (-shift >= 100) {
+    units = 0;
+  } else {
+    const int s = -shift;
+    const unsigned __int128 one = 1;
+    std::uint64_t q = static_cast<std::uint64_t>(scaled >> s);
+    const unsigned __int128 rest = scaled & ((one << s) - 1), half = one << (s - 1);
+    if (rest > half || (rest == half && (q & 1))) ++q;
+    units = q;
+  }
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, p + 24, units / kPow10[precision]).ptr;
+  if (precision > 0) {
+    *p++ = '.';
+    std::uint64_t frac = units % kPow10[precision];
+    for (int i = precision - 1; i >= 0; --i) {
+      p[i] = static_cast<char>('0' + frac % 10);
+      frac /= 10;
+    }
+    p += precision;
+  }
+  return p;
 }
 
 // Terminates the text at p and returns p.

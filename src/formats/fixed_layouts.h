@@ -3,21 +3,29 @@
 // Wireless Valley InFielder.
 //
 // A reader's FixedHeader / FixedRecord / FixedTrailer slots describe the record just decoded in
-// a FixedValues and hand it to the writer of the same name:
+// a FixedValues and hand it to the writer of the same name (see TarvikConverter):
 //
-//   int TarvikConverter::FixedRecord(char* out) {
-//     FixedValues v;
-//     v.Year = Header[7];  v.Month = Header[6];  v.Day = Header[5];   // receiver clock
+//   void TarvikConverter::FillFixedValues(FixedValues& v) const {
+//     v.Year = Header[7];  v.Month = Header[6];  v.Day = Header[5];    // receiver clock
 //     v.Hour = GpsHour;  v.Minute = GpsMinute;  v.Second = GpsSecond;  // GPS time
 //     v.SetPosition(Latitude, Longitude);
-//     if (int n = FirstCheckedReceiver(*this); n != 0 && FastDataChosen(*this))
-//       v.SetReading(FastFrequency(n), rawChannel, FastRssi(n));
+//     const int n = FirstCheckedReceiver(*this);
+//     if (n != 0 && FastDataChosen(*this))
+//       v.SetReading(FastFrequency(n), ReadLE16(FastBlocks[n - 1], 0), FastRssi(n));
+//   }
+//   int TarvikConverter::FixedRecord(char* out) {
+//     FixedValues v;
+//     FillFixedValues(v);
 //     return WriteFixedRecord(*this, v, out);
 //   }
 //
+// The same fill serves the header (called just before the first record line of the run, so it
+// carries that record) and the trailer (the last record decoded).
+//
 // The writers choose the layout from the window's output-format list (the converter's Form),
-// write into the caller's 16384-byte piece buffer, zero-terminate it when there is room, and
-// return the number of bytes of the piece. Any other list item writes nothing and returns 0.
+// write into the caller's 16384-byte piece buffer, always zero-terminated (the record loop
+// writes a text header by its zero-terminated length), and return the number of bytes of the
+// piece, the terminator not counted. Any other list item writes nothing and returns 0.
 // Text pieces use "\n" for the line feeds that the output file turns into CR LF; the Grayson
 // lines end in a lone "\r", which reaches the file unchanged. The PathPro pieces are binary
 // (the record loop writes them byte for byte by the returned length).
@@ -48,12 +56,13 @@ enum FixedFormat : int {
 // Readings one record can hand over: a Kes PC-dump record carries at most 255 channels.
 inline constexpr int kMaxFixedReadings = 256;
 
-// One measurement of a record.
+// One measurement of a record. Left uninitialised on purpose: FixedValues is built once per
+// output line, and only the readings below ReadingCount are ever read (SetReading, AddReading).
 struct FixedReading {
-  double Frequency = 0;  // MHz
-  int Channel = 0;       // the channel number the Planet report carries (Tarvik: the raw one)
-  int Rssi = 0;          // level magnitude in dBm: "r" line as is, "-%d" in Planet and InFielder,
-                         // negated in the PathPro record
+  double Frequency;  // MHz
+  int Channel;       // the channel number the Planet report carries (Tarvik: the raw one)
+  int Rssi;          // level magnitude in dBm: "r" line as is, "-%d" in Planet and InFielder,
+                     // negated in the PathPro record
 };
 
 // How a product's copy of the layouts differs from the reference (Tarvik) writers.
@@ -74,6 +83,8 @@ enum class FixedStyle {
 // decoded the record (for the header: the first record to be written; for the trailer: the
 // last record decoded) and passes it to the writers, which keep no reference to it.
 struct FixedValues {
+  FixedValues() { Readings[0] = {0, 0, 0}; }
+
   // Date, from the receiver clock; Year has the two digits as stored: the "D" line writes it
   // with four (FourDigitYear).
   int Year = 0, Month = 0, Day = 0;

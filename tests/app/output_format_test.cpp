@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,11 @@ struct Preset {
   std::string outputName;  // empty: left as it was
   bool fixed = false;
 };
+
+// Test names and failure messages show the format's item, not the struct's bytes.
+void PrintTo(const Preset& p, std::ostream* os) {
+  *os << "format " << p.index;
+}
 
 const std::vector<std::int16_t> kTec = {32, 6, 7, 9, 10, 12, 13, 15, 16, 0, 36, 34, 35, 19, 20, 21};
 

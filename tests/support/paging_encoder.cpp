@@ -1,0 +1,321 @@
+#include "support/paging_encoder.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace polvane::testing {
+
+PagingWord& PagingWord::Lsb(int position, int width, std::uint32_t v) {
+  for (int k = 0; k < width; ++k) {
+    std::uint32_t mask = 1u << (32 - (position + k));
+    value_ = (v >> k & 1) ? value_ | mask : value_ & ~mask;
+  }
+  return *this;
+}
+
+PagingWord& PagingWord::Msb(int position, int width, std::uint32_t v) {
+  for (int k = 0; k < width; ++k) {
+    std::uint32_t mask = 1u << (32 - (position + k));
+    value_ = (v >> (width - 1 - k) & 1) ? value_ | mask : value_ & ~mask;
+  }
+  return *this;
+}
+
+namespace {
+
+std::uint8_t DigitValue(char c) {
+  switch (c) {
+    case 'U':
+      return 11;
+    case ' ':
+      return 12;
+    case '-':
+      return 13;
+    case ']':
+      return 14;
+    case '[':
+      return 15;
+    default:
+      if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+      throw std::invalid_argument(std::string("not a numeric page character: ") + c);
+  }
+}
+
+std::vector<std::uint8_t> DigitValues(std::string_view digits) {
+  std::vector<std::uint8_t> v;
+  for (char c : digits) v.push_back(DigitValue(c));
+  return v;
+}
+
+std::vector<std::uint8_t> CharacterCodes(std::string_view text) {
+  std::vector<std::uint8_t> v;
+  for (char c : text) v.push_back(static_cast<std::uint8_t>(c) & 0x7F);
+  return v;
+}
+
+constexpr std::uint32_t kLongBase = 0x1F9000;
+constexpr std::uint32_t kShortMax = 0x1E0000 - 32768;
+
+bool NeedsLongAddress(std::uint32_t capcode) {
+  if (capcode >= 1 && capcode <= kShortMax) return false;
+  if (capcode > kLongBase) return true;
+  throw std::invalid_argument("capcode " + std::to_string(capcode) + " has no FLEX address");
+}
+
+// FLEX numeric digits from bit `start` of the first word, bits 1 to 21 of the words after it;
+// the unused digit places of the last word hold 10, which prints nothing.
+std::vector<PagingWord> PackFlexDigits(const std::vector<std::uint8_t>& digits, int start) {
+  std::vector<PagingWord> words;
+  if (digits.empty()) return words;
+  words.emplace_back();
+  int p = start;
+  auto put = [&](std::uint8_t d) {
+    for (int b = 0; b < 4; ++b) {
+      if (p > 21) {
+        words.emplace_back();
+        p = 1;
+      }
+      words.back().Lsb(p++, 1, d >> b & 1);
+    }
+  };
+  for (std::uint8_t d : digits) put(d);
+  while (p + 3 <= 21) put(10);
+  return words;
+}
+
+// Three FLEX characters a word at bits 1, 8 and 15; the last word is filled with ETX.
+std::vector<PagingWord> PackFlexCharacters(const std::vector<std::uint8_t>& chars) {
+  std::vector<PagingWord> words;
+  for (std::size_t i = 0; i < chars.size(); i += 3) {
+    PagingWord w;
+    for (std::size_t k = 0; k < 3; ++k)
+      w.Lsb(1 + 7 * static_cast<int>(k), 7, i + k < chars.size() ? chars[i + k] : 3);
+    words.push_back(w);
+  }
+  return words;
+}
+
+}  // namespace
+
+FlexPage FlexNumeric(std::uint32_t capcode, std::string_view digits, int type) {
+  return FlexPage{capcode, type, DigitValues(digits)};
+}
+
+FlexPage FlexDigits(std::uint32_t capcode, std::vector<std::uint8_t> values, int type) {
+  return FlexPage{capcode, type, std::move(values)};
+}
+
+FlexPage FlexAlphanumeric(std::uint32_t capcode, std::string_view text) {
+  return FlexPage{capcode, kFlexAlphanumeric, CharacterCodes(text)};
+}
+
+FlexPage FlexOther(std::uint32_t capcode, int type) {
+  return FlexPage{capcode, type, {}};
+}
+
+FlexFrameBuilder::FlexFrameBuilder(int phases) {
+  if (phases != 1 && phases != 2 && phases != 4) throw std::invalid_argument("phases");
+  frame_.phases = phases;
+  frame_.speedCode = phases == 1 ? 1 : phases == 2 ? 4 : 8;
+}
+
+FlexFrameBuilder& FlexFrameBuilder::SpeedCode(std::uint8_t code) {
+  frame_.speedCode = code;
+  return *this;
+}
+
+FlexFrameBuilder& FlexFrameBuilder::Head(std::uint8_t rssi, std::uint16_t channel,
+                                         std::uint16_t errors) {
+  frame_.rssi = rssi;
+  frame_.channel = channel;
+  frame_.errors = errors;
+  return *this;
+}
+
+FlexFrameBuilder& FlexFrameBuilder::ExtraWords(int phase, int count) {
+  if (count < 0 || count > 3) throw std::invalid_argument("extra words");
+  extra_.at(phase) = count;
+  return *this;
+}
+
+FlexFrameBuilder& FlexFrameBuilder::Page(int phase, FlexPage page) {
+  if (phase < 0 || phase >= frame_.phases) throw std::invalid_argument("phase");
+  pages_.emplace_back(phase, std::move(page));
+  return *this;
+}
+
+FlexFrame FlexFrameBuilder::Build() const {
+  FlexFrame frame = frame_;
+  for (int h = 0; h < frame.phases; ++h) {
+    auto& w = frame.words[h];
+    const int extra = extra_[h];
+    int addressWords = 0;
+    for (const auto& [phase, page] : pages_)
+      if (phase == h) addressWords += NeedsLongAddress(page.capcode) ? 2 : 1;
+    const int vectorStart = extra + 1 + addressWords;
+    if (vectorStart > 63) throw std::invalid_argument("too many FLEX addresses in one phase");
+    w[0] = PagingWord().Lsb(5, 4, 0).Lsb(9, 2, extra).Lsb(11, 6, vectorStart);
+
+    int q = 0;
+    int next = vectorStart + addressWords;  // first free message word
+    for (const auto& [phase, page] : pages_) {
+      if (phase != h) continue;
+      FlexPlacement at;
+      at.phase = h;
+      at.address = extra + 1 + q;
+      at.vector = vectorStart + q;
+      at.longAddress = NeedsLongAddress(page.capcode);
+      if (at.longAddress) {
+        std::uint32_t c = page.capcode - kLongBase - 1;
+        w[at.address].Lsb(1, 21, c % 32768 + 1);
+        w[at.address + 1].Lsb(1, 21, ~(c / 32768) & 0x1FFFFF);
+        q += 2;
+      } else {
+        w[at.address].Lsb(1, 21, page.capcode + 32768);
+        q += 1;
+      }
+
+      std::vector<PagingWord> data;
+      int n = 0;
+      int skip = 0;  // message words are W[S + j] from j = skip + 1
+      PagingWord& vector = w[at.vector];
+      if (page.type == kFlexNumeric || page.type == kFlexNumberedNumeric) {
+        data = PackFlexDigits(page.symbols, page.type == kFlexNumeric ? 3 : 11);
+        int d = static_cast<int>(data.size());
+        if (at.longAddress && d > 0) {
+          // The first digits travel in the vector's second word.
+          w[at.vector + 1] = data.front();
+          data.erase(data.begin());
+          n = d + 3;
+          skip = 2;
+        } else {
+          n = d == 0 ? 1 : d + 1;
+        }
+        if (n - 1 > 7) throw std::invalid_argument("numeric FLEX page too long");
+        vector.Lsb(15, 3, n - 1);
+      } else if (page.type == kFlexAlphanumeric) {
+        data = PackFlexCharacters(page.symbols);
+        int d = static_cast<int>(data.size());
+        n = d == 0 ? 0 : at.longAddress ? d + 3 : d + 1;
+        skip = at.longAddress ? 1 : 0;
+        if (n > 127) throw std::invalid_argument("alphanumeric FLEX page too long");
+        vector.Lsb(15, 7, n);
+      }
+      const int start = data.empty() ? 0 : next - 1 - skip;
+      vector.Lsb(5, 3, page.type).Lsb(8, 7, start);
+      if (next + static_cast<int>(data.size()) > 88)
+        throw std::invalid_argument("FLEX phase overfull");
+      at.messageStart = data.empty() ? -1 : next;
+      at.messageWords = static_cast<int>(data.size());
+      for (const PagingWord& d : data) w[next++] = d;
+      frame.placed.push_back(at);
+    }
+  }
+  return frame;
+}
+
+Bytes FlexFrame::Capture(int codewords, int dataBytes) const {
+  const int n = codewords < 0 ? phases * 88 : codewords;
+  Bytes b;
+  b.LE16(static_cast<std::uint16_t>(dataBytes < 0 ? 4 * n : dataBytes));
+  b.U8(rssi).U8(0).U8(speedCode).Zeros(9).LE16(channel).LE16(errors);
+  for (int i = 0; i < n; ++i) {
+    int index = i / phases;
+    (index < 88 ? words[i % phases][index] : PagingWord()).AppendTo(b);
+  }
+  return b;
+}
+
+// ---------------------------------------------------------------- POCSAG
+
+PocsagPage PocsagNumeric(std::uint32_t capcode, std::string_view digits, int function) {
+  return PocsagPage{capcode, function, PocsagContent::kNumeric, DigitValues(digits)};
+}
+
+PocsagPage PocsagDigits(std::uint32_t capcode, std::vector<std::uint8_t> values, int function) {
+  return PocsagPage{capcode, function, PocsagContent::kNumeric, std::move(values)};
+}
+
+PocsagPage PocsagAlphanumeric(std::uint32_t capcode, std::string_view text, int function) {
+  return PocsagPage{capcode, function, PocsagContent::kAlphanumeric, CharacterCodes(text)};
+}
+
+PocsagPage PocsagTone(std::uint32_t capcode, int function) {
+  return PocsagPage{capcode, function, PocsagContent::kNone, {}};
+}
+
+namespace {
+
+PagingWord MessageWord() {
+  return PagingWord().Msb(1, 1, 1);
+}
+
+std::vector<PagingWord> PocsagMessageWords(const PocsagPage& page) {
+  std::vector<PagingWord> words;
+  if (page.content == PocsagContent::kNumeric) {
+    for (std::size_t i = 0; i < page.symbols.size(); i += 5) {
+      PagingWord w = MessageWord();
+      for (std::size_t k = 0; k < 5; ++k)
+        w.Lsb(2 + 4 * static_cast<int>(k), 4,
+              i + k < page.symbols.size() ? page.symbols[i + k] : 10);
+      words.push_back(w);
+    }
+  } else if (page.content == PocsagContent::kAlphanumeric) {
+    // 7-bit characters, least significant bit first, as one stream over bits 2 to 21.
+    int p = 22;
+    for (std::uint8_t c : page.symbols)
+      for (int b = 0; b < 7; ++b) {
+        if (p > 21) {
+          words.push_back(MessageWord());
+          p = 2;
+        }
+        words.back().Lsb(p++, 1, c >> b & 1);
+      }
+  }
+  return words;
+}
+
+}  // namespace
+
+PocsagStream& PocsagStream::Page(const PocsagPage& page) {
+  const int frame = static_cast<int>(page.capcode % 8);
+  while (Size() % 16 / 2 != frame) {
+    PagingWord filler = MessageWord();
+    if (last_ == PocsagContent::kNumeric)
+      for (int p = 2; p <= 18; p += 4) filler.Lsb(p, 4, 10);
+    words_.push_back(filler);
+  }
+  words_.push_back(
+      PagingWord().Msb(1, 1, 0).Msb(2, 18, page.capcode >> 3).Lsb(20, 2, page.function));
+  for (const PagingWord& w : PocsagMessageWords(page)) words_.push_back(w);
+  last_ = page.content;
+  return *this;
+}
+
+PocsagStream& PocsagStream::Idle(int count) {
+  for (int i = 0; i < count; ++i) words_.emplace_back(kPocsagIdle);
+  return *this;
+}
+
+PocsagStream& PocsagStream::Word(PagingWord word) {
+  words_.push_back(word);
+  return *this;
+}
+
+Bytes PocsagStream::Capture(int batch, const PocsagHead& head) const {
+  std::vector<PagingWord> words;
+  for (int k = 16 * batch; k < 16 * batch + 16 && k < Size(); ++k) words.push_back(words_[k]);
+  return PocsagCapture(words, head);
+}
+
+Bytes PocsagCapture(const std::vector<PagingWord>& batch, const PocsagHead& head) {
+  Bytes b;
+  b.LE16(static_cast<std::uint16_t>(head.count)).U8(head.rssi).U8(head.typeMap).U8(0);
+  b.LE16(head.baud).LE16(head.errors).Zeros(4);
+  for (std::size_t k = 0; k < 16; ++k)
+    (k < batch.size() ? batch[k] : PagingWord(kPocsagIdle)).AppendTo(b);
+  b.LE16(head.channel);
+  return b;
+}
+
+}  // namespace polvane::testing

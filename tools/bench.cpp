@@ -1,0 +1,236 @@
+// Throughput and memory benchmark of the polvane command:
+//   polvane_bench POLVANE_EXECUTABLE [WORK_DIR] [SIZE_MB]
+// Generates large logs with the test-side builders, converts and indexes them in child
+// processes, and compares each run with a raw-I/O baseline of the same bytes in the same run.
+// It prints numbers and never fails.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/tarvik_log.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace polvane::testing;
+using Clock = std::chrono::steady_clock;
+
+struct RunResult {
+  double seconds = 0;     // wall time
+  double cpuSeconds = 0;  // user + system time
+  long peakKb = 0;
+  int status = -1;
+};
+
+// Runs the command as a child process and measures its wall time and peak resident memory.
+RunResult Spawn(const std::vector<std::string>& args, int interruptAfterMs = -1) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const auto start = Clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  RunResult r;
+  auto interruptedAt = start;
+  if (interruptAfterMs >= 0) {
+    usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
+    interruptedAt = Clock::now();
+    kill(pid, SIGINT);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const auto end = Clock::now();
+  r.seconds = std::chrono::duration<double>(end - (interruptAfterMs >= 0 ? interruptedAt : start)).count();
+  r.peakKb = usage.ru_maxrss;
+  r.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+                 usage.ru_stime.tv_usec / 1e6;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+double SelfCpu() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+}
+
+// Reads `input` once and writes `outputBytes` bytes with large buffered writes; returns the
+// CPU time it took (wall time suffers from whatever else the machine runs).
+double Baseline(const std::string& input, std::uint64_t outputBytes, const std::string& output) {
+  std::vector<char> buffer(1 << 20);
+  const double start = SelfCpu();
+  std::FILE* in = std::fopen(input.c_str(), "rb");
+  std::uint64_t sum = 0;
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in)) sum += buffer[n - 1];
+  std::fclose(in);
+  std::FILE* out = std::fopen(output.c_str(), "wb");
+  std::memset(buffer.data(), 'x' + static_cast<int>(sum & 1), buffer.size());
+  for (std::uint64_t left = outputBytes; left > 0;) {
+    const std::size_t n = left < buffer.size() ? left : buffer.size();
+    std::fwrite(buffer.data(), 1, n, out);
+    left -= n;
+  }
+  std::fflush(out);
+  fsync(fileno(out)) == 0 ? void() : void();
+  std::fclose(out);
+  return SelfCpu() - start;
+}
+
+double PlainRead(const std::string& input) {
+  std::vector<char> buffer(1 << 20);
+  const double start = SelfCpu();
+  std::FILE* in = std::fopen(input.c_str(), "rb");
+  std::uint64_t sum = 0;
+  while (std::fread(buffer.data(), 1, buffer.size(), in) > 0) sum += buffer[0];
+  std::fclose(in);
+  return SelfCpu() - start + (sum == 1 ? 1e-12 : 0);
+}
+
+// A block of varied records, repeated until the file reaches `bytes`.
+void WriteTarvik(const std::string& path, bool fast, std::uint64_t bytes) {
+  TarvikLogBuilder block;
+  for (int i = 0; i < 200; ++i) {
+    TarvikHeader h;
+    h.gps = {i / 3600 % 24, i / 60 % 60, i % 60};
+    h.latitude = 40.5 + i * 1e-4;
+    h.longitude = -74.2 + i * 1e-4;
+    h.velocityCmPerS = static_cast<std::uint16_t>(1000 + i);
+    if (fast) {
+      std::array<TarvikFastBlock, 4> b;
+      for (int r = 0; r < 4; ++r) {
+        b[r].channel = static_cast<std::uint16_t>(100 + r + i % 7);
+        for (int s = 0; s < 512; ++s) b[r].samples[s] = static_cast<std::uint8_t>(60 + (s + i) % 40);
+      }
+      block.Fast(h, b);
+    } else {
+      std::array<TarvikScanReceiver, 4> rx;
+      for (int r = 0; r < 4; ++r)
+        for (int e = 0; e < 80; ++e)
+          rx[r].entries.push_back({static_cast<std::uint16_t>(1 + e + r * 100),
+                                   static_cast<std::uint8_t>(50 + (e * 7 + i) % 60)});
+      block.Scan(h, rx);
+    }
+  }
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  TarvikLogBuilder id;
+  id.Identification("QVX TARVIK", "1.25");
+  std::fwrite(id.Data().data(), 1, id.Data().size(), f);
+  for (std::uint64_t written = 0; written < bytes; written += block.Data().size())
+    std::fwrite(block.Data().data(), 1, block.Data().size(), f);
+  std::fclose(f);
+}
+
+double Mb(std::uint64_t bytes) { return bytes / 1e6; }
+
+std::uint64_t Lines(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::vector<char> buffer(1 << 20);
+  std::uint64_t n = 0;
+  while (std::size_t got = std::fread(buffer.data(), 1, buffer.size(), f))
+    for (std::size_t i = 0; i < got; ++i) n += buffer[i] == '\n';
+  std::fclose(f);
+  return n;
+}
+
+void Row(const char* what, std::uint64_t in, const std::string& out, const RunResult& r,
+         double baseline) {
+  const std::uint64_t outBytes = fs::exists(out) ? fs::file_size(out) : 0;
+  std::printf("| %-34s | %8.1f | %8.1f | %11.0f | %7.2f | %7.2f | %6.2f | %6.1f |\n", what,
+              Mb(in) / r.cpuSeconds, Mb(outBytes) / r.cpuSeconds,
+              fs::exists(out) ? Lines(out) / r.cpuSeconds : 0.0, r.seconds, r.cpuSeconds,
+              r.cpuSeconds / baseline, r.peakKb / 1024.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: polvane_bench POLVANE [WORK_DIR] [SIZE_MB]\n");
+    return 0;
+  }
+  const std::string polvane = fs::absolute(argv[1]).string();
+  const fs::path work = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "polvane-bench";
+  const std::uint64_t size = (argc > 3 ? std::stoull(argv[3]) : 512) * 1000000ULL;
+  fs::create_directories(work);
+  const std::string fast = (work / "fast.tvf").string(), scan = (work / "scan.tvf").string();
+  std::printf("generating %.0f MB of Tarvik fast records and %.0f MB of scan records in %s\n",
+              Mb(size), Mb(size), work.c_str());
+  WriteTarvik(fast, true, size);
+  WriteTarvik(scan, false, size);
+
+  std::printf("\nrates are per CPU second; \"x base\" is CPU time over the raw-I/O baseline's\n");
+  std::printf("\n| %-34s | %8s | %8s | %11s | %7s | %7s | %6s | %6s |\n", "run", "in MB/s",
+              "out MB/s", "lines/s", "wall s", "CPU s", "x base", "RSS MB");
+  std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(36, '-').c_str(),
+              std::string(10, '-').c_str(), std::string(10, '-').c_str(),
+              std::string(13, '-').c_str(), std::string(9, '-').c_str(),
+              std::string(9, '-').c_str(), std::string(8, '-').c_str(),
+              std::string(8, '-').c_str());
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<std::string> options;
+  };
+  const std::string baseOut = (work / "baseline.out").string();
+  const Case cases[] = {
+      {"fast, data group + position", fast, {"--fields", "18,5,11,0", "-r", "1,2,3,4"}},
+      {"scan, data group + position", scan, {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--scan-type", "table"}},
+      {"scan, best server", scan, {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--best-server"}},
+      {"fast, Grayson IQ Analyzer", fast, {"-f", "3", "-r", "1"}},
+  };
+  for (const Case& c : cases) {
+    const std::string out = (work / "run.out").string();
+    std::vector<std::string> args = {polvane, "convert", c.input, out, "-q", "--no-header"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const RunResult r = Spawn(args);
+    const double base = Baseline(c.input, fs::file_size(out), baseOut);
+    Row(c.name, fs::file_size(c.input), out, r, base);
+  }
+  {
+    const RunResult r = Spawn({polvane, "index", fast, "-q"});
+    const double base = PlainRead(fast);
+    std::printf("| %-34s | %8.1f | %8s | %11s | %7.2f | %7.2f | %6.2f | %6.1f |\n",
+                "index, fast records (vs plain read)", Mb(fs::file_size(fast)) / r.cpuSeconds, "-",
+                "-", r.seconds, r.cpuSeconds, r.cpuSeconds / base, r.peakKb / 1024.0);
+  }
+  {
+    const RunResult r = Spawn({polvane, "convert", scan, (work / "cancel.out").string(), "-q",
+                               "--fields", "0", "-r", "1,2,3,4"},
+                              300);
+    std::printf("\ncancellation: the run ended %.1f ms after SIGINT (exit %d)\n", r.seconds * 1000,
+                r.status);
+  }
+  {
+    const fs::path in = work / "many", out = work / "many-out";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    TarvikLogBuilder small;
+    small.Identification("QVX TARVIK", "1.25");
+    for (int i = 0; i < 5; ++i) small.Fast({}, {});
+    for (int i = 0; i < 1000; ++i) small.WriteTo((in / ("log" + std::to_string(i) + ".tvf")).string());
+    const RunResult r = Spawn({polvane, "convert", "--folder", in.string(), "--out-folder",
+                               out.string(), "--ext", "*.tvf", "-q"});
+    std::printf("multiple files: 1000 small files in %.2f s, %.0f files per second\n", r.seconds,
+                1000 / r.seconds);
+  }
+  if (!std::getenv("BENCH_KEEP")) fs::remove_all(work);
+  return 0;
+}
