@@ -12,7 +12,7 @@
 #include "support/bytes.h"
 #include "support/conversion.h"
 #include "support/kes_card_log.h"
-#include "support/kes_paging.h"
+#include "support/paging_encoder.h"
 
 namespace polvane {
 namespace {
@@ -128,12 +128,9 @@ TEST_F(KesCard, CountsAboveStorageAreCutAndTheRecordsAfterThemStillRead) {
   std::vector<std::uint8_t> samples(240, 60);
   samples[99] = 99;
   samples[100] = 50;  // beyond the 100 samples kept
-  FlexCaptureSpec flex;
-  flex.declaredLength = 5000;  // more than a record buffer holds
-  flex.words.assign(1250, 0);
   KesCardLogBuilder log;
   log.Scan(wide).Data({}, samples);
-  log.Flex(FlexCapture(flex));
+  log.Flex(FlexFrameBuilder().Build().Capture(1250));  // more than a record buffer holds
   log.Scan(OneChannelScan({7})).Data({}, {88});
   const auto lines = Convert(log, Fields({0}));
   ASSERT_EQ(lines.size(), 2u);  // 100 samples over 100 channels: one sweep
@@ -216,8 +213,11 @@ TEST_F(KesCard, EveryScanHeaderOpensASectionLabelledWithTheClockBeforeIt) {
 TEST_F(KesCard, PagingRecordsOpenASectionOnlyWhenTheKindChanges) {
   const Bytes block = PocsagCapture({});
   KesCardLogBuilder log;
-  log.Scan(OneChannelScan({1}, 3)).Pocsag(block).Pocsag(block).Flex(FlexCapture({}));
-  log.Flex(FlexCapture({})).Pocsag(block);
+  log.Scan(OneChannelScan({1}, 3))
+      .Pocsag(block)
+      .Pocsag(block)
+      .Flex(FlexFrameBuilder().Build().Capture());
+  log.Flex(FlexFrameBuilder().Build().Capture()).Pocsag(block);
   const auto sections = IndexSections(*c, Write(log));
   std::vector<int> slots;
   for (const auto& s : sections) slots.push_back(s.slot);
@@ -291,6 +291,74 @@ TEST_F(KesCard, PositionRecordsCarryMarkerAndOdometerOrCoordinates) {
   log.Scan(xy).Data({}, {80});
   EXPECT_THAT(Convert(log, fields), ElementsAre(_, "42,1500,N/A,N/A,11:12:14,06/15/24,FF ", _,
                                                 "N/A,N/A,42,1500,00:00:00,03/02/04,UKN"));
+}
+
+// --- Paging ---
+
+TEST_F(KesCard, PocsagDataShowsTheFirstMessageCutTo73Characters) {
+  form.FieldTitles.SetChecked(false);
+  const std::string digits = "1234567890123456789012345678901234567890123456789012345";
+  PocsagStream stream;
+  stream.Page(PocsagNumeric(8, digits)).Page(PocsagTone(14)).Page(PocsagTone(22));
+  PocsagHead head;
+  head.rssi = 66;
+  head.baud = 512;
+  head.errors = 4;
+  head.channel = 9;
+  KesCardLogBuilder log;
+  log.Scan(OneChannelScan({1}, 7)).Pocsag(stream.Capture(0, head)).Data({}, {0});
+  const auto lines = Convert(log, Fields({2, 3, 41, 0}));
+  ASSERT_EQ(lines.size(), 1u);
+  const std::string first = "POCSAG NU 0000000008 " + digits.substr(0, 52);
+  ASSERT_EQ(first.size(), 73u);
+  EXPECT_EQ(lines[0], first + ",4,512,851.2125,-66");
+}
+
+TEST_F(KesCard, APocsagMessageCutByTheBatchEndContinuesInTheNextCapture) {
+  form.FieldTitles.SetChecked(false);
+  form.RSSIField.SetChecked(false);
+  form.FrequencyField.SetChecked(false);
+  const std::string text = "PLEASE CALL THE DISPATCH OFFICE AT NOON TODAY";  // 45 characters
+  PocsagStream stream;
+  stream.Page(PocsagAlphanumeric(8, text));
+  ASSERT_EQ(stream.Batches(), 2);
+  PocsagHead empty;
+  empty.count = 10;  // no batch: the open message waits
+  KesCardLogBuilder log;
+  log.Scan(OneChannelScan({1}, 7)).Pocsag(stream.Capture(0)).Data({}, {0});
+  log.Pocsag(PocsagCapture({}, empty)).Data({}, {0});
+  log.Pocsag(stream.Capture(1)).Data({}, {0});
+  EXPECT_THAT(Convert(log, Fields({2})), ElementsAre("POCSAG AN 0000000008 " + text.substr(0, 42),
+                                                     "POCSAG AN 0000000008 " + text));
+}
+
+TEST_F(KesCard, FlexDataJoinsTheMessagesOfEveryPhase) {
+  form.FieldTitles.SetChecked(false);
+  FlexFrame frame = FlexFrameBuilder(2)
+                        .Head(77, 9, 3)
+                        .Page(0, FlexAlphanumeric(1001, "HELLO"))
+                        .Page(1, FlexNumeric(1002, "123"))
+                        .Build();
+  KesCardLogBuilder log;
+  log.Scan(OneChannelScan({1}, 15)).Flex(frame.Capture()).Data({}, {0});
+  // The speed code 0 keeps the two phases of the previous frame; an empty frame yields no
+  // message but still brings its channel, level and error count.
+  log.Flex(FlexFrameBuilder(2).SpeedCode(0).Head(70, 1, 5).Build().Capture(0)).Data({}, {0});
+  EXPECT_THAT(
+      Convert(log, Fields({1, 3, 41, 0, 30})),
+      ElementsAre("FLEX   AN 0000001001 HELLO", "FLEX   NS 0000001002 123,3,3200,851.2125,-77,UKN",
+                  ",5,3200,851.0125,-70,UKN"));
+}
+
+TEST_F(KesCard, PagingMessagesShowOnlyUnderTheirOwnKind) {
+  form.FieldTitles.SetChecked(false);
+  PocsagStream stream;
+  stream.Page(PocsagNumeric(8, "42"));
+  KesCardLogBuilder log;
+  log.Scan(OneChannelScan({1}, 7)).Pocsag(stream.Capture(0)).Data({}, {0});
+  log.Scan(OneChannelScan({1}, 3)).Data({}, {0});  // the scan header leaves the POCSAG kind
+  EXPECT_THAT(Convert(log, Fields({2, 1, 30})),
+              ElementsAre("POCSAG NU 0000000008 42,,POC", ",,1CH"));
 }
 
 // --- Data reduction ---

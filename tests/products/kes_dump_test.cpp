@@ -12,7 +12,7 @@
 #include "support/bytes.h"
 #include "support/conversion.h"
 #include "support/kes_dump_log.h"
-#include "support/kes_paging.h"
+#include "support/paging_encoder.h"
 
 namespace polvane {
 namespace {
@@ -231,6 +231,33 @@ TEST_F(KesDump, MoreChannelsThanStorageAreCut) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_THAT(lines[0], ::testing::StartsWith("-0,100,-1,101,"));
   EXPECT_THAT(lines[0], ::testing::EndsWith(",-85,185"));
+}
+
+// --- Paging ---
+
+TEST_F(KesDump, PagingRecordsDecodeTheirCaptureAndShowThePagerChannel) {
+  NoTitles();
+  form.ChannelField.SetChecked(true);
+  PocsagStream stream;
+  stream.Page(PocsagAlphanumeric(16, "CALL HOME"));
+  PocsagHead head;
+  head.channel = 11;
+  head.rssi = 64;
+  head.baud = 2400;
+  KesDumpRecord pocsag;
+  pocsag.type = 7;
+  pocsag.declaredCount = 1;
+  pocsag.paging = stream.Capture(0, head);
+  KesDumpRecord flex;
+  flex.type = 15;
+  flex.declaredCount = 1;
+  flex.paging =
+      FlexFrameBuilder(4).Head(71, 12, 2).Page(3, FlexNumeric(77, "911")).Build().Capture();
+  KesDumpLogBuilder log;
+  log.Setup(Plan()).Data(pocsag).Data(flex);
+  EXPECT_THAT(Convert(log, Fields({1, 2, 3, 41, 30, 0})),
+              ElementsAre(",POCSAG AN 0000000016 CALL HOME,0,2400,POC,870.3300,11,-64",
+                          "FLEX   NS 0000000077 911,,2,6400,FLX,870.3600,12,-71"));
 }
 
 // --- Fields ---

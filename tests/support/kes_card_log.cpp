@@ -106,7 +106,7 @@ KesCardLogBuilder& KesCardLogBuilder::Clock(KesTime t) {
 }
 
 KesCardLogBuilder& KesCardLogBuilder::Flex(const Bytes& frame) {
-  log_.U8(kFlex).Append(frame.Data());
+  log_.U8(kFlex).Append(frame.Data()).Zeros(2);
   return *this;
 }
 

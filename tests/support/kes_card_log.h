@@ -62,7 +62,8 @@ class KesCardLogBuilder {
   // A GPS record in the form the last scan header's firmware implies.
   KesCardLogBuilder& Gps(const KesGpsFix& fix);
   KesCardLogBuilder& Clock(KesTime t);
-  // Paging captures, from the FLEX length field on and the 79-byte POCSAG block.
+  // Paging captures as support/paging_encoder.h writes them: the FLEX frame from its length
+  // field on (the record's 2 trailing bytes are added) and the 79-byte POCSAG block.
   KesCardLogBuilder& Flex(const Bytes& frame);
   KesCardLogBuilder& Pocsag(const Bytes& block);
   KesCardLogBuilder& Raw(const Bytes& bytes);

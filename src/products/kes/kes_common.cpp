@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "app/form_controls.h"
+#include "paging/flex_decoder.h"
+#include "paging/pocsag_decoder.h"
 
 namespace polvane {
 
@@ -44,32 +46,42 @@ void KesConverter::ClearPosition() {
   GpsAltitude = GpsVelocity = 0;
 }
 
+template <class Decoder>
+void KesConverter::TakeMessage(Decoder& decoder, bool& done) {
+  // Messages beyond the 100 slots are decoded (the decoder must walk past them) and dropped.
+  const bool room = PagerMessageCount < kes::kMaxMessages;
+  char* slot = room ? PagerMessages[PagerMessageCount] : droppedMessage_;
+  done = decoder.NextMessage(slot, kes::kMessageSize);
+  if (room && slot[0] != '\0') ++PagerMessageCount;
+}
+
 void KesConverter::DecodeFlex(const std::uint8_t* frame, int available) {
-  if (available < 18) return;
-  PagerChannel = ReadLE16(frame, 14);
-  PagerRssi = frame[2];
-  PagerBer = ReadLE16(frame, 16);
-  const int speed = frame[4];
-  int phases = 1;
-  if (speed == 4 || speed == 6)
-    phases = 2;
-  else if (speed == 8)
-    phases = 4;
-  else if (speed == 0)
-    phases = previousFlexPhases_;
-  FlexPhases = static_cast<std::uint16_t>(phases);
+  if (available < static_cast<int>(flex::kHeadSize)) return;
+  FlexDecoder decoder(frame, static_cast<std::size_t>(available), previousFlexPhases_);
+  PagerChannel = decoder.Channel();
+  PagerRssi = decoder.Rssi();
+  PagerBer = decoder.Errors();
+  FlexPhases = static_cast<std::uint16_t>(decoder.Phases());
   previousFlexPhases_ = FlexPhases;
   PagerMessageCount = 0;
+  if (decoder.DataBytes() == 0) return;
+  for (int phase = 0; phase < decoder.Phases(); ++phase) {
+    decoder.ResetPhase(phase);
+    for (bool done = false; !done;) TakeMessage(decoder, done);
+  }
 }
 
 void KesConverter::DecodePocsag(const std::uint8_t* block) {
-  PagerChannel = ReadLE16(block, 77);
-  PagerRssi = block[2];
+  PocsagDecoder decoder(block, pocsag::kCaptureSize, CarriedPocsag);
+  PagerChannel = decoder.Channel();
+  PagerRssi = decoder.Rssi();
   PagerMessageCount = 0;
-  const bool valid = static_cast<std::int16_t>(ReadLE16(block, 0)) > 10;
-  if (!valid) return;
-  PagerBaud = ReadLE16(block, 5);
-  PagerBer = ReadLE16(block, 7);
+  if (!decoder.Valid()) return;  // no batch: the open message waits for the next capture
+  PagerBaud = static_cast<std::uint16_t>(decoder.Baud());
+  PagerBer = decoder.Errors();
+  for (bool done = false; !done;) TakeMessage(decoder, done);
+  // The decoder hands on the open message and its state, or an empty carry.
+  CarriedPocsag = decoder.Carry();
 }
 
 KesColumnParts KesConverter::CheckedParts(bool cellular) const {

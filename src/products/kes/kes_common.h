@@ -7,15 +7,17 @@
 
 #include "convert/position.h"
 #include "convert/product_converter.h"
+#include "paging/pocsag_decoder.h"
 
 namespace polvane {
 
 namespace kes {
 
-inline constexpr int kMaxChannels = 100;      // channel codes of a scan header, samples of a record
-inline constexpr int kAverageChannels = 86;   // time averaging and PC-dump channel entries
-inline constexpr int kMaxMessages = 100;      // paging messages kept per capture
-inline constexpr int kMessageSize = 1024;     // one paging message text, terminator included
+inline constexpr int kMaxChannels = 100;     // channel codes of a scan header, samples of a record
+inline constexpr int kAverageChannels = 86;  // time averaging and PC-dump channel entries
+inline constexpr int kMaxMessages = 100;     // paging messages kept per capture
+inline constexpr int kMessageSize = 1024;    // one paging message text, terminator included
+static_assert(kMessageSize == paging::kTextSize);
 inline constexpr int kPocsagCut = 73;         // "<< POCSAG DATA >>" shows this many characters
 inline constexpr int kFlexFrameLimit = 4192;  // longest FLEX capture the decoder takes
 inline constexpr int kPocsagBlock = 79;       // one POCSAG capture
@@ -93,13 +95,17 @@ class KesConverter : public ProductConverter {
   std::uint16_t FlexPhases = 0;
   char PagerMessages[kes::kMaxMessages][kes::kMessageSize] = {};
   std::int16_t PagerMessageCount = 0;
-  char PocsagCarry[kes::kMessageSize] = {};
+  // A POCSAG message still open at the end of the last capture, with its decoding state.
+  polvane::PocsagCarry CarriedPocsag;
 
   // Decodes a FLEX capture: `frame` starts at its length field, `available` bytes of it are
   // in storage (the length field is never trusted beyond them).
   void DecodeFlex(const std::uint8_t* frame, int available);
   // Decodes a POCSAG capture of at least 79 bytes, carrying an open message to the next one.
   void DecodePocsag(const std::uint8_t* block);
+  // Stores the text just decoded into the next message slot, when it is not empty.
+  template <class Decoder>
+  void TakeMessage(Decoder& decoder, bool& done);
 
  protected:
   void ClearPosition();
@@ -117,9 +123,9 @@ class KesConverter : public ProductConverter {
   // on a tie, channel 0 when none qualifies.
   void ChooseBestChannel(const std::uint8_t* samples, int count, int stride = 1);
 
-  // Carried between captures, not reset per file.
+  // The phase count of the last FLEX capture, for a frame whose speed code keeps it.
   std::uint16_t previousFlexPhases_ = 0;
-  std::uint8_t pocsagState_ = 0;
+  char droppedMessage_[kes::kMessageSize] = {};
 
   int titleColumn_ = 0;
   int valueColumn_ = 0;
