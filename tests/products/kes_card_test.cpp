@@ -390,14 +390,13 @@ TEST_F(KesCard, TimeAveragingWritesTheRoundedMeanOncePerNGpsRecords) {
   log.Gps({});
   EXPECT_THAT(ConvertMode(log, Fields({0}), kReducePerSeconds),
               ElementsAre("5,-81,6,-71", "5,-81,6,-71", "5,-90,6,-60"));
-}
 
-TEST_F(KesCard, TimeAveragingWithoutANumberWritesALinePerGpsRecord) {
-  SignalOnly();
+  // A text that is no number reads as 0: every GPS record writes a line.
+  form.ChannelField.SetChecked(false);
   form.ORPS_Value.SetText("every");
-  KesCardLogBuilder log;
-  log.Scan(OneChannelScan({5})).Data({}, {80}).Gps({}).Gps({});
-  EXPECT_THAT(ConvertMode(log, Fields({0}), kReducePerSeconds), ElementsAre("-80", "-80"));
+  KesCardLogBuilder each;
+  each.Scan(OneChannelScan({5})).Data({}, {80}).Gps({}).Gps({});
+  EXPECT_THAT(ConvertMode(each, Fields({0}), kReducePerSeconds), ElementsAre("-80", "-80"));
 }
 
 TEST_F(KesCard, IndexingLeavesTheTimeAverageAlone) {

@@ -24,7 +24,6 @@ int KesCardConverter::OpenInput(const std::string& path) {
   std::memset(SatVmac, 0, sizeof SatVmac);
   std::memset(ChannelCodes, 0, sizeof ChannelCodes);
   std::memset(Samples, 0, sizeof Samples);
-  samplesStored_ = 0;
   RtcHour = RtcMinute = RtcSecond = RtcDay = RtcMonth = RtcYear = 0;
   ClearPosition();
   // The measurement mode, the firmware number and the numbering flag follow the scan header,
@@ -106,7 +105,6 @@ int KesCardConverter::ReadRecord(std::uint8_t* buffer) {
       for (int i = 0; i < kes::kMaxChannels; ++i)
         Samples[i] = i < kept ? body[kDataHeadSize + i] : 0;
       if (cellular) std::memcpy(SatVmac, body + kDataHeadSize + k, 3 * kept);
-      samplesStored_ = kept;
       break;
     }
     case kGps: {

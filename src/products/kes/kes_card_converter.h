@@ -100,7 +100,6 @@ class KesCardConverter : public KesConverter {
   KesFieldSources Sources() const;
   void FillFixedValues(FixedValues& v) const;
   int Columns() const;
-  int samplesStored_ = 0;
 };
 
 }  // namespace polvane

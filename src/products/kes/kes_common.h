@@ -18,9 +18,7 @@ inline constexpr int kAverageChannels = 86;  // time averaging and PC-dump chann
 inline constexpr int kMaxMessages = 100;     // paging messages kept per capture
 inline constexpr int kMessageSize = 1024;    // one paging message text, terminator included
 static_assert(kMessageSize == paging::kTextSize);
-inline constexpr int kPocsagCut = 73;         // "<< POCSAG DATA >>" shows this many characters
-inline constexpr int kFlexFrameLimit = 4192;  // longest FLEX capture the decoder takes
-inline constexpr int kPocsagBlock = 79;       // one POCSAG capture
+inline constexpr int kPocsagCut = 73;  // "<< POCSAG DATA >>" shows this many characters
 
 // Measurement types with a meaning of their own in the readers.
 inline constexpr int kTypePocsag = 7;
