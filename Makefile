@@ -4,11 +4,15 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
-PACKAGES    = cmake ninja-build g++ libcli11-dev libsimpleini-dev libgtest-dev libgmock-dev \
+PACKAGES    = cmake ninja-build g++ clang libclang-rt-14-dev libcli11-dev libsimpleini-dev libgtest-dev libgmock-dev \
               qt6-base-dev
+SHELL       = /bin/bash
 SUDO        = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build demo test test-asan bench clean format samples
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build demo test test-asan bench fuzz fuzz-build clean format samples
 
 all: build
 
@@ -43,6 +47,25 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# Coverage-guided fuzzing of every reader, identification, the paging decoders and the
+# configuration loader; each target runs FUZZ_SECONDS seconds from a corpus seeded with the
+# bundled samples. A crash stops the run and leaves its input in $(FUZZ_BUILD)/crash-*.
+fuzz-build: deps
+	@command -v clang++ >/dev/null || $(SUDO) apt-get install -y -qq clang libclang-rt-14-dev >/dev/null
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPOLVANE_FUZZ=ON -DPOLVANE_TESTS=OFF -DPOLVANE_GUI=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz: fuzz-build
+	@set -e; for t in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
+	  name=$$(basename $$t); corpus=$(FUZZ_BUILD)/corpus-$$name; mkdir -p $$corpus; \
+	  cp -n samples/* $$corpus/ 2>/dev/null || true; \
+	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
+	  $$t $$corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -artifact_prefix=$(FUZZ_BUILD)/crash-$$name- \
+	    -print_final_stats=1 2>&1 | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|.*ERROR|SUMMARY)" ; \
+	  test $${PIPESTATUS[0]} -eq 0; \
+	done
 
 samples: build
 	./$(BUILD)/make_samples samples

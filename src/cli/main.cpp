@@ -426,7 +426,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);
     std::fprintf(stderr, "polvane: %s\n", e.what());
-    return 2;
+    return kExitUsage;
   }
   try {
     if (*identify) return RunIdentify(identifyFiles);
@@ -435,7 +435,7 @@ int main(int argc, char** argv) {
     if (*convert) return RunConvert(o);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "polvane: %s\n", e.reason.c_str());
-    return 2;
+    return kExitUsage;
   }
-  return 2;
+  return kExitUsage;
 }

@@ -25,7 +25,6 @@ constexpr const char* kIdleTail = "IDLE00000000000000000000000000000000000000000
 constexpr const char* kDrovelPosition = "G0000000000.000000000.00000";
 constexpr const char* kM01Header = "PathView M01 File\x63\x63";
 constexpr int kM01HeaderSize = 19;
-constexpr int kPathProRecord = 28;
 
 // Longest line any layout writes: three "%.6f" of the largest doubles (309 integer digits
 // each) and a handful of integers stay well below this.

@@ -21,14 +21,22 @@ std::string Printf(const char* format, double v) {
   return buf;
 }
 
-TEST(Text, FixedMatchesPrintfOverManyValues) {
+TEST(Text, FixedMatchesPrintfOverMillionsOfValues) {
   std::mt19937_64 rng(42);
   std::uniform_real_distribution<double> any(-2000.0, 2000.0);
-  const char* formats[] = {"%.0f", "%.2f", "%.4f", "%.5f", "%.6f"};
-  for (int i = 0; i < 200000; ++i) {
-    const double v = any(rng);
-    for (int p : {0, 2, 4, 5, 6})
-      ASSERT_EQ(Fixed(v, p), Printf(formats[p == 0 ? 0 : p == 2 ? 1 : p - 2], v)) << v;
+  std::uniform_int_distribution<long long> decimals(-300000000, 300000000);
+  std::uniform_int_distribution<int> precisionOf(0, 6), kind(0, 3);
+  const char* formats[] = {"%.0f", "%.1f", "%.2f", "%.3f", "%.4f", "%.5f", "%.6f"};
+  for (int i = 0; i < 1500000; ++i) {
+    double v = 0;
+    switch (kind(rng)) {
+      case 0: v = any(rng); break;
+      case 1: v = decimals(rng) / 100000.0; break;  // values that sit near a rounding tie
+      case 2: v = (decimals(rng) + 0.5) / 10000.0; break;
+      default: v = std::ldexp(any(rng), -static_cast<int>(rng() % 60)); break;
+    }
+    const int p = precisionOf(rng);
+    ASSERT_EQ(Fixed(v, p), Printf(formats[p], v)) << v << " at precision " << p;
   }
 }
 

@@ -1,0 +1,231 @@
+#include "products/drovel/drovel_converter.h"
+
+#include <cstring>
+
+#include "app/form_controls.h"
+#include "convert/text.h"
+
+namespace polvane {
+
+using namespace drovel;
+namespace tx = text;
+
+namespace {
+
+char* Join(char* p, const char* start, char delimiter) {
+  if (p != start) *p++ = delimiter;
+  return p;
+}
+
+}  // namespace
+
+DrovelConverter::DrovelConverter() : ProductConverter(kProductDrovel) {
+  TitlesPending = true;
+}
+
+int DrovelConverter::ReadRecord(std::uint8_t* buffer) {
+  std::uint8_t prefix[4];
+  if (!Input.ReadExact(prefix, 4)) return 0;
+  const auto length = static_cast<std::int32_t>(ReadLE32(prefix, 0));
+  // A negative length is no record at all: the data ends here.
+  if (length < 0) return 0;
+  if (length == 0 || length > kMaxRecord) {
+    // The four bytes are passed over and the next four are read as a length. An empty record
+    // reads no body, so the buffer is marked to keep the previous record from being parsed
+    // a second time.
+    buffer[0] = 0;
+    return 4;
+  }
+  if (!Input.ReadExact(buffer, static_cast<std::size_t>(length))) return 0;
+  // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
+  std::memset(buffer + length, 0, kRecordBufferSize - length);
+  return length + 4;
+}
+
+void DrovelConverter::ParseSetup(const std::uint8_t* r) {
+  std::memcpy(Setup, r + 1, kSetupKept);
+  BaseMhz = static_cast<std::int16_t>(ReadBE16(r, 2));
+  BaseFraction = static_cast<std::int16_t>(ReadBE16(r, 4));
+  Spacing = ReadBE16(r, 6);
+  BaseChannel = static_cast<std::int16_t>(ReadBE16(r, 8));
+}
+
+void DrovelConverter::ParseIdentification(const std::uint8_t* r) {
+  std::memset(ProductText, 0, sizeof ProductText);
+  std::memset(VersionText, 0, sizeof VersionText);
+  const auto n1 = static_cast<std::int32_t>(ReadLE32(r, 1));
+  if (n1 < 0 || n1 >= static_cast<std::int32_t>(sizeof ProductText)) return;
+  std::memcpy(ProductText, r + 5, static_cast<std::size_t>(n1));
+  const auto n2 = static_cast<std::int32_t>(ReadLE32(r, 5 + n1));
+  if (n2 < 0 || n2 >= static_cast<std::int32_t>(sizeof VersionText)) return;
+  std::memcpy(VersionText, r + 9 + n1, static_cast<std::size_t>(n2));
+}
+
+int16_t DrovelConverter::ParseRecord(std::uint8_t* r) {
+  switch (r[0]) {
+    case 'U':
+      ParseSetup(r);
+      return kActionNone;
+    case 'I':
+      ParseIdentification(r);
+      return kActionNone;
+    case 'D':
+      break;
+    default:
+      return kActionNone;
+  }
+  std::memcpy(Data, r, kDataRecord);
+  for (int i = 0; i < kEntries; ++i) Channels[i] = ReadBE16(r, 7 + 3 * i);
+  Marker = static_cast<std::int16_t>(ReadBE16(r, 4));
+  const bool write = TrackSection(KindOfFlags(Flags()), [this](char* label, int) {
+    char* p = tx::Put02(label, Hour());
+    p = tx::Put02(tx::Put(p, ':'), Minute());
+    tx::End(tx::Put02(tx::Put(p, ':'), Second()));
+  });
+  if (!write) return kActionNone;
+  if (ReductionMode == kReduceBestServer) ChooseBestEntry();
+  RepeatCount = 1;
+  return kActionWrite;
+}
+
+void DrovelConverter::ChooseBestEntry() {
+  // The weakest magnitude is the strongest level. Only the readings the record's kind
+  // carries take part: a one-channel record has no second or third reading to choose.
+  int best = 0, magnitude = 121;
+  for (int i = 0; i < EntryCount(); ++i) {
+    if (Channels[i] != 0 && Rssi(i) < magnitude) {
+      best = i;
+      magnitude = Rssi(i);
+    }
+  }
+  BestEntry[0] = static_cast<std::int16_t>(best);
+}
+
+double DrovelConverter::Frequency(int entry) const {
+  const std::int64_t steps =
+      (static_cast<std::int64_t>(static_cast<std::int16_t>(Channels[entry])) - BaseChannel) *
+      Spacing;
+  return static_cast<double>(steps) * 0.0001 + (BaseMhz + BaseFraction * 0.0001);
+}
+
+int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
+  out[0] = '\0';
+  if (!TitlesPending) return -1;
+  // The count follows the record at hand; before any record it stays as it was.
+  if (next == 0 && EntryCount() > 0) titleCount_ = EntryCount();
+  const bool freq = Form && Form->FrequencyField.Checked();
+  const bool chan = Form && Form->ChannelField.Checked();
+  const bool rssi = Form && Form->RSSIField.Checked();
+  const int triples = ReductionMode == kReduceBestServer ? 1 : titleCount_;
+  char* p = out;
+  for (int t = 0; t < triples; ++t) {
+    if (freq) p = tx::Put(Join(p, out, delimiter), "\"Frequency\"");
+    if (chan) p = tx::Put(Join(p, out, delimiter), "\"Channel\"");
+    if (rssi) p = tx::Put(Join(p, out, delimiter), "\"RSSI\"");
+  }
+  tx::End(p);
+  TitlesPending = false;
+  return 0;
+}
+
+char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) const {
+  char* start = p;
+  if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, Frequency(entry), 4);
+  if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, start, delimiter), Channels[entry]);
+  if (Form->RSSIField.Checked())
+    p = tx::PutInt(tx::Put(Join(p, start, delimiter), '-'), Rssi(entry));
+  return p;
+}
+
+int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
+  out[0] = '\0';
+  if (next != 0) return -1;
+  if (!Form) return 0;
+  char* p = out;
+  const int count = EntryCount();
+  if (ReductionMode == kReduceBestServer) {
+    const int e = BestEntry[0];
+    if (count > 0 && e >= 0 && e < count) p = PutEntry(p, e, delimiter);
+  } else {
+    for (int i = 0; i < count; ++i) p = PutEntry(Join(p, out, delimiter), i, delimiter);
+  }
+  tx::End(p);
+  return 0;
+}
+
+void DrovelConverter::FieldValue(int16_t field, char* out) {
+  char* p = out;
+  switch (field) {
+    case 4:
+      p = tx::Put(p, '\n');
+      break;
+    case 29:
+      p = tx::PutInt(p, Marker);
+      break;
+    case 32:
+      p = tx::PutInt(p, RecordCount);
+      break;
+    case 37:
+      p = tx::Put02(p, Hour());
+      p = tx::Put02(tx::Put(p, ':'), Minute());
+      p = tx::Put02(tx::Put(p, ':'), Second());
+      break;
+    case 38:
+      p = tx::Put02(p, Hour());
+      break;
+    case 39:
+      p = tx::Put02(p, Minute());
+      break;
+    case 40:
+      p = tx::Put02(p, Second());
+      break;
+    case 44:
+      switch (Flags() & 0x70) {
+        case kFlagOneChannel:
+          p = tx::Put(p, "1CH");
+          break;
+        case kFlagThreeChannel:
+          p = tx::Put(p, "3CH");
+          break;
+        case kFlagScan:
+          p = tx::Put(p, "SCAN");
+          break;
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+  tx::End(p);
+}
+
+void DrovelConverter::FillFixedValues(FixedValues& v) const {
+  v.Style = FixedStyle::kDrovel;
+  v.Hour = Hour();
+  v.Minute = Minute();
+  v.Second = Second();
+  v.ClearReadings();
+  const int readings = CurrentMode == kSlotThreeChannel ? kEntries : 1;
+  for (int i = 0; i < readings; ++i) v.AddReading(Frequency(i), Channels[i], Rssi(i));
+}
+
+int DrovelConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int DrovelConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int DrovelConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
+}
+
+}  // namespace polvane

@@ -1,0 +1,91 @@
+// Reader for Drovel logs: one receiver without GPS. Set-up records carry the channel plan,
+// data records the receiver clock, a marker and up to three channel readings, all big-endian.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
+
+namespace polvane {
+
+// Layout of the Drovel log. Offsets count from the record's type byte.
+namespace drovel {
+inline constexpr int kMaxRecord = 4096;
+inline constexpr int kSetupKept = 256;  // set-up bytes kept from offset 1
+inline constexpr int kDataRecord = 16;  // bytes of a data record that carry values
+inline constexpr int kEntries = 3;
+// Tree slots.
+inline constexpr int kSlotScan = 1;
+inline constexpr int kSlotOneChannel = 2;
+inline constexpr int kSlotThreeChannel = 3;
+// Flag bits of a data record.
+inline constexpr std::uint8_t kFlagOneChannel = 0x10;
+inline constexpr std::uint8_t kFlagThreeChannel = 0x20;
+inline constexpr std::uint8_t kFlagScan = 0x40;
+
+// The tree slot of a data record by its flags: one-channel before three-channel before scan;
+// -1 when none of them is set.
+inline std::int16_t KindOfFlags(std::uint8_t flags) {
+  if (flags & kFlagOneChannel) return kSlotOneChannel;
+  if (flags & kFlagThreeChannel) return kSlotThreeChannel;
+  if (flags & kFlagScan) return kSlotScan;
+  return -1;
+}
+
+// Readings a record of the given kind carries.
+inline int EntryCount(std::int16_t kind) {
+  if (kind == kSlotScan || kind == kSlotThreeChannel) return kEntries;
+  return kind == kSlotOneChannel ? 1 : 0;
+}
+}  // namespace drovel
+
+class DrovelConverter : public ProductConverter {
+ public:
+  DrovelConverter();
+
+  int16_t DataTitles(int16_t next, char* out, char delimiter) override;
+  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  void FieldValue(int16_t field, char* out) override;
+  int ReadRecord(std::uint8_t* buffer) override;
+  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int FixedHeader(char* out) override;
+  int FixedRecord(char* out) override;
+  int FixedTrailer(char* out) override;
+
+  // The channel plan of the last set-up record; it stays in force across files.
+  std::uint8_t Setup[drovel::kSetupKept] = {};
+  std::int16_t BaseMhz = 0;
+  std::int16_t BaseFraction = 0;  // 0.0001 MHz
+  std::uint16_t Spacing = 0;      // 0.0001 MHz
+  std::int16_t BaseChannel = 0;
+  // The last data record (bytes 0 to 15) and its decoded values.
+  std::uint8_t Data[drovel::kDataRecord] = {};
+  std::uint16_t Channels[drovel::kEntries] = {};
+  std::int16_t Marker = 0;
+  // Texts of the identification record (not written anywhere).
+  char ProductText[512] = {};
+  char VersionText[64] = {};
+
+  int Hour() const { return Data[1]; }
+  int Minute() const { return Data[2]; }
+  int Second() const { return Data[3]; }
+  std::uint8_t Flags() const { return Data[6]; }
+  int Rssi(int entry) const { return Data[9 + 3 * entry]; }  // magnitude in dBm
+  double Frequency(int entry) const;
+  // Readings of the current record: its kind's entry count.
+  int EntryCount() const { return drovel::EntryCount(CurrentMode); }
+  // The values of the fixed layouts: the clock time and three readings in three-channel
+  // data, one otherwise; no position.
+  void FillFixedValues(FixedValues& v) const;
+
+ private:
+  void ParseSetup(const std::uint8_t* record);
+  void ParseIdentification(const std::uint8_t* record);
+  void ChooseBestEntry();
+  char* PutEntry(char* p, int entry, char delimiter) const;
+
+  int titleCount_ = 1;
+};
+
+}  // namespace polvane

@@ -1,0 +1,761 @@
+#include "products/pelmor/pelmor_converter.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/form_controls.h"
+#include "app/identify.h"
+#include "convert/text.h"
+#include "formats/fixed_layouts.h"
+
+namespace polvane {
+
+using namespace pelmor;
+namespace tx = text;
+
+namespace pelmor {
+
+std::int64_t ChannelPlan::ChannelNumber(std::int64_t steps) const {
+  std::int64_t n = steps - static_cast<std::int64_t>(First & 0xFFFF) + 1;
+  if (Wrapped()) n = n > 34 ? n - 34 : n + 990;
+  return n < 0 ? 0 : n;
+}
+
+double ChannelPlan::TableFrequency(std::int64_t channel) const {
+  std::int64_t c = channel;
+  if (Wrapped()) c = channel < 991 ? channel + 34 : channel - 990;
+  return static_cast<double>(c + static_cast<std::int64_t>(First) - 1) * StepKhz * 0.001;
+}
+
+ChannelPlan DecodePlan(const std::uint8_t* p) {
+  ChannelPlan plan;
+  plan.First = ProductConverter::ReadLE32(p, 0);
+  plan.Last = ProductConverter::ReadLE32(p, 4);
+  plan.Step = ProductConverter::ReadLE16(p, 8);
+  plan.Flags = p[10];
+  plan.StepKhz = plan.Step / 256.0;
+  return plan;
+}
+
+Coordinate Coordinate::FromMilliArcSeconds(std::int32_t v) {
+  Coordinate c;
+  const std::int32_t q1 = v / 3600000;
+  const std::int32_t r1 = v % 3600000;
+  c.Decimal = q1 + r1 / 3600000.0;
+  c.Degrees = q1 < 0 ? -q1 : q1;
+  const std::int32_t a = r1 < 0 ? -r1 : r1;
+  c.Minutes = a / 60000;
+  const std::int32_t r2 = a % 60000;
+  c.DecimalMinutes = c.Minutes + r2 / 60000.0;
+  c.Seconds = r2 / 1000;
+  return c;
+}
+
+Coordinate Coordinate::FromDegrees(double v) {
+  Coordinate c;
+  c.Decimal = v;
+  const double a = std::fabs(v);
+  const double degrees = std::trunc(a);
+  c.Degrees = static_cast<int>(degrees);
+  c.DecimalMinutes = (a - degrees) * 60;
+  const double minutes = std::trunc(c.DecimalMinutes);
+  c.Minutes = static_cast<int>(minutes);
+  c.Seconds = static_cast<int>(std::trunc((c.DecimalMinutes - minutes) * 60));
+  return c;
+}
+
+void GpsFix::Decode(const std::uint8_t* b) {
+  Month = b[4];
+  Day = b[5];
+  Year = ProductConverter::ReadBE16(b, 6);
+  Hour = b[8];
+  Minute = b[9];
+  Second = b[10];
+  Latitude =
+      Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ProductConverter::ReadBE32(b, 15)));
+  Longitude =
+      Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ProductConverter::ReadBE32(b, 19)));
+  LatHemisphere = Latitude.Decimal > 0 ? 'N' : 'S';
+  LonHemisphere = Longitude.Decimal > 0 ? 'E' : 'W';
+  AltitudeCm = static_cast<std::int32_t>(ProductConverter::ReadBE32(b, 23));
+  VelocityCmPerS = static_cast<std::int16_t>(ProductConverter::ReadBE16(b, 47));
+  Status = b[129];
+}
+
+const char* GpsFix::StatusName() const {
+  static const char* const kNames[8] = {
+      "Reserved",      "Reserved",       "Bad Geometry", "Acquiring Satellites",
+      "Position Hold", "Propogate Mode", "2D Fix",       "3D Fix"};
+  return kNames[(Status >> 5) & 7];
+}
+
+void BestServerState::Update(int channel, int rssi) {
+  if (Hold) {
+    Hold = false;
+    BestRssi = HeldRssi;
+    BestChannel = HeldChannel;
+  } else if (channel <= BestChannel) {
+    // A channel not above the best one: the receiver has begun a new sweep.
+    Hold = true;
+    HeldRssi = rssi;
+    HeldChannel = channel;
+  }
+  if (!Hold && rssi >= BestRssi) {
+    BestRssi = rssi;
+    BestChannel = channel;
+  }
+}
+
+}  // namespace pelmor
+
+namespace {
+
+char* Join(char* p, const char* start, char delimiter) {
+  if (p != start) *p++ = delimiter;
+  return p;
+}
+
+char* PutTime(char* p, int hour, int minute, int second, char separator = ':') {
+  p = tx::Put02(p, hour);
+  p = tx::Put02(tx::Put(p, separator), minute);
+  return tx::Put02(tx::Put(p, separator), second);
+}
+
+// A test-point coordinate: whole degrees and millionths, negative unless the hemisphere is
+// `positive`. The sign is written on its own so that a point less than a degree south or west
+// keeps it.
+char* PutTpCoordinate(char* p, char hemisphere, std::uint16_t degrees, std::uint32_t millionths,
+                      char positive) {
+  if (hemisphere != positive && (degrees != 0 || millionths != 0)) *p++ = '-';
+  p = tx::PutInt(p, degrees);
+  return tx::PutPadded(tx::Put(p, '.'), millionths, 6);
+}
+
+}  // namespace
+
+PelmorConverter::PelmorConverter()
+    : ProductConverter(kProductPelmor), samples_(new Sample[kMaxSamples]) {
+  for (auto& table : RssiTable)
+    for (int j = 0; j < kListEntries; ++j) table[j] = -120;
+  std::snprintf(timeLabel_, sizeof timeLabel_, "N/A 00:00:00");
+}
+
+int PelmorConverter::OpenInput(const std::string& path) {
+  const int result = ProductConverter::OpenInput(path);
+  if (result != 0) return result;
+  RecordCount = 0;
+  FirstFixPending = true;
+
+  // The window's input format says which header the file has; a file opened without it
+  // (a converter driven on its own) is probed.
+  const int index = Form ? Form->InputFormatGroup.ItemIndex() : 0;
+  if (index == kProductPelmor || index == kProductPelmorCard)
+    fileCode_ = static_cast<std::int16_t>(index);
+  else
+    fileCode_ = IdentifyProduct(path) == kProductPelmorCard ? kProductPelmorCard : kProductPelmor;
+  const bool card = fileCode_ == kProductPelmorCard;
+  std::uint8_t header[kCardHeaderSize] = {};
+  const int headerSize = card ? kCardHeaderSize : kHeaderSize;
+  Input.Read(header, headerSize);
+  const std::uint64_t remainder = card ? ReadLE16(header, 4) : ReadLE16(header, 2);
+  const std::uint64_t blocks = card ? ReadLE32(header, 6) : ReadLE16(header, 4);
+  dataEnd_ = blocks * kBlockSize + remainder;
+  if (dataEnd_ == 0) dataEnd_ = Input.Size();
+  position_ = headerSize;
+  bodyValid_ = false;
+
+  ModeChanges = 0;
+  Fix = GpsFix{};
+  for (auto& plan : ChannelPlans) plan = ChannelPlan{};
+  TimeSeen = ConfigurationSeen = SingleSetupSeen = ListSetupSeen = false;
+  SampleCount = 0;
+  valuesWritten_ = false;
+  SetTimeLabel("N/A", 0, 0, 0);
+  std::memcpy(SectionLabel, timeLabel_, sizeof SectionLabel);
+  return 0;
+}
+
+void PelmorConverter::CloseInput() {
+  Fix = GpsFix{};
+  ProductConverter::CloseInput();
+}
+
+int PelmorConverter::ReadRecord(std::uint8_t* buffer) {
+  bodyValid_ = false;
+  std::uint8_t prefix[2];
+  if (!Input.ReadExact(prefix, 2)) return 0;
+  position_ += 2;
+  if (position_ > dataEnd_) return 0;
+  const int length = ReadLE16(prefix, 0);
+  // Not a record this reader can hold: count 4 bytes and take the next two as a length.
+  if (length > kMaxRecord) return 4;
+  // A record that would run past the end of the data is not delivered; one that ends exactly
+  // there is the last record of the log.
+  if (position_ + length > dataEnd_) return 0;
+  if (!Input.ReadExact(buffer, length)) return 0;
+  position_ += length;
+  if (length == 0) return 2;  // no type byte: nothing to decode
+  // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
+  if (length < kLayoutSize) std::memset(buffer + length, 0, kLayoutSize - length);
+  lastLength_ = length;
+  bodyValid_ = true;
+  return length + 2;
+}
+
+bool PelmorConverter::ReadyToWrite() const {
+  if (!TimeSeen || !ConfigurationSeen) return false;
+  if (DataKind == kKindSamples) return SingleSetupSeen;
+  if (DataKind == kKindList) return ListSetupSeen;
+  return true;
+}
+
+int PelmorConverter::SampleIndex() const {
+  int i = RepeatCount - LinesLeft;
+  if (i < 0) i = 0;
+  if (i >= kMaxSamples) i = kMaxSamples - 1;
+  return i;
+}
+
+int PelmorConverter::LineReceiver() const {
+  if (Interpolated()) return samples_[SampleIndex()].Receiver;
+  return CurrentReceiver;
+}
+
+void PelmorConverter::SetTimeLabel(const char* source, int hour, int minute, int second) {
+  char* p = tx::Put(timeLabel_, source);
+  p = tx::Put(p, ' ');
+  tx::End(PutTime(p, hour, minute, second));
+}
+
+int16_t PelmorConverter::ParseRecord(std::uint8_t* r) {
+  if (!bodyValid_) return kActionNone;
+  switch (r[0]) {
+    case kGpsFix:
+      return ParseFix(r);
+    case kConfiguration:
+      ConfigurationSeen = true;
+      ReceiverActive[0] = r[1] & 1;
+      ReceiverActive[1] = r[1] & 2;
+      ChannelPlans[0] = DecodePlan(r + 2);
+      ChannelPlans[1] = DecodePlan(r + 14);
+      return kActionNone;
+    case kSamples1:
+    case kSamples2:
+      return ParseSamples(r, r[0] - kSamples1);
+    case kClock:
+      TimeBase = kTimeClock;
+      TimeSeen = true;
+      SingleReceiver = true;
+      std::memcpy(ClockBytes, r + 1, kClockSize);
+      SetTimeLabel("RTC", ClockBytes[2], ClockBytes[1], ClockBytes[0]);
+      std::memcpy(SectionLabel, timeLabel_, sizeof SectionLabel);
+      return kActionNone;
+    case kSingleSetup:
+      SingleSetupSeen = true;
+      return ParseSetup(r, kSlotSingle);
+    case kListSetup:
+      ListSetupSeen = true;
+      return ParseSetup(r, kSlotList);
+    case kListData:
+      return ParseListData(r);
+    case kTableData:
+      return ParseTableData(r);
+    case kTpPosition:
+      std::memcpy(TpPosition, r + 1, kTpPositionSize);
+      return kActionNone;
+    case kTpMotion:
+      std::memcpy(TpMotion, r + 1, kTpMotionSize);
+      return kActionNone;
+    default:
+      return kActionNone;
+  }
+}
+
+int16_t PelmorConverter::ParseFix(const std::uint8_t* r) {
+  if (DataKind == kKindSamples) TimeBase = kTimeGps;
+  TimeSeen = true;
+  Fix.Decode(r + 1);
+  SetTimeLabel("GPS", Fix.Hour, Fix.Minute, Fix.Second);
+  std::memcpy(SectionLabel, timeLabel_, sizeof SectionLabel);
+  int16_t action = kActionNone;
+  if (Converting) {
+    if (FirstFixPending || DataKind != kKindSamples) {
+      // Samples buffered before the first fix have no earlier fix to be placed from.
+      FirstFixPending = false;
+    } else {
+      Interpolate();
+      if (ReadyToWrite()) {
+        RepeatCount = static_cast<std::int16_t>(SampleCount);
+        // Each buffered sample is a line of its own receiver.
+        SingleReceiver = true;
+        action = kActionWrite;
+      }
+    }
+  }
+  PreviousFix.Latitude = Fix.Latitude.Decimal;
+  PreviousFix.Longitude = Fix.Longitude.Decimal;
+  PreviousFix.Hour = Fix.Hour;
+  PreviousFix.Minute = Fix.Minute;
+  PreviousFix.Second = Fix.Second;
+  SampleCount = 0;
+  return action;
+}
+
+void PelmorConverter::Interpolate() {
+  const int n = SampleCount;
+  if (n <= 0) return;
+  const auto& p = PreviousFix;
+  const std::int64_t t0 = p.Hour * 3600 + p.Minute * 60 + p.Second;
+  const std::int64_t t1 = Fix.Hour * 3600 + Fix.Minute * 60 + Fix.Second;
+  std::int64_t dt = t1 >= t0 ? t1 - t0 : t0 - t1;
+  // A fix more than half a day "before" the previous one is the next day's: the GPS clock
+  // passed midnight between the two fixes.
+  if (t0 - t1 > 43200) dt = t1 + 86400 - t0;
+  const double lat0 = p.Latitude, lon0 = p.Longitude;
+  const double dLat = Fix.Latitude.Decimal - lat0, dLon = Fix.Longitude.Decimal - lon0;
+  for (int i = 0; i < n; ++i) {
+    Sample& s = samples_[i];
+    const double f = static_cast<double>(i) / n;
+    s.Latitude = f * dLat + lat0;
+    s.Longitude = f * dLon + lon0;
+    // Whole seconds since the previous fix (i × dt / N, exact), carried into minutes and hours.
+    std::int64_t m = i * dt / n;
+    s.Second = static_cast<std::uint8_t>((m + p.Second) % 60);
+    m = (m + p.Second) / 60;
+    s.Minute = static_cast<std::uint8_t>(m <= 0 ? p.Minute : (m + p.Minute) % 60);
+    m = (m + p.Minute) / 60;
+    s.Hour = static_cast<std::uint8_t>(m <= 0 ? p.Hour : (m + p.Hour) % 24);
+  }
+}
+
+int16_t PelmorConverter::ParseSamples(const std::uint8_t* r, int receiver) {
+  if (!ReceiverChecked(receiver + 1) || SkipMode) return kActionNone;
+  DataKind = kKindSamples;
+  int n = lastLength_ - 2;
+  if (n < 0) n = 0;
+  if (n > kSampleValues) n = kSampleValues;  // values beyond the sixteenth are not kept
+  for (int j = 0; j < n; ++j) RssiTable[receiver][j] = static_cast<std::int8_t>(r[1 + j]);
+  lastSampleIndex_ = n - 1;
+  if (TimeBase == kTimeClock) {
+    RepeatCount = 1;
+    if (!ReadyToWrite()) return kActionNone;
+    if (Converting) FreshData[receiver] = true;
+    // The clock gives the sample its time at once: one line, of this record's receiver.
+    CurrentReceiver = receiver;
+    SingleReceiver = true;
+    return kActionWrite;
+  }
+  if (Converting) FreshData[receiver] = true;
+  // Buffered until the next fix; a sample beyond the store's capacity is dropped.
+  if (SampleCount >= kMaxSamples) return kActionNone;
+  Sample& s = samples_[SampleCount++];
+  s.Receiver = static_cast<std::uint8_t>(receiver);
+  s.LastIndex = static_cast<std::int8_t>(n - 1);
+  for (int j = 0; j < n; ++j) s.Values[j] = static_cast<std::int8_t>(r[1 + j]);
+  return kActionNone;
+}
+
+int16_t PelmorConverter::ParseSetup(const std::uint8_t* r, std::int16_t slot) {
+  // Every set-up record begins a section, labelled with the last time the log gave.
+  const bool write = TrackSection(
+      slot, [this](char* label, int size) { std::snprintf(label, size, "%s", timeLabel_); }, true);
+  if (!write) return kActionNone;
+  if (slot == kSlotSingle) {
+    const auto f1 = static_cast<std::int32_t>(ReadLE32(r, 1));
+    const auto f2 = static_cast<std::int32_t>(ReadLE32(r, 5));
+    for (int j = 0; j < kSingleEntries; ++j) {
+      ChannelList[0][j] = f1;
+      ChannelList[1][j] = f2;
+    }
+    titleKind_ = kKindSamples;
+  } else {
+    for (int j = 0; j < kListEntries; ++j) {
+      ChannelList[0][j] = static_cast<std::int32_t>(ReadLE32(r, 1 + 4 * j));
+      ChannelList[1][j] = static_cast<std::int32_t>(ReadLE32(r, 41 + 4 * j));
+    }
+    titleKind_ = kKindList;
+  }
+  return kActionTitles;
+}
+
+int16_t PelmorConverter::ParseListData(const std::uint8_t* r) {
+  if (SkipMode) return kActionNone;
+  DataKind = kKindList;
+  for (int e = 0; e < kListDataEntries; ++e) {
+    const std::uint8_t* entry = r + 1 + 3 * e;
+    const int receiver = entry[0];
+    const int index = entry[1];
+    if (receiver >= kReceivers || index >= kTableSize) continue;
+    RssiTable[receiver][index] = static_cast<std::int8_t>(entry[2]);
+  }
+  RepeatCount = 1;
+  if (!ReadyToWrite()) return kActionNone;
+  // A list record holds both receivers: one line per selected receiver.
+  SingleReceiver = false;
+  return kActionWrite;
+}
+
+int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
+  const bool starts = CurrentMode != kSlotTable;
+  const bool write = TrackSection(
+      kSlotTable, [this](char* label, int size) { std::snprintf(label, size, "%s", timeLabel_); });
+  // The titles line is due again at the first record written in a table section.
+  if (Converting && starts) SectionStarted = true;
+  if (!write) return kActionNone;
+  DataKind = kKindTable;
+  std::memset(ChannelTable, 0, sizeof ChannelTable);
+  bool present[kReceivers] = {};
+  for (int k = 0; k < kTableDataEntries; ++k) {
+    const std::uint8_t* entry = r + 1 + 4 * k;
+    const int receiver = entry[0];
+    if (receiver >= kReceivers) continue;
+    const int channel = entry[1] + 256 * static_cast<std::int8_t>(entry[2]) + 1;
+    const auto rssi = static_cast<std::int8_t>(entry[3]);
+    ChannelTable[receiver][k] = static_cast<std::uint16_t>(channel);
+    RssiTable[receiver][k] = rssi;
+    BestServer[receiver].Update(ChannelTable[receiver][k], rssi);
+    present[receiver] = true;
+  }
+  // Best server writes the record when a receiver's sweep ended in it: the receiver began a
+  // new sweep at its last entry here. Only that receiver's line is due; a receiver without
+  // entries in this record, or still in its first sweep, has no finished sweep to report.
+  for (int rx = 0; rx < kReceivers; ++rx)
+    sweepEnded_[rx] = present[rx] && BestServer[rx].SweepDone();
+  if (ReductionMode == kReduceBestServer && !sweepEnded_[0] && !sweepEnded_[1]) {
+    RepeatCount = 0;
+    return kActionNone;
+  }
+  RepeatCount = 1;
+  if (!ReadyToWrite()) return kActionNone;
+  titleKind_ = kKindTable;
+  SingleReceiver = false;
+  const int16_t action = SectionStarted ? kActionTitlesThenWrite : kActionWrite;
+  SectionStarted = false;
+  return action;
+}
+
+bool PelmorConverter::SelectReceiver(int16_t receiver) {
+  if (receiver < 1 || receiver > kReceivers) return false;
+  const int r = receiver - 1;
+  CurrentReceiver = r;
+  bool select =
+      ReceiverChecked(receiver) && ReceiverActive[r] && (DataKind != kKindSamples || FreshData[r]);
+  if (ReductionMode == kReduceBestServer && DataKind == kKindTable && !sweepEnded_[r])
+    select = false;
+  if (select) FreshData[r] = false;
+  return select;
+}
+
+int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
+  if (next != 0) return -1;
+  const std::int16_t kind = titleKind_ != kKindNone ? titleKind_ : DataKind;
+  const bool best = ReductionMode == kReduceBestServer;
+  int triples = 0;
+  if (kind == kKindSamples) triples = 1;
+  if (kind == kKindList) triples = best ? 1 : kListEntries;
+  if (kind == kKindTable) triples = best ? 1 : kTableDataEntries;
+  const bool freq = Form && Form->FrequencyField.Checked();
+  const bool chan = Form && Form->ChannelField.Checked();
+  const bool rssi = Form && Form->RSSIField.Checked();
+  char* p = out;
+  for (int t = 0; t < triples; ++t) {
+    if (freq) p = tx::Put(Join(p, out, delimiter), "\"Frequency\"");
+    if (chan) p = tx::Put(Join(p, out, delimiter), "\"Channel\"");
+    if (rssi) p = tx::Put(Join(p, out, delimiter), "\"RSSI\"");
+  }
+  tx::End(p);
+  return 0;
+}
+
+char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimiter) const {
+  const bool table = DataKind == kKindTable;
+  const std::int32_t listFrequency = ChannelList[rx][j];
+  const bool listed = listFrequency != 0 || table;
+  if (ChannelTable[rx][j] == 0 && !listed) return p;
+  const ChannelPlan& plan = ChannelPlans[rx];
+  if (listed && Form->FrequencyField.Checked()) {
+    const double mhz =
+        table ? plan.TableFrequency(ChannelTable[rx][j]) : plan.Frequency(listFrequency);
+    p = tx::PutFixed(Join(p, start, delimiter), mhz, 5);
+  }
+  if (listed && Form->ChannelField.Checked()) {
+    const std::int64_t channel = table ? ChannelTable[rx][j] : plan.ChannelNumber(listFrequency);
+    p = tx::PutInt(Join(p, start, delimiter), channel);
+  }
+  if (Form->RSSIField.Checked()) {
+    if (Interpolated())
+      p = tx::PutInt(Join(p, start, delimiter), samples_[SampleIndex()].Values[j]);
+    else if (listed)
+      p = tx::PutInt(Join(p, start, delimiter), RssiTable[rx][j]);
+  }
+  return p;
+}
+
+int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
+  if (valuesWritten_) {
+    valuesWritten_ = false;
+    return -1;
+  }
+  valuesWritten_ = true;
+  char* p = out;
+  tx::End(p);
+  if (!Form) return 0;
+  const int rx = LineReceiver();
+  if (ReductionMode == kReduceBestServer && DataKind == kKindTable) {
+    const BestServerState& b = BestServer[rx];
+    if (Form->FrequencyField.Checked())
+      p = tx::PutFixed(Join(p, out, delimiter), ChannelPlans[rx].TableFrequency(b.BestChannel), 5);
+    if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, out, delimiter), b.BestChannel);
+    if (Form->RSSIField.Checked()) p = tx::PutInt(Join(p, out, delimiter), b.BestRssi);
+    tx::End(p);
+    return 0;
+  }
+  int first = 0, last = -1;
+  switch (DataKind) {
+    case kKindSamples:
+      last = Interpolated() ? samples_[SampleIndex()].LastIndex : lastSampleIndex_;
+      break;
+    case kKindList:
+      if (ReductionMode == kReduceBestServer) {
+        // Only the strongest listed entry; the first of equal levels wins.
+        int level = -150;
+        for (int j = 0; j < kListEntries; ++j)
+          if (ChannelList[rx][j] != 0 && RssiTable[rx][j] > level) {
+            level = RssiTable[rx][j];
+            first = last = j;
+          }
+      } else {
+        last = kListEntries - 1;
+      }
+      break;
+    case kKindTable:
+      last = kTableDataEntries - 1;
+      break;
+    default:
+      break;
+  }
+  for (int j = first; j <= last; ++j) p = PutEntry(p, out, rx, j, delimiter);
+  tx::End(p);
+  return 0;
+}
+
+Coordinate PelmorConverter::LineLatitude() const {
+  if (Interpolated()) return Coordinate::FromDegrees(samples_[SampleIndex()].Latitude);
+  return Fix.Latitude;
+}
+
+Coordinate PelmorConverter::LineLongitude() const {
+  if (Interpolated()) return Coordinate::FromDegrees(samples_[SampleIndex()].Longitude);
+  return Fix.Longitude;
+}
+
+void PelmorConverter::LineTime(int& hour, int& minute, int& second) const {
+  if (Interpolated()) {
+    const Sample& s = samples_[SampleIndex()];
+    hour = s.Hour;
+    minute = s.Minute;
+    second = s.Second;
+    return;
+  }
+  hour = Fix.Hour;
+  minute = Fix.Minute;
+  second = Fix.Second;
+}
+
+void PelmorConverter::FieldValue(int16_t field, char* out) {
+  char* p = out;
+  if ((field >= 5 && field <= 9) || (field >= 11 && field <= 15)) {
+    const bool latitude = field <= 9;
+    const Coordinate c = latitude ? LineLatitude() : LineLongitude();
+    switch (field - (latitude ? 5 : 11)) {
+      case 0:
+        p = tx::PutFixed(p, c.Decimal, 6);
+        break;
+      case 1:
+        p = tx::PutInt(p, c.Degrees);
+        break;
+      case 2:
+        p = tx::PutInt(p, c.Minutes);
+        break;
+      case 3:
+        p = tx::PutFixed(p, c.DecimalMinutes, 6);
+        break;
+      case 4:
+        p = tx::PutInt(p, c.Seconds);
+        break;
+    }
+    tx::End(p);
+    return;
+  }
+  int hour, minute, second;
+  LineTime(hour, minute, second);
+  const int rx = LineReceiver();
+  const std::uint8_t* c = ClockBytes;
+  const std::uint8_t* tp = TpPosition;
+  switch (field) {
+    case 4:
+      p = tx::Put(p, '\n');
+      break;
+    case 10:
+      p = tx::Put(p, Fix.LatHemisphere);
+      break;
+    case 16:
+      p = tx::Put(p, Fix.LonHemisphere);
+      break;
+    case 17:
+      p = tx::Put(p, Fix.StatusName());
+      break;
+    case 18:
+      p = PutTime(p, hour, minute, second);
+      break;
+    case 19:
+      p = tx::Put02(p, hour);
+      break;
+    case 20:
+      p = tx::Put02(p, minute);
+      break;
+    case 21:
+      p = tx::Put02(p, second);
+      break;
+    case 22:
+      p = tx::Put02(p, Fix.Month);
+      p = tx::Put02(tx::Put(p, '/'), Fix.Day);
+      p = tx::PutPadded(tx::Put(p, '/'), Fix.Year, 4);
+      break;
+    case 23:
+      p = tx::Put02(p, Fix.Month);
+      break;
+    case 24:
+      p = tx::Put02(p, Fix.Day);
+      break;
+    case 25:
+      p = tx::Put02(p, Fix.Year);
+      break;
+    case 26:
+      p = tx::PutFixed(p, Fix.AltitudeCm * 0.01, 0);
+      break;
+    case 27:
+      p = tx::PutFixed(p, Fix.VelocityCmPerS * 0.02237, 0);
+      break;
+    case 29:
+      p = tx::Put02(p, c[6] % 100);
+      break;
+    case 32:
+      p = tx::PutInt(p, RecordCount);
+      break;
+    case 33:
+      p = tx::Put02(p, c[4]);
+      p = tx::Put02(tx::Put(p, '/'), c[3]);
+      p = tx::Put02(tx::Put(p, '/'), c[5]);
+      break;
+    case 34:
+      p = tx::Put02(p, c[4]);
+      break;
+    case 35:
+      p = tx::Put02(p, c[3]);
+      break;
+    case 36:
+      p = tx::Put02(p, c[5]);
+      break;
+    case 37:
+      p = PutTime(p, c[2], c[1], c[0]);
+      break;
+    case 38:
+      p = tx::Put02(p, c[2]);
+      break;
+    case 39:
+      p = tx::Put02(p, c[1]);
+      break;
+    case 40:
+      p = tx::Put02(p, c[0]);
+      break;
+    case 46:
+      p = tx::PutFixed(p, ChannelPlans[rx].Frequency(ChannelPlans[rx].First), 5);
+      break;
+    case 47:
+      p = tx::PutFixed(p, ChannelPlans[rx].Frequency(ChannelPlans[rx].Last), 5);
+      break;
+    case 48:
+      p = tx::PutFixed(p, ChannelPlans[rx].StepKhz, 2);
+      break;
+    case 49:
+      p = tx::PutInt(p, rx + 1);
+      break;
+    case 50:
+      p = PutTpCoordinate(p, static_cast<char>(tp[6]), ReadLE16(tp, 7), ReadLE32(tp, 9), 'N');
+      break;
+    case 51:
+      p = PutTpCoordinate(p, static_cast<char>(tp[13]), ReadLE16(tp, 14), ReadLE32(tp, 16), 'E');
+      break;
+    case 52:
+      p = tx::Put02(p, tp[4] + 1);
+      p = tx::Put02(tx::Put(p, '/'), tp[3]);
+      p = tx::Put02(tx::Put(p, '/'), tp[5] + 1900);
+      break;
+    case 53:
+      p = PutTime(p, tp[2], tp[1], tp[0]);
+      break;
+    case 54:
+      p = tx::PutInt(p, static_cast<std::int16_t>(ReadLE16(TpMotion, 2)));
+      break;
+    case 55:
+      p = tx::PutInt(p, ReadLE16(TpMotion, 4));
+      break;
+    default:
+      break;
+  }
+  tx::End(p);
+}
+
+void PelmorConverter::FillFixedValues(FixedValues& v, bool line) const {
+  v.Year = ClockBytes[5];
+  v.Month = ClockBytes[4];
+  v.Day = ClockBytes[3];
+  const Coordinate lat = line ? LineLatitude() : Fix.Latitude;
+  const Coordinate lon = line ? LineLongitude() : Fix.Longitude;
+  if (line) {
+    LineTime(v.Hour, v.Minute, v.Second);
+  } else {
+    v.Hour = Fix.Hour;
+    v.Minute = Fix.Minute;
+    v.Second = Fix.Second;
+  }
+  // The "G" line: latitude degrees and fraction as magnitudes, the longitude signed.
+  v.GraysonDegrees = lat.Degrees;
+  v.GraysonMillionths = FixedValues::Millionths(lat.DecimalMinutes / 60);
+  v.GraysonLongitude = lon.Decimal;
+  v.Latitude = lat.Decimal;
+  v.Longitude = lon.Decimal;
+  v.PlanetDecimals = 5;
+  // The reading: table entry 0 of the first checked receiver, in "Fast Data" only. The
+  // layouts take the level as a magnitude below 0 dBm.
+  const int n = FirstCheckedReceiver(*this, kReceivers);
+  if (n != 0 && FastDataChosen(*this)) {
+    const int channel = ChannelTable[n - 1][0];
+    const int rssi = RssiTable[n - 1][0];
+    v.SetReading(ChannelPlans[n - 1].TableFrequency(channel), channel, rssi < 0 ? -rssi : 0);
+  } else {
+    v.SetReading(0, 0, 0);
+  }
+}
+
+int PelmorConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v, false);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int PelmorConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v, true);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int PelmorConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v, false);
+  return WriteFixedTrailer(*this, v, out);
+}
+
+}  // namespace polvane

@@ -1,0 +1,314 @@
+#include "products/selvor/selvor_converter.h"
+
+#include <cstring>
+
+#include "app/form_controls.h"
+
+namespace polvane {
+
+using namespace selvor;
+namespace tx = text;
+
+namespace {
+
+// Separates the items of one data-group call: a delimiter before every item but the first.
+char* Join(char* p, const char* start, char delimiter) {
+  if (p != start) *p++ = delimiter;
+  return p;
+}
+
+char* PutClock(char* p, int a, int b, int c, char separator) {
+  p = tx::Put02(p, a);
+  p = tx::Put02(tx::Put(p, separator), b);
+  return tx::Put02(tx::Put(p, separator), c);
+}
+
+}  // namespace
+
+SelvorConverter::SelvorConverter() : ProductConverter(kProductSelvor) {
+  TitlesPending = true;
+}
+
+int SelvorConverter::ReadRecord(std::uint8_t* buffer) {
+  std::uint8_t prefix[4];
+  if (!Input.ReadExact(prefix, 4)) return 0;
+  const auto length = static_cast<std::int32_t>(ReadLE32(prefix, 0));
+  if (length <= 0 || length > kMaxRecord) {
+    // Not a record length. The four bytes are passed over, and the next four are read as a
+    // length again; the buffer is marked so that parsing it yields nothing.
+    buffer[0] = 0;
+    return 4;
+  }
+  if (!Input.ReadExact(buffer, static_cast<std::size_t>(length))) return 0;
+  // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
+  std::memset(buffer + length, 0, kRecordBufferSize - length);
+  return length + 4;
+}
+
+void SelvorConverter::DecodeHead(const std::uint8_t* r) {
+  std::memcpy(Head, r, kHead);
+  Latitude = DecodeBcdPosition(r + 8, static_cast<char>(r[12]));
+  Longitude = DecodeBcdPosition(r + 13, static_cast<char>(r[17]));
+  GpsHour = static_cast<std::uint16_t>(Bcd2(r[18]));
+  GpsMinute = static_cast<std::uint16_t>(Bcd2(r[19]));
+  GpsSecond = static_cast<std::uint16_t>(Bcd2(r[20]));
+}
+
+int16_t SelvorConverter::ParseRecord(std::uint8_t* r) {
+  const std::uint8_t type = r[0];
+  if (type != 'F' && type != 'S') return kActionNone;  // the identification record among them
+  const bool fast = type == 'F';
+  DecodeHead(r);
+  if (!fast) std::memcpy(ScanRecord, r, kScanRecord);
+  RepeatCount = 1;
+  const bool write = TrackSection(fast ? kSlotFast : kSlotScan, [this](char* label, int) {
+    tx::End(PutClock(label, GpsHour, GpsMinute, GpsSecond, ':'));
+  });
+  if (!write) return kActionNone;
+  if (fast) {
+    for (int n = 1; n <= kReceivers; ++n)
+      if (ReceiverChecked(n))
+        std::memcpy(FastBlocks[n - 1], r + kHead + (n - 1) * kFastBlock, kFastBlock);
+  } else if (ReductionMode == kReduceBestServer) {
+    ChooseBestEntries();
+  }
+  return kActionWrite;
+}
+
+void SelvorConverter::ChooseBestEntries() {
+  for (int n = 1; n <= kReceivers; ++n) {
+    int best = 0, level = -121;
+    for (int e = 0; e < kScanEntries; ++e) {
+      if (ScanCode(n, e) == 0) continue;
+      if (-ScanLevel(n, e) > level) {
+        best = e;
+        level = -ScanLevel(n, e);
+      }
+    }
+    BestEntry[n - 1] = static_cast<std::int16_t>(best);
+  }
+}
+
+double SelvorConverter::FastFrequency(int n) const {
+  return PlanFrequency(FastBlocks[n - 1] + kFastPlanOffset, FastCode(n));
+}
+
+int SelvorConverter::FastChannel(int n) const {
+  return ChannelNumber(FastCode(n), FastBlocks[n - 1][kFastPlanOffset]);
+}
+
+int SelvorConverter::FastSignal(int n) const {
+  const std::uint8_t* s = FastBlocks[n - 1] + kFastSampleOffset;
+  unsigned sum = 0;
+  for (int i = 0; i < kFastSamples; ++i) sum += s[i];
+  return static_cast<int>(sum >> 9);
+}
+
+std::uint16_t SelvorConverter::ScanCode(int n, int e) const {
+  return ReadLE16(ScanRecord, kTableOffset + ((n - 1) * kScanEntries + e) * kEntrySize);
+}
+
+int SelvorConverter::ScanLevel(int n, int e) const {
+  return ScanRecord[kTableOffset + ((n - 1) * kScanEntries + e) * kEntrySize + 2];
+}
+
+int SelvorConverter::ScanChannel(int n, int e) const {
+  return ChannelNumber(ScanCode(n, e), ScanRecord[kSetupOffset + (n - 1) * kSetupSize]);
+}
+
+double SelvorConverter::ScanFrequency(int n, int e) const {
+  return PlanFrequency(ScanRecord + kSetupOffset + (n - 1) * kSetupSize, ScanCode(n, e));
+}
+
+int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
+  out[0] = '\0';
+  if (!TitlesPending) return -1;
+  if (next == 0) {
+    titleReceiver_ = 0;
+    // The titles follow the Scan Type choice, not the kinds of record in the file.
+    const int scanType = Form ? Form->ScanTypeGroup.ItemIndex() : -1;
+    if (scanType == 0) titleGroups_ = kScanEntries;
+    if (scanType == 1) titleGroups_ = 1;
+  }
+  const int n = titleReceiver_ + 1;
+  int16_t result = 1;
+  if (n <= kReceivers && ReceiverChecked(n)) {
+    const bool freq = Form && Form->FrequencyField.Checked();
+    const bool chan = Form && Form->ChannelField.Checked();
+    const bool rssi = Form && Form->RSSIField.Checked();
+    const int groups = ReductionMode == kReduceBestServer ? 1 : titleGroups_;
+    char* p = out;
+    auto title = [&](const char* what) {
+      p = tx::Put(Join(p, out, delimiter), "\"Rec#");
+      p = tx::Put(tx::Put(tx::PutInt(p, n), ' '), what);
+      p = tx::Put(p, '"');
+    };
+    for (int g = 0; g < groups; ++g) {
+      if (freq) title("Frequency");
+      if (chan) title("Channel");
+      if (rssi) title("RSSI");
+    }
+    tx::End(p);
+    result = 0;
+  }
+  if (++titleReceiver_ > 1) TitlesPending = false;
+  return result;
+}
+
+char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) const {
+  char* start = p;
+  if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, ScanFrequency(n, e), 4);
+  if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, start, delimiter), ScanChannel(n, e));
+  if (Form->RSSIField.Checked())
+    p = tx::PutInt(tx::Put(Join(p, start, delimiter), '-'), ScanLevel(n, e));
+  return p;
+}
+
+int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
+  out[0] = '\0';
+  if (next == 0)
+    valueReceiver_ = 0;
+  else if (valueReceiver_ > 1)
+    return -1;
+  const int n = ++valueReceiver_;
+  if (!ReceiverChecked(n)) return 1;
+  if (!Form) return 0;
+  char* p = out;
+  if (CurrentMode == kSlotScan) {
+    const bool best = ReductionMode == kReduceBestServer;
+    const int first = best ? BestEntry[n - 1] : 0;
+    for (int e = first < 0 ? 0 : first; e < kScanEntries; ++e) {
+      if (ScanChannel(n, e) == 0) break;
+      p = PutScanEntry(Join(p, out, delimiter), n, e, delimiter);
+      if (best) break;
+    }
+  } else if (CurrentMode == kSlotFast) {
+    const bool boxes[3] = {Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
+                           Form->RSSIField.Checked()};
+    for (int k = 0; k < 3; ++k) {
+      if (!boxes[k]) continue;
+      p = Join(p, out, delimiter);
+      FieldValue(static_cast<int16_t>(100 * n + k + 1), p);
+      p += std::strlen(p);
+    }
+  }
+  tx::End(p);
+  return 0;
+}
+
+void SelvorConverter::FieldValue(int16_t field, char* out) {
+  char* p = out;
+  if (field >= 5 && field <= 10) {
+    tx::End(PutCoordinateField(p, Latitude, field - 5, 'N'));
+    return;
+  }
+  if (field >= 11 && field <= 16) {
+    tx::End(PutCoordinateField(p, Longitude, field - 11, 'E'));
+    return;
+  }
+  switch (field) {
+    case 4:
+      p = tx::Put(p, '\n');
+      break;
+    case 17:
+      p = tx::Put(p, GpsValid() ? "OK" : "NO");
+      break;
+    case 18:
+      p = PutClock(p, GpsHour, GpsMinute, GpsSecond, ':');
+      break;
+    case 19:
+      p = tx::Put02(p, GpsHour);
+      break;
+    case 20:
+      p = tx::Put02(p, GpsMinute);
+      break;
+    case 21:
+      p = tx::Put02(p, GpsSecond);
+      break;
+    case 29:
+      p = tx::PutInt(p, Marker());
+      break;
+    case 33:
+      p = PutClock(p, Head[5], Head[4], Head[6], '/');
+      break;
+    case 34:
+      p = tx::Put02(p, Head[5]);
+      break;
+    case 35:
+      p = tx::Put02(p, Head[4]);
+      break;
+    case 36:
+      p = tx::Put02(p, Head[6]);
+      break;
+    case 37:
+      p = PutClock(p, Head[3], Head[2], Head[1], ':');
+      break;
+    case 38:
+      p = tx::Put02(p, Head[3]);
+      break;
+    case 39:
+      p = tx::Put02(p, Head[2]);
+      break;
+    case 40:
+      p = tx::Put02(p, Head[1]);
+      break;
+    case 101:
+    case 201:
+      p = tx::PutFixed(p, FastFrequency(field / 100), 4);
+      break;
+    case 102:
+    case 202:
+      p = tx::PutInt(p, FastChannel(field / 100));
+      break;
+    case 103:
+    case 203:
+      p = tx::PutInt(tx::Put(p, '-'), FastSignal(field / 100));
+      break;
+    default:
+      break;
+  }
+  tx::End(p);
+}
+
+SelvorConverter::Reading SelvorConverter::FixedReading() const {
+  Reading reading;
+  // The writers look at the Scan Type choice, not at the kind of the current record.
+  const int n = FirstCheckedReceiver(*this, kReceivers);
+  if (n == 0 || !FastDataChosen(*this)) return reading;
+  reading.Frequency = FastFrequency(n);
+  reading.Code = FastCode(n);
+  reading.Signal = FastSignal(n);
+  return reading;
+}
+
+void SelvorConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = Head[6];
+  v.Month = Head[5];
+  v.Day = Head[4];
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  v.SetPosition(Latitude, Longitude);
+  const Reading r = FixedReading();
+  v.SetReading(r.Frequency, r.Code, r.Signal);
+}
+
+int SelvorConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int SelvorConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int SelvorConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
+}
+
+}  // namespace polvane

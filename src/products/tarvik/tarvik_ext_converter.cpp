@@ -1,0 +1,474 @@
+#include "products/tarvik/tarvik_ext_converter.h"
+
+#include <cstring>
+#include <utility>
+
+#include "app/form_controls.h"
+#include "convert/text.h"
+
+namespace polvane {
+
+using namespace tarvik_ext;
+namespace tx = text;
+
+namespace {
+
+// Body length of each record type that the reader decodes (type byte included); a shorter
+// record is damaged and yields nothing.
+constexpr int kGroupedRecord = 7;  // "r": receiver, kind, channel, RSSI
+constexpr int kSatRecord = 8;      // "s": as "r", then SAT
+constexpr int kSingleRecord = 7;   // "v" and "c": receiver, channel, RSSI, two values
+
+// A coordinate in thousandths of an arc-second, positive north or east.
+ExtCoordinate DecodeCoordinate(std::int32_t v, char positive, char negative) {
+  ExtCoordinate c;
+  std::int32_t whole = v / 1000;
+  if (whole < 0) whole = -whole;
+  c.Degrees = static_cast<std::int16_t>(whole / 3600);
+  c.Minutes = static_cast<std::int16_t>(whole % 3600 / 60);
+  c.Seconds = whole % 60;
+  c.Decimal = v / 3600000.0;
+  c.Hemisphere = c.Decimal > 0 ? positive : negative;
+  return c;
+}
+
+char* Join(char* p, const char* start, char delimiter) {
+  if (p != start) *p++ = delimiter;
+  return p;
+}
+
+char* PutTime(char* p, int a, int b, int c, char separator) {
+  p = tx::Put02(p, a);
+  p = tx::Put02(tx::Put(p, separator), b);
+  return tx::Put02(tx::Put(p, separator), c);
+}
+
+}  // namespace
+
+const char* tarvik_ext::CompassPoint(std::int16_t tenths) {
+  static const char* const kPoints[17] = {"N",  "NNE", "NE", "ENE", "E",  "ESE",
+                                          "SE", "SSE", "S",  "SSW", "SW", "WSW",
+                                          "W",  "WNW", "NW", "NNW", "N"};
+  int index = (tenths + 113) / 225;
+  if (index < 0) index = 0;
+  if (index > 16) index = 16;
+  return kPoints[index];
+}
+
+double ChannelPlan::Frequency(unsigned k) const {
+  const double spacing = Spacing() == kSpacing6k25 ? 0.00625 : Spacing() * 0.0001;
+  const double steps = static_cast<double>(static_cast<std::int64_t>(k) - Lowest());
+  return BaseMhz() + Fraction() * 0.0001 + steps * spacing;
+}
+
+int ChannelPlan::Displayed(unsigned k) const {
+  if (!(Flags() & 0x40)) return static_cast<int>(k);
+  return k > 34 ? static_cast<int>(k) - 34 : static_cast<int>(k) + 989;
+}
+
+TarvikExtConverter::TarvikExtConverter() : ProductConverter(kProductTarvikExt) {
+  TitlesPending = true;
+}
+
+int TarvikExtConverter::OpenInput(const std::string& path) {
+  // The plans, lists, fresh flags, decoded values and pending readings stay from the last file.
+  RecordCount = 0;
+  if (!Input.Open(path)) return -1;
+  std::uint8_t fileHeader[kFileHeader];
+  Input.Read(fileHeader, sizeof fileHeader);
+  TitlesPending = true;
+  CurrentMode = -1;
+  ModeChanges = 0;
+  SkipMode = false;
+  SectionStarted = false;
+  recordLength_ = 0;
+  return 0;
+}
+
+int TarvikExtConverter::ReadRecord(std::uint8_t* buffer) {
+  std::uint8_t prefix[2];
+  if (!Input.ReadExact(prefix, 2)) return 0;
+  const auto length = static_cast<std::int16_t>(ReadLE16(prefix, 0));
+  if (length == 0) return 0;  // the end of the log
+  if (length < 0 || length > kRecordBufferSize) {
+    // A length the record buffer cannot hold: only the length bytes are consumed.
+    buffer[0] = 0;
+    recordLength_ = 0;
+    return 2;
+  }
+  if (!Input.ReadExact(buffer, static_cast<std::size_t>(length))) return 0;
+  recordLength_ = length;
+  return length + 2;
+}
+
+void TarvikExtConverter::DecodeHeader(const std::uint8_t* r) {
+  std::memcpy(Header, r, kHeader);
+  Latitude = DecodeCoordinate(static_cast<std::int32_t>(ReadBE32(r, 9)), 'N', 'S');
+  Longitude = DecodeCoordinate(static_cast<std::int32_t>(ReadBE32(r, 13)), 'E', 'W');
+  Altitude = static_cast<std::int32_t>(ReadBE32(r, 17)) / 100;
+  Velocity =
+      static_cast<std::int32_t>(static_cast<std::int64_t>(ReadBE16(r, 21)) * 22356 / 1000000);
+  Heading = CompassPoint(static_cast<std::int16_t>(ReadBE16(r, 23)));
+  GpsHour = r[25];
+  GpsMinute = r[26];
+  GpsSecond = r[27];
+  Marker = static_cast<std::int16_t>(ReadLE16(r, 28));
+}
+
+int16_t TarvikExtConverter::ParseRecord(std::uint8_t* r) {
+  RepeatCount = 1;
+  const std::uint8_t type = recordLength_ > 0 ? r[0] : 0;
+  switch (type) {
+    case 'F':
+    case 'S': {
+      const bool fast = type == 'F';
+      if (recordLength_ < (fast ? kFastRecord : kScanRecord)) return kActionNone;
+      if (!Converting) DecodeHeader(r);  // the section label needs the GPS time
+      const bool write =
+          TrackSection(fast ? tarvik::kSlotFast : tarvik::kSlotScan, [this](char* label, int size) {
+            if (size > 8) tx::End(PutTime(label, GpsHour, GpsMinute, GpsSecond, ':'));
+          });
+      if (!write) return kActionNone;
+      DecodeHeader(r);
+      if (fast) return ParseFast(r);
+      ParseScan(r);
+      return kActionNone;
+    }
+    case 'r':
+    case 's':
+    case 'v':
+    case 'c':
+      // Readings do not start sections. They change the receivers' lists only while
+      // converting: an indexing pass must not leave its readings behind for the conversion
+      // that follows it.
+      if (!Converting || SkipMode) return kActionNone;
+      if (type == 'r') {
+        if (recordLength_ < kGroupedRecord) return kActionNone;
+        return ParseGrouped(r, pendingR_, false);
+      }
+      if (type == 's') {
+        if (recordLength_ < kSatRecord) return kActionNone;
+        return ParseGrouped(r, pendingS_, true);
+      }
+      if (recordLength_ < kSingleRecord) return kActionNone;
+      return ParseSingle(r, type == 'v');
+    default:
+      return kActionNone;
+  }
+}
+
+int16_t TarvikExtConverter::ParseFast(const std::uint8_t* r) {
+  bool taken = false;
+  for (int n = 0; n < 4; ++n) {
+    if (r[kPresentOffset + n] == 0 || !ReceiverChecked(n + 1)) continue;
+    const std::uint8_t* block = r + kHeader + n * tarvik::kFastBlock;
+    std::memcpy(FastBlocks[n], block, tarvik::kFastBlock);
+    ChannelPlan& plan = Plans[n];
+    std::memcpy(plan.Bytes, block, kPlanSize);
+    ReadingList& list = Lists[n];
+    list.Clear();
+    // A block tuned outside its own plan spoils the whole record; the receivers already
+    // taken keep their new readings.
+    if (plan.Channel() > plan.Highest() || plan.Channel() < plan.Lowest()) return kActionNone;
+    Reading reading;
+    reading.Channel = plan.Channel();
+    if (plan.SecondFlags() & 0x40) {
+      reading.Sat = block[14];
+      reading.Vmac = block[15];
+    }
+    if (plan.SecondFlags() & 0x80) {
+      reading.Dcc = block[14];
+      reading.Spare = block[15];
+    }
+    const std::uint8_t* samples = block + tarvik::kFastSampleOffset;
+    for (int s = 0; s < tarvik::kFastSamples; ++s) {
+      reading.Rssi = samples[s];
+      list.Append(reading);
+    }
+    // Only a receiver whose block this record carries has new readings for a line.
+    FreshData[n] = true;
+    taken = true;
+  }
+  return taken ? kActionWrite : kActionNone;
+}
+
+void TarvikExtConverter::ParseScan(const std::uint8_t* r) {
+  for (int n = 0; n < 4; ++n) {
+    ChannelPlan& plan = Plans[n];
+    plan.Bytes[0] = plan.Bytes[1] = 0;
+    std::memcpy(plan.Bytes + 2, r + kHeader + n * kScanPlanSize, kScanPlanSize);
+  }
+}
+
+int16_t TarvikExtConverter::ParseGrouped(const std::uint8_t* r, std::array<Pending, 4>& pending,
+                                         bool withSat) {
+  const int n = r[1];
+  if (n > 3) return kActionNone;
+  const auto kind = static_cast<std::int16_t>(ReadLE16(r, 2));
+  Reading reading;
+  reading.Channel = ReadLE16(r, 4);
+  reading.Rssi = r[6];
+  if (withSat) reading.Sat = r[7];
+  Pending& p = pending[n];
+  ReadingList& list = Lists[n];
+  // The group opened by the pending reading is complete: it becomes the list.
+  auto closeGroup = [&] {
+    if (!p.Set) return;
+    list.Clear();
+    list.Append(p.Saved);
+    p.Set = false;
+  };
+  if (kind == 1) {
+    // A new group begins: the "r" list is the group just completed; the "s" list stays as
+    // it is (its pending opener is replaced).
+    if (!withSat) closeGroup();
+    p.Saved = reading;
+    p.Set = true;
+    FreshData[n] = true;
+    return kActionWrite;
+  }
+  if (kind == 2) closeGroup();
+  list.Append(reading);
+  return kActionNone;
+}
+
+int16_t TarvikExtConverter::ParseSingle(const std::uint8_t* r, bool voice) {
+  const int n = r[1];
+  if (n > 3) return kActionNone;
+  Reading reading;
+  reading.Channel = ReadLE16(r, 2);
+  reading.Rssi = r[4];
+  if (voice) {
+    reading.Sat = r[5];
+    reading.Vmac = r[6];
+  } else {
+    reading.Dcc = r[5];
+  }
+  Lists[n].Clear();
+  Lists[n].Append(reading);
+  FreshData[n] = true;
+  return kActionWrite;
+}
+
+void TarvikExtConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = Header[7];
+  v.Month = Header[6];
+  v.Day = Header[5];
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  // The "G" line: latitude degrees and fraction of a degree, longitude decimal degrees, all
+  // as magnitudes; Planet and PathPro take the signed decimal degrees.
+  v.GraysonDegrees = Latitude.Degrees;
+  v.GraysonMillionths =
+      FixedValues::Millionths(Latitude.Minutes / 60.0 + Latitude.Seconds / 3600.0);
+  v.GraysonLongitude = Longitude.Decimal < 0 ? -Longitude.Decimal : Longitude.Decimal;
+  v.Latitude = Latitude.Decimal;
+  v.Longitude = Longitude.Decimal;
+  const int n = FirstCheckedReceiver(*this);
+  if (n == 0 || !FastDataChosen(*this)) {
+    v.SetReading(0, 0, 0);
+    return;
+  }
+  // The fast block as the older Tarvik reads it: flag bit 7 adds 1000 MHz, the stored
+  // spacing counts as it is, the raw channel, the mean of the samples.
+  const std::uint8_t* b = FastBlocks[n - 1];
+  const double frequency = tarvik::PlanFrequency(ReadLE16(b, 3), ReadLE16(b, 5), ReadLE16(b, 7),
+                                                 ReadLE16(b, 9), ReadLE16(b, 0), b[2]);
+  unsigned sum = 0;
+  for (int s = 0; s < tarvik::kFastSamples; ++s) sum += b[tarvik::kFastSampleOffset + s];
+  v.SetReading(frequency, ReadLE16(b, 0), static_cast<int>(sum >> 9));
+}
+
+int TarvikExtConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int TarvikExtConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int TarvikExtConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
+}
+
+bool TarvikExtConverter::SelectReceiver(int16_t receiver) {
+  if (receiver < 1 || receiver > 4) return false;
+  const int n = receiver - 1;
+  CurrentReceiver = n;
+  if (!Plans[n].Usable() || !ReceiverChecked(receiver) || !FreshData[n]) return false;
+  FreshData[n] = false;
+  return true;
+}
+
+int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
+  if (!TitlesPending) return -1;
+  char* p = out;
+  if (Form) {
+    const std::pair<bool, const char*> titles[] = {{Form->FrequencyField.Checked(), "Frequency"},
+                                                   {Form->ChannelField.Checked(), "Channel"},
+                                                   {Form->RSSIField.Checked(), "RSSI"},
+                                                   {Form->SATField.Checked(), "SAT/DCC"},
+                                                   {Form->VMACField.Checked(), "VMAC"}};
+    for (const auto& [checked, title] : titles) {
+      if (!checked) continue;
+      p = tx::Put(Join(p, out, delimiter), '"');
+      p = tx::Put(tx::Put(p, title), '"');
+    }
+  }
+  tx::End(p);
+  TitlesPending = false;
+  return 0;
+}
+
+char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& r,
+                                     char delimiter) const {
+  const ChannelPlan& plan = Plans[CurrentReceiver];
+  if (Form->FrequencyField.Checked())
+    p = tx::PutFixed(Join(p, start, delimiter), plan.Frequency(r.Channel), 5);
+  if (Form->ChannelField.Checked())
+    p = tx::PutInt(Join(p, start, delimiter), plan.Displayed(r.Channel));
+  if (Form->RSSIField.Checked()) p = tx::PutInt(tx::Put(Join(p, start, delimiter), '-'), r.Rssi);
+  if (Form->SATField.Checked()) {
+    p = tx::PutInt(Join(p, start, delimiter), r.Sat);
+    p = tx::PutInt(tx::Put(p, ','), r.Dcc);
+  }
+  if (Form->VMACField.Checked()) p = tx::PutInt(Join(p, start, delimiter), r.Vmac);
+  return p;
+}
+
+int TarvikExtConverter::BestReading(const ReadingList& list) const {
+  int best = -1;
+  for (int i = 0; i < list.Count(); ++i)
+    if (best < 0 || list[i].Rssi <= list[best].Rssi) best = i;
+  return best;
+}
+
+int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) {
+  if (next != 0) return -1;
+  char* p = out;
+  if (Form) {
+    const ReadingList& list = Lists[CurrentReceiver];
+    // The items of all readings are joined by the delimiter, with none before the first.
+    if (ReductionMode == kReduceBestServer) {
+      const int best = BestReading(list);
+      if (best >= 0) p = PutReading(p, out, list[best], delimiter);
+    } else {
+      for (int i = 0; i < list.Count(); ++i) p = PutReading(p, out, list[i], delimiter);
+    }
+  }
+  tx::End(p);
+  return 0;
+}
+
+void TarvikExtConverter::FieldValue(int16_t field, char* out) {
+  char* p = out;
+  const ChannelPlan& plan = Plans[CurrentReceiver];
+  if ((field >= 5 && field <= 10) || (field >= 11 && field <= 16)) {
+    const bool lat = field <= 10;
+    const ExtCoordinate& c = lat ? Latitude : Longitude;
+    switch (field - (lat ? 5 : 11)) {
+      case 0:
+        p = tx::PutFixed(p, c.Decimal, 6);
+        break;
+      case 1:
+        p = tx::PutInt(p, c.Degrees);
+        break;
+      case 2:
+        p = tx::PutInt(p, c.Minutes);
+        break;
+      case 4:
+        p = tx::PutInt(p, c.Seconds);
+        break;
+      case 5:
+        if (c.Hemisphere != '\0') p = tx::Put(p, c.Hemisphere);
+        break;
+      default:  // no decimal minutes in this log
+        break;
+    }
+    tx::End(p);
+    return;
+  }
+  switch (field) {
+    case 4:
+      p = tx::Put(p, '\n');
+      break;
+    case 17:
+      p = tx::Put(p, GpsValid() ? "VALID" : "INVALID");
+      break;
+    case 18:
+      p = PutTime(p, GpsHour, GpsMinute, GpsSecond, ':');
+      break;
+    case 19:
+      p = tx::Put02(p, GpsHour);
+      break;
+    case 20:
+      p = tx::Put02(p, GpsMinute);
+      break;
+    case 21:
+      p = tx::Put02(p, GpsSecond);
+      break;
+    case 26:
+      p = tx::PutInt(p, Altitude);
+      break;
+    case 27:
+      p = tx::PutInt(p, Velocity);
+      break;
+    case 28:
+      p = tx::Put(p, Heading);
+      break;
+    case 29:
+      p = tx::PutInt(p, Marker);
+      break;
+    case 32:
+      p = tx::PutInt(p, RecordCount);
+      break;
+    case 33:
+      p = PutTime(p, Header[6], Header[5], Header[7], '/');
+      break;
+    case 34:
+      p = tx::Put02(p, Header[6]);
+      break;
+    case 35:
+      p = tx::Put02(p, Header[5]);
+      break;
+    case 36:
+      p = tx::Put02(p, Header[7]);
+      break;
+    case 37:
+      p = PutTime(p, Header[4], Header[3], Header[2], ':');
+      break;
+    case 38:
+      p = tx::Put02(p, Header[4]);
+      break;
+    case 39:
+      p = tx::Put02(p, Header[3]);
+      break;
+    case 40:
+      p = tx::Put02(p, Header[2]);
+      break;
+    case 46:
+      p = tx::PutFixed(p, plan.Frequency(plan.Lowest()), 4);
+      break;
+    case 47:
+      p = tx::PutFixed(p, plan.Frequency(plan.Highest()), 4);
+      break;
+    case 48:
+      p = tx::PutFixed(p, plan.Spacing() * 0.1, 1);
+      break;
+    case 49:
+      p = tx::PutInt(p, CurrentReceiver + 1);
+      break;
+    default:
+      break;
+  }
+  tx::End(p);
+}
+
+}  // namespace polvane

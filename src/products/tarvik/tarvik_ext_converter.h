@@ -1,0 +1,150 @@
+// Reader for Tarvik logs of firmware 1.27 and later: a 6-byte file header, records framed by a
+// 2-byte length, fast and scan records that carry each receiver's channel plan, and single
+// reading records for cellular channels. Readings are collected in one list per receiver, and
+// a line is written per receiver that has fresh readings.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
+#include "products/tarvik/tarvik_converter.h"
+
+namespace polvane {
+
+// Layout of the extended Tarvik log.
+namespace tarvik_ext {
+inline constexpr int kFileHeader = 6;
+inline constexpr int kHeader = 36;
+inline constexpr int kPresentOffset = 32;  // one byte per receiver: its fast block is present
+inline constexpr int kPlanSize = 14;       // the first bytes of a fast block
+inline constexpr int kScanPlanSize = 12;   // a plan without its channel number
+inline constexpr int kFastRecord = kHeader + 4 * tarvik::kFastBlock;
+inline constexpr int kScanRecord = kHeader + 4 * kScanPlanSize;
+// A list holds at most what one fast block adds between two lines; a grouped "r" or "s" list
+// is held to the same bound (readings beyond it are dropped).
+inline constexpr int kMaxReadings = tarvik::kFastSamples;
+inline constexpr std::uint16_t kSpacing6k25 = 62;  // stands for 6.25 kHz
+
+// Compass point of a heading in tenths of a degree.
+const char* CompassPoint(std::int16_t tenths);
+}  // namespace tarvik_ext
+
+// One receiver's channel plan, as the fast block's first 14 bytes.
+struct ChannelPlan {
+  std::uint8_t Bytes[tarvik_ext::kPlanSize] = {};
+
+  std::uint16_t Channel() const { return ProductConverter::ReadLE16(Bytes, 0); }
+  std::uint8_t Flags() const { return Bytes[2]; }
+  std::uint16_t BaseMhz() const { return ProductConverter::ReadLE16(Bytes, 3); }
+  std::uint16_t Fraction() const { return ProductConverter::ReadLE16(Bytes, 5); }
+  std::uint16_t Spacing() const { return ProductConverter::ReadLE16(Bytes, 7); }
+  std::uint16_t Lowest() const { return ProductConverter::ReadLE16(Bytes, 9); }
+  std::uint16_t Highest() const { return ProductConverter::ReadLE16(Bytes, 11); }
+  std::uint8_t SecondFlags() const { return Bytes[13]; }
+
+  bool Usable() const { return Spacing() != 0; }
+  // Frequency in MHz of channel k: the stored spacing 62 stands for 6.25 kHz.
+  double Frequency(unsigned k) const;
+  // The channel shown to the user: with flag bit 6, k - 34 above 34, else k + 989.
+  int Displayed(unsigned k) const;
+};
+
+// One reading of a receiver; the values a record does not carry are 0.
+struct Reading {
+  std::uint16_t Channel = 0;
+  std::uint8_t Rssi = 0;  // magnitude in dBm
+  std::uint8_t Sat = 0;
+  std::uint8_t Dcc = 0;
+  std::uint8_t Vmac = 0;
+  std::uint8_t Spare = 0;
+};
+
+// The readings of one receiver in a fixed store.
+class ReadingList {
+ public:
+  void Clear() { count_ = 0; }
+  // Appends r; a full list keeps what it holds.
+  void Append(const Reading& r) {
+    if (count_ < tarvik_ext::kMaxReadings) items_[count_++] = r;
+  }
+  int Count() const { return count_; }
+  const Reading& operator[](int i) const { return items_[i]; }
+
+ private:
+  std::array<Reading, tarvik_ext::kMaxReadings> items_{};
+  int count_ = 0;
+};
+
+// Decoded coordinate of the record header.
+struct ExtCoordinate {
+  std::int16_t Degrees = 0;
+  std::int16_t Minutes = 0;
+  std::int32_t Seconds = 0;
+  double Decimal = 0;  // signed, negative south or west
+  char Hemisphere = 0;
+};
+
+class TarvikExtConverter : public ProductConverter {
+ public:
+  TarvikExtConverter();
+
+  int OpenInput(const std::string& path) override;
+  int16_t DataTitles(int16_t next, char* out, char delimiter) override;
+  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  void FieldValue(int16_t field, char* out) override;
+  int ReadRecord(std::uint8_t* buffer) override;
+  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int FixedHeader(char* out) override;
+  int FixedRecord(char* out) override;
+  int FixedTrailer(char* out) override;
+  bool SelectReceiver(int16_t receiver) override;
+
+  // The values the fixed layouts write for the last decoded record: the clock date, the GPS
+  // time and position, and the reading of the first checked receiver's last fast block when
+  // Scan Type is "Fast Data" (an empty reading otherwise).
+  void FillFixedValues(FixedValues& v) const;
+
+  // Decoded values of the last fast or scan record.
+  ExtCoordinate Latitude, Longitude;
+  std::int32_t Altitude = 0;  // metres
+  std::int32_t Velocity = 0;  // miles per hour
+  const char* Heading = "N";
+  std::int16_t Marker = 0;
+  std::uint8_t GpsHour = 0, GpsMinute = 0, GpsSecond = 0;
+  std::uint8_t Header[tarvik_ext::kHeader] = {};
+  // The fast blocks last taken, per receiver (the fixed layouts' reading).
+  std::uint8_t FastBlocks[4][tarvik::kFastBlock] = {};
+
+  // Per receiver: its plan, its readings and whether they are due for a line.
+  std::array<ChannelPlan, 4> Plans{};
+  std::array<ReadingList, 4> Lists{};
+  std::array<bool, 4> FreshData{};
+  int CurrentReceiver = 0;  // 0 to 3: the receiver of the line being written
+
+  bool GpsValid() const { return Header[8] & 0x80; }
+
+ private:
+  // Pending group opener of the "r" or "s" readings of one receiver.
+  struct Pending {
+    bool Set = false;
+    Reading Saved;
+  };
+
+  void DecodeHeader(const std::uint8_t* r);
+  int16_t ParseFast(const std::uint8_t* r);
+  void ParseScan(const std::uint8_t* r);
+  int16_t ParseGrouped(const std::uint8_t* r, std::array<Pending, 4>& pending, bool withSat);
+  int16_t ParseSingle(const std::uint8_t* r, bool voice);
+  // The reading written in best-server mode: the strongest, the later one among equals.
+  int BestReading(const ReadingList& list) const;
+  // The checked items of one reading, each joined to the text that starts at `start`.
+  char* PutReading(char* p, const char* start, const Reading& r, char delimiter) const;
+
+  int recordLength_ = 0;  // body length of the record last read (0 for an empty record)
+  std::array<Pending, 4> pendingR_{};
+  std::array<Pending, 4> pendingS_{};
+};
+
+}  // namespace polvane
