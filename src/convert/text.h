@@ -53,7 +53,8 @@ char* PutFixedSlow(char* p, double v, int precision);
 
 inline char* PutFixed(char* p, double v, int precision) {
   static constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-  if (precision < 0 || precision > 6 || !(v > -1e12 && v < 1e12)) return PutFixedSlow(p, v, precision);
+  if (precision < 0 || precision > 6 || !(v > -1e12 && v < 1e12))
+    return PutFixedSlow(p, v, precision);
   const bool negative = std::signbit(v);
   int exponent = 0;
   const double fraction = std::frexp(negative ? -v : v, &exponent);  // |v| = fraction * 2^exponent
@@ -85,6 +86,19 @@ inline char* PutFixed(char* p, double v, int precision) {
     }
     p += precision;
   }
+  return p;
+}
+
+// "%02d<sep>%02d<sep>%02d": a clock time or a date.
+inline char* Put02Triple(char* p, long long a, long long b, long long c, char separator) {
+  p = Put02(p, a);
+  p = Put02(Put(p, separator), b);
+  return Put02(Put(p, separator), c);
+}
+
+// Separates the next item of a list that began at `start`: a delimiter unless p is still there.
+inline char* Join(char* p, const char* start, char delimiter) {
+  if (p != start) *p++ = delimiter;
   return p;
 }
 

@@ -10,14 +10,7 @@ namespace polvane {
 using namespace drovel;
 namespace tx = text;
 
-namespace {
-
-char* Join(char* p, const char* start, char delimiter) {
-  if (p != start) *p++ = delimiter;
-  return p;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 DrovelConverter::DrovelConverter() : ProductConverter(kProductDrovel) {
   TitlesPending = true;
@@ -119,9 +112,9 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
   const int triples = ReductionMode == kReduceBestServer ? 1 : titleCount_;
   char* p = out;
   for (int t = 0; t < triples; ++t) {
-    if (freq) p = tx::Put(Join(p, out, delimiter), "\"Frequency\"");
-    if (chan) p = tx::Put(Join(p, out, delimiter), "\"Channel\"");
-    if (rssi) p = tx::Put(Join(p, out, delimiter), "\"RSSI\"");
+    if (freq) p = tx::Put(tx::Join(p, out, delimiter), "\"Frequency\"");
+    if (chan) p = tx::Put(tx::Join(p, out, delimiter), "\"Channel\"");
+    if (rssi) p = tx::Put(tx::Join(p, out, delimiter), "\"RSSI\"");
   }
   tx::End(p);
   TitlesPending = false;
@@ -131,9 +124,9 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
 char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) const {
   char* start = p;
   if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, Frequency(entry), 4);
-  if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, start, delimiter), Channels[entry]);
+  if (Form->ChannelField.Checked()) p = tx::PutInt(tx::Join(p, start, delimiter), Channels[entry]);
   if (Form->RSSIField.Checked())
-    p = tx::PutInt(tx::Put(Join(p, start, delimiter), '-'), Rssi(entry));
+    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
   return p;
 }
 
@@ -147,7 +140,7 @@ int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
     const int e = BestEntry[0];
     if (count > 0 && e >= 0 && e < count) p = PutEntry(p, e, delimiter);
   } else {
-    for (int i = 0; i < count; ++i) p = PutEntry(Join(p, out, delimiter), i, delimiter);
+    for (int i = 0; i < count; ++i) p = PutEntry(tx::Join(p, out, delimiter), i, delimiter);
   }
   tx::End(p);
   return 0;

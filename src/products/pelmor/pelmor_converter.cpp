@@ -111,17 +111,6 @@ void BestServerState::Update(int channel, int rssi) {
 
 namespace {
 
-char* Join(char* p, const char* start, char delimiter) {
-  if (p != start) *p++ = delimiter;
-  return p;
-}
-
-char* PutTime(char* p, int hour, int minute, int second, char separator = ':') {
-  p = tx::Put02(p, hour);
-  p = tx::Put02(tx::Put(p, separator), minute);
-  return tx::Put02(tx::Put(p, separator), second);
-}
-
 // A test-point coordinate: whole degrees and millionths, negative unless the hemisphere is
 // `positive`. The sign is written on its own so that a point less than a degree south or west
 // keeps it.
@@ -225,7 +214,7 @@ int PelmorConverter::LineReceiver() const {
 void PelmorConverter::SetTimeLabel(const char* source, int hour, int minute, int second) {
   char* p = tx::Put(timeLabel_, source);
   p = tx::Put(p, ' ');
-  tx::End(PutTime(p, hour, minute, second));
+  tx::End(tx::Put02Triple(p, hour, minute, second, ':'));
 }
 
 int16_t PelmorConverter::ParseRecord(std::uint8_t* r) {
@@ -460,9 +449,9 @@ int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   const bool rssi = Form && Form->RSSIField.Checked();
   char* p = out;
   for (int t = 0; t < triples; ++t) {
-    if (freq) p = tx::Put(Join(p, out, delimiter), "\"Frequency\"");
-    if (chan) p = tx::Put(Join(p, out, delimiter), "\"Channel\"");
-    if (rssi) p = tx::Put(Join(p, out, delimiter), "\"RSSI\"");
+    if (freq) p = tx::Put(tx::Join(p, out, delimiter), "\"Frequency\"");
+    if (chan) p = tx::Put(tx::Join(p, out, delimiter), "\"Channel\"");
+    if (rssi) p = tx::Put(tx::Join(p, out, delimiter), "\"RSSI\"");
   }
   tx::End(p);
   return 0;
@@ -477,17 +466,17 @@ char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimi
   if (listed && Form->FrequencyField.Checked()) {
     const double mhz =
         table ? plan.TableFrequency(ChannelTable[rx][j]) : plan.Frequency(listFrequency);
-    p = tx::PutFixed(Join(p, start, delimiter), mhz, 5);
+    p = tx::PutFixed(tx::Join(p, start, delimiter), mhz, 5);
   }
   if (listed && Form->ChannelField.Checked()) {
     const std::int64_t channel = table ? ChannelTable[rx][j] : plan.ChannelNumber(listFrequency);
-    p = tx::PutInt(Join(p, start, delimiter), channel);
+    p = tx::PutInt(tx::Join(p, start, delimiter), channel);
   }
   if (Form->RSSIField.Checked()) {
     if (Interpolated())
-      p = tx::PutInt(Join(p, start, delimiter), samples_[SampleIndex()].Values[j]);
+      p = tx::PutInt(tx::Join(p, start, delimiter), samples_[SampleIndex()].Values[j]);
     else if (listed)
-      p = tx::PutInt(Join(p, start, delimiter), RssiTable[rx][j]);
+      p = tx::PutInt(tx::Join(p, start, delimiter), RssiTable[rx][j]);
   }
   return p;
 }
@@ -505,9 +494,10 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
   if (ReductionMode == kReduceBestServer && DataKind == kKindTable) {
     const BestServerState& b = BestServer[rx];
     if (Form->FrequencyField.Checked())
-      p = tx::PutFixed(Join(p, out, delimiter), ChannelPlans[rx].TableFrequency(b.BestChannel), 5);
-    if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, out, delimiter), b.BestChannel);
-    if (Form->RSSIField.Checked()) p = tx::PutInt(Join(p, out, delimiter), b.BestRssi);
+      p = tx::PutFixed(tx::Join(p, out, delimiter), ChannelPlans[rx].TableFrequency(b.BestChannel),
+                       5);
+    if (Form->ChannelField.Checked()) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestChannel);
+    if (Form->RSSIField.Checked()) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestRssi);
     tx::End(p);
     return 0;
   }
@@ -607,7 +597,7 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put(p, Fix.StatusName());
       break;
     case 18:
-      p = PutTime(p, hour, minute, second);
+      p = tx::Put02Triple(p, hour, minute, second, ':');
       break;
     case 19:
       p = tx::Put02(p, hour);
@@ -659,7 +649,7 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put02(p, c[5]);
       break;
     case 37:
-      p = PutTime(p, c[2], c[1], c[0]);
+      p = tx::Put02Triple(p, c[2], c[1], c[0], ':');
       break;
     case 38:
       p = tx::Put02(p, c[2]);
@@ -694,7 +684,7 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put02(tx::Put(p, '/'), tp[5] + 1900);
       break;
     case 53:
-      p = PutTime(p, tp[2], tp[1], tp[0]);
+      p = tx::Put02Triple(p, tp[2], tp[1], tp[0], ':');
       break;
     case 54:
       p = tx::PutInt(p, static_cast<std::int16_t>(ReadLE16(TpMotion, 2)));

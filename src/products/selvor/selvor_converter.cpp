@@ -12,17 +12,6 @@ namespace tx = text;
 namespace {
 
 // Separates the items of one data-group call: a delimiter before every item but the first.
-char* Join(char* p, const char* start, char delimiter) {
-  if (p != start) *p++ = delimiter;
-  return p;
-}
-
-char* PutClock(char* p, int a, int b, int c, char separator) {
-  p = tx::Put02(p, a);
-  p = tx::Put02(tx::Put(p, separator), b);
-  return tx::Put02(tx::Put(p, separator), c);
-}
-
 }  // namespace
 
 SelvorConverter::SelvorConverter() : ProductConverter(kProductSelvor) {
@@ -62,7 +51,7 @@ int16_t SelvorConverter::ParseRecord(std::uint8_t* r) {
   if (!fast) std::memcpy(ScanRecord, r, kScanRecord);
   RepeatCount = 1;
   const bool write = TrackSection(fast ? kSlotFast : kSlotScan, [this](char* label, int) {
-    tx::End(PutClock(label, GpsHour, GpsMinute, GpsSecond, ':'));
+    tx::End(tx::Put02Triple(label, GpsHour, GpsMinute, GpsSecond, ':'));
   });
   if (!write) return kActionNone;
   if (fast) {
@@ -139,7 +128,7 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
     const int groups = ReductionMode == kReduceBestServer ? 1 : titleGroups_;
     char* p = out;
     auto title = [&](const char* what) {
-      p = tx::Put(Join(p, out, delimiter), "\"Rec#");
+      p = tx::Put(tx::Join(p, out, delimiter), "\"Rec#");
       p = tx::Put(tx::Put(tx::PutInt(p, n), ' '), what);
       p = tx::Put(p, '"');
     };
@@ -158,9 +147,10 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
 char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) const {
   char* start = p;
   if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, ScanFrequency(n, e), 4);
-  if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, start, delimiter), ScanChannel(n, e));
+  if (Form->ChannelField.Checked())
+    p = tx::PutInt(tx::Join(p, start, delimiter), ScanChannel(n, e));
   if (Form->RSSIField.Checked())
-    p = tx::PutInt(tx::Put(Join(p, start, delimiter), '-'), ScanLevel(n, e));
+    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), ScanLevel(n, e));
   return p;
 }
 
@@ -179,7 +169,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
     const int first = best ? BestEntry[n - 1] : 0;
     for (int e = first < 0 ? 0 : first; e < kScanEntries; ++e) {
       if (ScanChannel(n, e) == 0) break;
-      p = PutScanEntry(Join(p, out, delimiter), n, e, delimiter);
+      p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
       if (best) break;
     }
   } else if (CurrentMode == kSlotFast) {
@@ -187,7 +177,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
                            Form->RSSIField.Checked()};
     for (int k = 0; k < 3; ++k) {
       if (!boxes[k]) continue;
-      p = Join(p, out, delimiter);
+      p = tx::Join(p, out, delimiter);
       FieldValue(static_cast<int16_t>(100 * n + k + 1), p);
       p += std::strlen(p);
     }
@@ -214,7 +204,7 @@ void SelvorConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put(p, GpsValid() ? "OK" : "NO");
       break;
     case 18:
-      p = PutClock(p, GpsHour, GpsMinute, GpsSecond, ':');
+      p = tx::Put02Triple(p, GpsHour, GpsMinute, GpsSecond, ':');
       break;
     case 19:
       p = tx::Put02(p, GpsHour);
@@ -229,7 +219,7 @@ void SelvorConverter::FieldValue(int16_t field, char* out) {
       p = tx::PutInt(p, Marker());
       break;
     case 33:
-      p = PutClock(p, Head[5], Head[4], Head[6], '/');
+      p = tx::Put02Triple(p, Head[5], Head[4], Head[6], '/');
       break;
     case 34:
       p = tx::Put02(p, Head[5]);
@@ -241,7 +231,7 @@ void SelvorConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put02(p, Head[6]);
       break;
     case 37:
-      p = PutClock(p, Head[3], Head[2], Head[1], ':');
+      p = tx::Put02Triple(p, Head[3], Head[2], Head[1], ':');
       break;
     case 38:
       p = tx::Put02(p, Head[3]);

@@ -24,11 +24,6 @@ std::int16_t VersionTimes100(const char* s) {
   return static_cast<std::int16_t>(scaled);
 }
 
-char* Join(char* p, char* start, char delimiter) {
-  if (p != start) *p++ = delimiter;
-  return p;
-}
-
 }  // namespace
 
 TarvikConverter::TarvikConverter() : ProductConverter(kProductTarvik) {
@@ -52,9 +47,18 @@ int TarvikConverter::ReadRecord(std::uint8_t* buffer) {
       Input.Skip(-3);
       continue;
     }
-    if (!Input.ReadExact(buffer, length)) return 0;
+    const std::uint32_t head = length < kNewHeader ? length : kNewHeader;
+    if (!Input.ReadExact(buffer, head)) return 0;
+    // Indexing classifies fast and scan records by their header alone: the receiver data is
+    // stepped over rather than copied.
+    const bool headerOnly = !Converting && !GatherInfo && (buffer[0] == 'F' || buffer[0] == 'S');
+    if (headerOnly ? !Input.Skip(length - head) : !Input.ReadExact(buffer + head, length - head))
+      return 0;
     // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
-    std::memset(buffer + length, 0, kRecordBufferSize - length);
+    if (headerOnly)
+      std::memset(buffer + head, 0, kNewHeader - head);
+    else
+      std::memset(buffer + length, 0, kRecordBufferSize - length);
     std::int64_t consumed = static_cast<std::int64_t>(length) + 4 + skipped;
     return consumed > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(consumed);
   }
@@ -105,7 +109,7 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
   DecodeHeader(r);
   RepeatCount = 1;
   const bool write = TrackSection(fast ? kSlotFast : kSlotScan, [this](char* label, int size) {
-    std::snprintf(label, size, "%02d:%02d:%02d", GpsHour, GpsMinute, GpsSecond);
+    if (size > 8) tx::End(tx::Put02Triple(label, GpsHour, GpsMinute, GpsSecond, ':'));
   });
   if (!write) return kActionNone;
   const std::uint8_t* body = r + HeaderSize();
@@ -229,7 +233,7 @@ int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (ReductionMode == kReduceBestServer) triples = 1;
   char* p = out;
   auto title = [&](const char* what) {
-    p = Join(p, out, delimiter);
+    p = tx::Join(p, out, delimiter);
     p += std::sprintf(p, "\"Rec#%d %s\"", n, what);
   };
   for (int t = 0; t < triples; ++t) {
@@ -244,9 +248,10 @@ int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
 char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) const {
   char* start = p;
   if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, ScanFrequency(n, e), 4);
-  if (Form->ChannelField.Checked()) p = tx::PutInt(Join(p, start, delimiter), ScanChannel(n, e));
+  if (Form->ChannelField.Checked())
+    p = tx::PutInt(tx::Join(p, start, delimiter), ScanChannel(n, e));
   if (Form->RSSIField.Checked()) {
-    p = Join(p, start, delimiter);
+    p = tx::Join(p, start, delimiter);
     *p++ = '-';
     p = tx::PutInt(p, ScanRssi(n, e));
   }
@@ -267,7 +272,7 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
                            Form->RSSIField.Checked()};
     for (int k = 0; k < 3; ++k) {
       if (!boxes[k]) continue;
-      p = Join(p, out, delimiter);
+      p = tx::Join(p, out, delimiter);
       FieldValue(static_cast<int16_t>(base + k + 1), p);
       p += std::strlen(p);
     }
@@ -278,7 +283,7 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
         p = PutScanEntry(p, n, e, delimiter);
     } else {
       for (int e = 0; e < kScanEntries && ScanChannel(n, e) != 0; ++e)
-        p = PutScanEntry(Join(p, out, delimiter), n, e, delimiter);
+        p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
     }
   }
   tx::End(p);
@@ -310,9 +315,7 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put(p, GpsValid() ? "OK" : "NO");
       break;
     case 18:
-      p = tx::Put02(p, GpsHour);
-      p = tx::Put02(tx::Put(p, ':'), GpsMinute);
-      p = tx::Put02(tx::Put(p, ':'), GpsSecond);
+      p = tx::Put02Triple(p, GpsHour, GpsMinute, GpsSecond, ':');
       break;
     case 19:
       p = tx::Put02(p, GpsHour);
@@ -336,9 +339,7 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
       p = tx::PutInt(p, RecordCount);
       break;
     case 33:
-      p = tx::Put02(p, Header[6]);
-      p = tx::Put02(tx::Put(p, '/'), Header[5]);
-      p = tx::Put02(tx::Put(p, '/'), Header[7]);
+      p = tx::Put02Triple(p, Header[6], Header[5], Header[7], '/');
       break;
     case 34:
       p = tx::Put02(p, Header[6]);
@@ -350,9 +351,7 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put02(p, Header[7]);
       break;
     case 37:
-      p = tx::Put02(p, Header[4]);
-      p = tx::Put02(tx::Put(p, ':'), Header[3]);
-      p = tx::Put02(tx::Put(p, ':'), Header[2]);
+      p = tx::Put02Triple(p, Header[4], Header[3], Header[2], ':');
       break;
     case 38:
       p = tx::Put02(p, Header[4]);

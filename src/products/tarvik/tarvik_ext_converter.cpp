@@ -32,17 +32,6 @@ ExtCoordinate DecodeCoordinate(std::int32_t v, char positive, char negative) {
   return c;
 }
 
-char* Join(char* p, const char* start, char delimiter) {
-  if (p != start) *p++ = delimiter;
-  return p;
-}
-
-char* PutTime(char* p, int a, int b, int c, char separator) {
-  p = tx::Put02(p, a);
-  p = tx::Put02(tx::Put(p, separator), b);
-  return tx::Put02(tx::Put(p, separator), c);
-}
-
 }  // namespace
 
 const char* tarvik_ext::CompassPoint(std::int16_t tenths) {
@@ -126,7 +115,7 @@ int16_t TarvikExtConverter::ParseRecord(std::uint8_t* r) {
       if (!Converting) DecodeHeader(r);  // the section label needs the GPS time
       const bool write =
           TrackSection(fast ? tarvik::kSlotFast : tarvik::kSlotScan, [this](char* label, int size) {
-            if (size > 8) tx::End(PutTime(label, GpsHour, GpsMinute, GpsSecond, ':'));
+            if (size > 8) tx::End(tx::Put02Triple(label, GpsHour, GpsMinute, GpsSecond, ':'));
           });
       if (!write) return kActionNone;
       DecodeHeader(r);
@@ -318,7 +307,7 @@ int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
                                                    {Form->VMACField.Checked(), "VMAC"}};
     for (const auto& [checked, title] : titles) {
       if (!checked) continue;
-      p = tx::Put(Join(p, out, delimiter), '"');
+      p = tx::Put(tx::Join(p, out, delimiter), '"');
       p = tx::Put(tx::Put(p, title), '"');
     }
   }
@@ -331,15 +320,16 @@ char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& 
                                      char delimiter) const {
   const ChannelPlan& plan = Plans[CurrentReceiver];
   if (Form->FrequencyField.Checked())
-    p = tx::PutFixed(Join(p, start, delimiter), plan.Frequency(r.Channel), 5);
+    p = tx::PutFixed(tx::Join(p, start, delimiter), plan.Frequency(r.Channel), 5);
   if (Form->ChannelField.Checked())
-    p = tx::PutInt(Join(p, start, delimiter), plan.Displayed(r.Channel));
-  if (Form->RSSIField.Checked()) p = tx::PutInt(tx::Put(Join(p, start, delimiter), '-'), r.Rssi);
+    p = tx::PutInt(tx::Join(p, start, delimiter), plan.Displayed(r.Channel));
+  if (Form->RSSIField.Checked())
+    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
   if (Form->SATField.Checked()) {
-    p = tx::PutInt(Join(p, start, delimiter), r.Sat);
+    p = tx::PutInt(tx::Join(p, start, delimiter), r.Sat);
     p = tx::PutInt(tx::Put(p, ','), r.Dcc);
   }
-  if (Form->VMACField.Checked()) p = tx::PutInt(Join(p, start, delimiter), r.Vmac);
+  if (Form->VMACField.Checked()) p = tx::PutInt(tx::Join(p, start, delimiter), r.Vmac);
   return p;
 }
 
@@ -403,7 +393,7 @@ void TarvikExtConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put(p, GpsValid() ? "VALID" : "INVALID");
       break;
     case 18:
-      p = PutTime(p, GpsHour, GpsMinute, GpsSecond, ':');
+      p = tx::Put02Triple(p, GpsHour, GpsMinute, GpsSecond, ':');
       break;
     case 19:
       p = tx::Put02(p, GpsHour);
@@ -430,7 +420,7 @@ void TarvikExtConverter::FieldValue(int16_t field, char* out) {
       p = tx::PutInt(p, RecordCount);
       break;
     case 33:
-      p = PutTime(p, Header[6], Header[5], Header[7], '/');
+      p = tx::Put02Triple(p, Header[6], Header[5], Header[7], '/');
       break;
     case 34:
       p = tx::Put02(p, Header[6]);
@@ -442,7 +432,7 @@ void TarvikExtConverter::FieldValue(int16_t field, char* out) {
       p = tx::Put02(p, Header[7]);
       break;
     case 37:
-      p = PutTime(p, Header[4], Header[3], Header[2], ':');
+      p = tx::Put02Triple(p, Header[4], Header[3], Header[2], ':');
       break;
     case 38:
       p = tx::Put02(p, Header[4]);
