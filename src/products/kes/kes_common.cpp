@@ -97,13 +97,8 @@ KesColumnParts KesConverter::CheckedParts(bool cellular) const {
 
 namespace {
 
-char* Join(char* p, const char* start, char delimiter) {
-  if (p != start) *p++ = delimiter;
-  return p;
-}
-
 char* PutTitle(char* p, const char* start, char delimiter, const char* name, int number) {
-  p = Join(p, start, delimiter);
+  p = tx::Join(p, start, delimiter);
   p = tx::Put(p, '"');
   p = tx::Put(p, name);
   p = tx::PutInt(tx::Put(p, " #"), number);
@@ -128,10 +123,10 @@ char* KesConverter::PutColumnValues(char* p, const KesColumn& v, const KesColumn
                                     char delimiter) {
   const char* start = p;
   if (parts.frequency) p = tx::PutFixed(p, v.frequency, 4);
-  if (parts.channel) p = tx::PutInt(Join(p, start, delimiter), v.channel);
-  if (parts.signal) p = tx::PutInt(tx::Put(Join(p, start, delimiter), '-'), v.signal);
-  if (parts.sat) p = tx::PutInt(Join(p, start, delimiter), v.sat);
-  if (parts.vmac) p = tx::PutInt(Join(p, start, delimiter), v.vmac);
+  if (parts.channel) p = tx::PutInt(tx::Join(p, start, delimiter), v.channel);
+  if (parts.signal) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), v.signal);
+  if (parts.sat) p = tx::PutInt(tx::Join(p, start, delimiter), v.sat);
+  if (parts.vmac) p = tx::PutInt(tx::Join(p, start, delimiter), v.vmac);
   return p;
 }
 
@@ -162,9 +157,7 @@ bool KesConverter::PutKesField(std::int16_t field, char* out, const KesFieldSour
     return true;
   }
   auto clock = [&p](int a, int b, int c, char separator) {
-    p = tx::Put02(p, a);
-    p = tx::Put02(tx::Put(p, separator), b);
-    p = tx::Put02(tx::Put(p, separator), c);
+    p = tx::Put02Triple(p, a, b, c, separator);
   };
   switch (field) {
     case 1:
