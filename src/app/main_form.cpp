@@ -50,8 +50,9 @@ TMainForm::TMainForm(Host& host) : host_(host) {
 }
 
 TMainForm::~TMainForm() {
-  if (index_) index_->Stop();
-  if (convert_) convert_->Stop();
+  StopIndexing();
+  if (convert_) convert_->Terminate();
+  WaitForConversion();
 }
 
 void TMainForm::FormCreate() {

@@ -9,16 +9,23 @@ namespace polvane {
 
 void TMainForm::StartIndexing(std::int16_t code) {
   StopIndexing();
+  // "CONVERT" waits until the index is built: the two workers share the converter. The worker
+  // enables it again when it ends.
+  btnConvert.SetEnabled(false);
   index_ = std::make_unique<TMakeIndex>(*this, code);
   index_->Start();
 }
 
+// The workers hand work to the GUI thread and wait for it, so the GUI thread waits for them
+// through the host, which keeps serving those hand-overs.
 void TMainForm::StopIndexing() {
-  if (index_) index_->Stop();
+  if (!index_) return;
+  index_->Terminate();
+  host_.WaitFor(*index_);
 }
 
 void TMainForm::WaitForIndexing() {
-  if (index_) index_->WaitFor();
+  if (index_) host_.WaitFor(*index_);
 }
 
 bool TMainForm::Indexing() const {
@@ -28,7 +35,10 @@ bool TMainForm::Indexing() const {
 void TMainForm::btnConvertClick() {
   // One worker drives a converter at a time: an index still being built is finished first.
   WaitForIndexing();
-  if (convert_) convert_->Stop();
+  if (convert_) {
+    convert_->Terminate();
+    host_.WaitFor(*convert_);
+  }
   convert_ = std::make_unique<TConvert>(*this);
   if (rbSingleFile.Checked()) {
     if (InputFilename.Text().empty() || OutputFilename.Text().empty()) {
@@ -59,7 +69,7 @@ void TMainForm::btnCancelClick() {
 }
 
 void TMainForm::WaitForConversion() {
-  if (convert_) convert_->WaitFor();
+  if (convert_) host_.WaitFor(*convert_);
 }
 
 void TMainForm::OutputFormatGroupChange() {
