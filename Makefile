@@ -8,7 +8,7 @@ PACKAGES    = cmake ninja-build g++ libcli11-dev libsimpleini-dev libgtest-dev l
               qt6-base-dev
 SUDO        = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build demo test test-asan bench clean format samples
+.PHONY: all deps build demo test test-asan bench clean format samples screenshot
 
 all: build
 
@@ -42,6 +42,12 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The window as README.md shows it, rendered off-screen (no display needed).
+screenshot: build
+	@mkdir -p docs
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/polvane-gui --screenshot docs/main-window.png \
+	  samples/drive-tarvik.tvf
 
 samples: build
 	./$(BUILD)/make_samples samples
