@@ -51,10 +51,8 @@ TMainForm::TMainForm(Host& host) : host_(host) {
 
 TMainForm::~TMainForm() {
   StopIndexing();
-  if (convert_) {
-    convert_->Terminate();
-    host_.WaitForWorker(*convert_);
-  }
+  if (convert_) convert_->Terminate();
+  WaitForConversion();
 }
 
 void TMainForm::FormCreate() {
