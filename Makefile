@@ -12,7 +12,7 @@ SUDO        = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-asan bench fuzz fuzz-build clean format samples
+.PHONY: all deps build demo test test-asan bench fuzz fuzz-build clean format samples screenshot
 
 all: build
 
@@ -66,6 +66,12 @@ fuzz: fuzz-build
 	    -print_final_stats=1 2>&1 | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|.*ERROR|SUMMARY)" ; \
 	  test $${PIPESTATUS[0]} -eq 0; \
 	done
+
+# The window as README.md shows it, rendered off-screen (no display needed).
+screenshot: build
+	@mkdir -p docs
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/polvane-gui --screenshot docs/main-window.png \
+	  samples/drive-tarvik.tvf
 
 samples: build
 	./$(BUILD)/make_samples samples

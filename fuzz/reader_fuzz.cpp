@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       s.c->CloseInput();
       continue;
     }
-    OutputFile out;
+    static OutputFile out;  // one output buffer for the whole campaign
     if (!out.Open(fuzz::ScratchPath(".out"))) return 0;
     RunState run;
     s.loop.Run(*s.c, out, settings, selection, run, size);

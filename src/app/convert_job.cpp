@@ -17,8 +17,10 @@ void TConvert::Message(int type, const char* text) {
   host.Synchronize([&] { ReportMessage(host, type, "%s", text); });
 }
 
+// The gauge is window state: it is set on the GUI thread like every other change of the window.
+// It changes only with the whole percentage, at most 101 times a file.
 void TConvert::Gauge(int percent) {
-  form_.ProgressBar.SetPosition(percent);
+  form_.host().Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
 }
 
 bool TConvert::ConvertPair(const std::string& input, const std::string& output, RunState& run) {

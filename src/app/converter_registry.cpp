@@ -1,6 +1,8 @@
 #include "app/converter_registry.h"
 
 #include "products/drovel/drovel_converter.h"
+#include "products/kes/kes_card_converter.h"
+#include "products/kes/kes_dump_converter.h"
 #include "products/pelmor/pelmor_converter.h"
 #include "products/selvor/selvor_converter.h"
 #include "products/tarvik/tarvik_converter.h"
@@ -11,8 +13,8 @@ namespace polvane {
 ConverterRegistry::ConverterRegistry() {
   objects_[0] = std::make_unique<TarvikConverter>();
   objects_[1] = std::make_unique<SelvorConverter>();
-  objects_[2] = std::make_unique<PendingConverter>(kProductKesCard);
-  objects_[3] = std::make_unique<PendingConverter>(kProductKesDump);
+  objects_[2] = std::make_unique<KesCardConverter>();
+  objects_[3] = std::make_unique<KesDumpConverter>();
   objects_[4] = std::make_unique<DrovelConverter>();
   objects_[5] = std::make_unique<TarvikExtConverter>();
   objects_[6] = std::make_unique<PelmorConverter>();

@@ -72,7 +72,8 @@ struct FormControls {
   EditField ORPS_Value{"1", 0, false, false, false};
   RadioButton rbORPM{"1 Rec per ", false, false, false};
   EditField ORPM_Value{"100", 0, false, false, false};
-  ComboBox OutputFormatGroup{kOutputFormatItems, "Custom ASCII Configuration", false, false};
+  // Shown and enabled, so that the presets and the fixed layouts can be chosen.
+  ComboBox OutputFormatGroup{kOutputFormatItems, "Custom ASCII Configuration"};
 
   // Step 3: fields.
   ListBox AvailableBox;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/worker.h"
+
 namespace polvane {
 
 const char* MessageCaption(int type) {
@@ -13,6 +15,10 @@ const char* MessageCaption(int type) {
     default:
       return "Error";
   }
+}
+
+void Host::WaitFor(Worker& worker) {
+  worker.WaitFor();
 }
 
 void ReportMessage(Host& host, int type, const char* format, ...) {

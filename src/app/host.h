@@ -10,6 +10,8 @@
 
 namespace polvane {
 
+class Worker;
+
 enum MessageType { kInformation = 0, kWarning = 1, kError = 2 };
 
 // Caption of a message box of the given type.
@@ -36,9 +38,9 @@ class Host {
   virtual void Synchronize(const std::function<void()>& fn) = 0;
   // The wait window of the indexing worker.
   virtual void ShowWaitWindow(bool visible) { (void)visible; }
-  // Waits on the GUI thread for a worker to end. A window's host keeps serving the worker's
-  // Synchronize calls meanwhile, so a worker that hands work over is never dead-locked.
-  virtual void WaitForWorker(Worker& worker) { worker.WaitFor(); }
+  // Waits for a worker to end. A front end whose Synchronize hands work to the waiting thread
+  // keeps serving it meanwhile, so that a worker blocked in Synchronize can finish.
+  virtual void WaitFor(Worker& worker);
 };
 
 // Formats like printf into 512 bytes and shows the message box.

@@ -52,10 +52,8 @@ TMainForm::TMainForm(Host& host) : host_(host) {
 TMainForm::~TMainForm() {
   GeneratorDlg.StopWorker();
   StopIndexing();
-  if (convert_) {
-    convert_->Terminate();
-    host_.WaitForWorker(*convert_);
-  }
+  if (convert_) convert_->Terminate();
+  WaitForConversion();
 }
 
 void TMainForm::FormCreate() {

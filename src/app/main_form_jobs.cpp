@@ -13,18 +13,23 @@ void TMainForm::StartIndexing(std::int16_t code) {
   GeneratorDlg.StopWorker();
   // One worker drives a converter at a time: a running conversion ends first.
   WaitForConversion();
+  // "CONVERT" waits until the index is built: the two workers share the converter. The worker
+  // enables it again when it ends.
+  btnConvert.SetEnabled(false);
   index_ = std::make_unique<TMakeIndex>(*this, code);
   index_->Start();
 }
 
+// The workers hand work to the GUI thread and wait for it, so the GUI thread waits for them
+// through the host, which keeps serving those hand-overs.
 void TMainForm::StopIndexing() {
   if (!index_) return;
   index_->Terminate();
-  host_.WaitForWorker(*index_);
+  host_.WaitFor(*index_);
 }
 
 void TMainForm::WaitForIndexing() {
-  if (index_) host_.WaitForWorker(*index_);
+  if (index_) host_.WaitFor(*index_);
 }
 
 bool TMainForm::Indexing() const {
@@ -38,7 +43,7 @@ void TMainForm::btnConvertClick() {
   GeneratorDlg.WaitForWorker();
   if (convert_) {
     convert_->Terminate();
-    host_.WaitForWorker(*convert_);
+    host_.WaitFor(*convert_);
   }
   convert_ = std::make_unique<TConvert>(*this);
   if (rbSingleFile.Checked()) {
@@ -70,7 +75,7 @@ void TMainForm::btnCancelClick() {
 }
 
 void TMainForm::WaitForConversion() {
-  if (convert_) host_.WaitForWorker(*convert_);
+  if (convert_) host_.WaitFor(*convert_);
 }
 
 void TMainForm::OutputFormatGroupChange() {

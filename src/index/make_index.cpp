@@ -30,6 +30,7 @@ void TMakeIndex::Execute() {
     host.Synchronize([&] {
       ReportMessage(host, kError, "Input File Does Not Exist!");
       host.ShowWaitWindow(false);
+      form_.btnConvert.SetEnabled(true);
     });
     return;
   }
@@ -70,6 +71,7 @@ void TMakeIndex::Execute() {
   host.Synchronize([&] {
     form_.ProgressBar.SetPosition(0);
     host.ShowWaitWindow(false);
+    form_.btnConvert.SetEnabled(true);
   });
 }
 

@@ -61,13 +61,13 @@ void TGeneratorDlg::CancelBtnClick() {
 }
 
 void TGeneratorDlg::WaitForWorker() {
-  if (worker_) form_.host().WaitForWorker(*worker_);
+  if (worker_) form_.host().WaitFor(*worker_);
 }
 
 void TGeneratorDlg::StopWorker() {
   if (!worker_) return;
   worker_->Terminate();
-  form_.host().WaitForWorker(*worker_);
+  form_.host().WaitFor(*worker_);
 }
 
 bool TGeneratorDlg::Gathering() const {

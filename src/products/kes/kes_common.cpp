@@ -1,0 +1,256 @@
+#include "products/kes/kes_common.h"
+
+#include <cstring>
+
+#include "app/form_controls.h"
+#include "paging/flex_decoder.h"
+#include "paging/pocsag_decoder.h"
+
+namespace polvane {
+
+namespace tx = text;
+
+namespace kes {
+
+int SlotOfType(int type, bool variableSweepIs80Channel) {
+  if (type == kTypeVariableSweep && variableSweepIs80Channel) return 21;
+  if (type >= 1 && type <= 15) return type + 3;  // 1 "C/I Ratio" is slot 4 ... 15 "FLEX Paging" 18
+  if (type == kType80Channel) return 21;
+  return -1;
+}
+
+const char* TypeAbbreviation(int type, bool flexEntry) {
+  static const char* const kNames[16] = {"UKN", "C/I", "ADJ", "1CH", "20C", "VAR", "1MH", "POC",
+                                         "FF ", "SAB", "COC", "GRP", "FOL", "BER", "SYS", "UKN"};
+  const int entry = type & 0x0F;
+  if (entry == 15 && flexEntry) return "FLX";
+  return kNames[entry];
+}
+
+int LeadingInteger(const char* s) {
+  while (*s == ' ' || *s == '\t') ++s;
+  bool negative = false;
+  if (*s == '+' || *s == '-') negative = *s++ == '-';
+  long long v = 0;
+  for (; *s >= '0' && *s <= '9'; ++s)
+    if (v < 100000000) v = v * 10 + (*s - '0');
+  return static_cast<int>(negative ? -v : v);
+}
+
+}  // namespace kes
+
+void KesConverter::ClearPosition() {
+  Latitude = Position{};
+  Longitude = Position{};
+  GpsHour = GpsMinute = GpsSecond = 0;
+  GpsAltitude = GpsVelocity = 0;
+}
+
+template <class Decoder>
+void KesConverter::TakeMessage(Decoder& decoder, bool& done) {
+  // Messages beyond the 100 slots are decoded (the decoder must walk past them) and dropped.
+  const bool room = PagerMessageCount < kes::kMaxMessages;
+  char* slot = room ? PagerMessages[PagerMessageCount] : droppedMessage_;
+  done = decoder.NextMessage(slot, kes::kMessageSize);
+  if (room && slot[0] != '\0') ++PagerMessageCount;
+}
+
+void KesConverter::DecodeFlex(const std::uint8_t* frame, int available) {
+  if (available < static_cast<int>(flex::kHeadSize)) return;
+  FlexDecoder decoder(frame, static_cast<std::size_t>(available), previousFlexPhases_);
+  PagerChannel = decoder.Channel();
+  PagerRssi = decoder.Rssi();
+  PagerBer = decoder.Errors();
+  FlexPhases = static_cast<std::uint16_t>(decoder.Phases());
+  previousFlexPhases_ = FlexPhases;
+  PagerMessageCount = 0;
+  if (decoder.DataBytes() == 0) return;
+  for (int phase = 0; phase < decoder.Phases(); ++phase) {
+    decoder.ResetPhase(phase);
+    for (bool done = false; !done;) TakeMessage(decoder, done);
+  }
+}
+
+void KesConverter::DecodePocsag(const std::uint8_t* block) {
+  PocsagDecoder decoder(block, pocsag::kCaptureSize, CarriedPocsag);
+  PagerChannel = decoder.Channel();
+  PagerRssi = decoder.Rssi();
+  PagerMessageCount = 0;
+  if (!decoder.Valid()) return;  // no batch: the open message waits for the next capture
+  PagerBaud = static_cast<std::uint16_t>(decoder.Baud());
+  PagerBer = decoder.Errors();
+  for (bool done = false; !done;) TakeMessage(decoder, done);
+  // The decoder hands on the open message and its state, or an empty carry.
+  CarriedPocsag = decoder.Carry();
+}
+
+KesColumnParts KesConverter::CheckedParts(bool cellular) const {
+  KesColumnParts parts;
+  if (!Form) return parts;
+  parts.frequency = Form->FrequencyField.Checked();
+  parts.channel = Form->ChannelField.Checked();
+  parts.signal = Form->RSSIField.Checked();
+  parts.sat = cellular && Form->SATField.Checked();
+  parts.vmac = cellular && Form->VMACField.Checked();
+  return parts;
+}
+
+namespace {
+
+char* PutTitle(char* p, const char* start, char delimiter, const char* name, int number) {
+  p = tx::Join(p, start, delimiter);
+  p = tx::Put(p, '"');
+  p = tx::Put(p, name);
+  p = tx::PutInt(tx::Put(p, " #"), number);
+  return tx::Put(p, '"');
+}
+
+}  // namespace
+
+char* KesConverter::PutColumnTitles(char* p, int column, const KesColumnParts& parts,
+                                    char delimiter) {
+  const char* start = p;
+  const int number = column + 1;
+  if (parts.frequency) p = PutTitle(p, start, delimiter, "Freq.", number);
+  if (parts.channel) p = PutTitle(p, start, delimiter, "Channel", number);
+  if (parts.signal) p = PutTitle(p, start, delimiter, "RSSI", number);
+  if (parts.sat) p = PutTitle(p, start, delimiter, "SAT/DCC", number);
+  if (parts.vmac) p = PutTitle(p, start, delimiter, "VMAC", number);
+  return p;
+}
+
+char* KesConverter::PutColumnValues(char* p, const KesColumn& v, const KesColumnParts& parts,
+                                    char delimiter) {
+  const char* start = p;
+  if (parts.frequency) p = tx::PutFixed(p, v.frequency, 4);
+  if (parts.channel) p = tx::PutInt(tx::Join(p, start, delimiter), v.channel);
+  if (parts.signal) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), v.signal);
+  if (parts.sat) p = tx::PutInt(tx::Join(p, start, delimiter), v.sat);
+  if (parts.vmac) p = tx::PutInt(tx::Join(p, start, delimiter), v.vmac);
+  return p;
+}
+
+void KesConverter::ChooseBestChannel(const std::uint8_t* samples, int count, int stride) {
+  int best = 0, level = -121;
+  for (int i = 0; i < count; ++i) {
+    const int v = -static_cast<int>(samples[i * stride]);
+    if (v > level) {
+      best = i;
+      level = v;
+    }
+  }
+  BestEntry[0] = static_cast<std::int16_t>(best);
+}
+
+bool KesConverter::PutKesField(std::int16_t field, char* out, const KesFieldSources& src) {
+  char* p = out;
+  if (field >= 5 && field <= 16) {
+    const bool latitude = field <= 10;
+    const Position& pos = latitude ? Latitude : Longitude;
+    const char positive = latitude ? 'N' : 'E';
+    const int offset = field - (latitude ? 5 : 11);
+    if (offset == 0)
+      p = PutDecimalDegrees(p, pos, positive, 6);
+    else
+      p = PutCoordinateField(p, pos, offset, positive);
+    tx::End(p);
+    return true;
+  }
+  auto clock = [&p](int a, int b, int c, char separator) {
+    p = tx::Put02Triple(p, a, b, c, separator);
+  };
+  switch (field) {
+    case 1:
+      if (src.pagingSlot == kes::kSlotFlex) {
+        for (int m = 0; m < PagerMessageCount && m < kes::kMaxMessages; ++m) {
+          if (m > 0) p = tx::Put(p, '\n');
+          p = tx::Put(p, PagerMessages[m]);
+        }
+      }
+      break;
+    case 2:
+      if (src.pagingSlot == kes::kSlotPocsag && PagerMessageCount > 0) {
+        const std::size_t n = strnlen(PagerMessages[0], kes::kPocsagCut);
+        std::memcpy(p, PagerMessages[0], n);
+        p += n;
+        PagerMessageCount = 1;
+      }
+      break;
+    case 3:
+      p = tx::PutInt(p, PagerBer);
+      break;
+    case 17:
+      p = tx::Put(p, src.gpsLocked ? "LOCKED" : "UNLOCKED");
+      break;
+    case 18:
+      clock(GpsHour, GpsMinute, GpsSecond, ':');
+      break;
+    case 19:
+      p = tx::Put02(p, GpsHour);
+      break;
+    case 20:
+      p = tx::Put02(p, GpsMinute);
+      break;
+    case 21:
+      p = tx::Put02(p, GpsSecond);
+      break;
+    case 26:
+      p = tx::PutInt(p, GpsAltitude / 100);
+      break;
+    case 27:
+      p = tx::PutFixed(p, GpsVelocity * 0.022356, 1);
+      break;
+    case 29:
+      p = src.coordinateMode == 0 ? tx::PutInt(p, src.markerOrX) : tx::Put(p, "N/A");
+      break;
+    case 30:
+      p = tx::Put(p, src.typeAbbreviation);
+      break;
+    case 31:
+      p = src.coordinateMode == 0 ? tx::PutInt(p, src.odometerOrY) : tx::Put(p, "N/A");
+      break;
+    case 32:
+      p = tx::PutInt(p, RecordCount);
+      break;
+    case 33:
+      clock(RtcMonth, RtcDay, RtcYear, '/');
+      break;
+    case 34:
+      p = tx::Put02(p, RtcMonth);
+      break;
+    case 35:
+      p = tx::Put02(p, RtcDay);
+      break;
+    case 36:
+      p = tx::Put02(p, RtcYear);
+      break;
+    case 37:
+      clock(RtcHour, RtcMinute, RtcSecond, ':');
+      break;
+    case 38:
+      p = tx::Put02(p, RtcHour);
+      break;
+    case 39:
+      p = tx::Put02(p, RtcMinute);
+      break;
+    case 40:
+      p = tx::Put02(p, RtcSecond);
+      break;
+    case 41:
+      p = tx::PutInt(p, src.speed);
+      break;
+    case 42:
+      p = src.coordinateMode != 0 ? tx::PutInt(p, src.markerOrX) : tx::Put(p, "N/A");
+      break;
+    case 43:
+      p = src.coordinateMode != 0 ? tx::PutInt(p, src.odometerOrY) : tx::Put(p, "N/A");
+      break;
+    default:
+      tx::End(p);
+      return false;
+  }
+  tx::End(p);
+  return true;
+}
+
+}  // namespace polvane

@@ -1,0 +1,132 @@
+// What the two Kes readers share: the measurement types and their tree slots, the decoded
+// position, GPS and clock values, the paging values and messages of the last FLEX or POCSAG
+// capture, the columns of the data group and the field texts that both logs fill alike.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/position.h"
+#include "convert/product_converter.h"
+#include "paging/pocsag_decoder.h"
+
+namespace polvane {
+
+namespace kes {
+
+inline constexpr int kMaxChannels = 100;     // channel codes of a scan header, samples of a record
+inline constexpr int kAverageChannels = 86;  // time averaging and PC-dump channel entries
+inline constexpr int kMaxMessages = 100;     // paging messages kept per capture
+inline constexpr int kMessageSize = 1024;    // one paging message text, terminator included
+static_assert(kMessageSize == paging::kTextSize);
+inline constexpr int kPocsagCut = 73;  // "<< POCSAG DATA >>" shows this many characters
+
+// Measurement types with a meaning of their own in the readers.
+inline constexpr int kTypePocsag = 7;
+inline constexpr int kTypeFastFade = 8;
+inline constexpr int kTypeFlex = 15;
+inline constexpr int kTypeVariableSweep = 5;
+inline constexpr int kType80Channel = 20;
+
+// Tree slots of the paging kinds.
+inline constexpr int kSlotPocsag = 10;
+inline constexpr int kSlotFlex = 18;
+
+// The scan whose flag byte is exactly this value is an analogue cellular scan: it carries
+// SAT/DCC and VMAC codes and numbers its channels the cellular way.
+inline constexpr std::uint8_t kCellularFlags = 0x80;
+inline constexpr std::uint8_t kOffsetNumberingFlag = 0x10;
+
+// Tree slot of a measurement type, or -1 for a type that opens no kind of its own.
+// Type 5 (variable sweep) is the 80-channel scan on the PC card of firmware 106.
+int SlotOfType(int type, bool variableSweepIs80Channel = false);
+
+// Abbreviation shown by "Measurement Type", by the low four bits of the type. The PC-dump
+// files name entry 15 "FLX"; the PC card leaves it "UKN".
+const char* TypeAbbreviation(int type, bool flexEntry = false);
+
+// The leading whole number of a text ("12 s" gives 12, "x" gives 0), as the receiver's
+// "1 Rec per" seconds field is read.
+int LeadingInteger(const char* text);
+
+}  // namespace kes
+
+// The checked parts of one data-group column, read from the window once per call.
+struct KesColumnParts {
+  bool frequency = false, channel = false, signal = false, sat = false, vmac = false;
+};
+
+// The values of one column of the data group.
+struct KesColumn {
+  double frequency = 0;
+  long long channel = 0;
+  int signal = 0;  // magnitude in dBm, written with a leading minus
+  int sat = 0, vmac = 0;
+};
+
+// Where the fields that the two logs fill differently take their values from.
+struct KesFieldSources {
+  int pagingSlot = -1;  // tree slot of the record for "<< FLEX DATA >>" / "<< POCSAG DATA >>"
+  bool gpsLocked = false;
+  int coordinateMode = 0;  // 0: odometer and marker; otherwise Y and X coordinates
+  unsigned markerOrX = 0, odometerOrY = 0;
+  const char* typeAbbreviation = "";
+  long long speed = 0;  // "Speed (BPS)"
+};
+
+class KesConverter : public ProductConverter {
+ public:
+  using ProductConverter::ProductConverter;
+
+  // Receiver clock, updated by every record that carries part of it.
+  std::uint8_t RtcHour = 0, RtcMinute = 0, RtcSecond = 0, RtcDay = 0, RtcMonth = 0, RtcYear = 0;
+  // Decoded position and GPS values.
+  Position Latitude, Longitude;
+  std::uint16_t GpsHour = 0, GpsMinute = 0, GpsSecond = 0;
+  std::uint32_t GpsAltitude = 0;  // centimetres
+  std::uint32_t GpsVelocity = 0;  // receiver units; x 0.022356 gives miles per hour
+
+  // Values and messages of the last decoded paging capture.
+  std::uint16_t PagerChannel = 0;
+  std::uint8_t PagerRssi = 0;
+  std::uint16_t PagerBer = 0;
+  std::uint16_t PagerBaud = 0;
+  std::uint16_t FlexPhases = 0;
+  char PagerMessages[kes::kMaxMessages][kes::kMessageSize] = {};
+  std::int16_t PagerMessageCount = 0;
+  // A POCSAG message still open at the end of the last capture, with its decoding state.
+  polvane::PocsagCarry CarriedPocsag;
+
+  // Decodes a FLEX capture: `frame` starts at its length field, `available` bytes of it are
+  // in storage (the length field is never trusted beyond them).
+  void DecodeFlex(const std::uint8_t* frame, int available);
+  // Decodes a POCSAG capture of at least 79 bytes, carrying an open message to the next one.
+  void DecodePocsag(const std::uint8_t* block);
+  // Stores the text just decoded into the next message slot, when it is not empty.
+  template <class Decoder>
+  void TakeMessage(Decoder& decoder, bool& done);
+
+ protected:
+  void ClearPosition();
+
+  // Writes the texts of the fields that both logs fill; false for a field this does not know.
+  bool PutKesField(std::int16_t field, char* out, const KesFieldSources& sources);
+
+  KesColumnParts CheckedParts(bool cellular) const;
+  // One column's titles or values; parts after the first are preceded by the delimiter.
+  static char* PutColumnTitles(char* p, int column, const KesColumnParts& parts, char delimiter);
+  static char* PutColumnValues(char* p, const KesColumn& v, const KesColumnParts& parts,
+                               char delimiter);
+
+  // Best-channel search over magnitudes: the strongest channel above -121 dBm, the lower index
+  // on a tie, channel 0 when none qualifies.
+  void ChooseBestChannel(const std::uint8_t* samples, int count, int stride = 1);
+
+  // The phase count of the last FLEX capture, for a frame whose speed code keeps it.
+  std::uint16_t previousFlexPhases_ = 0;
+  char droppedMessage_[kes::kMessageSize] = {};
+
+  int titleColumn_ = 0;
+  int valueColumn_ = 0;
+};
+
+}  // namespace polvane

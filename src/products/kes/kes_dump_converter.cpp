@@ -1,0 +1,267 @@
+#include "products/kes/kes_dump_converter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "app/form_controls.h"
+#include "formats/fixed_layouts.h"
+
+namespace polvane {
+
+using namespace kesdump;
+namespace tx = text;
+
+namespace {
+
+// Tree slot of a data record's type; -1 for the types that are no data record here (the fast
+// fade, 8, among them).
+int DataSlot(int type) {
+  if (type == kes::kTypeFastFade) return -1;
+  return kes::SlotOfType(type, false);
+}
+
+}  // namespace
+
+KesDumpConverter::KesDumpConverter() : KesConverter(kProductKesDump) {}
+
+int KesDumpConverter::OpenInput(const std::string& path) {
+  if (const int result = ProductConverter::OpenInput(path); result != 0) return result;
+  std::memset(GpsRecord, 0, sizeof GpsRecord);
+  ClearPosition();
+  emptyFrame_ = false;
+  recordLength_ = 0;
+  return 0;
+}
+
+int KesDumpConverter::ReadRecord(std::uint8_t* buffer) {
+  emptyFrame_ = false;
+  std::uint8_t sync;
+  if (!Input.ReadExact(&sync, 1)) return 0;
+  if (sync != kSync) {
+    emptyFrame_ = true;  // hunting for the next frame, one byte at a time
+    return 1;
+  }
+  std::uint8_t prefix[2];
+  if (!Input.ReadExact(prefix, 2)) return 0;
+  const int length = ReadLE16(prefix, 0);
+  if (length >= kMaxFrameLength || length == 0) {
+    // Not a frame (or one without even a type byte): hunt again after the length field.
+    emptyFrame_ = true;
+    return 3;
+  }
+  const int size = length - 1;
+  // A record longer than the record buffer keeps what fits; the rest is passed over.
+  const int kept = std::min(size, kRecordBufferSize);
+  if (!Input.ReadExact(buffer, static_cast<std::size_t>(kept))) return 0;
+  if (kept < size && !Input.Skip(size - kept)) return 0;
+  // A record shorter than its layout decodes as zeros, never as the bytes of an earlier one.
+  std::memset(buffer + kept, 0, static_cast<std::size_t>(kRecordBufferSize - kept));
+  recordLength_ = kept;
+  if (kept == 0) emptyFrame_ = true;
+  return length + 1;
+}
+
+int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
+  if (emptyFrame_) return kActionNone;
+  const std::uint8_t type = r[0];
+  if (type == kHeaderType && std::memcmp(r + 1, "QVXKES", 6) == 0) return kActionNone;
+  PendingMode = -1;
+  if (type == kSetup) {
+    const std::uint8_t* s = r + 1;
+    std::memcpy(SetupRecord, s, kSetupSize);
+    FirmwareNumber = ReadLE16(s, 0);
+    FirstCode = static_cast<std::int16_t>(ReadLE16(s, 8));
+    LastCode = static_cast<std::int16_t>(ReadLE16(s, 10));
+    BaseMhz = ReadLE16(s, 12) + ReadLE16(s, 14) * 0.0001;
+    SpacingKhz = ReadLE16(s, 16) * 0.1;
+    NumberingFlags = s[18];
+    return kActionNone;
+  }
+  if (type == kGps) {
+    const std::uint8_t* g = r + 1;
+    std::memcpy(GpsRecord, g, kGpsSize);
+    GpsHour = g[4];
+    GpsMinute = g[5];
+    GpsSecond = g[6];
+    Latitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, 11)), 'N', 'S');
+    Longitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, 15)), 'E', 'W');
+    GpsAltitude = ReadBE32(g, 19);
+    GpsVelocity = ReadBE32(g, 27);
+    return kActionNone;
+  }
+  const int slot = DataSlot(type);
+  if (slot < 0) return kActionNone;
+  PendingMode = static_cast<std::int16_t>(slot);
+  const std::uint8_t* scan = r + (ReadLE16(r, 1) < kFirmwareLongLayout ? 23 : 26);
+  const bool changed = PendingMode != CurrentMode;
+  const bool write = TrackSection(PendingMode, [scan](char* label, int size) {
+    std::snprintf(label, size, "%02d:%02d:%02d", scan[21], scan[20], scan[19]);
+  });
+  if (!write) return kActionNone;
+  DecodeData(r);
+  return changed ? kActionTitlesThenWrite : kActionWrite;
+}
+
+void KesDumpConverter::DecodeData(const std::uint8_t* r) {
+  RecordType = r[0];
+  std::memcpy(RecordStart, r, kRecordStart);
+  FirmwareNumber = ReadLE16(r, 1);
+  const bool older = FirmwareNumber < kFirmwareLongLayout;
+  const int scanOffset = older ? 23 : 26;
+  const int b = older ? 49 : 52;  // the channel entries
+  std::memcpy(GpsBlock, r + kRecordStart, kShortGpsBlock);
+  std::memcpy(ScanBlock, r + scanOffset, kScanBlock);
+  const std::uint8_t* scan = ScanBlock;
+  if (older) {
+    Latitude = DecodeBcdPosition(GpsBlock, static_cast<char>(GpsBlock[4]));
+    Longitude = DecodeBcdPosition(GpsBlock + 5, static_cast<char>(GpsBlock[9]));
+    GpsHour = static_cast<std::uint16_t>(Bcd2(scan[0]));
+    GpsMinute = static_cast<std::uint16_t>(Bcd2(scan[1]));
+    GpsSecond = static_cast<std::uint16_t>(Bcd2(scan[2]));
+    FirstCode = static_cast<std::int16_t>(ReadLE16(scan, 8));
+    LastCode = static_cast<std::int16_t>(ReadLE16(scan, 10));
+    BaseMhz = ReadLE16(scan, 12) + ReadLE16(scan, 14) * 0.0001;
+    SpacingKhz = ReadLE16(scan, 16) * 0.1;
+    NumberingFlags = scan[18];
+  }
+  RtcSecond = scan[19];
+  RtcMinute = scan[20];
+  RtcHour = scan[21];
+  RtcDay = scan[22];
+  RtcMonth = scan[23];
+  RtcYear = scan[24];
+  // The entries and triples of up to 255 channels lie inside the record buffer; 86 are kept.
+  const int n = scan[25];
+  const int kept = ChannelCount();
+  std::memcpy(Entries, r + b, static_cast<std::size_t>(kEntrySize * kept));
+  if (Cellular())
+    std::memcpy(Triples, r + b + kEntrySize * n, static_cast<std::size_t>(kTripleSize * kept));
+  if (RecordType == kes::kTypePocsag) DecodePocsag(r + b);
+  if (RecordType == kes::kTypeFlex) DecodeFlex(r + b, std::max(0, recordLength_ - b));
+  if (ReductionMode == kReduceBestServer) ChooseBestChannel(Entries, kept, kEntrySize);
+  RepeatCount = 1;
+}
+
+int KesDumpConverter::ChannelCount() const {
+  return std::min<int>(ScanBlock[25], kes::kAverageChannels);
+}
+
+unsigned KesDumpConverter::Code(int column) const {
+  if (PagingRecord()) return PagerChannel;
+  const int i = std::clamp(column, 0, kes::kAverageChannels - 1);
+  return ReadLE16(Entries, kEntrySize * i + 3);
+}
+
+int KesDumpConverter::Sample(int column) const {
+  return Entries[kEntrySize * std::clamp(column, 0, kes::kAverageChannels - 1)];
+}
+
+double KesDumpConverter::Frequency(int column) const {
+  const int code = static_cast<std::int16_t>(Code(column));
+  if (code < FirstCode || code > LastCode) return 0.0;
+  return (code - FirstCode) * SpacingKhz * 0.001 + BaseMhz;
+}
+
+long long KesDumpConverter::ChannelNumber(int column) const {
+  const long long code = Code(column);
+  long long number = code;
+  if (NumberingFlags == kes::kOffsetNumberingFlag)
+    number = code - 34;
+  else if (NumberingFlags == kes::kCellularFlags)
+    number = code - (FirmwareNumber < kFirmwareCellular33 ? 34 : 33);
+  else
+    return code;  // the flags count as a whole: 0x90 numbers nothing
+  return number < 1 ? number + 1023 : number;
+}
+
+int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
+  const int n = ChannelCount();
+  if (next == 0)
+    titleColumn_ = 0;
+  else if (titleColumn_ >= n)
+    return -1;
+  if (ReductionMode == kReduceBestServer) titleColumn_ = BestEntry[0];
+  tx::End(PutColumnTitles(out, titleColumn_, CheckedParts(Cellular()), delimiter));
+  titleColumn_ = ReductionMode == kReduceBestServer ? n : titleColumn_ + 1;
+  return 0;
+}
+
+int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
+  const int n = ChannelCount();
+  if (next == 0)
+    valueColumn_ = 0;
+  else if (valueColumn_ >= n)
+    return -1;
+  if (ReductionMode == kReduceBestServer) valueColumn_ = BestEntry[0];
+  const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
+  const KesColumnParts parts = CheckedParts(Cellular());
+  KesColumn v;
+  if (parts.frequency) v.frequency = Frequency(i);
+  if (parts.channel) v.channel = ChannelNumber(i);
+  if (parts.signal) v.signal = PagingRecord() ? PagerRssi : Sample(i);
+  if (parts.sat) v.sat = Triples[kTripleSize * i];
+  if (parts.vmac) v.vmac = Triples[kTripleSize * i + 2];
+  tx::End(PutColumnValues(out, v, parts, delimiter));
+  valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
+  return 0;
+}
+
+KesFieldSources KesDumpConverter::Sources() const {
+  KesFieldSources s;
+  s.pagingSlot = PendingMode;
+  s.gpsLocked = RecordStart[9] & 0x80;
+  s.coordinateMode = ScanBlock[3];
+  s.markerOrX = ReadLE16(ScanBlock, 6);
+  s.odometerOrY = ReadLE16(ScanBlock, 4);
+  s.typeAbbreviation = kes::TypeAbbreviation(RecordType, true);
+  s.speed = RecordType == kes::kTypeFlex ? FlexPhases * 1600LL : PagerBaud;
+  return s;
+}
+
+void KesDumpConverter::FieldValue(int16_t field, char* out) {
+  out[0] = '\0';
+  if (field == 45) {
+    tx::End(tx::Put(out, GpsRecord[68] & 0x30 ? "VALID" : "INVALID"));
+    return;
+  }
+  PutKesField(field, out, Sources());
+}
+
+void KesDumpConverter::FillFixedValues(FixedValues& v) const {
+  v.Year = RtcYear;
+  v.Month = RtcMonth;
+  v.Day = RtcDay;
+  v.Hour = GpsHour;
+  v.Minute = GpsMinute;
+  v.Second = GpsSecond;
+  v.SetPosition(Latitude, Longitude);
+  v.InFielder = true;
+  v.X = v.Marker = ReadLE16(ScanBlock, 6);
+  v.Y = ReadLE16(ScanBlock, 4);
+  // Every channel of the record, in channel order, whatever the receiver boxes say.
+  v.ClearReadings();
+  const int n = ChannelCount();
+  for (int i = 0; i < n; ++i)
+    v.AddReading(Frequency(i), static_cast<int>(ChannelNumber(i)), Sample(i));
+}
+
+int KesDumpConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedHeader(*this, v, out);
+}
+
+int KesDumpConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedRecord(*this, v, out);
+}
+
+int KesDumpConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v);
+  return WriteFixedTrailer(*this, v, out);
+}
+
+}  // namespace polvane

@@ -1,0 +1,88 @@
+// Reader for Kes PC-dump files: frames of a sync byte, a length and a record. Each data record
+// is whole in itself (its clock, scan plan, channel entries and samples); setup records carry
+// the frequency plan of newer firmware and GPS records the position.
+#pragma once
+
+#include <cstdint>
+
+#include "products/kes/kes_common.h"
+
+namespace polvane {
+
+struct FixedValues;
+
+namespace kesdump {
+inline constexpr std::uint8_t kSync = 0xAA;
+inline constexpr int kMaxFrameLength = 4196;  // lengths from here on are not frames
+// Record types (the measurement types 1 to 20 are data records).
+inline constexpr std::uint8_t kHeaderType = 15;  // followed by "QVXKES"
+inline constexpr std::uint8_t kSetup = 32;
+inline constexpr std::uint8_t kGps = 34;
+// Record layout.
+inline constexpr int kRecordStart = 10;  // type, firmware number, status byte
+inline constexpr int kShortGpsBlock = 13;
+inline constexpr int kScanBlock = 26;
+inline constexpr int kEntrySize = 5;
+inline constexpr int kTripleSize = 3;
+inline constexpr int kSetupSize = 19;
+inline constexpr int kGpsSize = 71;
+inline constexpr int kFirmwareLongLayout = 103;  // no GPS block, plan from setup records
+inline constexpr int kFirmwareCellular33 = 101;
+}  // namespace kesdump
+
+class KesDumpConverter : public KesConverter {
+ public:
+  KesDumpConverter();
+
+  int OpenInput(const std::string& path) override;
+  int16_t DataTitles(int16_t next, char* out, char delimiter) override;
+  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  void FieldValue(int16_t field, char* out) override;
+  int ReadRecord(std::uint8_t* buffer) override;
+  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int FixedHeader(char* out) override;
+  int FixedRecord(char* out) override;
+  int FixedTrailer(char* out) override;
+
+  // The last data record.
+  std::uint8_t RecordStart[kesdump::kRecordStart] = {};
+  std::uint8_t ScanBlock[kesdump::kScanBlock] = {};
+  std::uint8_t Entries[kes::kAverageChannels * kesdump::kEntrySize] = {};
+  std::uint8_t Triples[kes::kAverageChannels * kesdump::kTripleSize] = {};
+  std::uint8_t GpsBlock[kesdump::kShortGpsBlock] = {};
+  std::uint8_t RecordType = 0;
+  // The last setup and GPS records.
+  std::uint8_t SetupRecord[kesdump::kSetupSize] = {};
+  std::uint8_t GpsRecord[kesdump::kGpsSize] = {};
+
+  std::uint16_t FirmwareNumber = 0;
+  // Frequency plan: from the setup records, or from each data record of older firmware.
+  std::int16_t FirstCode = 0, LastCode = 0;
+  double BaseMhz = 0;
+  double SpacingKhz = 0;
+  std::int16_t NumberingFlags = 0;
+
+  // Tree slot of the record being parsed; -1 when it is not a data record.
+  std::int16_t PendingMode = -1;
+
+  bool Cellular() const { return ScanBlock[18] == kes::kCellularFlags; }
+  // Channel entries of the last data record as stored (its count cut to the 86 kept).
+  int ChannelCount() const;
+  double Frequency(int column) const;
+  long long ChannelNumber(int column) const;
+  int Sample(int column) const;
+
+ private:
+  void DecodeData(const std::uint8_t* record);
+  KesFieldSources Sources() const;
+  void FillFixedValues(FixedValues& v) const;
+  bool PagingRecord() const {
+    return RecordType == kes::kTypePocsag || RecordType == kes::kTypeFlex;
+  }
+  unsigned Code(int column) const;
+
+  bool emptyFrame_ = false;  // the last ReadRecord passed over bytes that hold no record
+  int recordLength_ = 0;     // bytes of the last record in the buffer
+};
+
+}  // namespace polvane

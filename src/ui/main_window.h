@@ -1,0 +1,105 @@
+// The main window: a view of the window model TMainForm. It creates the widgets of the four
+// steps, mirrors every control of the model into its widget (and the user's changes back), and
+// hands clicks to the model's handlers. The model does the work; the workers reach the window
+// only through the host's Synchronize.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/main_form.h"
+#include "ui/qt_host.h"
+
+class QAbstractButton;
+class QComboBox;
+class QFrame;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace polvane {
+
+class IndexTree;
+class PercentGauge;
+class TAboutDlg;
+class THelp_Form;
+class TOpenFolderDlg;
+class TWaitDlg;
+
+inline constexpr int kMainWidth = 1161;
+inline constexpr int kMainHeight = 712;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // host: the front end the model reports through; a plain QtHost when none is given.
+  explicit MainWindow(std::unique_ptr<QtHost> host = nullptr, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  TMainForm& Form() { return *form_; }
+  QtHost& host() { return *host_; }
+
+  TAboutDlg* AboutDlg() const { return about_; }
+  TWaitDlg* WaitDlg() const { return wait_; }
+  THelp_Form* HelpForm() const { return help_; }
+  TOpenFolderDlg* OpenFolderDlg() const { return folder_; }
+  IndexTree* Tree() const { return tree_; }
+  PercentGauge* ProgressBar() const { return gauge_; }
+  QLabel* Clock() const { return clock_; }
+  QTimer* Timer() const { return timer_; }
+
+  // A file named on the command line: chosen as "Browse" chooses it.
+  void ChooseInputFile(const QString& path);
+  // The clock of the status bar: the local time of day.
+  void TimerTimer();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QFrame* Step(int number, const QString& title, QLayout* header, QLayout* content);
+  QFrame* BuildStep1();
+  QFrame* BuildStep2();
+  QFrame* BuildStep3();
+  QFrame* BuildStep4();
+  void BuildMenu();
+  void BuildStatusBar();
+
+  // Widgets made for a control of the model, wired both ways.
+  QRadioButton* Radio(RadioButton& control, const char* name);
+  QAbstractButton* Check(CheckBox& control, const char* name, QAbstractButton* button = nullptr);
+  QLineEdit* Edit(EditField& control, const char* name, std::vector<QWidget*> companions = {});
+  QPushButton* Button(Control& control, const char* name, std::function<void()> onClick);
+  QPushButton* Browse(const char* name, std::function<void()> onClick);
+  QGroupBox* Group(RadioGroup& control, const char* name, int columns, QGridLayout** grid);
+  QListWidget* List(ListBox& control, const char* name);
+  QComboBox* Combo(ComboBox& control, const char* name, bool editable);
+
+  // Hooks `refresh` to the control's changes (run on the GUI thread) once the widgets stand.
+  void Mirror(Control& control, std::function<void()> refresh);
+  void RunOnGui(std::function<void()> fn);
+
+  std::unique_ptr<QtHost> host_;
+  std::unique_ptr<TMainForm> form_;
+  std::vector<std::function<void()>> bindings_;
+
+  IndexTree* tree_ = nullptr;
+  PercentGauge* gauge_ = nullptr;
+  QLabel* clock_ = nullptr;
+  QTimer* timer_ = nullptr;
+  TAboutDlg* about_ = nullptr;
+  TWaitDlg* wait_ = nullptr;
+  THelp_Form* help_ = nullptr;
+  TOpenFolderDlg* folder_ = nullptr;
+  bool centred_ = false;
+};
+
+}  // namespace polvane

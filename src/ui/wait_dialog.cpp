@@ -1,0 +1,57 @@
+#include "ui/wait_dialog.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "ui/gauge.h"
+
+namespace polvane {
+
+void CentreOnScreen(QWidget* window) {
+  const QScreen* screen = window->screen();
+  if (!screen) return;
+  QRect frame = window->frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window->move(frame.topLeft());
+}
+
+TWaitDlg::TWaitDlg(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("WaitDlg"));
+  setWindowTitle(QStringLiteral("Wait"));
+  setFixedSize(313, 136);
+  setModal(false);
+
+  auto* bevel = new QFrame(this);
+  bevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  bevel->setLineWidth(2);
+
+  auto* label = new QLabel(QStringLiteral("Please Wait While the File is Indexed!"), bevel);
+  label->setObjectName(QStringLiteral("WaitLabel"));
+  label->setAlignment(Qt::AlignCenter);
+  label->setWordWrap(true);
+  QFont bold = label->font();
+  bold.setBold(true);
+  label->setFont(bold);
+  QPalette navy = label->palette();
+  navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+  label->setPalette(navy);
+
+  gauge_ = new PercentGauge(QColor(0, 0, 255), bevel);
+  gauge_->setObjectName(QStringLiteral("ProgressBar"));
+
+  auto* inner = new QVBoxLayout(bevel);
+  inner->addWidget(label, 1);
+  inner->addWidget(gauge_);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(8, 8, 8, 8);
+  outer->addWidget(bevel);
+}
+
+void TWaitDlg::ShowCentred() {
+  show();
+  CentreOnScreen(this);
+}
+
+}  // namespace polvane
