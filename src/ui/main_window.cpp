@@ -27,6 +27,7 @@
 #include "ui/gauge.h"
 #include "ui/help_window.h"
 #include "ui/index_tree.h"
+#include "ui/reduction_dialogs.h"
 #include "ui/wait_dialog.h"
 
 namespace polvane {
@@ -98,7 +99,11 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
 
   // The windows that live as long as the main window, in the order the program creates them.
   about_ = new TAboutDlg(this);
+  lambda_ = new LambdaDialog(form_->LambdaDlg, this);
+  traffic_ = new TrafficDialog(form_->TrafficDlg, this);
+  generator_ = new GeneratorDialog(form_->GeneratorDlg, this);
   wait_ = new TWaitDlg(this);
+  threshold_ = new ThresholdDialog(form_->ThresholdDlg, this);
   help_ = new THelp_Form(this);
   folder_ = new TOpenFolderDlg(this);
   host_->Attach(this, wait_, folder_);
@@ -447,11 +452,16 @@ QFrame* MainWindow::BuildStep2() {
   dl->setVerticalSpacing(2);
   dl->addWidget(Radio(f.NoAvg, "NoAvg"), 0, 0);
   dl->addWidget(Radio(f.BSAvg, "BSAvg"), 1, 0);
-  dl->addWidget(Radio(f.RadioButton1, "RadioButton1"), 2, 0);
-  dl->addWidget(Button(f.btnChannelList, "btnChannelList", [] {}), 2, 1);
-  dl->addWidget(Radio(f.RadioButton2, "RadioButton2"), 3, 0);
-  dl->addWidget(Button(f.btnThreshold, "btnThreshold", [] {}), 3, 1);
-  dl->setRowStretch(4, 1);
+  QRadioButton* lambda = Radio(f.rbLambda, "rbLambda");
+  // Choosing it may offer the average information of the file.
+  connect(lambda, &QAbstractButton::clicked, this, [this] { form_->rbLambdaClick(); });
+  dl->addWidget(lambda, 2, 0);
+  dl->addWidget(Button(f.btnLambda, "btnLambda", [this] { form_->btnLambdaClick(); }), 2, 1);
+  dl->addWidget(Radio(f.RadioButton1, "RadioButton1"), 3, 0);
+  dl->addWidget(Button(f.btnChannelList, "btnChannelList", [] {}), 3, 1);
+  dl->addWidget(Radio(f.RadioButton2, "RadioButton2"), 4, 0);
+  dl->addWidget(Button(f.btnThreshold, "btnThreshold", [] {}), 4, 1);
+  dl->setRowStretch(5, 1);
 
   auto* average = new QGroupBox(QStringLiteral("Average Type"));
   average->setObjectName(QStringLiteral("gbAverageType"));

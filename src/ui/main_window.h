@@ -26,11 +26,15 @@ class QTimer;
 
 namespace polvane {
 
+class GeneratorDialog;
 class IndexTree;
+class LambdaDialog;
 class PercentGauge;
 class TAboutDlg;
 class THelp_Form;
+class ThresholdDialog;
 class TOpenFolderDlg;
+class TrafficDialog;
 class TWaitDlg;
 
 inline constexpr int kMainWidth = 1161;
@@ -48,6 +52,10 @@ class MainWindow : public QMainWindow {
   QtHost& host() { return *host_; }
 
   TAboutDlg* AboutDlg() const { return about_; }
+  LambdaDialog* LambdaDlg() const { return lambda_; }
+  TrafficDialog* TrafficDlg() const { return traffic_; }
+  GeneratorDialog* GeneratorDlg() const { return generator_; }
+  ThresholdDialog* ThresholdDlg() const { return threshold_; }
   TWaitDlg* WaitDlg() const { return wait_; }
   THelp_Form* HelpForm() const { return help_; }
   TOpenFolderDlg* OpenFolderDlg() const { return folder_; }
@@ -96,6 +104,10 @@ class MainWindow : public QMainWindow {
   QLabel* clock_ = nullptr;
   QTimer* timer_ = nullptr;
   TAboutDlg* about_ = nullptr;
+  LambdaDialog* lambda_ = nullptr;
+  TrafficDialog* traffic_ = nullptr;
+  GeneratorDialog* generator_ = nullptr;
+  ThresholdDialog* threshold_ = nullptr;
   TWaitDlg* wait_ = nullptr;
   THelp_Form* help_ = nullptr;
   TOpenFolderDlg* folder_ = nullptr;

@@ -18,6 +18,7 @@ namespace polvane::testing {
 // The test suites of the window, run one after another by the test program.
 std::unique_ptr<QObject> NewMainWindowTest();
 std::unique_ptr<QObject> NewAuxiliaryWindowsTest();
+std::unique_ptr<QObject> NewReductionWindowsTest();
 
 struct ShownBox {
   int type;

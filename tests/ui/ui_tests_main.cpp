@@ -9,8 +9,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   int status = 0;
-  for (auto make :
-       {polvane::testing::NewMainWindowTest, polvane::testing::NewAuxiliaryWindowsTest}) {
+  for (auto make : {polvane::testing::NewMainWindowTest, polvane::testing::NewAuxiliaryWindowsTest,
+                    polvane::testing::NewReductionWindowsTest}) {
     std::unique_ptr<QObject> suite = make();
     status |= QTest::qExec(suite.get(), argc, argv);
   }
