@@ -37,6 +37,11 @@ struct AverageWork {
   struct Window {
     std::int32_t Counter;
     std::uint32_t Sum;
+    // For the readers that average a list of channels: the channel the window belongs to,
+    // and its latest mean once one has closed.
+    std::uint16_t Key;
+    bool Closed;
+    std::uint8_t Mean;
   };
   std::array<Window, kWindows> Windows;
   // Per receiver: the means of the current sweep, how many there are, and the latest mean of

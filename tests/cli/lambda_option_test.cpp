@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "support/bytes.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
+#include "support/kes_dump_log.h"
 #include "support/tarvik_log.h"
 
 namespace polvane {
@@ -66,6 +68,38 @@ TEST_F(LambdaOption, UsageErrors) {
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
   }
+}
+
+TEST_F(LambdaOption, KesDumpFilesGatherTheirAverageInformationFirst) {
+  KesDumpSetup plan;
+  plan.baseMhz = 900;
+  plan.fraction = 0;
+  KesDumpLogBuilder log;
+  log.Setup(plan);
+  // 200 records in one second: windows of 4 records at 900 MHz and 30 MPH.
+  for (int i = 0; i < 200; ++i) {
+    KesDumpRecord r;
+    r.channels = {{1, static_cast<std::uint8_t>(60 + i % 4)}};
+    log.Data(r);
+  }
+  std::filesystem::create_directories(dir.Path() / "in");
+  log.WriteTo(dir.File("in/drive.kes"));
+  const std::string out = dir.File("out.csv");
+  const Result r =
+      Run(dir.File("in/drive.kes") + " " + out + " --lambda 30 --fields 0 --data rssi --no-header");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "Information: Information Has Been Gathered!\n"
+            "Information: 200 Records\n1 Seconds\n200 Records Per Second\n"
+            "Information: Conversion Has Been Completed!\n");
+  const auto lines = Lines(ReadFile(out));
+  ASSERT_EQ(lines.size(), 50u);
+  EXPECT_EQ(lines[0], "-61");  // (60 + 61 + 62 + 63) / 4
+  // A folder holds no one file to gather from.
+  const Result folder = Run("--folder " + dir.File("in") + " --out-folder " + dir.File("in") +
+                            " --ext '*.kes' --lambda 30");
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_EQ(std::count(folder.err.begin(), folder.err.end(), '\n'), 1) << folder.err;
 }
 
 }  // namespace

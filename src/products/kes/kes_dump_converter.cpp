@@ -94,13 +94,63 @@ int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
   if (slot < 0) return kActionNone;
   PendingMode = static_cast<std::int16_t>(slot);
   const std::uint8_t* scan = r + (ReadLE16(r, 1) < kFirmwareLongLayout ? 23 : 26);
+  // The average-information pass counts the data records over their clock's seconds.
+  if (GatherInfo && !Converting) GatherRecord(scan[22], scan[21], scan[20], scan[19]);
   const bool changed = PendingMode != CurrentMode;
+  averagedLine_ = false;
   const bool write = TrackSection(PendingMode, [scan](char* label, int size) {
     std::snprintf(label, size, "%02d:%02d:%02d", scan[21], scan[20], scan[19]);
   });
   if (!write) return kActionNone;
   DecodeData(r);
+  if (Averaging() && !PagingRecord()) {
+    // A line whenever a channel's window closes; a section's titles come at its start all
+    // the same.
+    averagedLine_ = true;
+    if (AverageSamples(1) == 0) {
+      RepeatCount = 0;
+      return changed ? kActionTitlesThenWrite : kActionNone;
+    }
+  }
   return changed ? kActionTitlesThenWrite : kActionWrite;
+}
+
+int16_t KesDumpConverter::ColumnWindow(int column) const {
+  return WindowLength(RecordsPerSecond * 300000000.0, Frequency(column) * 1e6,
+                      LambdaMetresPerSecond);
+}
+
+int16_t KesDumpConverter::LambdaWindow(int16_t) {
+  return ColumnWindow(0);
+}
+
+int16_t KesDumpConverter::AverageSamples(int16_t) {
+  const int n = ChannelCount();
+  int closed = 0;
+  for (int i = 0; i < n && i < AverageWork::kWindows; ++i) {
+    AverageWork::Window& w = AverageArea.Windows[i];
+    const auto code = static_cast<std::uint16_t>(Code(i));
+    // Another channel in this column: its window starts afresh.
+    if (w.Key != code) w = AverageWork::Window{};
+    w.Key = code;
+    ++w.Counter;
+    w.Sum += static_cast<std::uint32_t>(Sample(i));
+    if (w.Counter >= ColumnWindow(i)) {
+      w.Mean = static_cast<std::uint8_t>(w.Sum / static_cast<std::uint32_t>(w.Counter));
+      w.Closed = true;
+      w.Counter = 0;
+      w.Sum = 0;
+      ++closed;
+    }
+  }
+  return static_cast<int16_t>(closed);
+}
+
+int KesDumpConverter::LineSample(int column) const {
+  if (!averagedLine_) return Sample(column);
+  const AverageWork::Window& w =
+      AverageArea.Windows[std::clamp(column, 0, AverageWork::kWindows - 1)];
+  return w.Closed && w.Key == static_cast<std::uint16_t>(Code(column)) ? w.Mean : Sample(column);
 }
 
 void KesDumpConverter::DecodeData(const std::uint8_t* r) {
@@ -199,7 +249,7 @@ int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
   KesColumn v;
   if (parts.frequency) v.frequency = Frequency(i);
   if (parts.channel) v.channel = ChannelNumber(i);
-  if (parts.signal) v.signal = PagingRecord() ? PagerRssi : Sample(i);
+  if (parts.signal) v.signal = PagingRecord() ? PagerRssi : LineSample(i);
   if (parts.sat) v.sat = Triples[kTripleSize * i];
   if (parts.vmac) v.vmac = Triples[kTripleSize * i + 2];
   tx::End(PutColumnValues(out, v, parts, delimiter));
@@ -243,7 +293,7 @@ void KesDumpConverter::FillFixedValues(FixedValues& v) const {
   v.ClearReadings();
   const int n = ChannelCount();
   for (int i = 0; i < n; ++i)
-    v.AddReading(Frequency(i), static_cast<int>(ChannelNumber(i)), Sample(i));
+    v.AddReading(Frequency(i), static_cast<int>(ChannelNumber(i)), LineSample(i));
 }
 
 int KesDumpConverter::FixedHeader(char* out) {

@@ -43,8 +43,13 @@ class KesDumpConverter : public KesConverter {
   int FixedHeader(char* out) override;
   int FixedRecord(char* out) override;
   int FixedTrailer(char* out) override;
-
-  // The last data record.
+  // 40-wavelength averaging of the channel entries of the last data record: every channel
+  // column has a window of its own, scaled by the records per second of the file.
+  int16_t AverageSamples(int16_t receiver) override;
+  // The window of the receiver's first channel.
+  int16_t LambdaWindow(int16_t receiver) override;
+  // Samples per window of channel column `column`.
+  int16_t ColumnWindow(int column) const;
   std::uint8_t RecordStart[kesdump::kRecordStart] = {};
   std::uint8_t ScanBlock[kesdump::kScanBlock] = {};
   std::uint8_t Entries[kes::kAverageChannels * kesdump::kEntrySize] = {};
@@ -71,6 +76,9 @@ class KesDumpConverter : public KesConverter {
   double Frequency(int column) const;
   long long ChannelNumber(int column) const;
   int Sample(int column) const;
+  // The level written for a column: its latest window mean on an averaged record, otherwise
+  // (and before the column's first mean) the record's own sample.
+  int LineSample(int column) const;
 
  private:
   void DecodeData(const std::uint8_t* record);
@@ -81,8 +89,9 @@ class KesDumpConverter : public KesConverter {
   }
   unsigned Code(int column) const;
 
-  bool emptyFrame_ = false;  // the last ReadRecord passed over bytes that hold no record
-  int recordLength_ = 0;     // bytes of the last record in the buffer
+  bool averagedLine_ = false;  // the last record is a measurement averaged by its windows
+  bool emptyFrame_ = false;    // the last ReadRecord passed over bytes that hold no record
+  int recordLength_ = 0;       // bytes of the last record in the buffer
 };
 
 }  // namespace polvane
