@@ -7,6 +7,8 @@
 #include "index/make_list.h"
 #include "index/reduction_dialogs.h"
 #include "support/bytes.h"
+#include "support/conversion.h"
+#include "support/kes_card_log.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
 
@@ -182,6 +184,37 @@ TEST_F(ReductionFormTest, LambdaForAKesDumpFileOffersTheAverageInformation) {
   EXPECT_FALSE(form.AverageInformationNeeded());
   form.InputFilename.SetText(dir.File("other.kes"));
   EXPECT_TRUE(form.AverageInformationNeeded());
+}
+
+TEST_F(ReductionFormTest, OneRecordPerSecondRepeatsThePreviousValuesWhenNothingArrived) {
+  ScratchDir dir;
+  const std::string path = dir.File("drive.bin");
+  KesScan scan;
+  scan.codes = {5};
+  KesCardLogBuilder log;
+  log.Scan(scan).Data({}, {80}).Data({}, {82}).Gps({}).Gps({}).Data({}, {90}).Gps({});
+  log.WriteTo(path);
+  form.AutoIndex = true;
+  ASSERT_EQ(form.ChooseInputFile(path), kProductKesCard);
+  form.WaitForIndexing();
+  ASSERT_TRUE(form.rbORPS.Enabled());
+  form.rbORPS.SetChecked(true);
+  EXPECT_EQ(form.ORPS_Value.Text(), "1");
+  form.FrequencyField.SetChecked(false);
+  form.FieldTitles.SetChecked(false);
+  form.AddSelectedField(0);
+  form.btnConvertClick();
+  form.WaitForConversion();
+  // N = 1: every GPS record writes the mean since the last; the second found nothing new.
+  EXPECT_EQ(Lines(ReadFile(form.OutputFilename.Text())),
+            (std::vector<std::string>{"-81", "-81", "-90"}));
+  // With "Best Server" checked as well, best server wins: one line per data record.
+  form.BSAvg.SetChecked(true);
+  EXPECT_TRUE(form.rbORPS.Checked());
+  form.btnConvertClick();
+  form.WaitForConversion();
+  EXPECT_EQ(Lines(ReadFile(form.OutputFilename.Text())),
+            (std::vector<std::string>{"-80", "-82", "-90"}));
 }
 
 // A reader that counts its records with their receiver clock while gathering: each 4-byte
