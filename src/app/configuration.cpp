@@ -122,6 +122,10 @@ void TMainForm::LoadConfiguration(const std::string& path) {
   ScanTypeGroup.SetItemIndex(static_cast<int>(p.ReadInt("OutputFilter", "ScanType", 0)));
   for (const auto& [key, box, byDefault] : BoolKeys(*this))
     box->SetChecked(p.ReadBool("OutputFilter", key, byDefault));
+  // The file keeps only these two reduction choices: one saved with another choice leaves both
+  // off, and the window's choice stands when it is still offered, else "Convert All Data".
+  if (!NoAvg.Checked() && !BSAvg.Checked() && !(rbLambda.Checked() && rbLambda.Enabled()))
+    NoAvg.SetChecked(true);
   // Assigning the index does not run the format handler: its preset is not applied again.
   const int format = static_cast<int>(p.ReadInt("OutFormat", "Format", 0));
   OutputFormatGroup.SetItemIndex(format);

@@ -56,7 +56,9 @@ and <code>--all-fields</code> selects every offered field; <code>-d</code> sets 
 (<code>comma</code>, <code>semicolon</code>, <code>tab</code>, <code>space</code> or
 <code>other:C</code>); <code>--header</code> and <code>--no-header</code> switch the titles line;
 <code>-r 1,2</code> chooses the receivers and <code>--data freq,rssi</code> the data columns;
-<code>--best-server</code>, <code>--scan-type</code>, <code>--drovel-mode</code>,
+<code>--best-server</code>, <code>--lambda 30mph</code> or <code>--lambda 50kmh</code> (40-wavelength
+averaging at that average speed; for a Kes PC-dump file the average information is gathered
+first), <code>--per-seconds N</code> (Kes PC card), <code>--scan-type</code>, <code>--drovel-mode</code>,
 <code>--split</code> and <code>--deselect 2,3</code> (section numbers to leave out) set the
 other options; <code>--save-config FILE</code> saves the settings. When no field has been chosen
 in any of these ways, every offered field except "CR / LF" is written. Messages that the window
@@ -116,10 +118,41 @@ Table").</p>
 Only the receivers that the product has can be checked: four for Tarvik, two for Selvor and
 Pelmor, one for Kes and Drovel.</p>
 <p><b>Data Reduction.</b> "Convert All Data" writes every measurement. "Best Server" keeps, for
-each receiver and each scan, only the strongest channel. "Channel List" and "Threshold" are not
-available in this version.</p>
-<p><b>Average Type.</b> "None" converts every record as it was logged; no averaging over time or
-distance is offered in this version.</p>
+each receiver and each scan, only the strongest channel; a level of -121 dBm or weaker never
+counts, and when no channel qualifies the first one is written. "Best Server" wins over every
+other choice.</p>
+<p>"40 Lambda" averages the measured level over 40 wavelengths of driving distance and writes a
+single averaged point for each. It is offered for Tarvik, Selvor and Kes PC-dump files. Press its
+"OPTIONS" button to enter the average speed of the vehicle for the drive study, in "MPH" or
+"KM / H" (30 MPH at first). The faster the vehicle and the higher the frequency, the fewer
+samples make a point: at 900 MHz and 30 MPH a Tarvik receiver averages 12 of its samples. A speed
+of 0, or a text that is not a number, averages nothing and writes every sample as a point. An
+average that a record leaves unfinished goes on in the next record.</p>
+<ul>
+<li>Tarvik and Selvor: the 512 samples of each fast record give one line per averaged point;
+when one receiver completes fewer points than another, its latest point is repeated on the
+remaining lines. Scan records are written as they are.</li>
+<li>Tarvik with firmware 1.27 and later: the speed is the one the receiver's GPS recorded with
+each record, not the speed entered under "OPTIONS"; between 1 and 512 samples make a point, and
+each line holds one averaged reading of one receiver.</li>
+<li>Kes PC dump: every channel of the scan is averaged over the records of the file, and how many
+records make a point depends on how many records the receiver logged per second. When you choose
+"40 Lambda" for a file whose records per second are not known yet, the window "Generate Average
+Information" opens. "Generate" reads the file once, with its progress shown in the window, and
+reports the records, the seconds of the receiver's clock and the records per second it found;
+"Exit" stops the reading and closes the window. A line is written whenever a channel completes a
+point; a channel that has not completed one yet shows its own level. Until it is gathered,
+the file counts as one record per second.</li>
+</ul>
+<p>"Channel List" and "Threshold" are not available in this version.</p>
+<p><b>Average Type.</b> "None" converts every record as it was logged. For Kes PC-card logs the
+choice "1 Rec per N second(s)" appears: the measurements between the receiver's GPS records are
+averaged, and every N-th GPS record writes one line with the averages (N is 1 at first). When no
+measurement arrived since the last line, the previous values are written again. Averaging over
+a distance in meters is not available in this version.</p>
+<p>Configuration files keep "Convert All Data" and "Best Server". A file saved with another
+choice leaves the window's choice as it is when the product offers it, and "Convert All Data"
+otherwise.</p>
 <p><b>Sections.</b> The tree lists the kinds of data the product records (for a Tarvik file
 "Scan Data" and "Fast Data") and under each kind the sections of the file, labelled with the time
 at which each begins. Every section starts checked. Click a section to leave it out of the

@@ -154,6 +154,21 @@ TEST_F(ReductionFormTest, TheJobTakesBestServerThenLambdaThenTheRecordRates) {
   EXPECT_EQ(form.CurrentReductionMode(), kReduceBestServer);
 }
 
+TEST_F(ReductionFormTest, AConfigurationSavedWithLambdaLeavesAChoiceChecked) {
+  ScratchDir dir;
+  const std::string cfg = dir.File("lambda.cfg");
+  Choose(kProductTarvik);
+  form.rbLambdaClick();
+  ASSERT_TRUE(form.SaveConfiguration(cfg));
+  // The file keeps "Convert All Data" and "Best Server" only: both off here.
+  form.LoadConfiguration(cfg);
+  EXPECT_TRUE(form.rbLambda.Checked());  // the window's choice stands
+  form.NoAvg.SetChecked(true);
+  form.LoadConfiguration(cfg);
+  EXPECT_TRUE(form.NoAvg.Checked());
+  EXPECT_EQ(form.CurrentReductionMode(), kReduceNone);
+}
+
 TEST_F(ReductionFormTest, OptionsOpensTheLambdaDialog) {
   form.btnLambdaClick();
   EXPECT_TRUE(form.LambdaDlg.Visible());
