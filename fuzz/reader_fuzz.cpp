@@ -9,6 +9,7 @@
 #include "convert/output_file.h"
 #include "convert/record_loop.h"
 #include "fuzz/fuzz_file.h"
+#include "index/reduction_dialogs.h"
 
 using namespace polvane;
 
@@ -16,11 +17,15 @@ namespace {
 
 struct Setup {
   FormControls form;
+  TLambdaDlg lambda;
   ConverterRegistry converters;
   RecordLoop loop;
   ProductConverter* c;
   Setup() : c(converters.ForCode(FUZZ_PRODUCT)) {
-    converters.ForEach([this](ProductConverter& p) { p.BindReceiverBoxes(form); });
+    converters.ForEach([this](ProductConverter& p) {
+      p.BindReceiverBoxes(form);
+      p.LambdaDlg = &lambda;
+    });
     form.OutputFilename.SetText(fuzz::ScratchPath(".M01"));
   }
 };
@@ -44,7 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          &s.form.SATField, &s.form.VMACField};
   for (int k = 0; k < 5; ++k) columns[k]->SetChecked(choice >> (3 + k % 5) & 1 || k == 2);
   s.form.ORPS_Value.SetText(std::to_string(more & 3));
-
+  // Averaging from sample by sample (no speed) to windows longer than a record (a crawl).
+  static const char* const kSpeeds[] = {"0", "30", "0.01", "1e9"};
+  s.lambda.LambdaSpeed.SetText(kSpeeds[more >> 6]);
+  s.c->RecordsPerSecond = more >> 2 & 15;
   // The data group and every offered field.
   Selection selection;
   for (int i = 0; i < s.c->OfferedCount; ++i) {
@@ -54,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LoopSettings settings;
   settings.OutputFormat = format;
   settings.FixedLayout = format == 3 || format == 6 || format == 7 || format == 12;
-  const std::int16_t modes[] = {kReduceNone, kReduceBestServer, kReducePerSeconds, kReduceNone};
+  const std::int16_t modes[] = {kReduceNone, kReduceBestServer, kReducePerSeconds, kReduceLambda};
   settings.ReductionMode = modes[choice >> 6];
 
   // Both passes, as the window runs them: indexing, then conversion.
