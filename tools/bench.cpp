@@ -170,7 +170,11 @@ int main(int argc, char** argv) {
   const fs::path work = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "polvane-bench";
   const std::uint64_t size = (argc > 3 ? std::stoull(argv[3]) : 512) * 1000000ULL;
   fs::create_directories(work);
-  const std::string fast = (work / "fast.tvf").string(), scan = (work / "scan.tvf").string();
+  fs::create_directories(work / "fast");
+  fs::create_directories(work / "scan");
+  fs::create_directories(work / "out");
+  const std::string fast = (work / "fast" / "fast.tvf").string(),
+                    scan = (work / "scan" / "scan.tvf").string();
   std::printf("generating %.0f MB of Tarvik fast records and %.0f MB of scan records in %s\n",
               Mb(size), Mb(size), work.c_str());
   WriteTarvik(fast, true, size);
@@ -188,6 +192,7 @@ int main(int argc, char** argv) {
     const char* name;
     std::string input;
     std::vector<std::string> options;
+    bool folder = false;  // the conversion pass alone: folder mode builds no index
   };
   const std::string baseOut = (work / "baseline.out").string();
   const Case cases[] = {
@@ -195,10 +200,19 @@ int main(int argc, char** argv) {
       {"scan, data group + position", scan, {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--scan-type", "table"}},
       {"scan, best server", scan, {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--best-server"}},
       {"fast, Grayson IQ Analyzer", fast, {"-f", "3", "-r", "1"}},
+      {"fast, conversion pass alone", fast, {"--fields", "18,5,11,0", "-r", "1,2,3,4"}, true},
+      {"scan, conversion pass alone", scan,
+       {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--scan-type", "table"}, true},
   };
   for (const Case& c : cases) {
-    const std::string out = (work / "run.out").string();
+    const fs::path in(c.input);
+    std::string out = (work / "run.out").string();
     std::vector<std::string> args = {polvane, "convert", c.input, out, "-q", "--no-header"};
+    if (c.folder) {
+      out = (work / "out" / in.stem()).string() + ".out";
+      args = {polvane, "convert", "--folder", in.parent_path().string(), "--out-folder",
+              (work / "out").string(), "--ext", "*.tvf", "-q", "--no-header"};
+    }
     args.insert(args.end(), c.options.begin(), c.options.end());
     const RunResult r = Spawn(args);
     const double base = Baseline(c.input, fs::file_size(out), baseOut);

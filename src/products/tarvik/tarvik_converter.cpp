@@ -57,8 +57,8 @@ int TarvikConverter::ReadRecord(std::uint8_t* buffer) {
     // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
     if (headerOnly)
       std::memset(buffer + head, 0, kNewHeader - head);
-    else
-      std::memset(buffer + length, 0, kRecordBufferSize - length);
+    else if (length < kLongestRecord)
+      std::memset(buffer + length, 0, kLongestRecord - length);
     std::int64_t consumed = static_cast<std::int64_t>(length) + 4 + skipped;
     return consumed > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(consumed);
   }

@@ -22,6 +22,8 @@ inline constexpr int kFastSampleOffset = 22;
 inline constexpr int kScanBody = 1344;
 inline constexpr int kScanEntries = 80;
 inline constexpr int kScanTableOffset = 64;  // after four 16-byte receiver headers
+// The longest layout a record is decoded with: a fast record after the newer header.
+inline constexpr int kLongestRecord = kNewHeader + 4 * kFastBlock;
 inline constexpr int kSlotFast = 0;
 inline constexpr int kSlotScan = 1;
 // 40-wavelength window: samples = trunc(kLambdaConstant / (hertz x metres per second)), that is
