@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/form_controls.h"
+#include "convert/clock_fields.h"
 
 namespace polvane {
 
@@ -223,6 +224,14 @@ void SelvorConverter::FieldValue(int16_t field, char* out) {
     tx::End(PutCoordinateField(p, Longitude, field - 11, 'E'));
     return;
   }
+  if (char* q = PutGpsTimeField(p, field, {GpsHour, GpsMinute, GpsSecond})) {
+    tx::End(q);
+    return;
+  }
+  if (char* q = PutRtcField(p, field, {Head[5], Head[4], Head[6]}, {Head[3], Head[2], Head[1]})) {
+    tx::End(q);
+    return;
+  }
   switch (field) {
     case 4:
       p = tx::Put(p, '\n');
@@ -230,44 +239,8 @@ void SelvorConverter::FieldValue(int16_t field, char* out) {
     case 17:
       p = tx::Put(p, GpsValid() ? "OK" : "NO");
       break;
-    case 18:
-      p = tx::Put02Triple(p, GpsHour, GpsMinute, GpsSecond, ':');
-      break;
-    case 19:
-      p = tx::Put02(p, GpsHour);
-      break;
-    case 20:
-      p = tx::Put02(p, GpsMinute);
-      break;
-    case 21:
-      p = tx::Put02(p, GpsSecond);
-      break;
     case 29:
       p = tx::PutInt(p, Marker());
-      break;
-    case 33:
-      p = tx::Put02Triple(p, Head[5], Head[4], Head[6], '/');
-      break;
-    case 34:
-      p = tx::Put02(p, Head[5]);
-      break;
-    case 35:
-      p = tx::Put02(p, Head[4]);
-      break;
-    case 36:
-      p = tx::Put02(p, Head[6]);
-      break;
-    case 37:
-      p = tx::Put02Triple(p, Head[3], Head[2], Head[1], ':');
-      break;
-    case 38:
-      p = tx::Put02(p, Head[3]);
-      break;
-    case 39:
-      p = tx::Put02(p, Head[2]);
-      break;
-    case 40:
-      p = tx::Put02(p, Head[1]);
       break;
     case 101:
     case 201:

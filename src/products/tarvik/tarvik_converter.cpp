@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/form_controls.h"
+#include "convert/clock_fields.h"
 
 namespace polvane {
 
@@ -335,24 +336,21 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
     tx::End(PutCoordinateField(p, *pos, offset, positive));
     return;
   }
+  if (char* q = PutGpsTimeField(p, field, {GpsHour, GpsMinute, GpsSecond})) {
+    tx::End(q);
+    return;
+  }
+  if (char* q = PutRtcField(p, field, {Header[6], Header[5], Header[7]},
+                            {Header[4], Header[3], Header[2]})) {
+    tx::End(q);
+    return;
+  }
   switch (field) {
     case 4:
       p = tx::Put(p, '\n');
       break;
     case 17:
       p = tx::Put(p, GpsValid() ? "OK" : "NO");
-      break;
-    case 18:
-      p = tx::Put02Triple(p, GpsHour, GpsMinute, GpsSecond, ':');
-      break;
-    case 19:
-      p = tx::Put02(p, GpsHour);
-      break;
-    case 20:
-      p = tx::Put02(p, GpsMinute);
-      break;
-    case 21:
-      p = tx::Put02(p, GpsSecond);
       break;
     case 26:
       p = tx::PutInt(p, Altitude);
@@ -365,30 +363,6 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
       break;
     case 32:
       p = tx::PutInt(p, RecordCount);
-      break;
-    case 33:
-      p = tx::Put02Triple(p, Header[6], Header[5], Header[7], '/');
-      break;
-    case 34:
-      p = tx::Put02(p, Header[6]);
-      break;
-    case 35:
-      p = tx::Put02(p, Header[5]);
-      break;
-    case 36:
-      p = tx::Put02(p, Header[7]);
-      break;
-    case 37:
-      p = tx::Put02Triple(p, Header[4], Header[3], Header[2], ':');
-      break;
-    case 38:
-      p = tx::Put02(p, Header[4]);
-      break;
-    case 39:
-      p = tx::Put02(p, Header[3]);
-      break;
-    case 40:
-      p = tx::Put02(p, Header[2]);
       break;
     default:
       if (field >= 101 && field <= 403 && field % 100 >= 1 && field % 100 <= 3) {
