@@ -60,7 +60,7 @@ fuzz-build: deps
 fuzz: fuzz-build
 	@set -e; for t in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
 	  name=$$(basename $$t); corpus=$(FUZZ_BUILD)/corpus-$$name; mkdir -p $$corpus; \
-	  cp -n samples/* $$corpus/ 2>/dev/null || true; \
+	  cp -n samples/* fuzz/seeds/* $$corpus/ 2>/dev/null || true; \
 	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
 	  $$t $$corpus -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -artifact_prefix=$(FUZZ_BUILD)/crash-$$name- \
 	    -print_final_stats=1 2>&1 | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|.*ERROR|SUMMARY)" ; \
