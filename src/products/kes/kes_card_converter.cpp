@@ -284,24 +284,12 @@ long long KesCardConverter::ChannelNumber(int column) const {
 }
 
 int16_t KesCardConverter::DataTitles(int16_t next, char* out, char delimiter) {
-  const int n = Columns();
-  if (next == 0)
-    titleColumn_ = 0;
-  else if (titleColumn_ >= n)
-    return -1;
-  if (ReductionMode == kReduceBestServer) titleColumn_ = BestEntry[0];
-  tx::End(PutColumnTitles(out, titleColumn_, CheckedParts(Cellular()), delimiter));
-  titleColumn_ = ReductionMode == kReduceBestServer ? n : titleColumn_ + 1;
-  return 0;
+  return ColumnTitles(next, out, delimiter, Columns(), CheckedParts(Cellular()));
 }
 
 int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = Columns();
-  if (next == 0)
-    valueColumn_ = 0;
-  else if (valueColumn_ >= n)
-    return -1;
-  if (ReductionMode == kReduceBestServer) valueColumn_ = BestEntry[0];
+  if (NextColumn(next, n, valueColumn_) < 0) return -1;
   const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
   const KesColumnParts parts = CheckedParts(Cellular());
   KesColumn v;

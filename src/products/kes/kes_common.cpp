@@ -107,6 +107,23 @@ char* PutTitle(char* p, const char* start, char delimiter, const char* name, int
 
 }  // namespace
 
+int KesConverter::NextColumn(std::int16_t next, int columns, int& cursor) const {
+  if (next == 0)
+    cursor = 0;
+  else if (cursor >= columns)
+    return -1;
+  if (ReductionMode == kReduceBestServer) cursor = BestEntry[0];
+  return cursor;
+}
+
+std::int16_t KesConverter::ColumnTitles(std::int16_t next, char* out, char delimiter, int columns,
+                                        const KesColumnParts& parts) {
+  if (NextColumn(next, columns, titleColumn_) < 0) return -1;
+  text::End(PutColumnTitles(out, titleColumn_, parts, delimiter));
+  titleColumn_ = ReductionMode == kReduceBestServer ? columns : titleColumn_ + 1;
+  return 0;
+}
+
 char* KesConverter::PutColumnTitles(char* p, int column, const KesColumnParts& parts,
                                     char delimiter) {
   const char* start = p;

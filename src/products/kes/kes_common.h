@@ -117,6 +117,13 @@ class KesConverter : public ProductConverter {
   static char* PutColumnValues(char* p, const KesColumn& v, const KesColumnParts& parts,
                                char delimiter);
 
+  // The data-group iterators over `columns` columns: the next column of the call (the best
+  // channel alone in best server), or -1 once every column is done. ColumnTitles writes that
+  // column's titles.
+  int NextColumn(std::int16_t next, int columns, int& cursor) const;
+  std::int16_t ColumnTitles(std::int16_t next, char* out, char delimiter, int columns,
+                            const KesColumnParts& parts);
+
   // Best-channel search over magnitudes: the strongest channel above -121 dBm, the lower index
   // on a tie, channel 0 when none qualifies.
   void ChooseBestChannel(const std::uint8_t* samples, int count, int stride = 1);

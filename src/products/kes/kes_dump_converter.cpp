@@ -226,24 +226,12 @@ long long KesDumpConverter::ChannelNumber(int column) const {
 }
 
 int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
-  const int n = ChannelCount();
-  if (next == 0)
-    titleColumn_ = 0;
-  else if (titleColumn_ >= n)
-    return -1;
-  if (ReductionMode == kReduceBestServer) titleColumn_ = BestEntry[0];
-  tx::End(PutColumnTitles(out, titleColumn_, CheckedParts(Cellular()), delimiter));
-  titleColumn_ = ReductionMode == kReduceBestServer ? n : titleColumn_ + 1;
-  return 0;
+  return ColumnTitles(next, out, delimiter, ChannelCount(), CheckedParts(Cellular()));
 }
 
 int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = ChannelCount();
-  if (next == 0)
-    valueColumn_ = 0;
-  else if (valueColumn_ >= n)
-    return -1;
-  if (ReductionMode == kReduceBestServer) valueColumn_ = BestEntry[0];
+  if (NextColumn(next, n, valueColumn_) < 0) return -1;
   const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
   const KesColumnParts parts = CheckedParts(Cellular());
   KesColumn v;

@@ -6,6 +6,7 @@
 
 #include "app/form_controls.h"
 #include "app/identify.h"
+#include "convert/clock_fields.h"
 #include "convert/text.h"
 #include "formats/fixed_layouts.h"
 
@@ -583,6 +584,14 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
   const int rx = LineReceiver();
   const std::uint8_t* c = ClockBytes;
   const std::uint8_t* tp = TpPosition;
+  if (char* q = PutGpsTimeField(p, field, {hour, minute, second})) {
+    tx::End(q);
+    return;
+  }
+  if (char* q = PutRtcField(p, field, {c[4], c[3], c[5]}, {c[2], c[1], c[0]})) {
+    tx::End(q);
+    return;
+  }
   switch (field) {
     case 4:
       p = tx::Put(p, '\n');
@@ -595,18 +604,6 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
       break;
     case 17:
       p = tx::Put(p, Fix.StatusName());
-      break;
-    case 18:
-      p = tx::Put02Triple(p, hour, minute, second, ':');
-      break;
-    case 19:
-      p = tx::Put02(p, hour);
-      break;
-    case 20:
-      p = tx::Put02(p, minute);
-      break;
-    case 21:
-      p = tx::Put02(p, second);
       break;
     case 22:
       p = tx::Put02(p, Fix.Month);
@@ -633,32 +630,6 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
       break;
     case 32:
       p = tx::PutInt(p, RecordCount);
-      break;
-    case 33:
-      p = tx::Put02(p, c[4]);
-      p = tx::Put02(tx::Put(p, '/'), c[3]);
-      p = tx::Put02(tx::Put(p, '/'), c[5]);
-      break;
-    case 34:
-      p = tx::Put02(p, c[4]);
-      break;
-    case 35:
-      p = tx::Put02(p, c[3]);
-      break;
-    case 36:
-      p = tx::Put02(p, c[5]);
-      break;
-    case 37:
-      p = tx::Put02Triple(p, c[2], c[1], c[0], ':');
-      break;
-    case 38:
-      p = tx::Put02(p, c[2]);
-      break;
-    case 39:
-      p = tx::Put02(p, c[1]);
-      break;
-    case 40:
-      p = tx::Put02(p, c[0]);
       break;
     case 46:
       p = tx::PutFixed(p, ChannelPlans[rx].Frequency(ChannelPlans[rx].First), 5);
