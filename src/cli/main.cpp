@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <unordered_map>
 
 #include "app/convert_job.h"
 #include "app/identify.h"
@@ -78,7 +79,10 @@ class CliHost : public Host {
 std::atomic<TMainForm*> gForm{nullptr};
 std::atomic<TMakeList*> gPass{nullptr};
 
+std::atomic<bool> gInterrupted{false};
+
 extern "C" void OnInterrupt(int) {
+  gInterrupted = true;
   if (TMakeList* pass = gPass.load()) pass->Terminate();
   if (TMainForm* f = gForm.load()) f->btnCancelClick();
 }
@@ -162,14 +166,18 @@ int RunIndex(const std::string& file, bool quiet) {
   form.AutoIndex = false;
   form.ChooseInputFile(file);
   BuildIndex(form, host, quiet);
+  // Each section's number in the file, looked up by node: a day's log has many thousands.
+  const ProductConverter& c = *form.CurrentConverter.load();
+  std::unordered_map<const TreeNode*, int> ordinals;
+  ordinals.reserve(c.SectionNodes.size());
+  for (std::size_t k = 1; k < c.SectionNodes.size(); ++k)
+    if (c.SectionNodes[k]) ordinals.emplace(c.SectionNodes[k], static_cast<int>(k));
   for (const auto& root : form.tvIndex.Roots()) {
     std::printf("%s\n", root->Text.c_str());
-    const ProductConverter& c = *form.CurrentConverter.load();
     for (const auto& section : root->Children) {
-      int ordinal = 0;
-      for (std::size_t k = 1; k < c.SectionNodes.size(); ++k)
-        if (c.SectionNodes[k] == section.get()) ordinal = static_cast<int>(k);
-      std::printf("  %d\t%s\n", ordinal, section->Text.c_str());
+      const auto found = ordinals.find(section.get());
+      std::printf("  %d\t%s\n", found == ordinals.end() ? 0 : found->second,
+                  section->Text.c_str());
     }
   }
   return kExitOk;
@@ -417,6 +425,13 @@ int RunConvert(const ConvertOptions& o) {
   gForm = nullptr;
   form.ProgressBar.Changed = nullptr;
   TConvert* job = form.ConvertWorker();
+  if (gInterrupted) {
+    // The run stopped as "CANCEL" stops it: what was converted so far stays in the output,
+    // but a script must not take it for the whole file.
+    std::fprintf(stderr, "polvane: interrupted; the output holds only the records converted "
+                         "before the interruption\n");
+    return kExitError;
+  }
   return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +29,31 @@ class OutputFile {
   // Text: every "\n" is written as "\r\n".
   void WriteText(const char* s, std::size_t n);
   void WriteText(std::string_view s) { WriteText(s.data(), s.size()); }
+  // Text up to its terminating zero. A short piece (a field value) is copied byte by byte in
+  // one pass; a longer one falls back to the block copy.
+  void WriteTextZ(const char* s) {
+    if (kBufferSize - used_ >= kShortPiece * 2) {
+      char* d = buffer_.get() + used_;
+      for (std::size_t i = 0; i < kShortPiece; ++i) {
+        const char c = s[i];
+        if (c == '\0') {
+          used_ += i;
+          return;
+        }
+        if (c == '\n') {
+          used_ += i;
+          s += i;
+          break;
+        }
+        d[i] = c;
+        if (i + 1 == kShortPiece) {
+          used_ += kShortPiece;
+          s += kShortPiece;
+        }
+      }
+    }
+    WriteText(s, std::strlen(s));
+  }
   // Binary: byte for byte.
   void WriteBinary(const void* data, std::size_t n);
 
@@ -40,6 +66,8 @@ class OutputFile {
   const std::string& Path() const { return path_; }
 
  private:
+  static constexpr std::size_t kShortPiece = 32;
+
   void Flush();
   void Put(char c) {
     if (used_ == kBufferSize) Flush();

@@ -9,7 +9,7 @@ namespace polvane {
 namespace {
 
 void WriteZ(OutputFile& out, const char* text) {
-  out.WriteText(text, std::strlen(text));
+  out.WriteTextZ(text);
 }
 
 bool HeaderChecked(const ProductConverter& c) {

@@ -3,6 +3,7 @@
 // user's locale, allocates nothing, and returns the position after what it wrote (no terminator).
 #pragma once
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -55,12 +56,16 @@ inline char* PutFixed(char* p, double v, int precision) {
   static constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
   if (precision < 0 || precision > 6 || !(v > -1e12 && v < 1e12))
     return PutFixedSlow(p, v, precision);
-  const bool negative = std::signbit(v);
-  int exponent = 0;
-  const double fraction = std::frexp(negative ? -v : v, &exponent);  // |v| = fraction * 2^exponent
-  // |v| = mantissa * 2^shift exactly, mantissa < 2^53.
-  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-  const int shift = exponent - 53;
+  // |v| = mantissa * 2^shift exactly, mantissa < 2^53, read straight from the bits.
+  const auto bits = std::bit_cast<std::uint64_t>(v);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  int shift = -1074;  // subnormal or zero
+  if (biased != 0) {
+    mantissa |= std::uint64_t{1} << 52;
+    shift = biased - 1075;
+  }
   const unsigned __int128 scaled = static_cast<unsigned __int128>(mantissa) * kPow10[precision];
   std::uint64_t units;  // |v| * 10^precision, rounded
   if (shift >= 0) {

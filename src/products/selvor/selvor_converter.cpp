@@ -100,10 +100,7 @@ int SelvorConverter::FastChannel(int n) const {
 }
 
 int SelvorConverter::FastSignal(int n) const {
-  const std::uint8_t* s = FastBlocks[n - 1] + kFastSampleOffset;
-  unsigned sum = 0;
-  for (int i = 0; i < kFastSamples; ++i) sum += s[i];
-  return static_cast<int>(sum >> 9);
+  return static_cast<int>(SumBytes(FastBlocks[n - 1] + kFastSampleOffset, kFastSamples) >> 9);
 }
 
 int SelvorConverter::LineSignal(int n) const {

@@ -116,9 +116,9 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
   if (!write) return kActionNone;
   const std::uint8_t* body = r + HeaderSize();
   if (fast) {
-    for (int n = 1; n <= 4; ++n)
-      if (ReceiverChecked(n))
-        std::memcpy(FastBlocks[n - 1], body + (n - 1) * kFastBlock, kFastBlock);
+    // The blocks of all four receivers in one copy: a block is only ever read for a checked
+    // receiver, and one copy costs less than four.
+    std::memcpy(FastBlocks, body, sizeof FastBlocks);
     if (Averaging()) {
       // One line per window mean: as many lines as the receiver that completed the most
       // windows in this sweep; none when no window closed.
@@ -168,18 +168,7 @@ int TarvikConverter::FastChannel(int n) const {
 }
 
 int TarvikConverter::FastRssi(int n) const {
-  // The sum of the 512 sample bytes, eight at a time in 16-bit lanes (at most 64 x 510 each).
-  const std::uint8_t* s = FastBlocks[n - 1] + kFastSampleOffset;
-  constexpr std::uint64_t kLow = 0x00FF00FF00FF00FFULL;
-  std::uint64_t lanes = 0;
-  for (int i = 0; i < kFastSamples; i += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, s + i, 8);
-    lanes += (w & kLow) + ((w >> 8) & kLow);
-  }
-  const unsigned sum = static_cast<unsigned>((lanes & 0xFFFF) + (lanes >> 16 & 0xFFFF) +
-                                             (lanes >> 32 & 0xFFFF) + (lanes >> 48));
-  return static_cast<int>(sum >> 9);
+  return static_cast<int>(SumBytes(FastBlocks[n - 1] + kFastSampleOffset, kFastSamples) >> 9);
 }
 
 int TarvikConverter::LineRssi(int n) const {
@@ -274,6 +263,18 @@ int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
+char* TarvikConverter::PutFastValue(char* p, int n, int which) const {
+  switch (which) {
+    case 1:
+      return tx::PutFixed(p, FastFrequency(n), 4);
+    case 2:
+      return tx::PutInt(p, FastChannel(n));
+    case 3:
+      return tx::PutInt(tx::Put(p, '-'), LineRssi(n));
+  }
+  return p;
+}
+
 char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) const {
   char* start = p;
   if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, ScanFrequency(n, e), 4);
@@ -296,15 +297,10 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   char* p = out;
   if (!Form) return 0;
   if (CurrentMode == kSlotFast) {
-    const int16_t base = static_cast<int16_t>(100 * n);
     const bool boxes[3] = {Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
                            Form->RSSIField.Checked()};
-    for (int k = 0; k < 3; ++k) {
-      if (!boxes[k]) continue;
-      p = tx::Join(p, out, delimiter);
-      FieldValue(static_cast<int16_t>(base + k + 1), p);
-      p += std::strlen(p);
-    }
+    for (int k = 0; k < 3; ++k)
+      if (boxes[k]) p = PutFastValue(tx::Join(p, out, delimiter), n, k + 1);
   } else if (CurrentMode == kSlotScan) {
     if (ReductionMode == kReduceBestServer) {
       const int e = BestEntry[n - 1];
@@ -365,20 +361,8 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
       p = tx::PutInt(p, RecordCount);
       break;
     default:
-      if (field >= 101 && field <= 403 && field % 100 >= 1 && field % 100 <= 3) {
-        const int n = field / 100;
-        switch (field % 100) {
-          case 1:
-            p = tx::PutFixed(p, FastFrequency(n), 4);
-            break;
-          case 2:
-            p = tx::PutInt(p, FastChannel(n));
-            break;
-          case 3:
-            p = tx::PutInt(tx::Put(p, '-'), LineRssi(n));
-            break;
-        }
-      }
+      if (field >= 101 && field <= 403 && field % 100 >= 1 && field % 100 <= 3)
+        p = PutFastValue(p, field / 100, field % 100);
       break;
   }
   tx::End(p);

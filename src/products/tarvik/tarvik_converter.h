@@ -108,6 +108,8 @@ class TarvikConverter : public ProductConverter {
   void DecodeHeader(const std::uint8_t* record);
   void ChooseBestEntries();
   char* PutScanEntry(char* p, int n, int e, char delimiter) const;
+  // Frequency (which 1), channel (2) or RSSI (3) of fast-record receiver n.
+  char* PutFastValue(char* p, int n, int which) const;
 
   bool averagedLine_ = false;  // the last record is a fast record under averaging
   int titleCursor_ = 0;

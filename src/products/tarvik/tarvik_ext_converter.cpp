@@ -284,9 +284,8 @@ void TarvikExtConverter::FillFixedValues(FixedValues& v) const {
   const std::uint8_t* b = FastBlocks[n - 1];
   const double frequency = tarvik::PlanFrequency(ReadLE16(b, 3), ReadLE16(b, 5), ReadLE16(b, 7),
                                                  ReadLE16(b, 9), ReadLE16(b, 0), b[2]);
-  unsigned sum = 0;
-  for (int s = 0; s < tarvik::kFastSamples; ++s) sum += b[tarvik::kFastSampleOffset + s];
-  const int level = static_cast<int>(sum >> 9);
+  const int level =
+      static_cast<int>(SumBytes(b + tarvik::kFastSampleOffset, tarvik::kFastSamples) >> 9);
   v.SetReading(frequency, ReadLE16(b, 0),
                averagedLine_ ? WindowMean(n - 1, LineIndex(), level) : level);
 }
