@@ -1,19 +1,23 @@
 // Throughput and memory benchmark of the polvane command:
 //   polvane_bench POLVANE_EXECUTABLE [WORK_DIR] [SIZE_MB]
-// Generates large logs with the test-side builders, converts and indexes them in child
-// processes, and compares each run with a raw-I/O baseline of the same bytes in the same run.
+// Generates large logs with the test-side builders (SIZE_MB of Tarvik fast records and of Tarvik
+// scan records), converts and indexes them in child processes, and compares each run with a
+// raw-I/O baseline of the same bytes in the same run.
 // It prints numbers and never fails.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
-#include <cstdlib>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -48,6 +52,7 @@ RunResult Spawn(const std::vector<std::string>& args, int interruptAfterMs = -1)
     _exit(127);
   }
   RunResult r;
+  if (pid < 0) return r;
   auto interruptedAt = start;
   if (interruptAfterMs >= 0) {
     usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
@@ -58,7 +63,8 @@ RunResult Spawn(const std::vector<std::string>& args, int interruptAfterMs = -1)
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   const auto end = Clock::now();
-  r.seconds = std::chrono::duration<double>(end - (interruptAfterMs >= 0 ? interruptedAt : start)).count();
+  r.seconds =
+      std::chrono::duration<double>(end - (interruptAfterMs >= 0 ? interruptedAt : start)).count();
   r.peakKb = usage.ru_maxrss;
   r.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
                  usage.ru_stime.tv_usec / 1e6;
@@ -69,7 +75,24 @@ RunResult Spawn(const std::vector<std::string>& args, int interruptAfterMs = -1)
 double SelfCpu() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+  return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+         u.ru_stime.tv_usec / 1e6;
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  const std::uintmax_t n = fs::file_size(path, ec);
+  return ec ? 0 : n;
+}
+
+// Reads `input` once; returns a value that depends on every block, so that no read is skipped.
+std::uint64_t ReadOnce(const std::string& input, std::vector<char>& buffer) {
+  std::FILE* in = std::fopen(input.c_str(), "rb");
+  if (!in) return 0;
+  std::uint64_t sum = 0;
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in)) sum += buffer[n - 1];
+  std::fclose(in);
+  return sum;
 }
 
 // Reads `input` once and writes `outputBytes` bytes with large buffered writes; returns the
@@ -77,11 +100,9 @@ double SelfCpu() {
 double Baseline(const std::string& input, std::uint64_t outputBytes, const std::string& output) {
   std::vector<char> buffer(1 << 20);
   const double start = SelfCpu();
-  std::FILE* in = std::fopen(input.c_str(), "rb");
-  std::uint64_t sum = 0;
-  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in)) sum += buffer[n - 1];
-  std::fclose(in);
+  const std::uint64_t sum = ReadOnce(input, buffer);
   std::FILE* out = std::fopen(output.c_str(), "wb");
+  if (!out) return SelfCpu() - start;
   std::memset(buffer.data(), 'x' + static_cast<int>(sum & 1), buffer.size());
   for (std::uint64_t left = outputBytes; left > 0;) {
     const std::size_t n = left < buffer.size() ? left : buffer.size();
@@ -94,19 +115,43 @@ double Baseline(const std::string& input, std::uint64_t outputBytes, const std::
   return SelfCpu() - start;
 }
 
+// Reads `input` once; returns the CPU time it took.
 double PlainRead(const std::string& input) {
   std::vector<char> buffer(1 << 20);
   const double start = SelfCpu();
-  std::FILE* in = std::fopen(input.c_str(), "rb");
-  std::uint64_t sum = 0;
-  while (std::fread(buffer.data(), 1, buffer.size(), in) > 0) sum += buffer[0];
-  std::fclose(in);
+  const std::uint64_t sum = ReadOnce(input, buffer);
   return SelfCpu() - start + (sum == 1 ? 1e-12 : 0);
 }
 
-// A block of varied records, repeated until the file reaches `bytes`.
-void WriteTarvik(const std::string& path, bool fast, std::uint64_t bytes) {
-  TarvikLogBuilder block;
+// ---------------------------------------------------------------------------------------------
+// Generated logs
+
+// A log as written: `start` once (identification and set-up), then `block`, a few hundred varied
+// records, over and over until the file is big enough.
+struct GeneratedLog {
+  std::vector<std::uint8_t> start, block;
+};
+
+// `whole` with its first `startSize` bytes written once and the rest repeated.
+GeneratedLog Cut(const std::vector<std::uint8_t>& whole, std::size_t startSize) {
+  const auto at = whole.begin() + static_cast<std::ptrdiff_t>(startSize);
+  return {{whole.begin(), at}, {at, whole.end()}};
+}
+
+void WriteLog(const std::string& path, const GeneratedLog& log, std::uint64_t bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  std::fwrite(log.start.data(), 1, log.start.size(), f);
+  for (std::uint64_t written = 0; written < bytes; written += log.block.size())
+    std::fwrite(log.block.data(), 1, log.block.size(), f);
+  std::fclose(f);
+}
+
+// Tarvik, firmware before 1.27: only fast or only scan records of four receivers.
+GeneratedLog TarvikLog(bool fast) {
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  const std::size_t start = log.Data().size();
   for (int i = 0; i < 200; ++i) {
     TarvikHeader h;
     h.gps = {i / 3600 % 24, i / 60 % 60, i % 60};
@@ -117,31 +162,32 @@ void WriteTarvik(const std::string& path, bool fast, std::uint64_t bytes) {
       std::array<TarvikFastBlock, 4> b;
       for (int r = 0; r < 4; ++r) {
         b[r].channel = static_cast<std::uint16_t>(100 + r + i % 7);
-        for (int s = 0; s < 512; ++s) b[r].samples[s] = static_cast<std::uint8_t>(60 + (s + i) % 40);
+        for (int s = 0; s < 512; ++s)
+          b[r].samples[s] = static_cast<std::uint8_t>(60 + (s + i) % 40);
       }
-      block.Fast(h, b);
+      log.Fast(h, b);
     } else {
       std::array<TarvikScanReceiver, 4> rx;
       for (int r = 0; r < 4; ++r)
         for (int e = 0; e < 80; ++e)
           rx[r].entries.push_back({static_cast<std::uint16_t>(1 + e + r * 100),
                                    static_cast<std::uint8_t>(50 + (e * 7 + i) % 60)});
-      block.Scan(h, rx);
+      log.Scan(h, rx);
     }
   }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  TarvikLogBuilder id;
-  id.Identification("QVX TARVIK", "1.25");
-  std::fwrite(id.Data().data(), 1, id.Data().size(), f);
-  for (std::uint64_t written = 0; written < bytes; written += block.Data().size())
-    std::fwrite(block.Data().data(), 1, block.Data().size(), f);
-  std::fclose(f);
+  return Cut(log.Data(), start);
 }
 
-double Mb(std::uint64_t bytes) { return bytes / 1e6; }
+// ---------------------------------------------------------------------------------------------
+// Cases and rows
+
+double Mb(std::uint64_t bytes) {
+  return bytes / 1e6;
+}
 
 std::uint64_t Lines(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return 0;
   std::vector<char> buffer(1 << 20);
   std::uint64_t n = 0;
   while (std::size_t got = std::fread(buffer.data(), 1, buffer.size(), f))
@@ -150,81 +196,115 @@ std::uint64_t Lines(const std::string& path) {
   return n;
 }
 
-void Row(const char* what, std::uint64_t in, const std::string& out, const RunResult& r,
-         double baseline) {
-  const std::uint64_t outBytes = fs::exists(out) ? fs::file_size(out) : 0;
-  std::printf("| %-34s | %8.1f | %8.1f | %11.0f | %7.2f | %7.2f | %6.2f | %6.1f |\n", what,
-              Mb(in) / r.cpuSeconds, Mb(outBytes) / r.cpuSeconds,
-              fs::exists(out) ? Lines(out) / r.cpuSeconds : 0.0, r.seconds, r.cpuSeconds,
-              r.cpuSeconds / baseline, r.peakKb / 1024.0);
-}
+enum class Mode {
+  kConvert,  // a single file: the index pass, then the conversion
+  kFolder,   // the conversion pass alone: folder mode builds no index
+  kIndex,    // `polvane index`, against a plain read
+};
 
-}  // namespace
+struct Case {
+  std::string name;
+  std::string input;
+  Mode mode = Mode::kConvert;
+  std::vector<std::string> options;
+};
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: polvane_bench POLVANE [WORK_DIR] [SIZE_MB]\n");
-    return 0;
-  }
-  const std::string polvane = fs::absolute(argv[1]).string();
-  const fs::path work = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "polvane-bench";
-  const std::uint64_t size = (argc > 3 ? std::stoull(argv[3]) : 512) * 1000000ULL;
-  fs::create_directories(work);
-  fs::create_directories(work / "fast");
-  fs::create_directories(work / "scan");
-  fs::create_directories(work / "out");
-  const std::string fast = (work / "fast" / "fast.tvf").string(),
-                    scan = (work / "scan" / "scan.tvf").string();
-  std::printf("generating %.0f MB of Tarvik fast records and %.0f MB of scan records in %s\n",
-              Mb(size), Mb(size), work.c_str());
-  WriteTarvik(fast, true, size);
-  WriteTarvik(scan, false, size);
+const int kNameWidth = 40;
 
-  std::printf("\nrates are per CPU second; \"x base\" is CPU time over the raw-I/O baseline's\n");
-  std::printf("\n| %-34s | %8s | %8s | %11s | %7s | %7s | %6s | %6s |\n", "run", "in MB/s",
-              "out MB/s", "lines/s", "wall s", "CPU s", "x base", "RSS MB");
-  std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(36, '-').c_str(),
+void Separator() {
+  std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(kNameWidth + 2, '-').c_str(),
               std::string(10, '-').c_str(), std::string(10, '-').c_str(),
               std::string(13, '-').c_str(), std::string(9, '-').c_str(),
               std::string(9, '-').c_str(), std::string(8, '-').c_str(),
               std::string(8, '-').c_str());
-  struct Case {
-    const char* name;
-    std::string input;
-    std::vector<std::string> options;
-    bool folder = false;  // the conversion pass alone: folder mode builds no index
-  };
+}
+
+// One row; `out` is empty for a run that writes no output.
+void Row(const Case& c, const std::string& out, const RunResult& r, double baseline) {
+  std::string name = c.name;
+  if (r.status != 0) name += " (exit " + std::to_string(r.status) + ")";
+  const double in = Mb(SizeOf(c.input)) / r.cpuSeconds;
+  char outRate[32] = "-", lineRate[32] = "-";
+  if (!out.empty()) {
+    std::snprintf(outRate, sizeof outRate, "%.1f", Mb(SizeOf(out)) / r.cpuSeconds);
+    std::snprintf(lineRate, sizeof lineRate, "%.0f", Lines(out) / r.cpuSeconds);
+  }
+  std::printf("| %-*s | %8.1f | %8s | %11s | %7.2f | %7.2f | %6.2f | %6.1f |\n", kNameWidth,
+              name.c_str(), in, outRate, lineRate, r.seconds, r.cpuSeconds, r.cpuSeconds / baseline,
+              r.peakKb / 1024.0);
+}
+
+// Runs a case and prints its row against the baseline.
+void Measure(const Case& c, const std::string& polvane, const fs::path& work) {
+  const fs::path in(c.input);
+  std::string out = (work / "run.out").string();
+  std::vector<std::string> args = {polvane, "convert", c.input, out, "-q", "--no-header"};
+  if (c.mode == Mode::kFolder) {
+    out = (work / "out" / in.stem()).string() + ".out";
+    args = {polvane,        "convert",
+            "--folder",     in.parent_path().string(),
+            "--out-folder", (work / "out").string(),
+            "--ext",        "*" + in.extension().string(),
+            "-q",           "--no-header"};
+  } else if (c.mode == Mode::kIndex) {
+    out.clear();
+    args = {polvane, "index", c.input, "-q"};
+  }
+  args.insert(args.end(), c.options.begin(), c.options.end());
+  const RunResult r = Spawn(args);
   const std::string baseOut = (work / "baseline.out").string();
-  const Case cases[] = {
-      {"fast, data group + position", fast, {"--fields", "18,5,11,0", "-r", "1,2,3,4"}},
-      {"scan, data group + position", scan, {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--scan-type", "table"}},
-      {"scan, best server", scan, {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--best-server"}},
-      {"fast, Grayson IQ Analyzer", fast, {"-f", "3", "-r", "1"}},
-      {"fast, conversion pass alone", fast, {"--fields", "18,5,11,0", "-r", "1,2,3,4"}, true},
-      {"scan, conversion pass alone", scan,
-       {"--fields", "18,5,11,0", "-r", "1,2,3,4", "--scan-type", "table"}, true},
+  const std::uint64_t outBytes = out.empty() ? 0 : SizeOf(out);
+  const double base =
+      c.mode == Mode::kIndex ? PlainRead(c.input) : Baseline(c.input, outBytes, baseOut);
+  fs::remove(baseOut);
+  Row(c, out, r, base);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) try {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: polvane_bench POLVANE [WORK_DIR] [SIZE_MB]\n");
+    return 0;
+  }
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const std::string polvane = fs::absolute(argv[1]).string();
+  const fs::path work = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "polvane-bench";
+  const std::uint64_t size = (argc > 3 ? std::stoull(argv[3]) : 512) * 1000000ULL;
+  fs::create_directories(work / "out");
+  fs::create_directories(work / "fast");
+  fs::create_directories(work / "scan");
+  const std::string fast = (work / "fast" / "fast.tvf").string(),
+                    scan = (work / "scan" / "scan.tvf").string();
+  std::printf("generating %.0f MB of Tarvik fast records and %.0f MB of scan records in %s\n",
+              Mb(size), Mb(size), work.c_str());
+  WriteLog(fast, TarvikLog(true), size);
+  WriteLog(scan, TarvikLog(false), size);
+
+  const std::vector<std::string> position = {"--fields", "18,5,11,0"};
+  auto with = [&](std::initializer_list<std::string> more) {
+    std::vector<std::string> v = position;
+    v.insert(v.end(), more);
+    return v;
   };
-  for (const Case& c : cases) {
-    const fs::path in(c.input);
-    std::string out = (work / "run.out").string();
-    std::vector<std::string> args = {polvane, "convert", c.input, out, "-q", "--no-header"};
-    if (c.folder) {
-      out = (work / "out" / in.stem()).string() + ".out";
-      args = {polvane, "convert", "--folder", in.parent_path().string(), "--out-folder",
-              (work / "out").string(), "--ext", "*.tvf", "-q", "--no-header"};
-    }
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    const RunResult r = Spawn(args);
-    const double base = Baseline(c.input, fs::file_size(out), baseOut);
-    Row(c.name, fs::file_size(c.input), out, r, base);
-  }
-  {
-    const RunResult r = Spawn({polvane, "index", fast, "-q"});
-    const double base = PlainRead(fast);
-    std::printf("| %-34s | %8.1f | %8s | %11s | %7.2f | %7.2f | %6.2f | %6.1f |\n",
-                "index, fast records (vs plain read)", Mb(fs::file_size(fast)) / r.cpuSeconds, "-",
-                "-", r.seconds, r.cpuSeconds, r.cpuSeconds / base, r.peakKb / 1024.0);
-  }
+  std::vector<Case> cases = {
+      {"fast, data group + position", fast, Mode::kConvert, with({"-r", "1,2,3,4"})},
+      {"scan, data group + position", scan, Mode::kConvert,
+       with({"-r", "1,2,3,4", "--scan-type", "table"})},
+      {"scan, best server", scan, Mode::kConvert, with({"-r", "1,2,3,4", "--best-server"})},
+      {"fast, Grayson IQ Analyzer", fast, Mode::kConvert, {"-f", "3", "-r", "1"}},
+      {"fast, conversion pass alone", fast, Mode::kFolder, with({"-r", "1,2,3,4"})},
+      {"scan, conversion pass alone", scan, Mode::kFolder,
+       with({"-r", "1,2,3,4", "--scan-type", "table"})},
+      {"index, fast records (vs plain read)", fast, Mode::kIndex, {}},
+  };
+
+  std::printf("\nrates are per CPU second; \"x base\" is CPU time over the raw-I/O baseline's\n");
+  std::printf("\n| %-*s | %8s | %8s | %11s | %7s | %7s | %6s | %6s |\n", kNameWidth, "run",
+              "in MB/s", "out MB/s", "lines/s", "wall s", "CPU s", "x base", "RSS MB");
+  Separator();
+  for (const Case& c : cases) Measure(c, polvane, work);
+
   {
     const RunResult r = Spawn({polvane, "convert", scan, (work / "cancel.out").string(), "-q",
                                "--fields", "0", "-r", "1,2,3,4"},
@@ -239,12 +319,16 @@ int main(int argc, char** argv) {
     TarvikLogBuilder small;
     small.Identification("QVX TARVIK", "1.25");
     for (int i = 0; i < 5; ++i) small.Fast({}, {});
-    for (int i = 0; i < 1000; ++i) small.WriteTo((in / ("log" + std::to_string(i) + ".tvf")).string());
+    for (int i = 0; i < 1000; ++i)
+      small.WriteTo((in / ("log" + std::to_string(i) + ".tvf")).string());
     const RunResult r = Spawn({polvane, "convert", "--folder", in.string(), "--out-folder",
                                out.string(), "--ext", "*.tvf", "-q"});
     std::printf("multiple files: 1000 small files in %.2f s, %.0f files per second\n", r.seconds,
                 1000 / r.seconds);
   }
   if (!std::getenv("BENCH_KEEP")) fs::remove_all(work);
+  return 0;
+} catch (const std::exception& e) {
+  std::printf("benchmark stopped: %s\n", e.what());
   return 0;
 }
