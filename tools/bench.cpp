@@ -188,13 +188,18 @@ double Mb(std::uint64_t bytes) {
   return bytes / 1e6;
 }
 
+// Lines ended by LF, CR LF or (as the Grayson layout ends them) a lone CR.
 std::uint64_t Lines(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return 0;
   std::vector<char> buffer(1 << 20);
   std::uint64_t n = 0;
+  char previous = 0;
   while (std::size_t got = std::fread(buffer.data(), 1, buffer.size(), f))
-    for (std::size_t i = 0; i < got; ++i) n += buffer[i] == '\n';
+    for (std::size_t i = 0; i < got; ++i) {
+      n += buffer[i] == '\n' ? previous != '\r' : buffer[i] == '\r';
+      previous = buffer[i];
+    }
   std::fclose(f);
   return n;
 }
