@@ -176,8 +176,7 @@ int RunIndex(const std::string& file, bool quiet) {
     std::printf("%s\n", root->Text.c_str());
     for (const auto& section : root->Children) {
       const auto found = ordinals.find(section.get());
-      std::printf("  %d\t%s\n", found == ordinals.end() ? 0 : found->second,
-                  section->Text.c_str());
+      std::printf("  %d\t%s\n", found == ordinals.end() ? 0 : found->second, section->Text.c_str());
     }
   }
   return kExitOk;
@@ -428,8 +427,9 @@ int RunConvert(const ConvertOptions& o) {
   if (gInterrupted) {
     // The run stopped as "CANCEL" stops it: what was converted so far stays in the output,
     // but a script must not take it for the whole file.
-    std::fprintf(stderr, "polvane: interrupted; the output holds only the records converted "
-                         "before the interruption\n");
+    std::fprintf(stderr,
+                 "polvane: interrupted; the output holds only the records converted "
+                 "before the interruption\n");
     return kExitError;
   }
   return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;

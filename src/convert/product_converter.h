@@ -150,7 +150,9 @@ class ProductConverter {
            static_cast<std::uint32_t>(record[position + 3]) << 24;
   }
 
-  int16_t ProductCodeValue() const { return productCode_; }
+  int16_t ProductCodeValue() const {
+    return productCode_;
+  }
 
   // The section protocol every reader's ParseRecord follows for a record of tree slot `slot`
   // (-1 for a record of no known kind). `newSection` starts a section even when the kind does
@@ -178,14 +180,18 @@ class ProductConverter {
   bool SectionSelected(int ordinal) const;
   // Stores the node of section `ordinal` (the indexing worker calls it), growing the list.
   void SetSectionNode(int ordinal, TreeNode* node);
-  void ClearSectionNodes() { SectionNodes.assign(1, nullptr); }
+  void ClearSectionNodes() {
+    SectionNodes.assign(1, nullptr);
+  }
 
   // Reads the receiver check box n (1 to 4).
   bool ReceiverChecked(int n) const;
 
   // --- 40-wavelength averaging ---
   // Whether the record just parsed is averaged: mode 1 with the lambda flag set.
-  bool Averaging() const { return ReductionMode == kReduceLambda && LambdaFlag; }
+  bool Averaging() const {
+    return ReductionMode == kReduceLambda && LambdaFlag;
+  }
   // Samples per window: trunc(k / (hertz x metresPerSecond)); 1 when the product is not above
   // 0 (no usable speed or frequency), and at most 32767.
   static std::int16_t WindowLength(double k, double hertz, double metresPerSecond);
@@ -198,7 +204,9 @@ class ProductConverter {
   // mean of that line; past its last mean, its latest mean; before any, `fallback`.
   int WindowMean(int receiver, int line, int fallback) const;
   // Output line of the current record: 0 for the first of RepeatCount lines.
-  int LineIndex() const { return RepeatCount - LinesLeft; }
+  int LineIndex() const {
+    return RepeatCount - LinesLeft;
+  }
 
   // --- Average-information pass ---
   // TMakeList starts and ends the pass; while GatherInfo is set the readers that need the

@@ -1,9 +1,13 @@
 // The command-line contract, checked through the polvane executable.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "support/bytes.h"
 #include "support/conversion.h"
@@ -151,6 +155,40 @@ TEST_F(CliTest, FolderModeAndSavedConfiguration) {
   // No matching file at all: count 0, completed.
   r = Run("convert --folder " + dir.File("in") + " --out-folder " + dir.File("out"));
   EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(CliTest, InterruptedConversionKeepsItsOutputButDoesNotClaimSuccess) {
+  // Enough scan records that the conversion is still running when the interrupt arrives.
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  std::array<TarvikScanReceiver, 4> rx;
+  for (auto& r : rx)
+    for (int e = 0; e < 80; ++e)
+      r.entries.push_back({static_cast<std::uint16_t>(e + 1), static_cast<std::uint8_t>(e)});
+  for (int i = 0; i < 20000; ++i) log.Scan({}, rx);
+  const std::string in = dir.File("long.tvf"), out = dir.File("long.csv");
+  log.WriteTo(in);
+  const std::string err = dir.File("stderr");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::freopen(err.c_str(), "w", stderr);
+    execl(POLVANE_CLI, POLVANE_CLI, "convert", in.c_str(), out.c_str(), "-q", "--fields", "0", "-r",
+          "1,2,3,4", "--scan-type", "table", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The conversion has begun once its output exists beside the target.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!std::filesystem::exists(out + ".part") && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(ReadFile(err).find("interrupted"), std::string::npos) << ReadFile(err);
+  // What was converted stays, as after "CANCEL"; it is only part of the file.
+  ASSERT_TRUE(std::filesystem::exists(out));
+  EXPECT_LT(Lines(ReadFile(out)).size(), 20001u);
 }
 
 }  // namespace

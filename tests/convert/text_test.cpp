@@ -30,10 +30,18 @@ TEST(Text, FixedMatchesPrintfOverMillionsOfValues) {
   for (int i = 0; i < 1500000; ++i) {
     double v = 0;
     switch (kind(rng)) {
-      case 0: v = any(rng); break;
-      case 1: v = decimals(rng) / 100000.0; break;  // values that sit near a rounding tie
-      case 2: v = (decimals(rng) + 0.5) / 10000.0; break;
-      default: v = std::ldexp(any(rng), -static_cast<int>(rng() % 60)); break;
+      case 0:
+        v = any(rng);
+        break;
+      case 1:
+        v = decimals(rng) / 100000.0;
+        break;  // values that sit near a rounding tie
+      case 2:
+        v = (decimals(rng) + 0.5) / 10000.0;
+        break;
+      default:
+        v = std::ldexp(any(rng), -static_cast<int>(rng() % 60));
+        break;
     }
     const int p = precisionOf(rng);
     ASSERT_EQ(Fixed(v, p), Printf(formats[p], v)) << v << " at precision " << p;
@@ -46,6 +54,12 @@ TEST(Text, FixedRoundsTiesAndKeepsNegativeZeroAsPrintfDoes) {
     for (int p : {0, 2, 4})
       EXPECT_EQ(Fixed(v, p), Printf(p == 0 ? "%.0f" : p == 2 ? "%.2f" : "%.4f", v)) << v;
   EXPECT_EQ(Fixed(-0.0, 4), "-0.0000");
+  // The extremes of the exact path: subnormal and smallest normal numbers, and magnitudes at
+  // the edge where the general conversion takes over.
+  for (double v : {5e-324, -5e-324, 2.2250738585072014e-308, 1e-300, 999999999999.99995,
+                   -999999999999.5, 1e12, 4.5e15})
+    for (int p : {0, 4, 6})
+      EXPECT_EQ(Fixed(v, p), Printf(p == 0 ? "%.0f" : p == 4 ? "%.4f" : "%.6f", v)) << v;
 }
 
 TEST(Text, IntegersAndPadding) {

@@ -116,9 +116,16 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
   if (!write) return kActionNone;
   const std::uint8_t* body = r + HeaderSize();
   if (fast) {
-    // The blocks of all four receivers in one copy: a block is only ever read for a checked
-    // receiver, and one copy costs less than four.
-    std::memcpy(FastBlocks, body, sizeof FastBlocks);
+    // Only the checked receivers take the record's blocks; with all four checked, in one copy.
+    bool all = true;
+    for (int n = 1; n <= 4; ++n) all = all && ReceiverChecked(n);
+    if (all) {
+      std::memcpy(FastBlocks, body, sizeof FastBlocks);
+    } else {
+      for (int n = 1; n <= 4; ++n)
+        if (ReceiverChecked(n))
+          std::memcpy(FastBlocks[n - 1], body + (n - 1) * kFastBlock, kFastBlock);
+    }
     if (Averaging()) {
       // One line per window mean: as many lines as the receiver that completed the most
       // windows in this sweep; none when no window closed.

@@ -1,0 +1,101 @@
+#include "convert/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "convert/product_converter.h"
+
+namespace polvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Writes the same pieces once through WriteTextZ and once through WriteText, after `lead`
+// bytes that put the pieces near the end of the write buffer.
+void ExpectSameText(const std::vector<std::string>& pieces, std::size_t lead) {
+  const fs::path dir = fs::temp_directory_path() / "polvane-output-file-test";
+  fs::create_directories(dir);
+  const std::string prefix(lead, 'x');
+  OutputFile a, b;
+  ASSERT_TRUE(a.Open((dir / "a.txt").string()));
+  ASSERT_TRUE(b.Open((dir / "b.txt").string()));
+  a.WriteBinary(prefix.data(), prefix.size());
+  b.WriteBinary(prefix.data(), prefix.size());
+  for (const std::string& p : pieces) {
+    a.WriteTextZ(p.c_str());
+    b.WriteText(p);
+  }
+  ASSERT_TRUE(a.Close());
+  ASSERT_TRUE(b.Close());
+  const std::string got = ReadAll(dir / "a.txt"), want = ReadAll(dir / "b.txt");
+  EXPECT_EQ(got.size(), want.size()) << "lead " << lead;
+  EXPECT_TRUE(got == want) << "lead " << lead;
+  fs::remove_all(dir);
+}
+
+TEST(OutputFile, ZeroEndedTextGivesTheSameBytesAsCountedText) {
+  // Pieces shorter and longer than the one-pass copy, with line ends at its edges, empty ones,
+  // and pieces that cross the buffer's end.
+  std::vector<std::string> pieces = {"",
+                                     "870.3000",
+                                     "\n",
+                                     "a\nb",
+                                     std::string(31, 'c') + "\n",
+                                     std::string(32, 'd'),
+                                     std::string(32, 'e') + "\nf",
+                                     std::string(33, 'g'),
+                                     std::string(500, 'h') + "\n\n"};
+  std::mt19937 rng(7);
+  for (int i = 0; i < 3000; ++i) {
+    std::string p(rng() % 80, 'v');
+    for (char& ch : p)
+      if (rng() % 9 == 0) ch = '\n';
+    pieces.push_back(p);
+  }
+  for (std::size_t lead : {std::size_t{0}, OutputFile::kBufferSize - 70,
+                           OutputFile::kBufferSize - 33, OutputFile::kBufferSize - 1})
+    ExpectSameText(pieces, lead);
+}
+
+TEST(OutputFile, CancelledOrFailedFileNeverTakesTheTargetName) {
+  const fs::path dir = fs::temp_directory_path() / "polvane-output-file-abandon";
+  fs::create_directories(dir);
+  {
+    OutputFile f;
+    ASSERT_TRUE(f.Open((dir / "out.csv").string()));
+    f.WriteText("partial\n");
+  }  // destroyed without Close: abandoned
+  EXPECT_FALSE(fs::exists(dir / "out.csv"));
+  EXPECT_FALSE(fs::exists(dir / "out.csv.part"));
+  fs::remove_all(dir);
+}
+
+TEST(ByteSum, MatchesAPlainSumForEveryLengthAndValue) {
+  std::vector<std::uint8_t> bytes(700);
+  std::mt19937 rng(3);
+  for (int round = 0; round < 3; ++round) {
+    for (auto& b : bytes) b = round == 0 ? 255 : static_cast<std::uint8_t>(rng());
+    for (std::size_t offset : {0, 1, 7})
+      for (std::size_t n = 0; n + offset <= bytes.size(); ++n) {
+        unsigned want = 0;
+        for (std::size_t i = 0; i < n; ++i) want += bytes[offset + i];
+        ASSERT_EQ(ProductConverter::SumBytes(bytes.data() + offset, n), want)
+            << n << " bytes at " << offset;
+      }
+  }
+}
+
+}  // namespace
+}  // namespace polvane
