@@ -47,6 +47,11 @@ inline char* Put02(char* p, long long v) {
   return PutPadded(p, v, 2);
 }
 
+inline constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // "%.Nf": fixed notation with `precision` digits, rounded exactly as printf rounds (the exact
 // binary value to the nearest, ties to even). Values of the size the receivers produce take an
 // exact integer path; everything else goes through std::to_chars.
@@ -84,11 +89,16 @@ inline char* PutFixed(char* p, double v, int precision) {
   p = std::to_chars(p, p + 24, units / kPow10[precision]).ptr;
   if (precision > 0) {
     *p++ = '.';
+    // The fraction's digits two at a time from the right, leading zeros included.
     std::uint64_t frac = units % kPow10[precision];
-    for (int i = precision - 1; i >= 0; --i) {
-      p[i] = static_cast<char>('0' + frac % 10);
-      frac /= 10;
+    char* q = p + precision;
+    int left = precision;
+    for (; left >= 2; left -= 2) {
+      q -= 2;
+      std::memcpy(q, kDigitPairs + (frac % 100) * 2, 2);
+      frac /= 100;
     }
+    if (left) *--q = static_cast<char>('0' + frac);
     p += precision;
   }
   return p;

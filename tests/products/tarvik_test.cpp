@@ -227,6 +227,32 @@ TEST_F(TarvikTest, ScanListsEndAtTheFirstDisplayedChannelZero) {
                                 "-51,1"}));
 }
 
+TEST_F(TarvikTest, ScanTextsFollowEveryPlanChangeAndChannelCollision) {
+  // Raw channels 5 and 1029 share a kept text slot; plans change between sweeps, and the two
+  // receivers scan the same channel under different plans.
+  auto plan = [](std::uint8_t flags, std::uint16_t spacing, std::vector<TarvikScanEntry> e) {
+    TarvikScanReceiver r;
+    r.plan = {flags, 800, 0, spacing, 0};
+    r.entries = std::move(e);
+    return r;
+  };
+  const TarvikScanReceiver second = plan(0, 250, {{5, 60}});
+  form.Receiver2.SetChecked(true);
+  form.ChannelField.SetChecked(true);
+  form.FieldTitles.SetChecked(false);
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  log.Scan({}, {plan(0, 100, {{5, 70}, {1029, 71}}), second});
+  log.Scan({}, {plan(0, 250, {{5, 70}, {1029, 71}}), second});
+  log.Scan({}, {plan(0xC0, 100, {{1029, 70}, {5, 71}, {34, 0}}), second});  // raw 34 ends
+  log.Scan({}, {plan(0, 100, {{5, 70}}), second});
+  EXPECT_EQ(RunLines(log, Fields({0})),
+            (std::vector<std::string>{"800.0500,5,-70,810.2900,1029,-71,800.1250,5,-60",
+                                      "800.1250,5,-70,825.7250,1029,-71,800.1250,5,-60",
+                                      "1810.2900,995,-70,1800.0500,994,-71,800.1250,5,-60",
+                                      "800.0500,5,-70,800.1250,5,-60"}));
+}
+
 TEST_F(TarvikTest, BestServerTakesTheStrongestFirstOfEquals) {
   std::array<TarvikScanReceiver, 4> rx;
   rx[0] = ScanList({{5, 90}, {6, 70}, {7, 70}, {8, 95}});

@@ -282,11 +282,27 @@ char* TarvikConverter::PutFastValue(char* p, int n, int which) const {
   return p;
 }
 
-char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) const {
+char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   char* start = p;
-  if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, ScanFrequency(n, e), 4);
-  if (Form->ChannelField.Checked())
-    p = tx::PutInt(tx::Join(p, start, delimiter), ScanChannel(n, e));
+  const bool freq = Form->FrequencyField.Checked(), chan = Form->ChannelField.Checked();
+  if (freq || chan) {
+    const ChannelTexts::Entry& t = scanTexts_[n - 1].Find(ScanRawChannel(n, e), [&](auto& t) {
+      char text[64];
+      t.FrequencyLength =
+          ChannelTexts::Keep(t.Frequency, text, tx::PutFixed(text, ScanFrequency(n, e), 4));
+      t.ChannelLength = ChannelTexts::Keep(t.Channel, text, tx::PutInt(text, ScanChannel(n, e)));
+    });
+    // Whole fields copied: p lies in the value buffer, far from its end.
+    if (freq) {
+      std::memcpy(p, t.Frequency, sizeof t.Frequency);
+      p += t.FrequencyLength;
+    }
+    if (chan) {
+      p = tx::Join(p, start, delimiter);
+      std::memcpy(p, t.Channel, sizeof t.Channel);
+      p += t.ChannelLength;
+    }
+  }
   if (Form->RSSIField.Checked()) {
     p = tx::Join(p, start, delimiter);
     *p++ = '-';
@@ -309,6 +325,8 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
     for (int k = 0; k < 3; ++k)
       if (boxes[k]) p = PutFastValue(tx::Join(p, out, delimiter), n, k + 1);
   } else if (CurrentMode == kSlotScan) {
+    // The receiver's plan: flags, base frequency, fraction, spacing and base channel.
+    scanTexts_[n - 1].UsePlan(ScanBody + (n - 1) * 16, 9);
     if (ReductionMode == kReduceBestServer) {
       const int e = BestEntry[n - 1];
       if (e >= 0 && e < kScanEntries && ScanChannel(n, e) != 0)

@@ -2,8 +2,10 @@
 // scan records of up to four receivers.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "convert/channel_texts.h"
 #include "convert/position.h"
 #include "convert/product_converter.h"
 #include "formats/fixed_layouts.h"
@@ -107,11 +109,12 @@ class TarvikConverter : public ProductConverter {
   void ParseIdentification(const std::uint8_t* record);
   void DecodeHeader(const std::uint8_t* record);
   void ChooseBestEntries();
-  char* PutScanEntry(char* p, int n, int e, char delimiter) const;
+  char* PutScanEntry(char* p, int n, int e, char delimiter);
   // Frequency (which 1), channel (2) or RSSI (3) of fast-record receiver n.
   char* PutFastValue(char* p, int n, int which) const;
 
-  bool averagedLine_ = false;  // the last record is a fast record under averaging
+  std::array<ChannelTexts, 4> scanTexts_;  // per receiver
+  bool averagedLine_ = false;              // the last record is a fast record under averaging
   int titleCursor_ = 0;
   int valueCursor_ = 0;
 };
