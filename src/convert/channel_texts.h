@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "convert/text.h"
+
 namespace polvane {
 
 class ChannelTexts {
@@ -18,7 +20,7 @@ class ChannelTexts {
     std::uint8_t FrequencyLength = 0, ChannelLength = 0;
     // Fixed-size fields, so that a text is copied as one block of its field's size: the
     // destination needs that much room.
-    char Frequency[16];  // "%.4f" of any plan frequency fits: at most 12 characters
+    char Frequency[16];  // any plan frequency fits: at most 13 characters
     char Channel[8];
   };
   static constexpr std::size_t kPlanBytes = 16;
@@ -36,6 +38,32 @@ class ChannelTexts {
       for (std::size_t i = 0; i < kSlots; ++i) entries_[i].Generation = 0;
       generation_ = 1;
     }
+  }
+
+  // Writes the frequency text ("%.Nf" with the given precision: one precision per cache) and
+  // the channel text of raw channel `raw`, each joined by the delimiter unless p is still at
+  // start, making them with frequency() and channel() when they are not kept. The destination
+  // needs room for a whole field beyond each text.
+  template <typename Frequency, typename Channel>
+  char* Put(char* p, const char* start, char delimiter, bool withFrequency, bool withChannel,
+            std::uint16_t raw, int precision, Frequency&& frequency, Channel&& channel) {
+    if (!withFrequency && !withChannel) return p;
+    const Entry& t = Find(raw, [&](Entry& e) {
+      char made[64];
+      e.FrequencyLength = Keep(e.Frequency, made, text::PutFixed(made, frequency(), precision));
+      e.ChannelLength = Keep(e.Channel, made, text::PutInt(made, channel()));
+    });
+    if (withFrequency) {
+      p = text::Join(p, start, delimiter);
+      std::memcpy(p, t.Frequency, sizeof t.Frequency);
+      p += t.FrequencyLength;
+    }
+    if (withChannel) {
+      p = text::Join(p, start, delimiter);
+      std::memcpy(p, t.Channel, sizeof t.Channel);
+      p += t.ChannelLength;
+    }
+    return p;
   }
 
   // Copies a made text into its field; a text longer than the field (which the plans cannot

@@ -169,11 +169,11 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return result;
 }
 
-char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) const {
+char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   char* start = p;
-  if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, ScanFrequency(n, e), 4);
-  if (Form->ChannelField.Checked())
-    p = tx::PutInt(tx::Join(p, start, delimiter), ScanChannel(n, e));
+  p = scanTexts_[n - 1].Put(
+      p, start, delimiter, Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
+      ScanCode(n, e), 4, [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
   if (Form->RSSIField.Checked())
     p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), ScanLevel(n, e));
   return p;
@@ -190,6 +190,8 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (!Form) return 0;
   char* p = out;
   if (CurrentMode == kSlotScan) {
+    // The receiver's set-up: flags, base frequency, fraction, spacing and base code.
+    scanTexts_[n - 1].UsePlan(ScanRecord + kSetupOffset + (n - 1) * kSetupSize, 9);
     const bool best = ReductionMode == kReduceBestServer;
     const int first = best ? BestEntry[n - 1] : 0;
     for (int e = first < 0 ? 0 : first; e < kScanEntries; ++e) {

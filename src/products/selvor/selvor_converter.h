@@ -2,8 +2,10 @@
 // receiver clock, a packed BCD GPS position and time, and a marker value.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "convert/channel_texts.h"
 #include "convert/position.h"
 #include "convert/product_converter.h"
 #include "formats/fixed_layouts.h"
@@ -114,9 +116,10 @@ class SelvorConverter : public ProductConverter {
   void FillFixedValues(FixedValues& v) const;
 
  private:
+  std::array<ChannelTexts, 4> scanTexts_;  // per receiver
   void DecodeHead(const std::uint8_t* record);
   void ChooseBestEntries();
-  char* PutScanEntry(char* p, int n, int e, char delimiter) const;
+  char* PutScanEntry(char* p, int n, int e, char delimiter);
 
   bool averagedLine_ = false;  // the last record is a fast record under averaging
   int titleReceiver_ = 0;

@@ -284,25 +284,10 @@ char* TarvikConverter::PutFastValue(char* p, int n, int which) const {
 
 char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   char* start = p;
-  const bool freq = Form->FrequencyField.Checked(), chan = Form->ChannelField.Checked();
-  if (freq || chan) {
-    const ChannelTexts::Entry& t = scanTexts_[n - 1].Find(ScanRawChannel(n, e), [&](auto& t) {
-      char text[64];
-      t.FrequencyLength =
-          ChannelTexts::Keep(t.Frequency, text, tx::PutFixed(text, ScanFrequency(n, e), 4));
-      t.ChannelLength = ChannelTexts::Keep(t.Channel, text, tx::PutInt(text, ScanChannel(n, e)));
-    });
-    // Whole fields copied: p lies in the value buffer, far from its end.
-    if (freq) {
-      std::memcpy(p, t.Frequency, sizeof t.Frequency);
-      p += t.FrequencyLength;
-    }
-    if (chan) {
-      p = tx::Join(p, start, delimiter);
-      std::memcpy(p, t.Channel, sizeof t.Channel);
-      p += t.ChannelLength;
-    }
-  }
+  p = scanTexts_[n - 1].Put(
+      p, start, delimiter, Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
+      ScanRawChannel(n, e), 4, [&] { return ScanFrequency(n, e); },
+      [&] { return ScanChannel(n, e); });
   if (Form->RSSIField.Checked()) {
     p = tx::Join(p, start, delimiter);
     *p++ = '-';

@@ -360,13 +360,11 @@ int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
   return 0;
 }
 
-char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& r,
-                                     char delimiter) const {
+char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& r, char delimiter) {
   const ChannelPlan& plan = Plans[CurrentReceiver];
-  if (Form->FrequencyField.Checked())
-    p = tx::PutFixed(tx::Join(p, start, delimiter), plan.Frequency(r.Channel), 5);
-  if (Form->ChannelField.Checked())
-    p = tx::PutInt(tx::Join(p, start, delimiter), plan.Displayed(r.Channel));
+  p = channelTexts_[CurrentReceiver].Put(
+      p, start, delimiter, Form->FrequencyField.Checked(), Form->ChannelField.Checked(), r.Channel,
+      5, [&] { return plan.Frequency(r.Channel); }, [&] { return plan.Displayed(r.Channel); });
   if (Form->RSSIField.Checked())
     p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
   if (Form->SATField.Checked()) {
@@ -389,6 +387,8 @@ int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) 
   char* p = out;
   if (Form) {
     const ReadingList& list = Lists[CurrentReceiver];
+    // Flags, base frequency, fraction, spacing and lowest channel decide the texts.
+    channelTexts_[CurrentReceiver].UsePlan(Plans[CurrentReceiver].Bytes + 2, 9);
     // The items of all readings are joined by the delimiter, with none before the first.
     if (ReductionMode == kReduceBestServer) {
       const int best = BestReading(list);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "convert/channel_texts.h"
 #include "convert/product_converter.h"
 #include "formats/fixed_layouts.h"
 #include "products/tarvik/tarvik_converter.h"
@@ -133,6 +134,7 @@ class TarvikExtConverter : public ProductConverter {
   bool GpsValid() const { return Header[8] & 0x80; }
 
  private:
+  std::array<ChannelTexts, 4> channelTexts_;  // per receiver
   // Pending group opener of the "r" or "s" readings of one receiver.
   struct Pending {
     bool Set = false;
@@ -147,7 +149,7 @@ class TarvikExtConverter : public ProductConverter {
   // The reading written in best-server mode: the strongest, the later one among equals.
   int BestReading(const ReadingList& list) const;
   // The checked items of one reading, each joined to the text that starts at `start`.
-  char* PutReading(char* p, const char* start, const Reading& r, char delimiter) const;
+  char* PutReading(char* p, const char* start, const Reading& r, char delimiter);
 
   int recordLength_ = 0;  // body length of the record last read (0 for an empty record)
   // The last record is a fast record under averaging: each of its lines holds one window mean
