@@ -156,6 +156,22 @@ TEST_F(SelvorTest, ScanTableEndsAtTheFirstChannelZero) {
   EXPECT_EQ(lines[1], "870.3000,10,-70,870.3300,11,-71,869.1600,989,-60,870.0350,1,-61");
 }
 
+TEST_F(SelvorTest, ScanTextsFollowEveryPlanChangeAndCodeCollision) {
+  // Codes 10 and 1034 share a kept text slot; the set-up changes from sweep to sweep.
+  form.ChannelField.SetChecked(true);
+  const SelvorPlan a{}, narrow{0, 870, 300, 250, 1}, high{0x80, 870, 300, 300, 1};
+  SelvorLogBuilder log;
+  log.Scan({}, {Table({{10, 70}, {1034, 71}}, a), Table({})});
+  log.Scan({}, {Table({{10, 70}, {1034, 71}}, narrow), Table({})});
+  log.Scan({}, {Table({{10, 70}}, high), Table({})});
+  log.Scan({}, {Table({{1034, 71}, {10, 70}}, a), Table({})});
+  const auto lines = ConvertLines(log, Fields({0}));
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+            (std::vector<std::string>{"870.3000,10,-70,901.0200,1034,-71",
+                                      "870.2550,10,-70,895.8550,1034,-71", "1870.3000,10,-70",
+                                      "901.0200,1034,-71,870.3000,10,-70"}));
+}
+
 TEST_F(SelvorTest, EmptyScanTableStillCountsAsAColumnGroup) {
   form.Receiver2.SetChecked(true);
   SelvorLogBuilder log;

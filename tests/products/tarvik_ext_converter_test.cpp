@@ -258,10 +258,13 @@ TEST_F(TarvikExtTest, ScanRecordsReplaceThePlansAndWriteNothing) {
   log.Scan(At(9, 0, 1), Plans(second)).V(0, 108, 71, 1, 2);
   log.Scan(At(9, 0, 2), Plans(TarvikExtPlan{0, 0, 0, 0, 0, 0, 0})).V(0, 108, 72, 1, 2);
   log.Scan(At(9, 0, 3), Plans(second)).V(0, 108, 73, 1, 2);
+  // Back to the first plan, with channel 1132 sharing channel 108's kept text slot.
+  log.Scan(At(9, 0, 4), Plans(first)).V(0, 1132, 74, 1, 2).V(0, 108, 75, 1, 2);
   // Spacing 62 is 6.25 kHz: channel 108 lies 8 steps above 450.0000 MHz. A receiver without
   // a plan (spacing 0) is never selected.
   EXPECT_EQ(Run(log, Fields({0})),
-            (std::vector<std::string>{"873.24000,-70", "450.05000,-71", "450.05000,-73"}));
+            (std::vector<std::string>{"873.24000,-70", "450.05000,-71", "450.05000,-73",
+                                      "903.96000,-74", "873.24000,-75"}));
 }
 
 TEST_F(TarvikExtTest, PlanFrequencyAndDisplayedChannel) {
