@@ -49,6 +49,7 @@ int ProductConverter::OpenInput(const std::string& path) {
   TitlesPending = true;
   SkipMode = false;
   SectionStarted = false;
+  zeroedBuffer_ = nullptr;
   if (!Input.Open(path)) return -1;
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -122,6 +123,22 @@ class ProductConverter {
            static_cast<std::uint32_t>(record[position + 1]) << 16 |
            static_cast<std::uint32_t>(record[position + 2]) << 8 | record[position + 3];
   }
+  // Makes buffer[length, horizon) zero, so that a record shorter than its layout (horizon: the
+  // furthest any of the product's layouts reaches) decodes as zeros, never as the bytes of an
+  // earlier record. Only what an earlier, longer record of the same buffer, horizon and file
+  // left there is cleared again; anything else starts with a full clear.
+  void ZeroRecordTail(std::uint8_t* buffer, int length, int horizon) {
+    if (length < 0) length = 0;
+    if (buffer != zeroedBuffer_ || horizon != zeroedHorizon_) {
+      zeroedBuffer_ = buffer;
+      zeroedHorizon_ = horizon;
+      dirtyLength_ = horizon;
+    }
+    if (length < dirtyLength_)
+      std::memset(buffer + length, 0, static_cast<std::size_t>(dirtyLength_ - length));
+    dirtyLength_ = length < horizon ? length : horizon;
+  }
+
   // Sum of n sample bytes (the fast-record sample means), sixteen at a time where the
   // processor has SSE2.
   static unsigned SumBytes(const std::uint8_t* bytes, std::size_t n) {
@@ -254,6 +271,14 @@ class ProductConverter {
   std::int16_t CurrentMode = -1;
   // Entry k is the node of the k-th section of the file (entry 0 unused); grows as needed.
   std::vector<TreeNode*> SectionNodes;
+
+ private:
+  // ZeroRecordTail's record buffer and how far its last record reached; forgotten per file.
+  const std::uint8_t* zeroedBuffer_ = nullptr;
+  int zeroedHorizon_ = 0;
+  int dirtyLength_ = 0;
+
+ public:
   std::int32_t ModeChanges = 0;  // 32-bit: a day's log may hold more than 32767 sections
   bool SkipMode = false;
   bool Converting = false;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert/product_converter.h"
+#include "products/tarvik/tarvik_converter.h"
 
 namespace polvane {
 namespace {
@@ -95,6 +96,35 @@ TEST(ByteSum, MatchesAPlainSumForEveryLengthAndValue) {
             << n << " bytes at " << offset;
       }
   }
+}
+
+bool ZeroFrom(const std::uint8_t* b, int from, int to) {
+  for (int i = from; i < to; ++i)
+    if (b[i] != 0) return false;
+  return true;
+}
+
+TEST(RecordTail, ShorterRecordsNeverShowAnEarlierRecordsBytes) {
+  TarvikConverter c;
+  std::uint8_t a[64], b[64];
+  std::memset(a, 0xAA, sizeof a);
+  std::memset(b, 0xAA, sizeof b);
+  c.ZeroRecordTail(a, 10, 64);  // a buffer seen for the first time is cleared to the horizon
+  EXPECT_TRUE(ZeroFrom(a, 10, 64));
+  std::memset(a, 0xBB, 40);  // a longer record
+  c.ZeroRecordTail(a, 40, 64);
+  std::memset(a, 0xCC, 5);  // then a shorter one
+  c.ZeroRecordTail(a, 5, 64);
+  EXPECT_TRUE(ZeroFrom(a, 5, 64));
+  c.ZeroRecordTail(b, 3, 64);  // another buffer
+  EXPECT_TRUE(ZeroFrom(b, 3, 64));
+  std::memset(b, 0xDD, 64);  // written behind the tracker's back: a new horizon clears all
+  c.ZeroRecordTail(b, 8, 60);
+  EXPECT_TRUE(ZeroFrom(b, 8, 60));
+  std::memset(b, 0xEE, 64);  // and so does the next file
+  c.OpenInput("/nonexistent/polvane-record-tail");
+  c.ZeroRecordTail(b, 2, 60);
+  EXPECT_TRUE(ZeroFrom(b, 2, 60));
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ inline constexpr int kMaxRecord = 4096;
 inline constexpr int kSetupKept = 256;  // set-up bytes kept from offset 1
 inline constexpr int kDataRecord = 16;  // bytes of a data record that carry values
 inline constexpr int kEntries = 3;
+// The furthest any record layout reaches: the identification's two texts (up to 511 and 63
+// bytes, each after a 4-byte length) from offset 1, beyond the set-up's kept bytes.
+inline constexpr int kLongestLayout = 1 + 4 + 511 + 4 + 63;
+static_assert(kLongestLayout >= 1 + kSetupKept && kLongestLayout >= kDataRecord);
 // Tree slots.
 inline constexpr int kSlotScan = 1;
 inline constexpr int kSlotOneChannel = 2;

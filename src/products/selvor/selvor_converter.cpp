@@ -31,7 +31,7 @@ int SelvorConverter::ReadRecord(std::uint8_t* buffer) {
   }
   if (!Input.ReadExact(buffer, static_cast<std::size_t>(length))) return 0;
   // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
-  std::memset(buffer + length, 0, kRecordBufferSize - length);
+  ZeroRecordTail(buffer, length, kLongestLayout);
   return length + 4;
 }
 

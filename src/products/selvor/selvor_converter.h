@@ -31,6 +31,9 @@ inline constexpr int kSetupOffset = 23;
 inline constexpr int kSetupSize = 11;
 inline constexpr int kTableOffset = 45;
 inline constexpr int kScanEntries = 80;
+// The furthest any record layout reaches.
+inline constexpr int kLongestLayout = kFastRecord;
+static_assert(kLongestLayout >= kScanRecord && kFastRecord == kHead + kReceivers * kFastBlock);
 inline constexpr int kEntrySize = 3;
 // Tree slots.
 inline constexpr int kSlotFast = 0;

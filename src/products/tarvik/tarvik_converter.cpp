@@ -56,10 +56,7 @@ int TarvikConverter::ReadRecord(std::uint8_t* buffer) {
     if (headerOnly ? !Input.Skip(length - head) : !Input.ReadExact(buffer + head, length - head))
       return 0;
     // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
-    if (headerOnly)
-      std::memset(buffer + head, 0, kNewHeader - head);
-    else if (length < kLongestRecord)
-      std::memset(buffer + length, 0, kLongestRecord - length);
+    ZeroRecordTail(buffer, static_cast<int>(headerOnly ? head : length), kLongestRecord);
     std::int64_t consumed = static_cast<std::int64_t>(length) + 4 + skipped;
     return consumed > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(consumed);
   }
