@@ -29,6 +29,12 @@ class OutputFile {
   // Text: every "\n" is written as "\r\n".
   void WriteText(const char* s, std::size_t n);
   void WriteText(std::string_view s) { WriteText(s.data(), s.size()); }
+  // One character of text (a delimiter, a line end).
+  void WriteTextChar(char c) {
+    if (!file_) return;
+    if (c == '\n') Put('\r');
+    Put(c);
+  }
   // Text up to its terminating zero. A short piece (a field value) is copied byte by byte in
   // one pass; a longer one falls back to the block copy.
   void WriteTextZ(const char* s) {

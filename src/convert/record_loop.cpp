@@ -36,10 +36,9 @@ void RecordLoop::WriteTitles(ProductConverter& c, OutputFile& out, const Selecti
   if (!c.TitlesPending) return;
   if (HeaderChecked(c)) {
     char* v = value_.get();
-    const char delim[1] = {delimiter};
     for (int pos = 0; pos < selection.Count(); ++pos) {
       if (selection.Tags[pos] != kFieldData) {
-        if (pos > 0) out.WriteText(delim, 1);
+        if (pos > 0) out.WriteTextChar(delimiter);
         out.WriteText("\"", 1);
         out.WriteText(selection.Texts[pos]);
         out.WriteText("\"", 1);
@@ -47,12 +46,12 @@ void RecordLoop::WriteTitles(ProductConverter& c, OutputFile& out, const Selecti
       }
       v[0] = '\0';
       std::int16_t r = c.DataTitles(0, v, delimiter);
-      if (pos > 0 && v[0] != '\0') out.WriteText(delim, 1);
+      if (pos > 0 && v[0] != '\0') out.WriteTextChar(delimiter);
       while (r >= 0) {
         if (v[0] != '\0') WriteZ(out, v);
         v[0] = '\0';
         r = c.DataTitles(1, v, delimiter);
-        if (v[0] != '\0') out.WriteText(delim, 1);
+        if (v[0] != '\0') out.WriteTextChar(delimiter);
       }
     }
     out.WriteText("\n", 1);
@@ -86,7 +85,6 @@ void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile& out,
 
 void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
                              const Selection& selection, RunState& run) {
-  const char delim[1] = {settings.Delimiter};
   const std::int16_t code = c.ProductCodeValue();
   const int passes = ReceiverPasses(code);
   char* v = value_.get();
@@ -110,7 +108,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
       for (int pos = 0; pos < selection.Count(); ++pos) {
         const std::int16_t tag = selection.Tags[pos];
         if (tag != kFieldData) {
-          if (pos > 0) out.WriteText(delim, 1);
+          if (pos > 0) out.WriteTextChar(settings.Delimiter);
           v[0] = '\0';
           c.FieldValue(tag, v);
           if (v[0] != '\0') {
@@ -121,7 +119,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
         }
         v[0] = '\0';
         std::int16_t r = c.DataValues(0, v, settings.Delimiter);
-        if (pos > 0 && r == 0) out.WriteText(delim, 1);
+        if (pos > 0 && r == 0) out.WriteTextChar(settings.Delimiter);
         while (r >= 0) {
           if (v[0] != '\0') {
             WriteZ(out, v);
@@ -129,10 +127,10 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
           }
           v[0] = '\0';
           r = c.DataValues(1, v, settings.Delimiter);
-          if (r == 0) out.WriteText(delim, 1);
+          if (r == 0) out.WriteTextChar(settings.Delimiter);
         }
       }
-      if (wrote) out.WriteText("\n", 1);
+      if (wrote) out.WriteTextChar('\n');
     }
   }
   c.LinesLeft = 1;
