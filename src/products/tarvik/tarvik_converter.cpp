@@ -267,12 +267,17 @@ int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
-char* TarvikConverter::PutFastValue(char* p, int n, int which) const {
+char* TarvikConverter::PutFastValue(char* p, int n, int which) {
   switch (which) {
     case 1:
-      return tx::PutFixed(p, FastFrequency(n), 4);
-    case 2:
-      return tx::PutInt(p, FastChannel(n));
+    case 2: {
+      // The block's plan: flags, base frequency, fraction, spacing and base channel.
+      ChannelTexts& texts = fastTexts_[n - 1];
+      texts.UsePlan(FastBlocks[n - 1] + 2, 9);
+      return texts.Put(
+          p, p, ',', which == 1, which == 2, ReadLE16(FastBlocks[n - 1], 0), 4,
+          [&] { return FastFrequency(n); }, [&] { return FastChannel(n); });
+    }
     case 3:
       return tx::PutInt(tx::Put(p, '-'), LineRssi(n));
   }

@@ -111,10 +111,10 @@ class TarvikConverter : public ProductConverter {
   void ChooseBestEntries();
   char* PutScanEntry(char* p, int n, int e, char delimiter);
   // Frequency (which 1), channel (2) or RSSI (3) of fast-record receiver n.
-  char* PutFastValue(char* p, int n, int which) const;
+  char* PutFastValue(char* p, int n, int which);
 
-  std::array<ChannelTexts, 4> scanTexts_;  // per receiver
-  bool averagedLine_ = false;              // the last record is a fast record under averaging
+  std::array<ChannelTexts, 4> scanTexts_, fastTexts_;  // per receiver
+  bool averagedLine_ = false;  // the last record is a fast record under averaging
   int titleCursor_ = 0;
   int valueCursor_ = 0;
 };
