@@ -147,11 +147,12 @@ void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& s
   std::uint8_t* buffer = record_.get();
   std::uint64_t consumed = 0;
   int shown = -1;
+  PercentSteps steps(inputSize);
   int n = run.Cancelled() ? 0 : c.ReadRecord(buffer);
   c.RecordCount = 0;
   while (n != 0 && !run.Cancelled()) {
     consumed += static_cast<std::uint64_t>(n);
-    int percent = Percentage(consumed, inputSize);
+    const int percent = steps.At(consumed);
     if (percent != shown) {
       shown = percent;
       if (run.Progress) run.Progress(percent);

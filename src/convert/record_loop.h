@@ -74,4 +74,27 @@ inline int Percentage(std::uint64_t consumed, std::uint64_t size) {
   return static_cast<int>((static_cast<unsigned __int128>(consumed) * 100) / size);
 }
 
+// The whole percentage of a growing byte count, worked out again only when the count reaches
+// the next whole step: the record loops ask for it after every record.
+class PercentSteps {
+ public:
+  explicit PercentSteps(std::uint64_t size) : size_(size) {}
+
+  int At(std::uint64_t consumed) {
+    if (consumed < next_) return percent_;
+    percent_ = Percentage(consumed, size_);
+    // The first count that shows the next percentage: size * (percent + 1) / 100, rounded up.
+    next_ = percent_ >= 100 || size_ == 0
+                ? UINT64_MAX
+                : static_cast<std::uint64_t>(
+                      (static_cast<unsigned __int128>(size_) * (percent_ + 1) + 99) / 100);
+    return percent_;
+  }
+
+ private:
+  std::uint64_t size_;
+  std::uint64_t next_ = 0;
+  int percent_ = 0;
+};
+
 }  // namespace polvane

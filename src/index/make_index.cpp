@@ -41,11 +41,12 @@ void TMakeIndex::Execute() {
 
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   c->Converting = false;
+  PercentSteps steps(size);
   int n = c->ReadRecord(buffer.get());
   c->RecordCount = 0;
   while (!Terminated() && n != 0) {
     consumed += static_cast<std::uint64_t>(n);
-    const int percent = Percentage(consumed, size);
+    const int percent = steps.At(consumed);
     if (percent > lastShown_) {
       host.Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
       lastShown_ = percent;

@@ -38,13 +38,14 @@ void TMakeList::Execute() {
 
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   c->Converting = false;
+  PercentSteps steps(size);
   int n = c->ReadRecord(buffer.get());
   c->RecordCount = 0;
   c->BeginGather();
   dialog_.SetGatheredFile("");  // what an earlier pass left no longer stands
   while (!Terminated() && n != 0) {
     consumed += static_cast<std::uint64_t>(n);
-    const int percent = Percentage(consumed, size);
+    const int percent = steps.At(consumed);
     if (percent != shown) {
       shown = percent;
       host.Synchronize([&] { ShowPercent(dialog_, percent); });

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cstring>
 #include <deque>
 
@@ -177,6 +179,22 @@ TEST_F(RecordLoopTest, KesAndPelmorAnnounceTheirOwnTitles) {
   kes.BindReceiverBoxes(form);
   kes.script = {{kActionWrite, {"1"}}, {kActionTitles}, {kActionWrite, {"2"}}};
   EXPECT_EQ(Convert(kes, input, Fields({5})), "1\r\n\"Latitude (Decimal Degrees)\"\r\n2\r\n");
+}
+
+TEST(Percentage, StepsAgreeWithTheDirectPercentageAtEveryCount) {
+  std::mt19937_64 rng(11);
+  for (std::uint64_t size : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{7},
+                             std::uint64_t{100}, std::uint64_t{101}, std::uint64_t{4096 * 3 + 5},
+                             std::uint64_t{1} << 40, ~std::uint64_t{0}}) {
+    PercentSteps steps(size);
+    std::uint64_t consumed = 0;
+    for (int i = 0; i < 5000; ++i) {
+      ASSERT_EQ(steps.At(consumed), Percentage(consumed, size)) << consumed << " of " << size;
+      // Small steps through small files, large ones through large files, and past the end.
+      const std::uint64_t step = size < 100000 ? rng() % 3 : rng() % (size / 1000 + 1);
+      consumed = consumed + step < consumed ? ~std::uint64_t{0} : consumed + step;
+    }
+  }
 }
 
 TEST(Percentage, NeverOverflowsAndNeverDividesByZero) {

@@ -102,8 +102,8 @@ int KesCardConverter::ReadRecord(std::uint8_t* buffer) {
       std::memcpy(DataHead, body, kDataHeadSize);
       const int kept = std::min(k, kes::kMaxChannels);
       // Channels without a sample of this record read as 0, never as the last record's.
-      for (int i = 0; i < kes::kMaxChannels; ++i)
-        Samples[i] = i < kept ? body[kDataHeadSize + i] : 0;
+      std::memcpy(Samples, body + kDataHeadSize, static_cast<std::size_t>(kept));
+      std::memset(Samples + kept, 0, sizeof Samples - static_cast<std::size_t>(kept));
       if (cellular) std::memcpy(SatVmac, body + kDataHeadSize + k, 3 * kept);
       break;
     }

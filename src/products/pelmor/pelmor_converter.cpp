@@ -187,7 +187,7 @@ int PelmorConverter::ReadRecord(std::uint8_t* buffer) {
   position_ += length;
   if (length == 0) return 2;  // no type byte: nothing to decode
   // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
-  if (length < kLayoutSize) std::memset(buffer + length, 0, kLayoutSize - length);
+  ZeroRecordTail(buffer, length, kLayoutSize);
   lastLength_ = length;
   bodyValid_ = true;
   return length + 2;
