@@ -52,7 +52,7 @@ bool InputFile::Fill() {
   return length_ > 0;
 }
 
-std::size_t InputFile::Read(void* dst, std::size_t n) {
+std::size_t InputFile::ReadSlow(void* dst, std::size_t n) {
   auto* out = static_cast<std::uint8_t*>(dst);
   std::size_t done = 0;
   while (done < n) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -23,7 +24,15 @@ class InputFile {
   bool IsOpen() const { return file_ != nullptr; }
 
   // Reads up to n bytes into dst and returns how many were read (fewer at the end or on error).
-  std::size_t Read(void* dst, std::size_t n);
+  // Bytes already in the buffer are taken inline; the rest goes through ReadSlow.
+  std::size_t Read(void* dst, std::size_t n) {
+    if (n <= length_ - cursor_) {
+      std::memcpy(dst, buffer_.get() + cursor_, n);
+      cursor_ += n;
+      return n;
+    }
+    return ReadSlow(dst, n);
+  }
   bool ReadExact(void* dst, std::size_t n) { return Read(dst, n) == n; }
   // Moves the read position; false when it would lie outside the file.
   bool Seek(std::uint64_t position);
@@ -35,6 +44,7 @@ class InputFile {
 
  private:
   bool Fill();
+  std::size_t ReadSlow(void* dst, std::size_t n);
 
   std::FILE* file_ = nullptr;
   std::unique_ptr<std::uint8_t[]> buffer_;
