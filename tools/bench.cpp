@@ -105,12 +105,14 @@ std::uint64_t ReadOnce(const std::string& input, std::vector<char>& buffer) {
   return sum;
 }
 
-// Reads `input` once and writes `outputBytes` bytes with large buffered writes; returns the
-// CPU time it took (wall time suffers from whatever else the machine runs).
-double Baseline(const std::string& input, std::uint64_t outputBytes, const std::string& output) {
+// Reads `input` `reads` times and writes `outputBytes` bytes with large buffered writes;
+// returns the CPU time it took (wall time suffers from whatever else the machine runs).
+double Baseline(const std::string& input, std::uint64_t outputBytes, const std::string& output,
+                int reads = 1) {
   std::vector<char> buffer(1 << 20);
   const double start = SelfCpu();
-  const std::uint64_t sum = ReadOnce(input, buffer);
+  std::uint64_t sum = 0;
+  for (int k = 0; k < reads; ++k) sum += ReadOnce(input, buffer);
   std::FILE* out = std::fopen(output.c_str(), "wb");
   if (!out) return SelfCpu() - start;
   std::memset(buffer.data(), 'x' + static_cast<int>(sum & 1), buffer.size());
@@ -680,6 +682,7 @@ struct Case {
   std::string input;
   Mode mode = Mode::kConvert;
   std::vector<std::string> options;
+  int baselineReads = 1;  // how often the baseline reads the input
 };
 
 // A product other than Tarvik before firmware 1.27, and what its rows convert.
@@ -744,8 +747,8 @@ void Measure(const Case& c, const std::string& polvane, const fs::path& work) {
   const std::uint64_t outBytes = out.empty() ? 0 : SizeOf(out);
   double base = 0;
   for (int k = 0; k < kRuns; ++k) {
-    const double b =
-        c.mode == Mode::kIndex ? PlainRead(c.input) : Baseline(c.input, outBytes, baseOut);
+    const double b = c.mode == Mode::kIndex ? PlainRead(c.input)
+                                            : Baseline(c.input, outBytes, baseOut, c.baselineReads);
     if (k == 0 || b < base) base = b;
   }
   fs::remove(baseOut);
@@ -785,6 +788,7 @@ int main(int argc, char** argv) try {
        with({"-r", "1,2,3,4", "--scan-type", "table"})},
       {"scan, best server", scan, Mode::kConvert, with({"-r", "1,2,3,4", "--best-server"})},
       {"fast, Grayson IQ Analyzer", fast, Mode::kConvert, {"-f", "3", "-r", "1"}},
+      {"fast, against two reads of the input", fast, Mode::kConvert, with({"-r", "1,2,3,4"}), 2},
       {"fast, conversion pass alone", fast, Mode::kFolder, with({"-r", "1,2,3,4"})},
       {"scan, conversion pass alone", scan, Mode::kFolder,
        with({"-r", "1,2,3,4", "--scan-type", "table"})},
@@ -832,8 +836,11 @@ int main(int argc, char** argv) try {
     const RunResult r = Spawn({polvane, "convert", scan, (work / "cancel.out").string(), "-q",
                                "--fields", "0", "-r", "1,2,3,4"},
                               300);
-    std::printf("\ncancellation: the run ended %.1f ms after SIGINT (exit %d)\n", r.seconds * 1000,
-                r.status);
+    if (r.status == 0)
+      std::printf("\ncancellation: the conversion had ended before SIGINT (a larger SIZE_MB)\n");
+    else
+      std::printf("\ncancellation: the run ended %.1f ms after SIGINT (exit %d)\n",
+                  r.seconds * 1000, r.status);
   }
   {
     const fs::path in = work / "many", out = work / "many-out";
