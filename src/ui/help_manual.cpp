@@ -63,8 +63,11 @@ first), <code>--per-seconds N</code> (Kes PC card), <code>--scan-type</code>, <c
 other options; <code>--save-config FILE</code> saves the settings. When no field has been chosen
 in any of these ways, every offered field except "CR / LF" is written. Messages that the window
 shows in a box are printed as, for example, <code>Information: Conversion Has Been
-Completed!</code>. The exit status is 0 when the run completed, 1 after an error message, 2 for
-a mistake on the command line and 3 for a file that is not from a QVX CW product.</p>
+Completed!</code>. Ctrl-C stops a conversion as "CANCEL" does: the output keeps what was
+converted so far, a line on standard error says that the run was interrupted, and the exit
+status is 1. The exit status is 0 when the run completed, 1 after an error message or an
+interruption, 2 for a mistake on the command line and 3 for a file that is not from a QVX CW
+product.</p>
 
 <h2>Main Menu</h2>
 <p><b>Application</b></p>
