@@ -189,11 +189,7 @@ int16_t TarvikExtConverter::ParseFast(const std::uint8_t* r) {
       taken = taken || means > 0;
       continue;
     }
-    const std::uint8_t* samples = block + tarvik::kFastSampleOffset;
-    for (int s = 0; s < tarvik::kFastSamples; ++s) {
-      reading.Rssi = samples[s];
-      list.Append(reading);
-    }
+    list.AppendLevels(reading, block + tarvik::kFastSampleOffset, tarvik::kFastSamples);
     // Only a receiver whose block this record carries has new readings for a line.
     FreshData[n] = true;
     taken = true;

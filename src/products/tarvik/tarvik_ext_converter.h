@@ -4,6 +4,7 @@
 // a line is written per receiver that has fresh readings.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -73,6 +74,16 @@ class ReadingList {
   // Appends r; a full list keeps what it holds.
   void Append(const Reading& r) {
     if (count_ < tarvik_ext::kMaxReadings) items_[count_++] = r;
+  }
+  // Appends one reading per sample level, each otherwise like r, as far as the list has room.
+  void AppendLevels(const Reading& r, const std::uint8_t* levels, int n) {
+    const int take = std::min(n, tarvik_ext::kMaxReadings - count_);
+    for (int i = 0; i < take; ++i) {
+      Reading& item = items_[count_ + i];
+      item = r;
+      item.Rssi = levels[i];
+    }
+    if (take > 0) count_ += take;
   }
   int Count() const { return count_; }
   const Reading& operator[](int i) const { return items_[i]; }
