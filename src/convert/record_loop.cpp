@@ -12,6 +12,11 @@ void WriteZ(OutputFile& out, const char* text) {
   out.WriteTextZ(text);
 }
 
+// A value in the loop's value buffer, which is readable to its end.
+void WriteValue(OutputFile& out, const char* text, const char* valueBuffer) {
+  out.WriteTextZ(text, valueBuffer + kValueBufferSize);
+}
+
 bool HeaderChecked(const ProductConverter& c) {
   return !c.Form || c.Form->FieldTitles.Checked();
 }
@@ -48,7 +53,7 @@ void RecordLoop::WriteTitles(ProductConverter& c, OutputFile& out, const Selecti
       std::int16_t r = c.DataTitles(0, v, delimiter);
       if (pos > 0 && v[0] != '\0') out.WriteTextChar(delimiter);
       while (r >= 0) {
-        if (v[0] != '\0') WriteZ(out, v);
+        if (v[0] != '\0') WriteValue(out, v, value_.get());
         v[0] = '\0';
         r = c.DataTitles(1, v, delimiter);
         if (v[0] != '\0') out.WriteTextChar(delimiter);
@@ -112,7 +117,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
           v[0] = '\0';
           c.FieldValue(tag, v);
           if (v[0] != '\0') {
-            WriteZ(out, v);
+            WriteValue(out, v, value_.get());
             wrote = true;
           }
           continue;
@@ -122,7 +127,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
         if (pos > 0 && r == 0) out.WriteTextChar(settings.Delimiter);
         while (r >= 0) {
           if (v[0] != '\0') {
-            WriteZ(out, v);
+            WriteValue(out, v, value_.get());
             wrote = true;
           }
           v[0] = '\0';
