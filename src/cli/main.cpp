@@ -77,13 +77,14 @@ class CliHost : public Host {
 };
 
 std::atomic<TMainForm*> gForm{nullptr};
-std::atomic<TMakeList*> gPass{nullptr};
+// The index or average-information pass that an interrupt stops.
+std::atomic<Worker*> gPass{nullptr};
 
 std::atomic<bool> gInterrupted{false};
 
 extern "C" void OnInterrupt(int) {
   gInterrupted = true;
-  if (TMakeList* pass = gPass.load()) pass->Terminate();
+  if (Worker* pass = gPass.load()) pass->Terminate();
   if (TMainForm* f = gForm.load()) f->btnCancelClick();
 }
 
@@ -154,7 +155,9 @@ void BuildIndex(TMainForm& form, CliHost& host, bool quiet) {
   const bool bar = !quiet && isatty(fileno(stderr));
   if (bar) form.ProgressBar.Changed = [&] { host.Progress(form.ProgressBar.Position()); };
   TMakeIndex index(form, static_cast<std::int16_t>(form.InputFormatGroup.ItemIndex()));
+  gPass = &index;
   index.Run();
+  gPass = nullptr;
   form.ProgressBar.Changed = nullptr;
   if (bar) host.EndProgress();
 }
@@ -388,15 +391,21 @@ int RunConvert(const ConvertOptions& o) {
     ReportMessage(host, kError, "Configuration File Cannot Be Written!");
     return kExitError;
   }
-  // 6. The index of a single file, and the sections left out.
+  // 6. The index of a single file, and the sections left out. From here on Ctrl-C stops the
+  // run in order rather than killing it.
+  std::signal(SIGINT, OnInterrupt);
   if (!folderMode) {
     BuildIndex(form, host, true);
+    if (gInterrupted) {
+      std::signal(SIGINT, SIG_DFL);
+      std::fprintf(stderr, "polvane: interrupted while indexing; nothing was converted\n");
+      return kExitError;
+    }
     if (!o.deselect.empty()) Deselect(form, o.deselect);
   } else if (!o.deselect.empty()) {
     throw UsageError{"--deselect needs a single INPUT file"};
   }
   const bool bar = !o.quiet && isatty(fileno(stderr));
-  std::signal(SIGINT, OnInterrupt);
   // The averaging of a Kes PC-dump file is scaled by its records per second: the average
   // information is gathered first, as the window's "Generate" does.
   if (gatherFirst) {
