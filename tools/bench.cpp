@@ -266,14 +266,6 @@ GeneratedLog TarvikExtLog() {
   return Cut(log.Data(), start);
 }
 
-// Degrees as the packed BCD coordinate of a Selvor head.
-SelvorCoordinate SelvorDegrees(double deg, char positive, char negative) {
-  const double a = std::fabs(deg);
-  const int d = static_cast<int>(a);
-  const int thousandths = static_cast<int>(std::lround((a - d) * 60000));
-  return {d, thousandths / 1000, thousandths % 1000, deg < 0 ? negative : positive};
-}
-
 // Selvor: runs of scan records (48 and 64 channels) between runs of fast records, two
 // receivers, the second one with the offset channel numbering.
 GeneratedLog SelvorLog() {
@@ -318,42 +310,6 @@ GeneratedLog SelvorLog() {
   return Cut(log.Data(), start);
 }
 
-// Paging traffic: POCSAG batches (one message runs on into the next batch) and FLEX frames of
-// two phases, as the Kes receivers capture them.
-std::vector<Bytes> PocsagCaptures() {
-  PocsagStream stream;
-  stream.Page(PocsagNumeric(1200, "5551234"));
-  stream.Page(PocsagAlphanumeric(2403, "UNIT 12 REPORT TO THE NORTH DEPOT BEFORE NOON"));
-  stream.Page(PocsagTone(3315));
-  stream.Page(PocsagAlphanumeric(4412, "GATE CODE 4471"));
-  stream.Idle(2);
-  PocsagHead head;
-  head.rssi = 71;
-  head.channel = 5;
-  head.errors = 2;
-  std::vector<Bytes> captures;
-  for (int b = 0; b < stream.Batches(); ++b) captures.push_back(stream.Capture(b, head));
-  return captures;
-}
-
-std::vector<Bytes> FlexCaptures() {
-  std::vector<Bytes> captures;
-  const char* texts[] = {"MEETING MOVED TO 3PM", "CALL OFFICE", "LOT B IS FULL"};
-  for (int f = 0; f < 3; ++f) {
-    FlexFrameBuilder b(2);
-    b.Head(static_cast<std::uint8_t>(68 + f), 9, static_cast<std::uint16_t>(f));
-    b.Page(0, FlexAlphanumeric(100200 + f, texts[f]));
-    b.Page(1, FlexNumeric(300400 + f, "8675309"));
-    captures.push_back(b.Build().Capture());
-  }
-  return captures;
-}
-
-KesTime KesAt(int i) {
-  const DayTime t = At(9 * 3600 + 30 * 60 + i);
-  return {t.hour, t.minute, t.second};
-}
-
 // Kes PC card: a 20-channel run with positions and GPS fixes, a cellular run with SAT/VMAC
 // codes and two sweeps per record, a fast fade, POCSAG and FLEX captures and an 80-channel
 // variable sweep.
@@ -362,7 +318,7 @@ GeneratedLog KesCardLog() {
   const std::size_t start = log.Data().size();
   auto gps = [&](int i) {
     KesGpsFix fix;
-    fix.clock = fix.gps = KesAt(i);
+    fix.clock = fix.gps = KesDriveClock(i);
     fix.latitude = 41.8781 + i * 0.0002;
     fix.longitude = -87.6298 + i * 0.00025;
     fix.altitudeCm = static_cast<std::uint32_t>(18000 + (i % 50) * 15);
@@ -378,10 +334,10 @@ GeneratedLog KesCardLog() {
         samples.push_back(Level(i + s, c));
         triples.push_back({static_cast<std::uint8_t>(c % 3), static_cast<std::uint8_t>(c % 8)});
       }
-    log.Data(KesAt(i), samples, cellular ? triples : std::vector<KesSatVmac>{});
+    log.Data(KesDriveClock(i), samples, cellular ? triples : std::vector<KesSatVmac>{});
   };
   int i = 0;
-  log.Clock(KesAt(i));
+  log.Clock(KesDriveClock(i));
 
   KesScan twenty;
   twenty.type = 4;
@@ -389,7 +345,8 @@ GeneratedLog KesCardLog() {
   log.Scan(twenty);
   for (int k = 0; k < 80; ++k, ++i) {
     if (k % 4 == 0)
-      log.Position(KesAt(i), static_cast<std::uint16_t>(i * 12), static_cast<std::uint16_t>(i / 5));
+      log.Position(KesDriveClock(i), static_cast<std::uint16_t>(i * 12),
+                   static_cast<std::uint16_t>(i / 5));
     gps(i);
     data(i, 20, 1, false);
   }
@@ -419,9 +376,9 @@ GeneratedLog KesCardLog() {
   pocsag.fraction = 125;
   pocsag.codes = {5};
   log.Scan(pocsag);
-  for (const Bytes& capture : PocsagCaptures()) {
+  for (const Bytes& capture : DrivePocsagCaptures()) {
     gps(i);
-    log.Pocsag(capture).Data(KesAt(i++), {1});
+    log.Pocsag(capture).Data(KesDriveClock(i++), {1});
   }
 
   KesScan flex;
@@ -430,9 +387,9 @@ GeneratedLog KesCardLog() {
   flex.fraction = 125;
   flex.codes = {9};
   log.Scan(flex);
-  for (const Bytes& capture : FlexCaptures()) {
+  for (const Bytes& capture : DriveFlexCaptures()) {
     gps(i);
-    log.Flex(capture).Data(KesAt(i++), {1});
+    log.Flex(capture).Data(KesDriveClock(i++), {1});
   }
 
   KesScan eighty;
@@ -443,7 +400,7 @@ GeneratedLog KesCardLog() {
   log.Scan(eighty);
   for (int k = 0; k < 60; ++k, ++i) {
     if (k % 4 == 0)
-      log.Position(KesAt(i), static_cast<std::uint16_t>(300 + k),
+      log.Position(KesDriveClock(i), static_cast<std::uint16_t>(300 + k),
                    static_cast<std::uint16_t>(500 + 2 * k));
     gps(i);
     data(i, 80, 1, false);
@@ -471,7 +428,7 @@ GeneratedLog KesDumpLog() {
   amps.flags = 0x80;
   auto gps = [&](int i) {
     KesDumpGps g;
-    g.gps = KesAt(i);
+    g.gps = KesDriveClock(i);
     g.latitude = 33.7490 + i * 0.0002;
     g.longitude = -84.3880 - i * 0.0003;
     g.altitudeCm = static_cast<std::uint32_t>(32000 + (i % 50) * 20);
@@ -482,7 +439,7 @@ GeneratedLog KesDumpLog() {
   auto record = [](int i, int type, int channels, int firstCode, int step) {
     KesDumpRecord r;
     r.type = type;
-    r.clock = KesAt(i);
+    r.clock = KesDriveClock(i);
     r.odometerOrY = static_cast<std::uint16_t>(i * 9);
     r.markerOrX = static_cast<std::uint16_t>(i / 20);
     for (int c = 0; c < channels; ++c)
@@ -504,14 +461,14 @@ GeneratedLog KesDumpLog() {
     log.Data(r);
   }
   log.Setup(land);
-  for (const Bytes& capture : PocsagCaptures()) {
+  for (const Bytes& capture : DrivePocsagCaptures()) {
     gps(i);
     KesDumpRecord r = record(i++, 7, 0, 0, 0);
     r.declaredCount = 1;
     r.paging = capture;
     log.Data(r);
   }
-  for (const Bytes& capture : FlexCaptures()) {
+  for (const Bytes& capture : DriveFlexCaptures()) {
     gps(i);
     KesDumpRecord r = record(i++, 15, 0, 0, 0);
     r.declaredCount = 1;

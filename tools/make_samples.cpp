@@ -138,14 +138,6 @@ void WriteTarvikExt(const std::string& path) {
   log.WriteTo(path);
 }
 
-// Degrees as the packed BCD coordinate of a Selvor head.
-SelvorCoordinate SelvorDegrees(double deg, char positive, char negative) {
-  const double a = std::fabs(deg);
-  const int d = static_cast<int>(a);
-  const int thousandths = static_cast<int>(std::lround((a - d) * 60000));
-  return {d, thousandths / 1000, thousandths % 1000, deg < 0 ? negative : positive};
-}
-
 // A short two-receiver drive: scan, fast, scan and fast runs, moving south-west of Lisbon
 // with the GPS clock one second per record; receiver 2 uses the offset channel numbering.
 void WriteSelvor(const std::string& path) {
@@ -337,46 +329,9 @@ void WritePelmor(const std::string& path) {
   log.WriteTo(path);
 }
 
-// The time of day `i` seconds after 09:30:00.
-KesTime KesClockAt(int i) {
-  const int t = 9 * 3600 + 30 * 60 + i;
-  return {t / 3600, t / 60 % 60, t % 60};
-}
-
 // A level that wanders with the drive, as a dBm magnitude.
 std::uint8_t KesLevel(int i, int channel) {
   return static_cast<std::uint8_t>(62 + 30 * std::fabs(std::sin(0.29 * (i + 1) + 0.71 * channel)));
-}
-
-// Paging traffic of a drive: POCSAG batches (one message runs on into the next batch) and
-// FLEX frames of two phases.
-std::vector<Bytes> KesPocsagCaptures() {
-  PocsagStream stream;
-  stream.Page(PocsagNumeric(1200, "5551234"));
-  stream.Page(PocsagAlphanumeric(2403, "UNIT 12 REPORT TO THE NORTH DEPOT BEFORE NOON"));
-  stream.Page(PocsagTone(3315));
-  stream.Page(PocsagAlphanumeric(4412, "GATE CODE 4471"));
-  stream.Idle(2);
-  PocsagHead head;
-  head.rssi = 71;
-  head.channel = 5;
-  head.errors = 2;
-  std::vector<Bytes> captures;
-  for (int b = 0; b < stream.Batches(); ++b) captures.push_back(stream.Capture(b, head));
-  return captures;
-}
-
-std::vector<Bytes> KesFlexCaptures() {
-  std::vector<Bytes> captures;
-  const char* texts[] = {"MEETING MOVED TO 3PM", "CALL OFFICE", "LOT B IS FULL"};
-  for (int f = 0; f < 3; ++f) {
-    FlexFrameBuilder b(2);
-    b.Head(static_cast<std::uint8_t>(68 + f), 9, static_cast<std::uint16_t>(f));
-    b.Page(0, FlexAlphanumeric(100200 + f, texts[f]));
-    b.Page(1, FlexNumeric(300400 + f, "8675309"));
-    captures.push_back(b.Build().Capture());
-  }
-  return captures;
 }
 
 // A Kes PC-card drive: a 20-channel run with positions and GPS fixes, a cellular C/I run with
@@ -387,7 +342,7 @@ void WriteKesCard(const std::string& path) {
   int i = 0;
   auto gps = [&](int n) {
     KesGpsFix fix;
-    fix.clock = fix.gps = KesClockAt(n);
+    fix.clock = fix.gps = KesDriveClock(n);
     fix.latitude = 41.8781 + n * 0.0002;
     fix.longitude = -87.6298 + n * 0.00025;
     fix.altitudeCm = static_cast<std::uint32_t>(18000 + n * 15);
@@ -403,16 +358,16 @@ void WriteKesCard(const std::string& path) {
         samples.push_back(KesLevel(n + s, c));
         triples.push_back({static_cast<std::uint8_t>(c % 3), static_cast<std::uint8_t>(c % 8)});
       }
-    log.Data(KesClockAt(n), samples, cellular ? triples : std::vector<KesSatVmac>{});
+    log.Data(KesDriveClock(n), samples, cellular ? triples : std::vector<KesSatVmac>{});
   };
-  log.Clock(KesClockAt(i));
+  log.Clock(KesDriveClock(i));
 
   KesScan twenty;
   twenty.type = 4;
   for (int c = 0; c < 20; ++c) twenty.codes.push_back(static_cast<std::uint16_t>(101 + 4 * c));
   log.Scan(twenty);
   for (int k = 0; k < 14; ++k, ++i) {
-    log.Position(KesClockAt(i), static_cast<std::uint16_t>(i * 12),
+    log.Position(KesDriveClock(i), static_cast<std::uint16_t>(i * 12),
                  static_cast<std::uint16_t>(i / 5));
     gps(i);
     data(i, 20, 1, false);
@@ -443,9 +398,9 @@ void WriteKesCard(const std::string& path) {
   pocsag.fraction = 125;
   pocsag.codes = {5};
   log.Scan(pocsag);
-  for (const Bytes& capture : KesPocsagCaptures()) {
+  for (const Bytes& capture : DrivePocsagCaptures()) {
     gps(i);
-    log.Pocsag(capture).Data(KesClockAt(i++), {1});
+    log.Pocsag(capture).Data(KesDriveClock(i++), {1});
   }
 
   KesScan flex;
@@ -454,9 +409,9 @@ void WriteKesCard(const std::string& path) {
   flex.fraction = 125;
   flex.codes = {9};
   log.Scan(flex);
-  for (const Bytes& capture : KesFlexCaptures()) {
+  for (const Bytes& capture : DriveFlexCaptures()) {
     gps(i);
-    log.Flex(capture).Data(KesClockAt(i++), {1});
+    log.Flex(capture).Data(KesDriveClock(i++), {1});
   }
 
   KesScan eighty;
@@ -466,7 +421,7 @@ void WriteKesCard(const std::string& path) {
   for (int c = 0; c < 80; ++c) eighty.codes.push_back(static_cast<std::uint16_t>(1 + c));
   log.Scan(eighty);
   for (int k = 0; k < 8; ++k, ++i) {
-    log.Position(KesClockAt(i), static_cast<std::uint16_t>(300 + k),
+    log.Position(KesDriveClock(i), static_cast<std::uint16_t>(300 + k),
                  static_cast<std::uint16_t>(500 + 2 * k));
     gps(i);
     data(i, 80, 1, false);
@@ -490,7 +445,7 @@ void WriteKesDump(const std::string& path) {
   int i = 0;
   auto gps = [&](int n) {
     KesDumpGps g;
-    g.gps = KesClockAt(n);
+    g.gps = KesDriveClock(n);
     g.latitude = 33.7490 + n * 0.0002;
     g.longitude = -84.3880 - n * 0.0003;
     g.altitudeCm = static_cast<std::uint32_t>(32000 + n * 20);
@@ -501,7 +456,7 @@ void WriteKesDump(const std::string& path) {
   auto record = [&](int n, int type, int channels, std::uint16_t firstCode, int step) {
     KesDumpRecord r;
     r.type = type;
-    r.clock = KesClockAt(n);
+    r.clock = KesDriveClock(n);
     r.odometerOrY = static_cast<std::uint16_t>(n * 9);
     r.markerOrX = static_cast<std::uint16_t>(n / 6);
     for (int c = 0; c < channels; ++c)
@@ -532,14 +487,14 @@ void WriteKesDump(const std::string& path) {
   }
 
   log.Setup(setup);
-  for (const Bytes& capture : KesPocsagCaptures()) {
+  for (const Bytes& capture : DrivePocsagCaptures()) {
     gps(i);
     KesDumpRecord r = record(i++, 7, 0, 0, 0);
     r.declaredCount = 1;
     r.paging = capture;
     log.Data(r);
   }
-  for (const Bytes& capture : KesFlexCaptures()) {
+  for (const Bytes& capture : DriveFlexCaptures()) {
     gps(i);
     KesDumpRecord r = record(i++, 15, 0, 0, 0);
     r.declaredCount = 1;
@@ -551,7 +506,7 @@ void WriteKesDump(const std::string& path) {
   for (int k = 0; k < 6; ++k, ++i) {
     KesDumpRecord r = record(i, 3, 1, 40, 0);
     r.firmware = 102;
-    r.gps = KesClockAt(i);
+    r.gps = KesDriveClock(i);
     r.latitude = 33.7490 + i * 0.0002;
     r.longitude = -84.3880 - i * 0.0003;
     r.firstCode = 1;

@@ -127,4 +127,9 @@ KesCardLogBuilder& KesCardLogBuilder::Truncate(std::size_t n) {
   return *this;
 }
 
+KesTime KesDriveClock(int i) {
+  const int t = 9 * 3600 + 30 * 60 + i;
+  return {t / 3600, t / 60 % 60, t % 60};
+}
+
 }  // namespace polvane::testing

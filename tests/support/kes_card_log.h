@@ -16,6 +16,9 @@ struct KesTime {
   int hour = 0, minute = 0, second = 0;
 };
 
+// The clock of a drive that starts at 09:30:00 and takes one second per record.
+KesTime KesDriveClock(int i);
+
 struct KesScan {
   // Receiver clock date.
   int day = 15, month = 6, year = 24;

@@ -318,4 +318,33 @@ Bytes PocsagCapture(const std::vector<PagingWord>& batch, const PocsagHead& head
   return b;
 }
 
+std::vector<Bytes> DrivePocsagCaptures() {
+  PocsagStream stream;
+  stream.Page(PocsagNumeric(1200, "5551234"));
+  stream.Page(PocsagAlphanumeric(2403, "UNIT 12 REPORT TO THE NORTH DEPOT BEFORE NOON"));
+  stream.Page(PocsagTone(3315));
+  stream.Page(PocsagAlphanumeric(4412, "GATE CODE 4471"));
+  stream.Idle(2);
+  PocsagHead head;
+  head.rssi = 71;
+  head.channel = 5;
+  head.errors = 2;
+  std::vector<Bytes> captures;
+  for (int b = 0; b < stream.Batches(); ++b) captures.push_back(stream.Capture(b, head));
+  return captures;
+}
+
+std::vector<Bytes> DriveFlexCaptures() {
+  std::vector<Bytes> captures;
+  const char* texts[] = {"MEETING MOVED TO 3PM", "CALL OFFICE", "LOT B IS FULL"};
+  for (int f = 0; f < 3; ++f) {
+    FlexFrameBuilder b(2);
+    b.Head(static_cast<std::uint8_t>(68 + f), 9, static_cast<std::uint16_t>(f));
+    b.Page(0, FlexAlphanumeric(100200 + f, texts[f]));
+    b.Page(1, FlexNumeric(300400 + f, "8675309"));
+    captures.push_back(b.Build().Capture());
+  }
+  return captures;
+}
+
 }  // namespace polvane::testing

@@ -154,4 +154,9 @@ class PocsagStream {
 // A capture of the given batch codewords (at most 16; idle words after them).
 Bytes PocsagCapture(const std::vector<PagingWord>& batch, const PocsagHead& head = {});
 
+// The paging traffic of a drive: POCSAG batches (one message runs on into the next batch) and
+// FLEX frames of two phases.
+std::vector<Bytes> DrivePocsagCaptures();
+std::vector<Bytes> DriveFlexCaptures();
+
 }  // namespace polvane::testing

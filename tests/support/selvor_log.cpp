@@ -1,5 +1,7 @@
 #include "support/selvor_log.h"
 
+#include <cmath>
+
 namespace polvane::testing {
 
 namespace {
@@ -88,6 +90,13 @@ SelvorLogBuilder& SelvorLogBuilder::Fast(const SelvorHead& h,
 SelvorLogBuilder& SelvorLogBuilder::Scan(const SelvorHead& h,
                                          const std::array<SelvorScanReceiver, 2>& rx) {
   return Record(ScanBody(h, rx));
+}
+
+SelvorCoordinate SelvorDegrees(double deg, char positive, char negative) {
+  const double a = std::fabs(deg);
+  const int d = static_cast<int>(a);
+  const int thousandths = static_cast<int>(std::lround((a - d) * 60000));
+  return {d, thousandths / 1000, thousandths % 1000, deg < 0 ? negative : positive};
 }
 
 }  // namespace polvane::testing

@@ -52,6 +52,9 @@ struct SelvorScanReceiver {
   std::vector<SelvorScanEntry> entries;  // at most 80; the rest of the table is zero
 };
 
+// A coordinate in degrees as the log stores it: degrees, minutes, thousandths of a minute.
+SelvorCoordinate SelvorDegrees(double deg, char positive, char negative);
+
 class SelvorLogBuilder {
  public:
   // The identification record: "I", then each text with a 32-bit length before it.
