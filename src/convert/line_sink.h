@@ -1,0 +1,59 @@
+// Where the record loop puts the lines of a conversion. Every output line reaches a sink as
+// cells: the column title, the kind of value and the text exactly as the delimited output
+// writes it. The delimited writer is one sink; the GIS writers, the Python data frames and the
+// window's preview and map are others.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace polvane {
+
+enum class CellKind : std::uint8_t { Integer, Real, Text, Time };
+
+struct Cell {
+  // The column title as the titles line writes it (without quotes). Cells past the titles line
+  // (a line wider than its titles) carry the data group's title with the reading's ordinal,
+  // for example "Rec#1 Frequency 2".
+  std::string_view Title;
+  CellKind Kind = CellKind::Text;
+  // Exactly the text the delimited output writes for this cell (possibly empty).
+  std::string_view Text;
+  // 0 for a cell of the line itself; 1..4 for a cell of a receiver's data group.
+  std::uint8_t Receiver = 0;
+  // 0 for a cell of the line itself; 1.. the ordinal of the data-group reading it belongs to.
+  std::uint16_t Reading = 0;
+};
+
+// What the reader knows of the record a line comes from, given by the reader, never parsed
+// back from the text.
+struct LinePlace {
+  bool HasPosition = false;
+  double Latitude = 0;   // decimal degrees, north positive
+  double Longitude = 0;  // decimal degrees, east positive
+  bool HasTime = false;
+  double GpsSeconds = 0;  // seconds of the GPS day (or of the drive, where the log has no day)
+  std::uint64_t Record = 0;   // ordinal of the record in the file, from 1
+  std::uint32_t Section = 0;  // ordinal of the section the record lies in, from 1; 0 unknown
+};
+
+struct Line {
+  std::span<const Cell> Cells;
+  LinePlace Place;
+};
+
+class LineSink {
+ public:
+  virtual ~LineSink() = default;
+  // The titles line, before the first line of a file (or again where a log changes its
+  // titles): the titles in column order. Called also when the header is not written.
+  virtual void Titles(std::span<const std::string_view> titles) { (void)titles; }
+  virtual void Write(const Line& line) = 0;
+  // A message line the product writes into the output (a paging message, a log note).
+  virtual void Message(std::string_view text) { (void)text; }
+  // The end of one input file; false when the sink could not keep what it was given.
+  virtual bool EndFile() { return true; }
+};
+
+}  // namespace polvane
