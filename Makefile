@@ -5,7 +5,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 PACKAGES    = cmake ninja-build g++ clang libclang-rt-14-dev libcli11-dev libsimpleini-dev libgtest-dev libgmock-dev \
-              qt6-base-dev
+              qt6-base-dev qt6-charts-dev libgdal-dev gdal-bin pybind11-dev python3-dev python3-pandas \
+              python3-dask python3-distributed python3-pytest multimon-ng
 SHELL       = /bin/bash
 SUDO        = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
