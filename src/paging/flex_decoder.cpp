@@ -33,21 +33,6 @@ bool IsLongAddress(std::uint32_t field) {
 
 }  // namespace flex
 
-namespace {
-
-// Message words are taken from word S + j of the phase; a long address starts one word later
-// and ends one word earlier, and its numeric messages begin in the vector's second word.
-struct MessageSpan {
-  int first, last;
-};
-
-MessageSpan SpanOf(unsigned n, bool longAddress) {
-  int count = static_cast<int>(n);
-  return longAddress ? MessageSpan{2, count - 2} : MessageSpan{1, count - 1};
-}
-
-}  // namespace
-
 FlexDecoder::FlexDecoder(const std::uint8_t* data, std::size_t size, int previousPhases) {
   size = std::min(size, kMaxCapture);
   if (data == nullptr) size = 0;
@@ -115,16 +100,18 @@ bool FlexDecoder::NextMessage(char* out, std::size_t outSize) {
 
 void FlexDecoder::Numeric(unsigned type, std::uint32_t vector, int vectorIndex, bool longAddress,
                           PageText& text) const {
+  // The digits fill the message words from the first on: W[S] to W[S + N - 1], or with a long
+  // address the vector's second word W[X + 1] and then W[S] to W[S + N - 2].
   const int start = static_cast<int>(LsbField(vector, 8, 7));
-  const MessageSpan span = SpanOf(LsbField(vector, 15, 3) + 1, longAddress);
+  const int words = static_cast<int>(LsbField(vector, 15, 3)) + 1;
   unsigned digit = 0;
   int bits = 0;  // bits of `digit` read so far, low-order first
-  for (int j = span.first; j <= span.last; ++j) {
-    const int index = longAddress && j == 2 ? vectorIndex + 1 : start + j;
+  for (int k = 0; k < words; ++k) {
+    const int index = !longAddress ? start + k : k == 0 ? vectorIndex + 1 : start + k - 1;
     if (index >= kPhaseWords) break;
     if (text.LineLength() > paging::kWrapLength && !text.NewLine()) break;
     const std::uint32_t word = Word(index);
-    for (int p = j == span.first ? (type == kNumeric ? 3 : 11) : 1; p <= 21; ++p) {
+    for (int p = k == 0 ? (type == kNumeric ? 3 : 11) : 1; p <= 21; ++p) {
       digit |= Bit(word, p) << bits;
       if (++bits == 4) {
         if (char c = paging::NumericChar(digit)) text.Append(c);
@@ -136,14 +123,18 @@ void FlexDecoder::Numeric(unsigned type, std::uint32_t vector, int vectorIndex, 
 }
 
 void FlexDecoder::Alphanumeric(std::uint32_t vector, bool longAddress, PageText& text) const {
-  const int start = static_cast<int>(LsbField(vector, 8, 7));
-  const MessageSpan span = SpanOf(LsbField(vector, 15, 7), longAddress);
-  for (int j = span.first; j <= span.last; ++j) {
-    const int index = start + j;
+  // N words make the message, its header word included: W[S] is the header and the text runs
+  // from W[S + 1]; with a long address the header is the vector's second word and the text
+  // runs from W[S]. Either way N - 1 words of text, whose first character slot is the
+  // message's signature.
+  const int start = static_cast<int>(LsbField(vector, 8, 7)) + (longAddress ? 0 : 1);
+  const int words = static_cast<int>(LsbField(vector, 15, 7)) - 1;
+  for (int k = 0; k < words; ++k) {
+    const int index = start + k;
     if (index >= kPhaseWords) break;
     if (text.LineLength() > paging::kWrapLength && !text.NewLine()) return;
     const std::uint32_t word = Word(index);
-    for (int p = 1; p <= 15; p += 7) {
+    for (int p = k == 0 ? 8 : 1; p <= 15; p += 7) {
       const unsigned c = LsbField(word, p, 7);
       if (c == 3) break;  // ETX ends this word
       if (!text.Alpha(c)) return;

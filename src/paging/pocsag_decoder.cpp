@@ -42,16 +42,19 @@ bool PocsagDecoder::NextMessage(char* out, std::size_t outSize) {
       // The first message goes on with the one the previous batch cut.
       type_ = carry_.Type;
       text.Resume(carry_.Text, carry_.Lines);
-      pendingBits_ = carry_.PendingBits;
-      lowBits_ = carry_.LowBits;
+      // A character is at most 6 bits short; any other carried count starts afresh.
+      const bool pending = carry_.PendingBits >= 1 && carry_.PendingBits <= 6;
+      pendingBits_ = pending ? carry_.PendingBits : 0;
+      lowBits_ = pending ? carry_.LowBits & ((1u << (7 - pendingBits_)) - 1) : 0;
       resumed = true;
     }
     carry_.Clear();
   }
   if (!resumed) {
-    // Walk to the next address codeword; message codewords on the way belong to no message.
-    while (IsMessageWord(next_)) ++next_;
-    if (next_ >= words_ || batch_[next_] == kIdleWord) {
+    // Walk to the next address codeword: message codewords on the way belong to no message,
+    // and idle codewords fill the frames before an address and the gaps between messages.
+    while (next_ < words_ && (IsMessageWord(next_) || batch_[next_] == kIdleWord)) ++next_;
+    if (next_ >= words_) {
       done_ = true;
       return Finish(out, outSize, true);
     }
@@ -115,14 +118,13 @@ void PocsagDecoder::Alphanumeric(std::uint32_t word, PageText& text) {
   }
 }
 
-// One alphanumeric character; false when the rest of the codeword is dropped.
+// One alphanumeric character; false when the rest of the codeword is dropped (at NUL and ETX,
+// or when the message is full). A line that passes 80 characters breaks after the character,
+// and the characters go on from the next bit.
 bool PocsagDecoder::Character(unsigned c, PageText& text) {
   if (c == 0 || c == 3) return false;
   if (!text.Alpha(c)) return false;
-  if (text.LineLength() > paging::kWrapLength) {
-    text.NewLine();
-    return false;
-  }
+  if (text.LineLength() > paging::kWrapLength) return text.NewLine();
   return true;
 }
 

@@ -52,6 +52,55 @@ std::vector<std::string> Decode(const FlexFrame& frame) {
   return Decode(frame.Capture());
 }
 
+// The first `count` words of phase 0 as stored.
+std::vector<std::uint32_t> WordsOf(const FlexFrame& frame, int count) {
+  std::vector<std::uint32_t> words;
+  for (int i = 0; i < count; ++i) words.push_back(frame.words[0][i].Value());
+  return words;
+}
+
+// ---------------------------------------------------------------- frames as transmitted
+// The codewords are those that independent encoders send for the same pages.
+
+TEST(FlexTransmitted, ShortAddressAlphanumericBeginsWithItsSignature) {
+  // Block information word, address, vector, header word, then the signature and the text.
+  FlexFrame frame = FlexFrameBuilder().Page(0, FlexAlphanumeric(1234567, "HELLO WORLD")).Build();
+  EXPECT_THAT(WordsOf(frame, 8), ElementsAre(0xE0100298, 0xE16ACC09, 0x3B828322, 0xC5D804AB,
+                                             0xC62688F7, 0x3267CED0, 0x05D7CD29, 0x4A648CFD));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0001234567 HELLO WORLD"));
+
+  // A signature of 3 is no ETX: "A;" gives the signature 3.
+  ASSERT_EQ(~('A' + ';') & 0x7F, 3);
+  EXPECT_THAT(Decode(FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, "A;")).Build()),
+              ElementsAre("FLEX   AN 0000001001 A;"));
+}
+
+TEST(FlexTransmitted, LongAddressAlphanumericTextStartsAtTheMessagesFirstWord) {
+  // The header is the vector's second word; the message field holds the text alone.
+  FlexFrame frame = FlexFrameBuilder().Page(0, FlexAlphanumeric(123456789, "HELLO WORLD")).Build();
+  EXPECT_THAT(WordsOf(frame, 9),
+              ElementsAre(0xC03002AD, 0xA8BC0524, 0xE18FFBD8, 0xDB428241, 0xC5D804AB, 0xC62688F7,
+                          0x3267CED0, 0x05D7CD29, 0x4A648CFD));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0123456789 HELLO WORLD"));
+}
+
+TEST(FlexTransmitted, NumericDigitsStartInTheMessagesFirstWord) {
+  // No header word: the digits begin at bit 3 of the first message word; the last word is
+  // filled with spaces.
+  FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(1234567, "12345678")).Build();
+  EXPECT_THAT(WordsOf(frame, 5),
+              ElementsAre(0xE0100298, 0xE16ACC09, 0xAD82506B, 0x2130A823, 0x37099FDC));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0001234567 12345678  "));
+
+  // A long address: the vector's second word holds the first digits. (The check character
+  // in the vector word is left out of the comparison.)
+  frame = FlexFrameBuilder().Page(0, FlexNumeric(123456789, "5551234")).Build();
+  std::vector<std::uint32_t> words = WordsOf(frame, 6);
+  words[3] = 0;
+  EXPECT_THAT(words, ElementsAre(0xC03002AD, 0xA8BC0524, 0xE18FFBD8, 0, 0xAAAA1247, 0x611999BE));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0123456789 5551234   "));
+}
+
 // ---------------------------------------------------------------- capture head and phases
 
 TEST(FlexCapture, HeadFieldsAndThePhaseCountOfEachSpeedCode) {
@@ -83,15 +132,15 @@ TEST(FlexCapture, FourPhasesAreDeinterleavedWordByWord) {
   ASSERT_EQ(phases.size(), 4u);
   for (int h = 0; h < 4; ++h)
     EXPECT_THAT(phases[h], ElementsAre("FLEX   NS 000000100" + std::to_string(h) + " " +
-                                       std::to_string(h) + "00"));
+                                       std::to_string(h) + "00 "));
 
   // Codeword 5 of the capture is word 1 of phase 1, the address of that phase's page.
   PagingWord address = PagingWord().Lsb(1, 21, 32768 + 4321);
   for (int k = 0; k < 4; ++k) capture[18 + 4 * 5 + k] = address.Value() >> (24 - 8 * k) & 0xFF;
   phases = DecodePhases(capture);
-  EXPECT_THAT(phases[0], ElementsAre("FLEX   NS 0000001000 000"));
-  EXPECT_THAT(phases[1], ElementsAre("FLEX   NS 0000004321 100"));
-  EXPECT_THAT(phases[2], ElementsAre("FLEX   NS 0000001002 200"));
+  EXPECT_THAT(phases[0], ElementsAre("FLEX   NS 0000001000 000 "));
+  EXPECT_THAT(phases[1], ElementsAre("FLEX   NS 0000004321 100 "));
+  EXPECT_THAT(phases[2], ElementsAre("FLEX   NS 0000001002 200 "));
 }
 
 TEST(FlexCapture, SpeedCodeZeroDeinterleavesWithThePreviousCount) {
@@ -99,8 +148,8 @@ TEST(FlexCapture, SpeedCodeZeroDeinterleavesWithThePreviousCount) {
   for (int h = 0; h < 4; ++h) b.Page(h, FlexNumeric(2000 + h, "5"));
   testing::Bytes capture = b.SpeedCode(0).Build().Capture();
   EXPECT_EQ(Decode(capture, 4),
-            (std::vector<std::string>{"FLEX   NS 0000002000 5", "FLEX   NS 0000002001 5",
-                                      "FLEX   NS 0000002002 5", "FLEX   NS 0000002003 5"}));
+            (std::vector<std::string>{"FLEX   NS 0000002000 5   ", "FLEX   NS 0000002001 5   ",
+                                      "FLEX   NS 0000002002 5   ", "FLEX   NS 0000002003 5   "}));
   // Taken as one phase, word 1 is phase 1's block information word: nothing decodes.
   EXPECT_THAT(Decode(capture, 0), IsEmpty());
 }
@@ -118,10 +167,10 @@ TEST(FlexAddress, ShortAndLongAddressCapcodes) {
   // Long: first word 256, second word the complement of 3, so 3 × 32768 + 256 + 0x1F9000.
   frame = FlexFrameBuilder().Page(0, FlexNumeric(2068481, "9")).Build();
   ASSERT_TRUE(frame.placed[0].longAddress);
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002068481 9"));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002068481 9   "));
   frame.Word(0, frame.placed[0].address).Lsb(1, 21, 256);
   frame.Word(0, frame.placed[0].address + 1).Lsb(1, 21, ~3u & 0x1FFFFF);
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002167040 9"));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002167040 9   "));
 
   frame = FlexFrameBuilder()
               .Page(0, FlexNumeric(1001, "1"))
@@ -129,8 +178,8 @@ TEST(FlexAddress, ShortAndLongAddressCapcodes) {
               .Page(0, FlexNumeric(1933312, "3"))
               .Page(0, FlexNumeric(4291000000u, "4"))
               .Build();
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 1", "FLEX   AN 0002100000 LONG",
-                                         "FLEX   NS 0001933312 3", "FLEX   NS 4291000000 4"));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 1   ", "FLEX   AN 0002100000 LONG",
+                                         "FLEX   NS 0001933312 3   ", "FLEX   NS 4291000000 4   "));
 }
 
 TEST(FlexAddress, LongAddressRangesHaveExactEnds) {
@@ -149,7 +198,7 @@ TEST(FlexAddress, ExtraBlockInformationWordsPrecedeTheAddresses) {
   EXPECT_EQ(frame.placed[0].address, 4);
   // Date and time words that would read as addresses of their own.
   for (int i = 1; i <= 3; ++i) frame.Word(0, i).Lsb(1, 21, 32768 + 555);
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 12", "FLEX   NS 0000001002 34"));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0000001001 12  ", "FLEX   NS 0000001002 34  "));
 }
 
 // ---------------------------------------------------------------- numeric messages
@@ -162,8 +211,8 @@ TEST(FlexNumericMessage, StandardAndNumberedNumericAndDigitsTenToFifteen) {
                         .Page(0, FlexDigits(1004, {1, 10, 11, 12, 13, 14, 15, 2}))
                         .Build();
   EXPECT_THAT(Decode(frame),
-              ElementsAre("FLEX   NS 0000001001 0123456789", "FLEX   NN 0000001002 5551234",
-                          "FLEX   NS 0000001003 ", "FLEX   NS 0000001004 1U -][2"));
+              ElementsAre("FLEX   NS 0000001001 0123456789", "FLEX   NN 0000001002 5551234 ",
+                          "FLEX   NS 0000001003     ", "FLEX   NS 0000001004 1U -][2  "));
 }
 
 TEST(FlexNumericMessage, DigitsRunAcrossWordsAtBit21) {
@@ -193,13 +242,13 @@ TEST(FlexNumericMessage, DigitsRunAcrossWordsAtBit21) {
 
 TEST(FlexNumericMessage, LongAddressBeginsInTheVectorsSecondWord) {
   FlexFrame frame = FlexFrameBuilder().Page(0, FlexNumeric(2100000, "0123456789012")).Build();
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002100000 0123456789012"));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002100000 0123456789012  "));
 
   // The vector's second word carries the first digits from bit 3.
   const int x = frame.placed[0].vector;
   frame.Word(0, x + 1) =
       PagingWord().Lsb(3, 4, 9).Lsb(7, 4, 8).Lsb(11, 4, 7).Lsb(15, 4, 6).Lsb(19, 3, 3);
-  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002100000 9876356789012"));
+  EXPECT_THAT(Decode(frame), ElementsAre("FLEX   NS 0002100000 9876356789012  "));
 }
 
 // ---------------------------------------------------------------- alphanumeric messages
@@ -209,8 +258,9 @@ TEST(FlexAlphanumericMessage, CharacterRules) {
       FlexFrameBuilder()
           .Page(0, FlexAlphanumeric(1001, "Meet at 10:30, gate B!"))
           .Page(0, FlexAlphanumeric(2100000, "Long address text"))
-          // Word 1 holds A, ETX, B: the B is lost; word 2 holds C, D, E.
-          .Page(0, FlexAlphanumeric(1003, std::string("A\x03") + "BCDE"))
+          // Text word 1 holds the signature, A and B; word 2 ETX, C and D: C and D are lost;
+          // word 3 holds E and F.
+          .Page(0, FlexAlphanumeric(1003, std::string("AB\x03") + "CDEF"))
           .Page(0, FlexAlphanumeric(1004, std::string("\x01") + "A\x7F" + "B\x1B" + "C\x04"))
           .Page(0, FlexAlphanumeric(1005, "  \n \nHELLO  \nWORLD\n\nEND"))
           .Page(0, FlexAlphanumeric(1006, "\n  NEXT"))
@@ -219,22 +269,23 @@ TEST(FlexAlphanumericMessage, CharacterRules) {
   EXPECT_THAT(
       DecodePhases(frame.Capture())[0],
       ElementsAre("FLEX   AN 0000001001 Meet at 10:30, gate B!",
-                  "FLEX   AN 0002100000 Long address text", "FLEX   AN 0000001003 ACDE",
+                  "FLEX   AN 0002100000 Long address text", "FLEX   AN 0000001003 ABEF",
                   "FLEX   AN 0000001004 ABC",
                   "FLEX   AN 0000001005 HELLO  " + kIndent + "WORLD" + kIndent + kIndent + "END",
                   "FLEX   AN 0000001006 NEXT", ""));
 }
 
 TEST(FlexAlphanumericMessage, LineLongerThan80BreaksBeforeTheNextWord) {
+  // The first text word holds the signature and two leading spaces, which are dropped; 27
+  // more words make 81 characters, and the 29th text word starts the second line.
   FlexFrame frame =
-      FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, std::string(90, 'A'))).Build();
-  // 27 words make 81 characters; the 28th word starts the second line.
+      FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, "  " + std::string(90, 'A'))).Build();
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 " + std::string(81, 'A') + kIndent +
                                          std::string(9, 'A')));
 
-  // With a leading space dropped the line is 80 long before word 28: not longer than 80, so
-  // that word still joins it.
-  frame = FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, " " + std::string(90, 'B'))).Build();
+  // Without them the line is 80 long before text word 28 (two characters, then 26 words of
+  // three): not longer than 80, so that word still joins it.
+  frame = FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, std::string(90, 'B'))).Build();
   EXPECT_THAT(Decode(frame), ElementsAre("FLEX   AN 0000001001 " + std::string(83, 'B') + kIndent +
                                          std::string(7, 'B')));
 }
@@ -248,7 +299,7 @@ TEST(FlexAlphanumericMessage, TheEleventhLineEndsTheMessage) {
                         .Build();
   std::string expected = "FLEX   AN 0000001001 L0";
   for (int i = 1; i < 10; ++i) expected += kIndent + "L" + std::to_string(i);
-  EXPECT_THAT(Decode(frame), ElementsAre(expected, "FLEX   NS 0000001002 7"));
+  EXPECT_THAT(Decode(frame), ElementsAre(expected, "FLEX   NS 0000001002 7   "));
 
   // A line broken at 80 characters counts the same way: here it would be the eleventh.
   FlexFrame wide =
@@ -257,7 +308,7 @@ TEST(FlexAlphanumericMessage, TheEleventhLineEndsTheMessage) {
           .Build();
   expected = "FLEX   AN 0000001001 1";
   for (int i = 2; i <= 9; ++i) expected += kIndent + std::to_string(i);
-  EXPECT_THAT(Decode(wide), ElementsAre(expected + kIndent + std::string(81, 'X')));
+  EXPECT_THAT(Decode(wide), ElementsAre(expected + kIndent + std::string(83, 'X')));
 }
 
 TEST(FlexMessage, TextIsCutToTheCallersBuffer) {
@@ -286,7 +337,7 @@ TEST(FlexBadInput, CountsNeverReachBeyondTheCapture) {
   // A length beyond the capture: only the stored words are read.
   testing::Bytes capture = frame.Capture(10, 0xFFFF);
   EXPECT_EQ(FlexDecoder(capture.Data().data(), capture.Size(), 1).Codewords(), 10);
-  EXPECT_THAT(Decode(capture), ElementsAre("FLEX   NS 0000001001 12"));
+  EXPECT_THAT(Decode(capture), ElementsAre("FLEX   NS 0000001001 12  "));
   // A head cut short, no capture, and phases the frame does not have.
   char text[64];
   FlexDecoder shortHead(capture.Data().data(), 5, 1);
@@ -307,7 +358,7 @@ TEST(FlexBadInput, AddressesEndWhereTheVectorFieldBegins) {
                         .Build();
   // Vector and message words are never taken for addresses: exactly two messages.
   auto phases = DecodePhases(frame.Capture());
-  EXPECT_THAT(phases[0], ElementsAre("FLEX   AN 0000001001 ONE", "FLEX   NS 0000001002 22"));
+  EXPECT_THAT(phases[0], ElementsAre("FLEX   AN 0000001001 ONE", "FLEX   NS 0000001002 22  "));
 
   // A vector field that would begin inside the block information words leaves no addresses.
   frame.Word(0, 0).Lsb(11, 6, 1);
@@ -325,7 +376,8 @@ TEST(FlexBadInput, VectorsAndMessageWordsPastWord87AreNotRead) {
   FlexFrame frame = FlexFrameBuilder().Build();
   frame.Word(0, 0) = PagingWord().Lsb(11, 6, 63);
   for (int q = 0; q < 62; ++q) frame.Word(0, 1 + q) = PagingWord().Lsb(1, 21, 32768 + 100 + q);
-  for (int i = 63; i < 87; ++i) frame.Word(0, i) = PagingWord().Lsb(5, 3, 3);
+  // Numeric vectors whose messages would start past word 87.
+  for (int i = 63; i < 87; ++i) frame.Word(0, i) = PagingWord().Lsb(5, 3, 3).Lsb(8, 7, 100);
   // The last vector: alphanumeric, message words from 121 on.
   frame.Word(0, 87) = PagingWord().Lsb(5, 3, 5).Lsb(8, 7, 120).Lsb(15, 7, 127);
   auto phases = DecodePhases(frame.Capture());
@@ -342,12 +394,13 @@ TEST(FlexBadInput, VectorsAndMessageWordsPastWord87AreNotRead) {
   ASSERT_EQ(phases[0].size(), 61u);
   EXPECT_EQ(phases[0][24], "FLEX   NS 0002068481 ");
 
-  // A message that starts near the end of the phase stops after word 87.
+  // A message that starts near the end of the phase stops after word 87 (the first slot of
+  // its first text word, word 85, is the signature).
   FlexFrame tail = FlexFrameBuilder().Page(0, FlexAlphanumeric(1001, "X")).Build();
   tail.Word(0, tail.placed[0].vector).Lsb(8, 7, 84).Lsb(15, 7, 100);
   for (int i = 85; i < 88; ++i)
     tail.Word(0, i) = PagingWord().Lsb(1, 7, 'a' + i - 85).Lsb(8, 7, '.').Lsb(15, 7, ' ');
-  EXPECT_THAT(Decode(tail), ElementsAre("FLEX   AN 0000001001 a. b. c. "));
+  EXPECT_THAT(Decode(tail), ElementsAre("FLEX   AN 0000001001 . b. c. "));
 }
 
 }  // namespace

@@ -52,6 +52,51 @@ PagingWord Message() {
   return PagingWord().Msb(1, 1, 1);
 }
 
+// The codewords of a batch as stored, in order.
+std::vector<std::uint32_t> WordsOf(const PocsagStream& stream) {
+  std::vector<std::uint32_t> words;
+  for (const PagingWord& w : stream.Words()) words.push_back(w.Value());
+  return words;
+}
+
+// ---------------------------------------------------------------- batches as transmitted
+
+TEST(PocsagTransmitted, IdleFillBeforeTheAddressAndAfterTheMessage) {
+  // Capcode 1234569 sits in frame 1: two idle codewords fill frame 0, the message ends at the
+  // idle codeword after it. The codewords are those that independent encoders send.
+  PocsagStream stream;
+  stream.Page(PocsagAlphanumeric(1234569, "HELLO WORLD")).Idle();
+  EXPECT_THAT(WordsOf(stream), ElementsAre(0x7A89C197, 0x7A89C197, 0x4B5A3CC9, 0x89A2634D,
+                                           0xCCF905DE, 0xDD7CA379, 0xD3244660, 0x7A89C197));
+  PocsagCarry carry;
+  bool continues = true;
+  EXPECT_THAT(Decode(stream.Capture(0), carry, &continues),
+              ElementsAre("POCSAG AN 0001234569 HELLO WORLD"));
+  EXPECT_FALSE(continues);
+
+  // Idle codewords between messages, and a batch of idle codewords alone.
+  stream.Page(PocsagNumeric(1234565, "911")).Idle(3).Page(PocsagTone(1234567));
+  EXPECT_THAT(Decode(stream.Capture(0)),
+              ElementsAre("POCSAG AN 0001234569 HELLO WORLD", "POCSAG NU 0001234565 911  ",
+                          "POCSAG TN 0001234567 "));
+  EXPECT_THAT(Decode(PocsagStream().Idle(16).Capture(0)), IsEmpty());
+}
+
+TEST(PocsagTransmitted, LongLinesBreakWithoutLosingBits) {
+  // 100 characters: the line breaks after character 81 and the text goes on from the next bit,
+  // over the three batches the message spans.
+  std::string text;
+  for (int i = 0; i < 10; ++i) text += "ABCDEFGHIJ";
+  PocsagStream stream;
+  stream.Page(PocsagAlphanumeric(1234560, text));
+  ASSERT_EQ(stream.Batches(), 3);
+  PocsagCarry carry;
+  std::vector<std::string> texts;
+  for (int b = 0; b < 3; ++b) texts = Decode(stream.Capture(b), carry);
+  EXPECT_THAT(
+      texts, ElementsAre("POCSAG AN 0001234560 " + text.substr(0, 81) + kIndent + text.substr(81)));
+}
+
 // ---------------------------------------------------------------- capture head
 
 TEST(PocsagCapture, HeadFieldsAndTheCountThatMakesABatch) {
@@ -98,6 +143,17 @@ TEST(PocsagCapture, CutCapturesReadOnlyTheirWholeCodewords) {
     EXPECT_TRUE(d.NextMessage(text, sizeof text)) << size;
     EXPECT_STREQ(text, "");
   }
+  // A carried character count no character can have starts the continued text afresh.
+  PocsagCarry odd;
+  std::strcpy(odd.Text, "POCSAG AN 0000001000 AB");
+  odd.Type = PocsagType::kAlphanumeric;
+  for (std::uint8_t bits : {7, 8, 200, 255}) {
+    odd.PendingBits = bits;
+    odd.LowBits = 0xFF;
+    PocsagCarry in = odd;
+    Bytes next = PocsagCapture({Message().Lsb(2, 7, 'C').Lsb(9, 7, 'D').Lsb(16, 6, 0)});
+    EXPECT_THAT(Decode(next, in), ElementsAre("POCSAG AN 0000001000 ABCD")) << int(bits);
+  }
   PocsagDecoder none(nullptr, 79, carry);
   EXPECT_FALSE(none.Valid());
   EXPECT_TRUE(none.NextMessage(text, sizeof text));
@@ -105,25 +161,27 @@ TEST(PocsagCapture, CutCapturesReadOnlyTheirWholeCodewords) {
 
 // ---------------------------------------------------------------- the batch walk
 
-TEST(PocsagBatch, WalkFromAddressToAddressUntilIdle) {
-  // An idle first codeword: no message at all.
+TEST(PocsagBatch, WalkFromAddressToAddressOverIdleCodewords) {
+  // An idle first codeword fills frame 0; the walk goes on to the address in frame 1.
   Bytes capture = PocsagStream().Idle().Page(PocsagNumeric(1001, "55")).Capture(0);
   PocsagDecoder d(capture.Data().data(), capture.Size(), PocsagCarry{});
   char text[64] = "x";
+  EXPECT_FALSE(d.NextMessage(text, sizeof text));
+  EXPECT_STREQ(text, "POCSAG NU 0000001001 55   ");
   EXPECT_TRUE(d.NextMessage(text, sizeof text));
   EXPECT_STREQ(text, "");
   EXPECT_FALSE(d.Continues());
 
-  // Each address ends the message before it; the idle word ends the capture.
+  // Each address, and each idle codeword, ends the message before it.
   PocsagStream stream;
   stream.Page(PocsagNumeric(1000, "123"))
       .Page(PocsagAlphanumeric(1001, "HI\x03"))
       .Page(PocsagTone(1002))
       .Idle()
       .Page(PocsagNumeric(1007, "999"));
-  EXPECT_THAT(
-      Decode(stream.Capture(0)),
-      ElementsAre("POCSAG NU 0000001000 123", "POCSAG AN 0000001001 HI", "POCSAG TN 0000001002 "));
+  EXPECT_THAT(Decode(stream.Capture(0)),
+              ElementsAre("POCSAG NU 0000001000 123  ", "POCSAG AN 0000001001 HI",
+                          "POCSAG TN 0000001002 ", "POCSAG NU 0000001007 999  "));
 
   // Message codewords before the first address belong to no message. Capcode 125 × 8 + frame
   // 1; the message codeword after it holds 1 and four 0s.
@@ -160,7 +218,7 @@ TEST(PocsagAddress, TypeMapGivesEachFunctionCodeItsType) {
       .Page(PocsagAlphanumeric(1002, "OK\x03", 3))
       .Page(PocsagNumeric(1003, "99", 0));
   EXPECT_THAT(Decode(stream.Capture(0, head)),
-              ElementsAre("POCSAG NU 0000001000 12", "POCSAG TN 0000001001 ",
+              ElementsAre("POCSAG NU 0000001000 12   ", "POCSAG TN 0000001001 ",
                           "POCSAG AN 0000001002 OK", "POCSAG XX 0000001003 "));
 }
 
@@ -171,7 +229,7 @@ TEST(PocsagNumericMessage, FiveDigitsToACodeword) {
   stream.Page(PocsagNumeric(1000, "0123456789"))
       .Page(PocsagDigits(1001, {1, 10, 11, 12, 13, 14, 15, 2}));
   EXPECT_THAT(Decode(stream.Capture(0)),
-              ElementsAre("POCSAG NU 0000001000 0123456789", "POCSAG NU 0000001001 1U -][2"));
+              ElementsAre("POCSAG NU 0000001000 0123456789", "POCSAG NU 0000001001 1U -][2  "));
 
   Bytes capture = PocsagCapture(
       {PagingWord().Msb(2, 18, 0),
@@ -232,7 +290,7 @@ TEST(PocsagAlphanumericMessage, TheEleventhLineEndsTheMessage) {
   PocsagStream stream;
   stream.Page(PocsagAlphanumeric(1000, text)).Page(PocsagNumeric(1005, "7"));
   EXPECT_THAT(Decode(stream.Capture(0)),
-              ElementsAre("POCSAG AN 0000001000 " + lines, "POCSAG NU 0000001005 7"));
+              ElementsAre("POCSAG AN 0000001000 " + lines, "POCSAG NU 0000001005 7    "));
 
   // Filled in the last codeword of the batch (message codeword 6 of an address in frame 4),
   // the message is complete: nothing carries over.
@@ -246,10 +304,9 @@ TEST(PocsagAlphanumericMessage, TheEleventhLineEndsTheMessage) {
   EXPECT_FALSE(carry.Open());
 }
 
-TEST(PocsagAlphanumericMessage, LinePassing80StartsANewLineAndDropsTheRestOfTheCodeword) {
+TEST(PocsagAlphanumericMessage, LinePassing80StartsANewLineAfterItsCharacter) {
   // Message characters 18 to 98 make an 81-character line; character 99 shares its codeword
-  // (message codeword 34) and is dropped; character 100 begins codeword 35. The message runs
-  // over three captures.
+  // (message codeword 34) and opens the next line. The message runs over three captures.
   const std::string first = "First line, here:";
   ASSERT_EQ(first.size(), 17u);
   const std::string second = std::string(80, '=') + ">";
@@ -262,7 +319,7 @@ TEST(PocsagAlphanumericMessage, LinePassing80StartsANewLineAndDropsTheRestOfTheC
   Decode(stream.Capture(0), carry);
   Decode(stream.Capture(1), carry);
   EXPECT_THAT(Decode(stream.Capture(2), carry),
-              ElementsAre("POCSAG AN 0000001000 " + first + kIndent + second + kIndent + "THIRD"));
+              ElementsAre("POCSAG AN 0000001000 " + first + kIndent + second + kIndent + "#THIRD"));
 }
 
 // ---------------------------------------------------------------- messages over two captures

@@ -346,7 +346,7 @@ TEST_F(KesCard, FlexDataJoinsTheMessagesOfEveryPhase) {
   log.Flex(FlexFrameBuilder(2).SpeedCode(0).Head(70, 1, 5).Build().Capture(0)).Data({}, {0});
   EXPECT_THAT(
       Convert(log, Fields({1, 3, 41, 0, 30})),
-      ElementsAre("FLEX   AN 0000001001 HELLO", "FLEX   NS 0000001002 123,3,3200,851.2125,-77,UKN",
+      ElementsAre("FLEX   AN 0000001001 HELLO", "FLEX   NS 0000001002 123 ,3,3200,851.2125,-77,UKN",
                   ",5,3200,851.0125,-70,UKN"));
 }
 
@@ -358,7 +358,7 @@ TEST_F(KesCard, PagingMessagesShowOnlyUnderTheirOwnKind) {
   log.Scan(OneChannelScan({1}, 7)).Pocsag(stream.Capture(0)).Data({}, {0});
   log.Scan(OneChannelScan({1}, 3)).Data({}, {0});  // the scan header leaves the POCSAG kind
   EXPECT_THAT(Convert(log, Fields({2, 1, 30})),
-              ElementsAre("POCSAG NU 0000000008 42,,POC", ",,1CH"));
+              ElementsAre("POCSAG NU 0000000008 42   ,,POC", ",,1CH"));
 }
 
 // --- Data reduction ---

@@ -118,7 +118,7 @@ TEST_F(KesDamaged, ADumpFrameLongerThanTheRecordBufferIsCutAndTheNextOneRead) {
   log.WriteTo(path);
   const auto lines = Lines(Convert(*dump, path, Fields({1, 0})));
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "FLEX   NS 0000000005 1,0.0000,-0");
+  EXPECT_EQ(lines[0], "FLEX   NS 0000000005 1   ,0.0000,-0");
   EXPECT_EQ(lines[1], ",870.1500,-77");
 }
 

@@ -257,7 +257,7 @@ TEST_F(KesDump, PagingRecordsDecodeTheirCaptureAndShowThePagerChannel) {
   log.Setup(Plan()).Data(pocsag).Data(flex);
   EXPECT_THAT(Convert(log, Fields({1, 2, 3, 41, 30, 0})),
               ElementsAre(",POCSAG AN 0000000016 CALL HOME,0,2400,POC,870.3300,11,-64",
-                          "FLEX   NS 0000000077 911,,2,6400,FLX,870.3600,12,-71"));
+                          "FLEX   NS 0000000077 911 ,,2,6400,FLX,870.3600,12,-71"));
 }
 
 // --- Fields ---

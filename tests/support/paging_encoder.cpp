@@ -21,7 +21,32 @@ PagingWord& PagingWord::Msb(int position, int width, std::uint32_t v) {
   return *this;
 }
 
+PagingWord PagingWord::Sealed() const {
+  // Positions 1 to 21 are the high coefficients of the message polynomial; the remainder of
+  // its division by the generator x^10 + x^9 + x^8 + x^6 + x^5 + x^3 + 1 fills positions 22 to
+  // 31.
+  constexpr std::uint32_t kGenerator = 0x769;
+  const std::uint32_t data = value_ >> 11;
+  std::uint32_t r = data << 10;
+  for (int i = 30; i >= 10; --i)
+    if (r >> i & 1) r ^= kGenerator << (i - 10);
+  std::uint32_t word = data << 11 | r << 1;
+  std::uint32_t ones = word;
+  ones ^= ones >> 16;
+  ones ^= ones >> 8;
+  ones ^= ones >> 4;
+  ones ^= ones >> 2;
+  ones ^= ones >> 1;
+  return PagingWord(word | (ones & 1));
+}
+
 namespace {
+
+std::uint32_t LsbOf(PagingWord w, int position, int width) {
+  std::uint32_t v = 0;
+  for (int k = 0; k < width; ++k) v |= (w.Value() >> (32 - (position + k)) & 1) << k;
+  return v;
+}
 
 std::uint8_t DigitValue(char c) {
   switch (c) {
@@ -62,8 +87,11 @@ bool NeedsLongAddress(std::uint32_t capcode) {
   throw std::invalid_argument("capcode " + std::to_string(capcode) + " has no FLEX address");
 }
 
+constexpr std::uint8_t kFillDigit = 12;  // a space: the fill of a numeric message's last word
+constexpr std::uint8_t kEtx = 3;
+
 // FLEX numeric digits from bit `start` of the first word, bits 1 to 21 of the words after it;
-// the unused digit places of the last word hold 10, which prints nothing.
+// the whole digit places left in the last word hold the fill digit.
 std::vector<PagingWord> PackFlexDigits(const std::vector<std::uint8_t>& digits, int start) {
   std::vector<PagingWord> words;
   if (digits.empty()) return words;
@@ -79,20 +107,61 @@ std::vector<PagingWord> PackFlexDigits(const std::vector<std::uint8_t>& digits, 
     }
   };
   for (std::uint8_t d : digits) put(d);
-  while (p + 3 <= 21) put(10);
+  while (p + 3 <= 21) put(kFillDigit);
   return words;
 }
 
-// Three FLEX characters a word at bits 1, 8 and 15; the last word is filled with ETX.
+// The sum of a word's information bits taken as groups of 8, 8 and 5 bits.
+std::uint32_t GroupSum(PagingWord w) {
+  const std::uint32_t v = LsbOf(w, 1, 21);
+  return (v & 0xFF) + (v >> 8 & 0xFF) + (v >> 16 & 0x1F);
+}
+
+// A numeric message's check character: the complement of the group sums of its words, low four
+// bits at bits 18 to 21 of the vector word, high two bits at bits 1 and 2 of the first word.
+void PutNumericCheck(std::vector<PagingWord>& words, PagingWord& vector) {
+  std::uint32_t sum = 0;
+  for (const PagingWord& w : words) sum += GroupSum(w);
+  const std::uint32_t k = ~sum & 0x3F;
+  vector.Lsb(18, 4, k & 0xF);
+  words.front().Lsb(1, 2, k >> 4);
+}
+
+// An alphanumeric message's text words: the signature (the complement of the sum of the
+// characters) in the first slot, then three characters a word at bits 1, 8 and 15; the last
+// word is filled with ETX.
 std::vector<PagingWord> PackFlexCharacters(const std::vector<std::uint8_t>& chars) {
+  std::uint32_t sum = 0;
+  for (std::uint8_t c : chars) sum += c;
+  std::vector<std::uint8_t> slots{static_cast<std::uint8_t>(~sum & 0x7F)};
+  slots.insert(slots.end(), chars.begin(), chars.end());
   std::vector<PagingWord> words;
-  for (std::size_t i = 0; i < chars.size(); i += 3) {
+  for (std::size_t i = 0; i < slots.size(); i += 3) {
     PagingWord w;
     for (std::size_t k = 0; k < 3; ++k)
-      w.Lsb(1 + 7 * static_cast<int>(k), 7, i + k < chars.size() ? chars[i + k] : 3);
+      w.Lsb(1 + 7 * static_cast<int>(k), 7, i + k < slots.size() ? slots[i + k] : kEtx);
     words.push_back(w);
   }
   return words;
+}
+
+// The header word of an alphanumeric message: fragment number 3 (the whole message in this
+// frame), message number `number`, and the fragment check, the complement of the group sums of
+// the text words and of the header itself.
+PagingWord FlexHeader(const std::vector<PagingWord>& text, int number) {
+  PagingWord header = PagingWord().Lsb(11, 1, 0).Lsb(12, 2, 3).Lsb(14, 6, number & 0x3F);
+  std::uint32_t sum = GroupSum(header);
+  for (const PagingWord& w : text) sum += GroupSum(w);
+  return header.Lsb(1, 10, ~sum & 0x3FF);
+}
+
+// Sets the 4-bit check of a block information or vector word: the 4-bit groups of the
+// information bits then add up to 15.
+PagingWord WithNibbleCheck(PagingWord w) {
+  const std::uint32_t v = LsbOf(w, 1, 21) & ~0xFu;
+  std::uint32_t sum = 0;
+  for (int k = 0; k < 21; k += 4) sum += v >> k & 0xF;
+  return w.Lsb(1, 4, (0xF - sum) & 0xF);
 }
 
 }  // namespace
@@ -154,9 +223,10 @@ FlexFrame FlexFrameBuilder::Build() const {
       if (phase == h) addressWords += NeedsLongAddress(page.capcode) ? 2 : 1;
     const int vectorStart = extra + 1 + addressWords;
     if (vectorStart > 63) throw std::invalid_argument("too many FLEX addresses in one phase");
-    w[0] = PagingWord().Lsb(5, 4, 0).Lsb(9, 2, extra).Lsb(11, 6, vectorStart);
+    w[0] = WithNibbleCheck(PagingWord().Lsb(5, 4, 0).Lsb(9, 2, extra).Lsb(11, 6, vectorStart));
 
     int q = 0;
+    int number = 0;                         // message number of the next alphanumeric page
     int next = vectorStart + addressWords;  // first free message word
     for (const auto& [phase, page] : pages_) {
       if (phase != h) continue;
@@ -175,41 +245,43 @@ FlexFrame FlexFrameBuilder::Build() const {
         q += 1;
       }
 
-      std::vector<PagingWord> data;
-      int n = 0;
-      int skip = 0;  // message words are W[S + j] from j = skip + 1
-      PagingWord& vector = w[at.vector];
+      std::vector<PagingWord> field;  // the page's words in the message field
+      PagingWord vector = PagingWord().Lsb(5, 3, page.type);
       if (page.type == kFlexNumeric || page.type == kFlexNumberedNumeric) {
-        data = PackFlexDigits(page.symbols, page.type == kFlexNumeric ? 3 : 11);
-        int d = static_cast<int>(data.size());
-        if (at.longAddress && d > 0) {
-          // The first digits travel in the vector's second word.
-          w[at.vector + 1] = data.front();
-          data.erase(data.begin());
-          n = d + 3;
-          skip = 2;
-        } else {
-          n = d == 0 ? 1 : d + 1;
+        std::vector<PagingWord> digits =
+            PackFlexDigits(page.symbols, page.type == kFlexNumeric ? 3 : 11);
+        if (digits.empty()) digits = PackFlexDigits({kFillDigit}, 3);
+        if (digits.size() > 8) throw std::invalid_argument("numeric FLEX page too long");
+        PutNumericCheck(digits, vector);
+        vector.Lsb(15, 3, static_cast<std::uint32_t>(digits.size() - 1));
+        if (at.longAddress) {
+          w[at.vector + 1] = digits.front();
+          digits.erase(digits.begin());
         }
-        if (n - 1 > 7) throw std::invalid_argument("numeric FLEX page too long");
-        vector.Lsb(15, 3, n - 1);
+        field = digits;
       } else if (page.type == kFlexAlphanumeric) {
-        data = PackFlexCharacters(page.symbols);
-        int d = static_cast<int>(data.size());
-        n = d == 0 ? 0 : at.longAddress ? d + 3 : d + 1;
-        skip = at.longAddress ? 1 : 0;
-        if (n > 127) throw std::invalid_argument("alphanumeric FLEX page too long");
-        vector.Lsb(15, 7, n);
+        std::vector<PagingWord> text = PackFlexCharacters(page.symbols);
+        if (text.size() + 1 > 127) throw std::invalid_argument("alphanumeric FLEX page too long");
+        const PagingWord header = FlexHeader(text, number++);
+        vector.Lsb(15, 7, static_cast<std::uint32_t>(text.size() + 1));
+        if (at.longAddress)
+          w[at.vector + 1] = header;
+        else
+          field.push_back(header);
+        field.insert(field.end(), text.begin(), text.end());
       }
-      const int start = data.empty() ? 0 : next - 1 - skip;
-      vector.Lsb(5, 3, page.type).Lsb(8, 7, start);
-      if (next + static_cast<int>(data.size()) > 88)
+      if (next + static_cast<int>(field.size()) > 88)
         throw std::invalid_argument("FLEX phase overfull");
-      at.messageStart = data.empty() ? -1 : next;
-      at.messageWords = static_cast<int>(data.size());
-      for (const PagingWord& d : data) w[next++] = d;
+      if (page.type == kFlexNumeric || page.type == kFlexNumberedNumeric ||
+          page.type == kFlexAlphanumeric)
+        vector.Lsb(8, 7, static_cast<std::uint32_t>(next));
+      w[at.vector] = WithNibbleCheck(vector);
+      at.messageStart = field.empty() ? -1 : next;
+      at.messageWords = static_cast<int>(field.size());
+      for (const PagingWord& d : field) w[next++] = d;
       frame.placed.push_back(at);
     }
+    for (PagingWord& word : w) word = word.Sealed();
   }
   return frame;
 }
@@ -257,7 +329,7 @@ std::vector<PagingWord> PocsagMessageWords(const PocsagPage& page) {
       PagingWord w = MessageWord();
       for (std::size_t k = 0; k < 5; ++k)
         w.Lsb(2 + 4 * static_cast<int>(k), 4,
-              i + k < page.symbols.size() ? page.symbols[i + k] : 10);
+              i + k < page.symbols.size() ? page.symbols[i + k] : kFillDigit);
       words.push_back(w);
     }
   } else if (page.content == PocsagContent::kAlphanumeric) {
@@ -279,16 +351,13 @@ std::vector<PagingWord> PocsagMessageWords(const PocsagPage& page) {
 
 PocsagStream& PocsagStream::Page(const PocsagPage& page) {
   const int frame = static_cast<int>(page.capcode % 8);
-  while (Size() % 16 / 2 != frame) {
-    PagingWord filler = MessageWord();
-    if (last_ == PocsagContent::kNumeric)
-      for (int p = 2; p <= 18; p += 4) filler.Lsb(p, 4, 10);
-    words_.push_back(filler);
-  }
-  words_.push_back(
-      PagingWord().Msb(1, 1, 0).Msb(2, 18, page.capcode >> 3).Lsb(20, 2, page.function));
-  for (const PagingWord& w : PocsagMessageWords(page)) words_.push_back(w);
-  last_ = page.content;
+  while (Size() % 16 / 2 != frame) words_.emplace_back(kPocsagIdle);
+  words_.push_back(PagingWord()
+                       .Msb(1, 1, 0)
+                       .Msb(2, 18, page.capcode >> 3)
+                       .Lsb(20, 2, static_cast<std::uint32_t>(page.function))
+                       .Sealed());
+  for (const PagingWord& w : PocsagMessageWords(page)) words_.push_back(w.Sealed());
   return *this;
 }
 

@@ -1,6 +1,8 @@
-// Builds captured paging traffic from readable messages: FLEX frames laid out as block
-// information word, address field, vector field and message words, and POCSAG batches cut from
-// a stream of addressed pages, each in the capture layout the Kes receivers store.
+// Builds captured paging traffic from readable messages, laid out as paging transmitters send
+// it: FLEX frames of block information word, address field, vector field and message words
+// (alphanumeric messages with their header word and signature, numeric ones without a header),
+// and POCSAG batches cut from a stream of addressed pages with idle fill before each address,
+// each in the capture layout the Kes receivers store. Every codeword carries its check bits.
 #pragma once
 
 #include <array>
@@ -23,6 +25,9 @@ class PagingWord {
   // The field of `width` bits at `position`, most significant bit first.
   PagingWord& Msb(int position, int width, std::uint32_t v);
   std::uint32_t Value() const { return value_; }
+  // The word with its check bits: the BCH(31,21) check of positions 1 to 21 at positions 22 to
+  // 31, and the even parity of the whole word at position 32.
+  PagingWord Sealed() const;
   void AppendTo(Bytes& b) const { b.BE32(value_); }
 
  private:
@@ -56,9 +61,13 @@ struct FlexPlacement {
   int phase = 0;
   int address = 0;  // first address word
   bool longAddress = false;
-  int vector = 0;        // vector word
-  int messageStart = 0;  // first message word after the vector field (-1 when none)
-  int messageWords = 0;  // message words there
+  int vector = 0;  // vector word; a long address has a second one after it
+  // The page's words in the message field (-1 when none): the header word and the text of a
+  // short address's alphanumeric page, the text alone with a long address (its header is the
+  // second vector word), the digits of a numeric page (with a long address, after the first
+  // digits that the second vector word carries).
+  int messageStart = 0;
+  int messageWords = 0;
 };
 
 struct FlexFrame {
@@ -89,7 +98,8 @@ class FlexFrameBuilder {
   // a long one.
   FlexFrameBuilder& Page(int phase, FlexPage page);
   // Lays the pages out: per phase the block information word, the addresses in page order,
-  // one vector word per address word, then the message words.
+  // one vector word per address word, then the message words. Numeric digits fill the last
+  // word with 12 (space), alphanumeric text with ETX.
   FlexFrame Build() const;
 
  private:
@@ -133,14 +143,15 @@ struct PocsagHead {
 // Codewords as transmitted, cut into batches of 16.
 class PocsagStream {
  public:
-  // Sends a page: filler up to the first slot of its frame (capcode mod 8), its address
-  // codeword and its message codewords. The filler is message codewords that add nothing to
-  // the message before (digits that print nothing, or characters 0).
+  // Sends a page: idle codewords up to its frame (capcode mod 8), its address codeword and its
+  // message codewords. Numeric digits fill the last codeword with 12 (space); alphanumeric
+  // characters run on over the codewords, the unused bits of the last one 0.
   PocsagStream& Page(const PocsagPage& page);
   PocsagStream& Idle(int count = 1);
   PocsagStream& Word(PagingWord word);
   // Number of codewords sent so far.
   int Size() const { return static_cast<int>(words_.size()); }
+  const std::vector<PagingWord>& Words() const { return words_; }
 
   // Batch b of the stream as a capture, idle words after the end of the stream.
   Bytes Capture(int batch, const PocsagHead& head = {}) const;
@@ -148,7 +159,6 @@ class PocsagStream {
 
  private:
   std::vector<PagingWord> words_;
-  PocsagContent last_ = PocsagContent::kNone;
 };
 
 // A capture of the given batch codewords (at most 16; idle words after them).
