@@ -33,7 +33,11 @@ struct LinePlace {
   double Latitude = 0;   // decimal degrees, north positive
   double Longitude = 0;  // decimal degrees, east positive
   bool HasTime = false;
-  double GpsSeconds = 0;      // seconds of the GPS day (or of the drive, where the log has no day)
+  double GpsSeconds = 0;  // seconds of the GPS day (or of the drive, where the log has no day)
+  // The UTC date of the day GpsSeconds counts in, where the record has one (year with century).
+  bool HasDate = false;
+  std::uint16_t Year = 0;
+  std::uint8_t Month = 0, Day = 0;
   std::uint64_t Record = 0;   // ordinal of the record in the file, from 1
   std::uint32_t Section = 0;  // ordinal of the section the record lies in, from 1; 0 unknown
 };

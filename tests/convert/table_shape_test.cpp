@@ -1,0 +1,264 @@
+#include "convert/table_shape.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "convert/signal_colors.h"
+#include "support/line_builder.h"
+
+namespace polvane {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::LineBuilder;
+
+std::vector<std::string> OrderedNames(const TableShape& shape) {
+  std::vector<std::string> names;
+  for (std::size_t i : shape.Order()) names.push_back(shape.Columns()[i].Name);
+  return names;
+}
+
+std::size_t ColumnOf(const TableShape& shape, const std::string& name) {
+  for (std::size_t i = 0; i < shape.Columns().size(); ++i)
+    if (shape.Columns()[i].Name == name) return i;
+  ADD_FAILURE() << "no column " << name;
+  return 0;
+}
+
+// The rows of a line as texts by column name ("" for null), in display order.
+std::vector<std::vector<std::string>> Rows(TableShape& shape, const Line& line) {
+  std::vector<std::vector<std::string>> rows;
+  shape.ForEachRow(line, [&](std::span<const TableValue> values) {
+    std::vector<std::string> row;
+    for (std::size_t i : shape.Order())
+      row.push_back(values[i].Null ? "<null>" : std::string(values[i].Text));
+    rows.push_back(row);
+  });
+  return rows;
+}
+
+// A scan line of one receiver with n readings between the latitude and the record number.
+LineBuilder ScanLine(int readings, int record) {
+  LineBuilder b;
+  b.Field("Latitude (Decimal Degrees)", CellKind::Real, "45.5");
+  for (int k = 1; k <= readings; ++k)
+    b.Reading(1, static_cast<std::uint16_t>(k), "45" + std::to_string(k) + ".5",
+              "-" + std::to_string(60 + k));
+  b.Field("Record Number", CellKind::Integer, std::to_string(record));
+  return b;
+}
+
+TEST(WideShape, WiderLinesAddTheirReadingsInPlaceAndNarrowLinesKeepTheirColumns) {
+  for (bool widestFirst : {false, true}) {
+    SCOPED_TRACE(widestFirst ? "widest first" : "narrowest first");
+    TableShape shape;
+    const LineBuilder narrow = ScanLine(1, 1), wide = ScanLine(3, 2);
+    const Line first = widestFirst ? wide.Get() : narrow.Get();
+    const Line second = widestFirst ? narrow.Get() : wide.Get();
+    EXPECT_TRUE(shape.Learn(first));
+    EXPECT_EQ(shape.Learn(second), !widestFirst);
+    EXPECT_THAT(OrderedNames(shape),
+                ElementsAre("Latitude (Decimal Degrees)", "Rec#1 Frequency", "Rec#1 RSSI",
+                            "Rec#1 Frequency 2", "Rec#1 RSSI 2", "Rec#1 Frequency 3",
+                            "Rec#1 RSSI 3", "Record Number"));
+    EXPECT_THAT(Rows(shape, narrow), ElementsAre(ElementsAre("45.5", "451.5", "-61", "<null>",
+                                                             "<null>", "<null>", "<null>", "1")));
+    EXPECT_THAT(Rows(shape, wide), ElementsAre(ElementsAre("45.5", "451.5", "-61", "452.5", "-62",
+                                                           "453.5", "-63", "2")));
+    EXPECT_EQ(shape.RowCount(wide), 1u);
+  }
+}
+
+TEST(WideShape, ColumnsKeepTheirIndexWhenLaterLinesAddSome) {
+  TableShape shape;
+  shape.Learn(ScanLine(1, 1));
+  const std::vector<TableColumn> before = shape.Columns();
+  shape.Learn(ScanLine(2, 2));
+  ASSERT_EQ(shape.Columns().size(), before.size() + 2);
+  for (std::size_t i = 0; i < before.size(); ++i)
+    EXPECT_EQ(shape.Columns()[i].Name, before[i].Name);
+  EXPECT_EQ(shape.Columns()[before.size()].Name, "Rec#1 Frequency 2");
+  EXPECT_FALSE(shape.Learn(ScanLine(2, 3)));
+}
+
+TEST(WideShape, TypesFollowTheKindsAndWidenOnTextThatIsNoNumber) {
+  TableShape shape;
+  auto line = [](std::string a, std::string b, std::string c, std::string d) {
+    LineBuilder l;
+    l.Field("Count", CellKind::Integer, std::move(a))
+        .Field("Level", CellKind::Real, std::move(b))
+        .Field("Note", CellKind::Text, std::move(c))
+        .Field("Clock", CellKind::Time, std::move(d));
+    return l;
+  };
+  shape.Learn(line("12", "1.5", "42", "13:12:00"));
+  const auto& cols = shape.Columns();
+  EXPECT_EQ(cols[ColumnOf(shape, "Count")].Type, ColumnType::Integer);
+  EXPECT_EQ(cols[ColumnOf(shape, "Level")].Type, ColumnType::Real);
+  EXPECT_EQ(cols[ColumnOf(shape, "Note")].Type, ColumnType::Text);  // digits, but a text cell
+  EXPECT_EQ(cols[ColumnOf(shape, "Clock")].Type, ColumnType::Text);
+  EXPECT_FALSE(shape.Learn(line("", "", "", "")));  // empty cells change nothing
+  EXPECT_TRUE(shape.Learn(line("12.25", "-3", "x", "")));
+  EXPECT_EQ(cols[ColumnOf(shape, "Count")].Type, ColumnType::Real);
+  EXPECT_EQ(cols[ColumnOf(shape, "Level")].Type, ColumnType::Real);
+  EXPECT_TRUE(shape.Learn(line("N/A", "1e", "", "")));
+  EXPECT_EQ(cols[ColumnOf(shape, "Count")].Type, ColumnType::Text);
+  EXPECT_EQ(cols[ColumnOf(shape, "Level")].Type, ColumnType::Text);
+
+  // Values carry their own reading of the text; empty ones are null.
+  const LineBuilder l = line("-7", "", "a", "");
+  int rows = 0;
+  shape.ForEachRow(l, [&](std::span<const TableValue> v) {
+    ++rows;
+    const TableValue& count = v[ColumnOf(shape, "Count")];
+    EXPECT_FALSE(count.Null);
+    EXPECT_EQ(count.Type, ColumnType::Integer);
+    EXPECT_EQ(count.Integer, -7);
+    EXPECT_EQ(count.AsReal(), -7.0);
+    EXPECT_TRUE(v[ColumnOf(shape, "Level")].Null);
+    EXPECT_EQ(v[ColumnOf(shape, "Note")].Text, "a");
+  });
+  EXPECT_EQ(rows, 1);
+}
+
+TEST(WideShape, ATitleTwiceInALineGetsTwoColumns) {
+  TableShape shape;
+  LineBuilder l;
+  l.Field("CR / LF", CellKind::Text, "\n")
+      .Field("Marker Value", CellKind::Integer, "0")
+      .Field("CR / LF", CellKind::Text, "\n");
+  shape.Learn(l);
+  EXPECT_THAT(OrderedNames(shape), ElementsAre("CR / LF", "Marker Value", "CR / LF (2)"));
+  EXPECT_THAT(Rows(shape, l), ElementsAre(ElementsAre("\n", "0", "\n")));
+}
+
+TEST(WideShape, AlternatingLineLayoutsMapEveryCellToItsOwnColumn) {
+  TableShape shape;
+  std::vector<LineBuilder> lines;
+  for (int i = 0; i < 12; ++i) lines.push_back(ScanLine(1 + i % 3, i));
+  for (const LineBuilder& l : lines) shape.Learn(l);
+  for (int i = 0; i < 12; ++i) {
+    const auto rows = Rows(shape, lines[i]);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].back(), std::to_string(i));
+    EXPECT_EQ(rows[0][5] == "<null>", i % 3 < 2) << i;  // "Rec#1 Frequency 3"
+  }
+}
+
+TEST(LongShape, OneRowPerReadingWithTheLineCellsRepeated) {
+  TableShape shape(TableLayout::Long);
+  LineBuilder l;
+  l.Field("Latitude (Decimal Degrees)", CellKind::Real, "45.5")
+      .Reading(1, 1, "451.0", "-61")
+      .Reading(1, 2, "452.0", "-62")
+      .Reading(2, 1, "461.0", "-71")
+      .Field("Record Number", CellKind::Integer, "9");
+  EXPECT_TRUE(shape.Learn(l));
+  EXPECT_THAT(OrderedNames(shape), ElementsAre("Latitude (Decimal Degrees)", "Receiver", "Reading",
+                                               "Frequency", "RSSI", "Record Number"));
+  EXPECT_EQ(shape.RowCount(l), 3u);
+  EXPECT_THAT(Rows(shape, l), ElementsAre(ElementsAre("45.5", "1", "1", "451.0", "-61", "9"),
+                                          ElementsAre("45.5", "1", "2", "452.0", "-62", "9"),
+                                          ElementsAre("45.5", "2", "1", "461.0", "-71", "9")));
+  EXPECT_EQ(shape.Columns()[ColumnOf(shape, "Receiver")].Type, ColumnType::Integer);
+  EXPECT_EQ(shape.Columns()[ColumnOf(shape, "Receiver")].Source, TableColumn::Role::Receiver);
+  EXPECT_EQ(shape.Columns()[ColumnOf(shape, "RSSI")].Type, ColumnType::Integer);
+  EXPECT_EQ(shape.Columns()[ColumnOf(shape, "Frequency")].Source, TableColumn::Role::ReadingCell);
+}
+
+TEST(LongShape, ALineWithoutReadingsGivesOneRowWithoutReceiver) {
+  TableShape shape(TableLayout::Long);
+  const LineBuilder reading = ScanLine(2, 1);
+  LineBuilder bare;
+  bare.Field("Latitude (Decimal Degrees)", CellKind::Real, "45.6")
+      .Field("Record Number", CellKind::Integer, "2");
+  shape.Learn(reading);
+  EXPECT_FALSE(shape.Learn(bare));
+  EXPECT_EQ(shape.RowCount(bare), 1u);
+  EXPECT_THAT(Rows(shape, bare),
+              ElementsAre(ElementsAre("45.6", "<null>", "<null>", "<null>", "<null>", "2")));
+  // The same shape learnt in the other order.
+  TableShape other(TableLayout::Long);
+  other.Learn(bare);
+  other.Learn(reading);
+  EXPECT_EQ(OrderedNames(other), OrderedNames(shape));
+}
+
+TEST(LongShape, ReadingTitlesLoseTheReceiverAndTheOrdinalOnly) {
+  EXPECT_EQ(ReadingTitle("Rec#2 RSSI 3", 2, 3), "RSSI");
+  EXPECT_EQ(ReadingTitle("Rec#1 Frequency", 1, 1), "Frequency");
+  EXPECT_EQ(ReadingTitle("Rec#1 Frequency 12", 1, 12), "Frequency");
+  EXPECT_EQ(ReadingTitle("Freq. #4", 1, 4), "Freq.");
+  EXPECT_EQ(ReadingTitle("RSSI #14", 1, 14), "RSSI");
+  EXPECT_EQ(ReadingTitle("Channel 5", 1, 3), "Channel 5");    // not this reading's ordinal
+  EXPECT_EQ(ReadingTitle("Rec#3 RSSI", 1, 1), "Rec#3 RSSI");  // not this receiver
+  EXPECT_EQ(ReadingTitle("12", 1, 12), "12");                 // never to an empty title
+}
+
+TEST(TableLayoutName, ParsesTheCommandLineSpellings) {
+  TableLayout l = TableLayout::Wide;
+  EXPECT_TRUE(ParseTableLayout("long", l));
+  EXPECT_EQ(l, TableLayout::Long);
+  EXPECT_STREQ(TableLayoutName(l), "long");
+  EXPECT_FALSE(ParseTableLayout("Long", l));
+  EXPECT_TRUE(ParseTableLayout("wide", l));
+  EXPECT_EQ(l, TableLayout::Wide);
+}
+
+TEST(IsoTimestamp, DateAndGpsTimeOfTheRecord) {
+  char buf[32];
+  EXPECT_EQ(IsoTimestamp(LineBuilder().When(2026, 5, 14, 13 * 3600 + 12 * 60 + 7).Get().Place, buf),
+            "2026-05-14T13:12:07Z");
+  EXPECT_EQ(IsoTimestamp(LineBuilder().When(2026, 5, 14, 0.25).Get().Place, buf),
+            "2026-05-14T00:00:00.250Z");
+  EXPECT_EQ(IsoTimestamp(LineBuilder().When(2026, 5, 14, 86399.9999).Get().Place, buf), "");
+  EXPECT_EQ(IsoTimestamp(LineBuilder().When(2026, 13, 14, 10).Get().Place, buf), "");
+  LinePlace noDate;
+  noDate.HasTime = true;
+  noDate.GpsSeconds = 10;
+  EXPECT_EQ(IsoTimestamp(noDate, buf), "");
+}
+
+TEST(SignalColors, TheDriveTestBandsByDefault) {
+  SignalColors colors;
+  EXPECT_EQ(colors.Text(), "-70,-85,-100");
+  ASSERT_EQ(colors.BandCount(), 4u);
+  EXPECT_EQ(colors.Band(-40), 0u);
+  EXPECT_EQ(colors.Band(-70), 0u);
+  EXPECT_EQ(colors.Band(-70.5), 1u);
+  EXPECT_EQ(colors.Band(-85), 1u);
+  EXPECT_EQ(colors.Band(-100), 2u);
+  EXPECT_EQ(colors.Band(-100.5), 3u);
+  EXPECT_EQ(colors.Band(-140), 3u);
+  EXPECT_EQ(SignalColors::KmlColor(colors.Color(0)), "ff00ff00");  // green
+  EXPECT_EQ(SignalColors::KmlColor(colors.Color(1)), "ff00ffff");  // yellow
+  EXPECT_EQ(SignalColors::KmlColor(colors.Color(2)), "ff0080ff");  // orange
+  EXPECT_EQ(SignalColors::KmlColor(colors.Color(3)), "ff0000ff");  // red
+  EXPECT_EQ(SignalColors::KmlColor(Rgb{0x12, 0x34, 0x56}, 0x80), "80563412");
+  EXPECT_EQ(colors.Label(0), "\xE2\x89\xA5 -70 dBm");
+  EXPECT_EQ(colors.Label(1), "-70 to -85 dBm");
+  EXPECT_EQ(colors.Label(3), "< -100 dBm");
+}
+
+TEST(SignalColors, UserThresholds) {
+  SignalColors colors;
+  std::string error;
+  EXPECT_TRUE(SignalColors::Parse(" -90 ,-60", colors, &error));
+  EXPECT_EQ(colors.Text(), "-60,-90");
+  EXPECT_EQ(colors.Band(-75), 1u);
+  EXPECT_EQ(colors.Color(0), (Rgb{0, 255, 0}));
+  EXPECT_EQ(colors.Color(1), (Rgb{255, 255, 0}));
+  EXPECT_EQ(colors.Color(2), (Rgb{255, 0, 0}));
+  EXPECT_TRUE(SignalColors::Parse("-72.5", colors));
+  EXPECT_EQ(colors.Label(1), "< -72.5 dBm");
+
+  for (const char* bad : {"", "-70,,-85", "-70,x", "-70,-70", "1,2,3,4,5,6,7,8,9", "-70;-85"}) {
+    SignalColors kept;
+    EXPECT_FALSE(SignalColors::Parse(bad, kept, &error)) << bad;
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(kept.Text(), "-70,-85,-100") << bad;
+  }
+}
+
+}  // namespace
+}  // namespace polvane
