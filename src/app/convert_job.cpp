@@ -29,6 +29,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, "Input File Does Not Exist!");
     return false;
   }
+  if (SinkFactory && !form_.FixedLayout.load()) return ConvertToSink(c, input, output, run);
   OutputFile out;
   if (!out.Open(output)) {
     c.CloseInput();
@@ -54,6 +55,30 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   }
   Gauge(100);
   if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) return Split(output);
+  return true;
+}
+
+bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
+                             const std::string& output, RunState& run) {
+  std::unique_ptr<LineSink> sink = SinkFactory(output);
+  if (!sink) {
+    c.CloseInput();
+    Message(kError, "Output File Cannot Be Accessed!");
+    return false;
+  }
+  c.Converting = true;
+  Gauge(0);
+  LoopSettings settings;
+  settings.Delimiter = form_.CurrentDelimiter();
+  settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
+  settings.ReductionMode = form_.CurrentReductionMode();
+  loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
+  c.Converting = false;
+  if (!sink->EndFile()) {
+    Message(kError, "Output File Cannot Be Accessed!");
+    return false;
+  }
+  Gauge(100);
   return true;
 }
 

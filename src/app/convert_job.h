@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,10 @@ class TConvert : public Worker {
   int FileCount = 0;
   std::vector<std::string> InputNames;
   std::vector<std::string> OutputNames;
+  // Where the delimited lines of each output go instead of the delimited file: a sink made
+  // for each output name (the GIS writers, the data frames). Unset, the delimited file is
+  // written. Fixed layouts always write their file.
+  std::function<std::unique_ptr<LineSink>(const std::string& output)> SinkFactory;
 
   // Runs the conversion on the calling thread.
   void Run() { Execute(); }
@@ -36,6 +42,8 @@ class TConvert : public Worker {
  private:
   // Converts one pair; false ends the run (its message has been shown).
   bool ConvertPair(const std::string& input, const std::string& output, RunState& run);
+  bool ConvertToSink(ProductConverter& c, const std::string& input, const std::string& output,
+                     RunState& run);
   bool Split(const std::string& output);
   void Message(int type, const char* text);
   void Gauge(int percent);

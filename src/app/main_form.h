@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -77,6 +78,10 @@ class TMainForm : public FormControls {
   // Waits for the running conversion, if any.
   void WaitForConversion();
   TConvert* ConvertWorker() { return convert_.get(); }
+  // Set by a front end that takes the delimited lines itself (the GIS writers, the data
+  // frames, the preview): each run's job makes one sink per output name with it. Unset, the
+  // delimited file is written.
+  std::function<std::unique_ptr<LineSink>(const std::string& output)> LineSinkFactory;
   // Settings of the record loop as the window's controls stand.
   char CurrentDelimiter() const;
   std::int16_t CurrentReductionMode() const;

@@ -65,6 +65,7 @@ void TMainForm::btnConvertClick() {
     edFileCount.SetText(std::to_string(FileCount));
   }
   convert_->FileCount = FileCount;
+  convert_->SinkFactory = LineSinkFactory;
   convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);
   convert_->OutputNames.assign(OutputNames.begin(), OutputNames.begin() + FileCount);
   convert_->Start();

@@ -50,11 +50,17 @@ struct Line {
 class LineSink {
  public:
   virtual ~LineSink() = default;
+  // Whether the sink wants the titles line (asking a reader for its titles has a cost), and the
+  // record's place with every line (the delimited writer needs neither).
+  virtual bool WantsTitles() const { return true; }
+  virtual bool WantsPlace() const { return true; }
   // The titles line, before the first line of a file (or again where a log changes its
-  // titles): the titles in column order. Called also when the header is not written.
-  virtual void Titles(std::span<const std::string_view> titles) { (void)titles; }
+  // titles): a cell per column, Title the bare title and Text exactly as the titles line of the
+  // delimited output writes it (quotes included). Called whether or not the header is written.
+  virtual void Titles(const Line& titles) { (void)titles; }
   virtual void Write(const Line& line) = 0;
-  // A message line the product writes into the output (a paging message, a log note).
+  // A message line the product writes into the output (a paging message, a log note), with
+  // its line ends.
   virtual void Message(std::string_view text) { (void)text; }
   // The end of one input file; false when the sink could not keep what it was given.
   virtual bool EndFile() { return true; }

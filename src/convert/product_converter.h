@@ -12,6 +12,7 @@
 
 #include "convert/catalogue.h"
 #include "convert/input_file.h"
+#include "convert/line_sink.h"
 
 namespace polvane {
 
@@ -109,6 +110,9 @@ class ProductConverter {
   virtual int16_t AverageSamples(int16_t receiver);
   virtual int16_t LambdaWindow(int16_t receiver);
   virtual bool SelectReceiver(int16_t receiver);
+  // The position, time and date of the record the current line comes from, where the product
+  // has them (nothing by default).
+  virtual void Place(LinePlace& place) const { (void)place; }
 
   // Big-endian numbers inside a record.
   static std::uint16_t ReadBE16(const std::uint8_t* record, int position) {

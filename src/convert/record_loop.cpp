@@ -1,5 +1,6 @@
 #include "convert/record_loop.h"
 
+#include <charconv>
 #include <cstring>
 
 #include "app/form_controls.h"
@@ -8,14 +9,9 @@ namespace polvane {
 
 namespace {
 
-void WriteZ(OutputFile& out, const char* text) {
-  out.WriteTextZ(text);
-}
-
-// A value in the loop's value buffer, which is readable to its end.
-void WriteValue(OutputFile& out, const char* text, const char* valueBuffer) {
-  out.WriteTextZ(text, valueBuffer + kValueBufferSize);
-}
+// What the readers put between the cells of a data-group chunk. The record loop splits the
+// chunk there; the sink joins the cells with the delimiter the user chose.
+constexpr char kCellSeparator = '\x1f';
 
 bool HeaderChecked(const ProductConverter& c) {
   return !c.Form || c.Form->FieldTitles.Checked();
@@ -29,51 +25,225 @@ int ReceiverPasses(std::int16_t code) {
   return 1;
 }
 
+// The kind of a value by its text: whole numbers, decimal numbers, anything else is text.
+CellKind TextKind(std::string_view t) {
+  std::size_t i = 0;
+  if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
+  bool digits = false, point = false;
+  for (; i < t.size(); ++i) {
+    if (t[i] >= '0' && t[i] <= '9') {
+      digits = true;
+    } else if (t[i] == '.' && !point) {
+      point = true;
+    } else {
+      return CellKind::Text;
+    }
+  }
+  if (!digits) return t.empty() ? CellKind::Integer : CellKind::Text;
+  return point ? CellKind::Real : CellKind::Integer;
+}
+
+CellKind FieldKind(std::int16_t field, std::string_view text) {
+  switch (field) {
+    case 10:  // hemispheres and the GPS status are words
+    case 16:
+    case 17:
+      return CellKind::Text;
+    case 18:  // GPS time and date, receiver-clock date and time
+    case 22:
+    case 33:
+    case 37:
+      return CellKind::Time;
+    default:
+      return TextKind(text);
+  }
+}
+
+// The bare title inside the quotes of a titles-line cell.
+std::string_view Bare(std::string_view t) {
+  if (t.size() >= 2 && t.front() == '"' && t.back() == '"') return t.substr(1, t.size() - 2);
+  return t;
+}
+
+// The receiver a data-group title names ("Rec#3 RSSI"), or 1.
+int TitleReceiver(std::string_view t) {
+  if (t.size() > 4 && t.compare(0, 4, "Rec#") == 0 && t[4] >= '1' && t[4] <= '4') return t[4] - '0';
+  return 1;
+}
+
 }  // namespace
 
 RecordLoop::RecordLoop()
     : value_(new char[kValueBufferSize]),
       fixed_(new char[kFixedBufferSize]),
-      record_(new std::uint8_t[kRecordBufferSize]) {}
+      record_(new std::uint8_t[kRecordBufferSize]) {
+  text_.reserve(1 << 16);
+  marks_.reserve(256);
+  cells_.reserve(256);
+}
 
-void RecordLoop::WriteTitles(ProductConverter& c, OutputFile& out, const Selection& selection,
-                             char delimiter) {
-  if (!c.TitlesPending) return;
-  if (HeaderChecked(c)) {
-    char* v = value_.get();
-    for (int pos = 0; pos < selection.Count(); ++pos) {
-      if (selection.Tags[pos] != kFieldData) {
-        if (pos > 0) out.WriteTextChar(delimiter);
-        out.WriteText("\"", 1);
-        out.WriteText(selection.Texts[pos]);
-        out.WriteText("\"", 1);
-        continue;
-      }
-      v[0] = '\0';
-      std::int16_t r = c.DataTitles(0, v, delimiter);
-      if (pos > 0 && v[0] != '\0') out.WriteTextChar(delimiter);
-      while (r >= 0) {
-        if (v[0] != '\0') WriteValue(out, v, value_.get());
-        v[0] = '\0';
-        r = c.DataTitles(1, v, delimiter);
-        if (v[0] != '\0') out.WriteTextChar(delimiter);
+void RecordLoop::BeginLine() {
+  text_.clear();
+  marks_.clear();
+  marks_.push_back(Mark{});
+}
+
+void RecordLoop::Boundary() {
+  marks_.back().End = text_.size();
+  Mark m;
+  m.Begin = text_.size();
+  marks_.push_back(m);
+}
+
+void RecordLoop::Origin(std::int16_t position, bool data, std::uint16_t chunk,
+                        std::uint32_t piece) {
+  Mark& m = marks_.back();
+  if (m.Position >= 0) return;
+  m.Position = position;
+  m.Data = data;
+  m.Chunk = chunk;
+  m.Piece = piece;
+}
+
+void RecordLoop::Append(const char* text) {
+  // The value buffer is zero-terminated within its size.
+  text_.append(text, strnlen(text, kValueBufferSize));
+}
+
+void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
+  const std::size_t n = strnlen(text, kValueBufferSize);
+  std::uint32_t piece = 0;
+  Origin(position, true, chunk, piece);
+  std::size_t start = 0;
+  for (;;) {
+    const void* hit = std::memchr(text + start, kCellSeparator, n - start);
+    const std::size_t end =
+        hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text) : n;
+    text_.append(text + start, end - start);
+    if (!hit) break;
+    Boundary();
+    Origin(position, true, chunk, ++piece);
+    start = end + 1;
+  }
+}
+
+int RecordLoop::ReadingWidth(const ProductConverter& c, std::size_t titles) const {
+  int width = 0;
+  if (c.Form) {
+    const CheckBox* boxes[] = {&c.Form->FrequencyField, &c.Form->ChannelField, &c.Form->RSSIField,
+                               &c.Form->SATField, &c.Form->VMACField};
+    for (const CheckBox* b : boxes) width += b->Checked() && b->Enabled();
+  }
+  if (width <= 0 || static_cast<std::size_t>(width) > titles) width = static_cast<int>(titles);
+  return width > 0 ? width : 1;
+}
+
+std::string_view RecordLoop::DataTitle(std::uint16_t chunk, std::uint32_t piece, int width) {
+  if (chunk >= chunkTitles_.size()) return {};
+  const std::vector<std::string>& titles = chunkTitles_[chunk];
+  if (piece < titles.size()) return titles[piece];
+  if (titles.empty()) return {};
+  if (extraTitles_.size() < chunkTitles_.size()) extraTitles_.resize(chunkTitles_.size());
+  std::deque<std::string>& extra = extraTitles_[chunk];
+  const std::size_t at = piece - titles.size();
+  while (extra.size() <= at) {
+    // A reading past the titles line: the first reading's title with the reading's ordinal,
+    // "Rec#1 Frequency 2", or "Freq. #21" where the titles number the readings themselves.
+    const std::size_t p = titles.size() + extra.size();
+    const std::string& base = titles[p % static_cast<std::size_t>(width)];
+    const std::string reading = std::to_string(p / static_cast<std::size_t>(width) + 1);
+    if (base.size() >= 2 && base.compare(base.size() - 2, 2, "#1") == 0)
+      extra.push_back(base.substr(0, base.size() - 1) + reading);
+    else
+      extra.push_back(base + " " + reading);
+  }
+  return extra[at];
+}
+
+bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selection, int receiver,
+                            bool titles) {
+  marks_.back().End = text_.size();
+  cells_.clear();
+  bool any = false;
+  const int passes = ReceiverPasses(c.ProductCodeValue());
+  for (const Mark& m : marks_) {
+    Cell cell;
+    cell.Text = std::string_view(text_).substr(m.Begin, m.End - m.Begin);
+    any = any || !cell.Text.empty();
+    if (annotate_ && m.Position >= 0) {
+      if (!m.Data) {
+        cell.Title = selection.Texts[static_cast<std::size_t>(m.Position)];
+        cell.Kind =
+            titles ? CellKind::Text
+                   : FieldKind(selection.Tags[static_cast<std::size_t>(m.Position)], cell.Text);
+      } else {
+        const std::size_t count = m.Chunk < chunkTitles_.size() ? chunkTitles_[m.Chunk].size() : 0;
+        const int width = ReadingWidth(c, count);
+        cell.Title = titles ? Bare(cell.Text) : DataTitle(m.Chunk, m.Piece, width);
+        cell.Kind = titles ? CellKind::Text : TextKind(cell.Text);
+        cell.Receiver = static_cast<std::uint8_t>(
+            passes > 1 ? receiver : TitleReceiver(count ? chunkTitles_[m.Chunk][0] : cell.Title));
+        cell.Reading = static_cast<std::uint16_t>(m.Piece / static_cast<std::uint32_t>(width) + 1);
       }
     }
-    out.WriteText("\n", 1);
+    cells_.push_back(cell);
+  }
+  return any;
+}
+
+void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection) {
+  if (!c.TitlesPending) return;
+  if (lines.WantsTitles()) {
+    char* v = value_.get();
+    BeginLine();
+    chunkTitles_.clear();
+    extraTitles_.clear();
+    for (int pos = 0; pos < selection.Count(); ++pos) {
+      const auto p = static_cast<std::int16_t>(pos);
+      if (selection.Tags[pos] != kFieldData) {
+        if (pos > 0) Boundary();
+        Origin(p, false, 0, 0);
+        text_ += '"';
+        text_ += selection.Texts[pos];
+        text_ += '"';
+        continue;
+      }
+      std::uint16_t chunk = 0;
+      v[0] = '\0';
+      std::int16_t r = c.DataTitles(0, v, kCellSeparator);
+      if (pos > 0 && v[0] != '\0') Boundary();
+      while (r >= 0) {
+        AppendChunk(v, p, chunk);
+        ++chunk;
+        v[0] = '\0';
+        r = c.DataTitles(1, v, kCellSeparator);
+        if (v[0] != '\0') Boundary();
+      }
+    }
+    // The bare titles of each data-group chunk, for the cells of the lines that follow.
+    marks_.back().End = text_.size();
+    for (const Mark& m : marks_) {
+      if (m.Position < 0 || !m.Data) continue;
+      if (chunkTitles_.size() <= m.Chunk) chunkTitles_.resize(m.Chunk + 1u);
+      chunkTitles_[m.Chunk].emplace_back(
+          Bare(std::string_view(text_).substr(m.Begin, m.End - m.Begin)));
+    }
+    FinishLine(c, selection, 0, true);
+    lines.Titles(Line{cells_, {}});
   }
   c.TitlesPending = false;
 }
 
-void RecordLoop::WriteFixed(const LoopSettings& settings, OutputFile& out, int n) {
-  if (n <= 0) return;
+void RecordLoop::WriteFixed(const LoopSettings& settings, OutputFile* out, int n) {
+  if (n <= 0 || !out) return;
   if (n > kFixedBufferSize) n = kFixedBufferSize;
   if (settings.BinaryLayout())
-    out.WriteBinary(fixed_.get(), n);
+    out->WriteBinary(fixed_.get(), n);
   else
-    out.WriteText(fixed_.get(), n);
+    out->WriteText(fixed_.get(), n);
 }
 
-void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile& out,
+void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out,
                                   const LoopSettings& settings, RunState& run) {
   if (!run.FirstHeader || !c.TitlesPending) return;
   char* f = fixed_.get();
@@ -81,22 +251,24 @@ void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile& out,
   int n = c.FixedHeader(f);
   if (settings.BinaryLayout()) {
     WriteFixed(settings, out, n);
-  } else {
+  } else if (out) {
     f[kFixedBufferSize - 1] = '\0';
-    WriteZ(out, f);
+    out->WriteTextZ(f);
   }
   run.FirstHeader = false;
 }
 
-void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
-                             const Selection& selection, RunState& run) {
+void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
+                             const LoopSettings& settings, const Selection& selection,
+                             RunState& run) {
   const std::int16_t code = c.ProductCodeValue();
   const int passes = ReceiverPasses(code);
+  const bool place = lines.WantsPlace();
   char* v = value_.get();
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
-      WriteFixedHeader(c, out, settings, run);
-      WriteFixed(settings, out, c.FixedRecord(fixed_.get()));
+      WriteFixedHeader(c, fixed, settings, run);
+      WriteFixed(settings, fixed, c.FixedRecord(fixed_.get()));
       continue;
     }
     for (int i = 1; i <= passes; ++i) {
@@ -109,33 +281,37 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
         }
       }
       ++c.RecordCount;
-      bool wrote = false;
+      BeginLine();
       for (int pos = 0; pos < selection.Count(); ++pos) {
         const std::int16_t tag = selection.Tags[pos];
+        const auto p = static_cast<std::int16_t>(pos);
         if (tag != kFieldData) {
-          if (pos > 0) out.WriteTextChar(settings.Delimiter);
+          if (pos > 0) Boundary();
+          Origin(p, false, 0, 0);
           v[0] = '\0';
           c.FieldValue(tag, v);
-          if (v[0] != '\0') {
-            WriteValue(out, v, value_.get());
-            wrote = true;
-          }
+          Append(v);
           continue;
         }
+        std::uint16_t chunk = 0;
         v[0] = '\0';
-        std::int16_t r = c.DataValues(0, v, settings.Delimiter);
-        if (pos > 0 && r == 0) out.WriteTextChar(settings.Delimiter);
+        std::int16_t r = c.DataValues(0, v, kCellSeparator);
+        if (pos > 0 && r == 0) Boundary();
         while (r >= 0) {
-          if (v[0] != '\0') {
-            WriteValue(out, v, value_.get());
-            wrote = true;
-          }
+          AppendChunk(v, p, chunk++);
           v[0] = '\0';
-          r = c.DataValues(1, v, settings.Delimiter);
-          if (r == 0) out.WriteTextChar(settings.Delimiter);
+          r = c.DataValues(1, v, kCellSeparator);
+          if (r == 0) Boundary();
         }
       }
-      if (wrote) out.WriteTextChar('\n');
+      // A line that holds no text is not written at all, not even its delimiters.
+      if (!FinishLine(c, selection, i, false)) continue;
+      Line line{cells_, {}};
+      if (place) {
+        c.Place(line.Place);
+        line.Place.Record = recordOrdinal_;
+      }
+      lines.Write(line);
     }
   }
   c.LinesLeft = 1;
@@ -143,11 +319,22 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
 
 void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
                      const Selection& selection, RunState& run, std::uint64_t inputSize) {
+  DelimitedSink sink(out, settings.Delimiter, HeaderChecked(c));
+  Run(c, sink, &out, settings, selection, run, inputSize);
+}
+
+void RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
+                     const LoopSettings& settings, const Selection& selection, RunState& run,
+                     std::uint64_t inputSize) {
   const std::int16_t code = c.ProductCodeValue();
+  annotate_ = lines.WantsTitles();
+  chunkTitles_.clear();
+  extraTitles_.clear();
+  recordOrdinal_ = 0;
   c.SetReduction(settings.ReductionMode);
   const bool announcesTitles = code == kProductKesCard || code == kProductKesDump ||
                                code == kProductPelmor || code == kProductPelmorCard;
-  if (!settings.FixedLayout && !announcesTitles) WriteTitles(c, out, selection, settings.Delimiter);
+  if (!settings.FixedLayout && !announcesTitles) WriteTitles(c, lines, selection);
 
   std::uint8_t* buffer = record_.get();
   std::uint64_t consumed = 0;
@@ -156,6 +343,7 @@ void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& s
   int n = run.Cancelled() ? 0 : c.ReadRecord(buffer);
   c.RecordCount = 0;
   while (n != 0 && !run.Cancelled()) {
+    ++recordOrdinal_;
     consumed += static_cast<std::uint64_t>(n);
     const int percent = steps.At(consumed);
     if (percent != shown) {
@@ -164,26 +352,26 @@ void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& s
     }
     switch (c.ParseRecord(buffer)) {
       case kActionWrite:
-        WriteRecord(c, out, settings, selection, run);
+        WriteRecord(c, lines, fixed, settings, selection, run);
         break;
       case kActionMessage:
         c.MessageText[kMessageSize - 1] = '\0';
-        WriteZ(out, c.MessageText);
+        lines.Message(std::string_view(c.MessageText));
         break;
       case kActionTitles:
         if (settings.FixedLayout)
-          WriteFixedHeader(c, out, settings, run);
+          WriteFixedHeader(c, fixed, settings, run);
         else
-          WriteTitles(c, out, selection, settings.Delimiter);
+          WriteTitles(c, lines, selection);
         break;
       case kActionTitlesThenWrite:
         if (settings.FixedLayout) {
-          WriteFixedHeader(c, out, settings, run);
+          WriteFixedHeader(c, fixed, settings, run);
         } else {
           c.TitlesPending = true;
-          WriteTitles(c, out, selection, settings.Delimiter);
+          WriteTitles(c, lines, selection);
         }
-        WriteRecord(c, out, settings, selection, run);
+        WriteRecord(c, lines, fixed, settings, selection, run);
         break;
       default:
         break;
@@ -191,7 +379,7 @@ void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& s
     n = c.ReadRecord(buffer);
   }
   if (settings.FixedLayout) {
-    WriteFixed(settings, out, c.FixedTrailer(fixed_.get()));
+    WriteFixed(settings, fixed, c.FixedTrailer(fixed_.get()));
   }
   c.CloseInput();
 }

@@ -5,12 +5,15 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "convert/catalogue.h"
+#include "convert/delimited_sink.h"
+#include "convert/line_sink.h"
 #include "convert/output_file.h"
 #include "convert/product_converter.h"
 
@@ -48,23 +51,57 @@ class RecordLoop {
   RecordLoop();
 
   // Steps of one file: reduction, early titles, records, fixed trailer, CloseInput. The input
-  // must already be open on the converter; inputSize drives the progress percentage.
+  // must already be open on the converter; inputSize drives the progress percentage. Every
+  // delimited line, the titles line and the product's message lines go to `lines`; a fixed
+  // layout goes to `fixed` (nothing is written for it without one).
+  void Run(ProductConverter& c, LineSink& lines, OutputFile* fixed, const LoopSettings& settings,
+           const Selection& selection, RunState& run, std::uint64_t inputSize);
+  // The same into the delimited output `out` (the header as the form's titles box says).
   void Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
            const Selection& selection, RunState& run, std::uint64_t inputSize);
 
-  void WriteTitles(ProductConverter& c, OutputFile& out, const Selection& selection,
-                   char delimiter);
-  void WriteRecord(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
-                   const Selection& selection, RunState& run);
-
  private:
-  void WriteFixedHeader(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+  // Where a cell of the line being built comes from: a field of the selected list, or a
+  // piece of the data group (its chunk, as the reader hands them out, and its place in it).
+  struct Mark {
+    std::size_t Begin = 0, End = 0;
+    std::int16_t Position = -1;  // selected-list position, -1 before the cell has an origin
+    bool Data = false;
+    std::uint16_t Chunk = 0;
+    std::uint32_t Piece = 0;
+  };
+
+  void WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection);
+  void WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
+                   const LoopSettings& settings, const Selection& selection, RunState& run);
+  void WriteFixedHeader(ProductConverter& c, OutputFile* out, const LoopSettings& settings,
                         RunState& run);
-  void WriteFixed(const LoopSettings& settings, OutputFile& out, int n);
+  void WriteFixed(const LoopSettings& settings, OutputFile* out, int n);
+
+  // Building a line: text pieces, cell boundaries and the origin of each cell.
+  void BeginLine();
+  void Boundary();
+  void Origin(std::int16_t position, bool data, std::uint16_t chunk, std::uint32_t piece);
+  void Append(const char* text);
+  // A data-group chunk, split into cells where the reader put the cell separator.
+  void AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk);
+  // The cells of the built line; false when no cell holds text.
+  bool FinishLine(const ProductConverter& c, const Selection& selection, int receiver, bool titles);
+  std::string_view DataTitle(std::uint16_t chunk, std::uint32_t piece, int width);
+  int ReadingWidth(const ProductConverter& c, std::size_t titles) const;
 
   std::unique_ptr<char[]> value_;
   std::unique_ptr<char[]> fixed_;
   std::unique_ptr<std::uint8_t[]> record_;
+  bool annotate_ = false;  // the sink wants titles, kinds and receivers of the cells
+  std::string text_;
+  std::vector<Mark> marks_;
+  std::vector<Cell> cells_;
+  // The bare titles of each data-group chunk of the last titles line, and the titles made for
+  // the readings past them ("Rec#1 Frequency 2").
+  std::vector<std::vector<std::string>> chunkTitles_;
+  std::vector<std::deque<std::string>> extraTitles_;  // a deque: the titles never move
+  std::uint64_t recordOrdinal_ = 0;
 };
 
 // Whole-number percentage of consumed bytes, without overflow and without dividing by zero.

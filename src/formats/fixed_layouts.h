@@ -36,6 +36,8 @@
 // a record with very many readings that no longer fit are left out.
 #pragma once
 
+#include "convert/line_sink.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -189,5 +191,22 @@ bool WriteMdfFile(const std::string& path, std::int64_t seconds);
 using FixedClock = std::int64_t (*)();
 void SetFixedClock(FixedClock clock);
 std::int64_t FixedClockNow();
+
+// The place of a line from the values a reader gives its fixed layouts: the signed decimal
+// position (a fix at 0, 0 is no fix), the time of the record and the receiver-clock date.
+inline void PlaceFromFixedValues(const FixedValues& v, bool fix, LinePlace& place) {
+  place.HasPosition = fix && !(v.Latitude == 0 && v.Longitude == 0);
+  place.Latitude = v.Latitude;
+  place.Longitude = v.Longitude;
+  place.HasTime = v.Hour >= 0 && v.Hour < 24 && v.Minute >= 0 && v.Minute < 60 && v.Second >= 0 &&
+                  v.Second < 61;
+  place.GpsSeconds = place.HasTime ? v.Hour * 3600.0 + v.Minute * 60.0 + v.Second : 0;
+  place.HasDate = v.Month >= 1 && v.Month <= 12 && v.Day >= 1 && v.Day <= 31 && v.Year >= 0;
+  if (place.HasDate) {
+    place.Year = static_cast<std::uint16_t>(v.Year < 100 ? 2000 + v.Year : v.Year);
+    place.Month = static_cast<std::uint8_t>(v.Month);
+    place.Day = static_cast<std::uint8_t>(v.Day);
+  }
+}
 
 }  // namespace polvane

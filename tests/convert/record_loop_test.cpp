@@ -101,13 +101,15 @@ TEST_F(RecordLoopTest, EmptyValueKeepsItsDelimiter) {
   EXPECT_EQ(Run(Fields({5, 6, 7})), "x,,z\r\n");
 }
 
-TEST_F(RecordLoopTest, LineWithNoTextGetsNoLineEnd) {
+TEST_F(RecordLoopTest, LineWithNoTextIsNotWrittenAtAll) {
   form.FieldTitles.SetChecked(false);
   c.script = {{kActionWrite, {""}}, {kActionWrite, {"b"}}};
-  // The first record's pass writes nothing; the next starts on the same line.
   EXPECT_EQ(Run(Fields({5})), "b\r\n");
+  // Its delimiters alone would shift the columns of the next line.
   c.script = {{kActionWrite, {"", ""}}, {kActionWrite, {"b", "c"}}};
-  EXPECT_EQ(Run(Fields({5, 6})), ",b,c\r\n");
+  EXPECT_EQ(Run(Fields({5, 6})), "b,c\r\n");
+  c.script = {{kActionWrite, {""}, {{0, ""}, {0, ""}}}, {kActionWrite, {"a"}, {{0, "g"}}}};
+  EXPECT_EQ(Run(Fields({0, 5})), "g,a\r\n");
 }
 
 TEST_F(RecordLoopTest, DataGroupDelimitersFollowTheResults) {

@@ -380,4 +380,10 @@ int KesCardConverter::FixedTrailer(char* out) {
   return WriteFixedTrailer(*this, v, out);
 }
 
+void KesCardConverter::Place(LinePlace& place) const {
+  FixedValues v;
+  FillFixedValues(v);
+  PlaceFromFixedValues(v, true, place);
+}
+
 }  // namespace polvane

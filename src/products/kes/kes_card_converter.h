@@ -98,6 +98,7 @@ class KesCardConverter : public KesConverter {
   // The channel of the first checked receiver box (only receiver 1 exists): -1 for none.
   int SelectedChannel() const;
   KesFieldSources Sources() const;
+  void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v) const;
   int Columns() const;
 };

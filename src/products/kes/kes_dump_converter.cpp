@@ -302,4 +302,10 @@ int KesDumpConverter::FixedTrailer(char* out) {
   return WriteFixedTrailer(*this, v, out);
 }
 
+void KesDumpConverter::Place(LinePlace& place) const {
+  FixedValues v;
+  FillFixedValues(v);
+  PlaceFromFixedValues(v, true, place);
+}
+
 }  // namespace polvane

@@ -83,6 +83,7 @@ class KesDumpConverter : public KesConverter {
  private:
   void DecodeData(const std::uint8_t* record);
   KesFieldSources Sources() const;
+  void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v) const;
   bool PagingRecord() const {
     return RecordType == kes::kTypePocsag || RecordType == kes::kTypeFlex;

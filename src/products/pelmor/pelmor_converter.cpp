@@ -719,4 +719,10 @@ int PelmorConverter::FixedTrailer(char* out) {
   return WriteFixedTrailer(*this, v, out);
 }
 
+void PelmorConverter::Place(LinePlace& place) const {
+  FixedValues v;
+  FillFixedValues(v, true);
+  PlaceFromFixedValues(v, true, place);
+}
+
 }  // namespace polvane

@@ -207,6 +207,7 @@ class PelmorConverter : public ProductConverter {
   char* PutEntry(char* p, char* start, int receiver, int entry, char delimiter) const;
   // The values of the fixed layouts: for a record line the line's own time and position, for
   // the header and trailer those of the last fix.
+  void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v, bool line) const;
 
   std::unique_ptr<pelmor::Sample[]> samples_;

@@ -300,4 +300,10 @@ int SelvorConverter::FixedTrailer(char* out) {
   return WriteFixedTrailer(*this, v, out);
 }
 
+void SelvorConverter::Place(LinePlace& place) const {
+  FixedValues v;
+  FillFixedValues(v);
+  PlaceFromFixedValues(v, GpsValid(), place);
+}
+
 }  // namespace polvane

@@ -116,6 +116,7 @@ class SelvorConverter : public ProductConverter {
   };
   Reading FixedReading() const;
   // The values of the fixed layouts: clock date, GPS time and position, and the reading.
+  void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v) const;
 
  private:

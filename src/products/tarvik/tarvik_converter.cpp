@@ -380,4 +380,10 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
   tx::End(p);
 }
 
+void TarvikConverter::Place(LinePlace& place) const {
+  FixedValues v;
+  FillFixedValues(v);
+  PlaceFromFixedValues(v, GpsValid(), place);
+}
+
 }  // namespace polvane

@@ -477,4 +477,10 @@ void TarvikExtConverter::FieldValue(int16_t field, char* out) {
   tx::End(p);
 }
 
+void TarvikExtConverter::Place(LinePlace& place) const {
+  FixedValues v;
+  FillFixedValues(v);
+  PlaceFromFixedValues(v, GpsValid(), place);
+}
+
 }  // namespace polvane

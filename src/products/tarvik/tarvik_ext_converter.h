@@ -123,6 +123,7 @@ class TarvikExtConverter : public ProductConverter {
   // The values the fixed layouts write for the last decoded record: the clock date, the GPS
   // time and position, and the reading of the first checked receiver's last fast block when
   // Scan Type is "Fast Data" (an empty reading otherwise).
+  void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v) const;
 
   // Decoded values of the last fast or scan record.

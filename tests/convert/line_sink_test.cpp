@@ -1,0 +1,221 @@
+// Every consumer of a conversion gets the same lines: a sink other than the delimited writer
+// receives the cells that the delimited output joins, with their titles, kinds, receivers and
+// readings, and the place of the record from the reader.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/form_controls.h"
+#include "convert/line_sink.h"
+#include "convert/output_file.h"
+#include "convert/record_loop.h"
+#include "products/tarvik/tarvik_converter.h"
+#include "support/bytes.h"
+#include "support/conversion.h"
+#include "support/tarvik_log.h"
+
+namespace polvane {
+namespace {
+
+using namespace testing;
+
+// Keeps every line as its cells, and joins them as the delimited writer would.
+class CollectingSink : public LineSink {
+ public:
+  struct Kept {
+    std::vector<std::string> Titles, Texts;
+    std::vector<CellKind> Kinds;
+    std::vector<int> Receivers, Readings;
+    LinePlace Place;
+  };
+  void Titles(const Line& line) override {
+    ++titleLines;
+    titles = Keep(line);
+    joined += Join(line);
+  }
+  void Write(const Line& line) override {
+    lines.push_back(Keep(line));
+    joined += Join(line);
+  }
+  void Message(std::string_view text) override {
+    for (char ch : text) joined += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  }
+  static Kept Keep(const Line& line) {
+    Kept k;
+    for (const Cell& c : line.Cells) {
+      k.Titles.emplace_back(c.Title);
+      k.Texts.emplace_back(c.Text);
+      k.Kinds.push_back(c.Kind);
+      k.Receivers.push_back(c.Receiver);
+      k.Readings.push_back(c.Reading);
+    }
+    k.Place = line.Place;
+    return k;
+  }
+  static std::string Join(const Line& line) {
+    std::string s;
+    for (std::size_t i = 0; i < line.Cells.size(); ++i) {
+      if (i) s += ',';
+      for (char ch : line.Cells[i].Text) s += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    }
+    return s + "\r\n";
+  }
+  int titleLines = 0;
+  Kept titles;
+  std::vector<Kept> lines;
+  std::string joined;
+};
+
+// A converter whose data group is scripted: chunks of cells as a reader hands them out, the
+// cells of a chunk separated by the separator the record loop gives.
+class ChunkConverter : public ProductConverter {
+ public:
+  ChunkConverter() : ProductConverter(kProductTarvik) {}
+  std::vector<std::string> titleChunks, valueChunks;
+  std::vector<std::string> values;
+  int records = 1;
+  int OpenInput(const std::string& path) override {
+    ProductConverter::OpenInput(path);
+    left_ = records;
+    return 0;
+  }
+  int ReadRecord(uint8_t*) override { return left_-- > 0 ? 4 : 0; }
+  int16_t ParseRecord(uint8_t*) override {
+    RepeatCount = 1;
+    return kActionWrite;
+  }
+  void FieldValue(int16_t field, char* out) override {
+    std::snprintf(out, 64, "%s", values[static_cast<std::size_t>(field - 5)].c_str());
+  }
+  int16_t DataTitles(int16_t next, char* out, char sep) override {
+    return Chunk(titleChunks, next, out, sep, titleAt_);
+  }
+  int16_t DataValues(int16_t next, char* out, char sep) override {
+    return Chunk(valueChunks, next, out, sep, valueAt_);
+  }
+  void Place(LinePlace& place) const override {
+    place.HasPosition = true;
+    place.Latitude = 51.5;
+    place.Longitude = -0.25;
+  }
+
+ private:
+  static int16_t Chunk(const std::vector<std::string>& chunks, int16_t next, char* out, char sep,
+                       std::size_t& at) {
+    if (next == 0) at = 0;
+    if (at >= chunks.size()) return -1;
+    std::string s = chunks[at++];
+    for (char& ch : s)
+      if (ch == '|') ch = sep;
+    std::snprintf(out, 4096, "%s", s.c_str());
+    return 0;
+  }
+  int left_ = 0;
+  std::size_t titleAt_ = 0, valueAt_ = 0;
+};
+
+struct LineSinkTest : ::testing::Test {
+  void SetUp() override {
+    c.BindReceiverBoxes(form);
+    WriteFile(input, {1, 2, 3});
+  }
+  std::string Delimited(const Selection& s) { return Convert(c, input, s); }
+  void Collect(const Selection& s) {
+    RunState run;
+    ASSERT_EQ(c.OpenInput(input), 0);
+    c.Converting = true;
+    RecordLoop loop;
+    loop.Run(c, sink, nullptr, LoopSettings{}, s, run, 3);
+  }
+  ScratchDir dir;
+  std::string input = dir.File("in.log");
+  FormControls form;
+  ChunkConverter c;
+  CollectingSink sink;
+};
+
+TEST_F(LineSinkTest, CellsJoinToTheDelimitedBytesWithTitlesKindsAndReadings) {
+  c.titleChunks = {"\"Rec#1 Frequency\"|\"Rec#1 RSSI\"", "\"Rec#2 Frequency\"|\"Rec#2 RSSI\""};
+  // Receiver 1 has three readings, past the one the titles line names; receiver 2 one.
+  c.valueChunks = {"451.5|-62|452.0|-70|453.5|-81", "460.0|-90"};
+  c.values = {"51.5000", "", "", "", "", "N", "", "", "", "", "", "", "", "13:12:00"};
+  const Selection s = Fields({0, 5, 10, 18});
+  const std::string expected = Delimited(s);
+  c.TitlesPending = true;
+  Collect(s);
+  EXPECT_EQ(sink.joined, expected);
+  EXPECT_EQ(expected,
+            "\"Rec#1 Frequency\",\"Rec#1 RSSI\",\"Rec#2 Frequency\",\"Rec#2 RSSI\","
+            "\"Latitude (Decimal Degrees)\",\"Latitude Hemisphere\",\"GPS Time (HH:MM:SS)\"\r\n"
+            "451.5,-62,452.0,-70,453.5,-81,460.0,-90,51.5000,N,13:12:00\r\n");
+
+  ASSERT_EQ(sink.lines.size(), 1u);
+  const CollectingSink::Kept& k = sink.lines[0];
+  EXPECT_EQ(sink.titles.Titles[0], "Rec#1 Frequency");
+  EXPECT_EQ(sink.titles.Texts[0], "\"Rec#1 Frequency\"");
+  EXPECT_EQ(k.Titles,
+            (std::vector<std::string>{"Rec#1 Frequency", "Rec#1 RSSI", "Rec#1 Frequency 2",
+                                      "Rec#1 RSSI 2", "Rec#1 Frequency 3", "Rec#1 RSSI 3",
+                                      "Rec#2 Frequency", "Rec#2 RSSI", "Latitude (Decimal Degrees)",
+                                      "Latitude Hemisphere", "GPS Time (HH:MM:SS)"}));
+  EXPECT_EQ(k.Receivers, (std::vector<int>{1, 1, 1, 1, 1, 1, 2, 2, 0, 0, 0}));
+  EXPECT_EQ(k.Readings, (std::vector<int>{1, 1, 2, 2, 3, 3, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(k.Kinds[0], CellKind::Real);
+  EXPECT_EQ(k.Kinds[1], CellKind::Integer);
+  EXPECT_EQ(k.Kinds[9], CellKind::Text);
+  EXPECT_EQ(k.Kinds[10], CellKind::Time);
+  EXPECT_TRUE(k.Place.HasPosition);
+  EXPECT_DOUBLE_EQ(k.Place.Longitude, -0.25);
+  EXPECT_EQ(k.Place.Record, 1u);
+}
+
+TEST_F(LineSinkTest, ReadingsNumberedByTheTitlesKeepTheirNumbering) {
+  form.ChannelField.SetChecked(false);
+  c.titleChunks = {"\"Freq. #1\"|\"RSSI #1\"|\"Freq. #2\"|\"RSSI #2\""};
+  c.valueChunks = {"451.5|-62|452.0|-70|453.5|-81"};
+  c.values = {"1"};
+  Collect(Fields({0, 5}));
+  ASSERT_EQ(sink.lines.size(), 1u);
+  EXPECT_EQ(sink.lines[0].Titles,
+            (std::vector<std::string>{"Freq. #1", "RSSI #1", "Freq. #2", "RSSI #2", "Freq. #3",
+                                      "RSSI #3", "Latitude (Decimal Degrees)"}));
+  EXPECT_EQ(sink.lines[0].Readings, (std::vector<int>{1, 1, 2, 2, 3, 3, 0}));
+}
+
+TEST(LineSinkReader, TarvikGivesThePositionAndTimeOfItsRecords) {
+  ScratchDir dir;
+  const std::string input = dir.File("drive.tvf");
+  TarvikHeader h;
+  h.latitude = 51.5074;
+  h.longitude = -0.1278;
+  h.gps = {13, 12, 7};
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  log.Fast(h, {});
+  log.WriteTo(input);
+  FormControls form;
+  TarvikConverter c;
+  c.BindReceiverBoxes(form);
+  form.ScanTypeGroup.SetItemIndex(1);  // "Fast Data"
+  CollectingSink sink;
+  RunState run;
+  ASSERT_EQ(c.OpenInput(input), 0);
+  c.Converting = true;
+  RecordLoop loop;
+  loop.Run(c, sink, nullptr, LoopSettings{}, Fields({0, 5, 11}), run, FileSize(input));
+  ASSERT_FALSE(sink.lines.empty());
+  const LinePlace& p = sink.lines.back().Place;
+  EXPECT_TRUE(p.HasPosition);
+  EXPECT_NEAR(p.Latitude, 51.5074, 1e-3);
+  EXPECT_NEAR(p.Longitude, -0.1278, 1e-3);
+  EXPECT_TRUE(p.HasTime);
+  EXPECT_DOUBLE_EQ(p.GpsSeconds, 13 * 3600 + 12 * 60 + 7);
+  // The position agrees with the decimal fields the line writes.
+  EXPECT_NEAR(std::stod(sink.lines.back().Texts[sink.lines.back().Texts.size() - 2]), p.Latitude,
+              1e-4);
+}
+
+}  // namespace
+}  // namespace polvane
