@@ -14,6 +14,8 @@
 #include "app/convert_job.h"
 #include "app/identify.h"
 #include "app/main_form.h"
+#include "convert/input_file.h"
+#include "convert/output_file.h"
 #include "index/make_index.h"
 #include "index/make_list.h"
 
@@ -32,6 +34,8 @@ constexpr int kExitOk = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnknownProduct = 3;
+
+constexpr const char* kNotRegularFile = "not a regular file";
 
 struct UsageError {
   std::string reason;
@@ -82,19 +86,39 @@ std::atomic<Worker*> gPass{nullptr};
 
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void OnInterrupt(int) {
-  gInterrupted = true;
+// Ctrl-C, SIGTERM and SIGHUP stop the run in order. A second one ends the program at once,
+// after removing the temporary files of the outputs being written.
+extern "C" void OnInterrupt(int sig) {
+  if (gInterrupted.exchange(true)) {
+    RemoveOpenTemporaries();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+    return;
+  }
   if (Worker* pass = gPass.load()) pass->Terminate();
   if (TMainForm* f = gForm.load()) f->btnCancelClick();
 }
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void CatchStopSignals() {
+  for (int sig : kStopSignals) std::signal(sig, OnInterrupt);
+}
+
+void ReleaseStopSignals() {
+  for (int sig : kStopSignals) std::signal(sig, SIG_DFL);
+}
+
+// "" when path is a regular file that can be read, else "PATH: REASON". A FIFO or device is
+// refused without opening it, so nothing blocks on it.
+std::string Unreadable(const std::string& path) {
+  InputFile f;
+  if (f.Open(path)) return {};
+  return f.Error() == EINVAL ? path + ": " + kNotRegularFile : PathError(path, f.Error());
+}
+
 bool Readable(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+  return Unreadable(path).empty();
 }
 
 std::vector<std::string> SplitList(const std::string& list) {
@@ -118,8 +142,8 @@ int ParseInt(const std::string& text, const char* what) {
 
 // Reports the product of a single input as the window would; returns an exit status or -1.
 int CheckInput(const std::string& path, CliHost& host) {
-  if (!Readable(path)) {
-    ReportMessage(host, kError, "Input File Does Not Exist!");
+  if (const std::string failure = Unreadable(path); !failure.empty()) {
+    ReportMessage(host, kError, "Input File Does Not Exist! (%s)", failure.c_str());
     return kExitError;
   }
   if (IdentifyProduct(path) == kProductNone) {
@@ -387,17 +411,20 @@ int RunConvert(const ConvertOptions& o) {
     if (folderMode) throw UsageError{"an OUTPUT name does not go with --folder"};
     form.OutputFilename.SetText(o.output);
   }
-  if (!o.saveConfig.empty() && !form.SaveConfiguration(o.saveConfig)) {
-    ReportMessage(host, kError, "Configuration File Cannot Be Written!");
-    return kExitError;
+  if (!o.saveConfig.empty()) {
+    const std::string failure = form.SaveConfigurationFailure(o.saveConfig);
+    if (!failure.empty()) {
+      ReportMessage(host, kError, "%s (%s)", kConfigurationNotWritten, failure.c_str());
+      return kExitError;
+    }
   }
-  // 6. The index of a single file, and the sections left out. From here on Ctrl-C stops the
-  // run in order rather than killing it.
-  std::signal(SIGINT, OnInterrupt);
+  // 6. The index of a single file, and the sections left out. From here on Ctrl-C (and SIGTERM,
+  // SIGHUP) stops the run in order rather than killing it.
+  CatchStopSignals();
   if (!folderMode) {
     BuildIndex(form, host, true);
     if (gInterrupted) {
-      std::signal(SIGINT, SIG_DFL);
+      ReleaseStopSignals();
       std::fprintf(stderr, "polvane: interrupted while indexing; nothing was converted\n");
       return kExitError;
     }
@@ -420,7 +447,7 @@ int RunConvert(const ConvertOptions& o) {
     form.GeneratorDlg.ProgressBar.Changed = nullptr;
     if (bar) host.EndProgress();
     if (!pass.Completed()) {
-      std::signal(SIGINT, SIG_DFL);
+      ReleaseStopSignals();
       return kExitError;
     }
   }
@@ -429,7 +456,7 @@ int RunConvert(const ConvertOptions& o) {
   gForm = &form;
   form.btnConvertClick();
   form.WaitForConversion();
-  std::signal(SIGINT, SIG_DFL);
+  ReleaseStopSignals();
   gForm = nullptr;
   form.ProgressBar.Changed = nullptr;
   TConvert* job = form.ConvertWorker();
