@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -158,6 +159,110 @@ ConvertOptions OptionsFrom(const py::dict& d) {
   return o;
 }
 
+// The lines of a conversion as the columns of a data frame, in one of the table shapes. Columns
+// are added as they appear (rows before are null) and keep the text of every value as well as
+// its number, since a column's type can still widen while later lines are learnt.
+class FrameCollector : public LineSink {
+ public:
+  explicit FrameCollector(TableLayout layout) : shape_(layout) {}
+
+  void Write(const Line& line) override {
+    shape_.Learn(line);
+    while (columns_.size() < shape_.Columns().size()) {
+      columns_.emplace_back();
+      columns_.back().Reserve(rows_);
+    }
+    shape_.ForEachRow(line, [&](std::span<const TableValue> values) {
+      for (std::size_t c = 0; c < columns_.size(); ++c)
+        columns_[c].Add(c < values.size() ? values[c] : TableValue{});
+      ++rows_;
+    });
+  }
+  void Message(std::string_view text) override { messages_.emplace_back(text); }
+
+  // The frame's columns in the delimited output's order: (name, type, values, nulls), the values
+  // an int64 or float64 array or a list of str, the nulls a bool array.
+  py::list Columns() const {
+    py::list result;
+    for (std::size_t c : shape_.Order()) {
+      const TableColumn& column = shape_.Columns()[c];
+      const Column& data = columns_[c];
+      const std::size_t n = rows_;
+      py::array_t<bool> nulls(static_cast<py::ssize_t>(n));
+      bool* null = nulls.mutable_data();
+      for (std::size_t r = 0; r < n; ++r) null[r] = !data.Present(r);
+      const char* type = "str";
+      py::object values;
+      if (column.Type == ColumnType::Integer) {
+        type = "int64";
+        py::array_t<std::int64_t> a(static_cast<py::ssize_t>(n));
+        std::int64_t* v = a.mutable_data();
+        for (std::size_t r = 0; r < n; ++r)
+          v[r] = data.Present(r) ? data.numbers[r - data.first].Integer : 0;
+        values = std::move(a);
+      } else if (column.Type == ColumnType::Real) {
+        type = "float64";
+        py::array_t<double> a(static_cast<py::ssize_t>(n));
+        double* v = a.mutable_data();
+        for (std::size_t r = 0; r < n; ++r)
+          v[r] = data.Present(r) ? data.numbers[r - data.first].AsReal()
+                                 : std::numeric_limits<double>::quiet_NaN();
+        values = std::move(a);
+      } else {
+        py::list texts(n);
+        for (std::size_t r = 0; r < n; ++r) {
+          if (!data.Present(r)) {
+            texts[r] = py::none();
+          } else {
+            const std::string_view t = data.Text(r);
+            texts[r] = py::reinterpret_steal<py::object>(
+                PyUnicode_DecodeLatin1(t.data(), static_cast<py::ssize_t>(t.size()), nullptr));
+          }
+        }
+        values = std::move(texts);
+      }
+      result.append(py::make_tuple(column.Name, type, values, nulls));
+    }
+    return result;
+  }
+  const std::vector<std::string>& Messages() const { return messages_; }
+
+ private:
+  struct Number {
+    ColumnType Type;
+    std::int64_t Integer;
+    double Real;
+    double AsReal() const {
+      return Type == ColumnType::Integer ? static_cast<double>(Integer) : Real;
+    }
+  };
+  struct Column {
+    std::size_t first = 0;  // rows before the column was made
+    std::string chars;
+    std::vector<std::size_t> ends;
+    std::vector<Number> numbers;
+    std::vector<std::uint8_t> present;
+    void Reserve(std::size_t rows) { first = rows; }
+    void Add(const TableValue& v) {
+      present.push_back(v.Null ? 0 : 1);
+      if (!v.Null) chars.append(v.Text);
+      ends.push_back(chars.size());
+      numbers.push_back({v.Type, v.Integer, v.Real});
+    }
+    bool Present(std::size_t row) const { return row >= first && present[row - first]; }
+    std::string_view Text(std::size_t row) const {
+      const std::size_t k = row - first;
+      const std::size_t begin = k == 0 ? 0 : ends[k - 1];
+      return std::string_view(chars).substr(begin, ends[k] - begin);
+    }
+  };
+
+  TableShape shape_;
+  std::vector<Column> columns_;
+  std::size_t rows_ = 0;
+  std::vector<std::string> messages_;
+};
+
 // One conversion of a single file as `polvane convert` runs it, with `sink` (when given)
 // receiving the lines as cells instead of the output file.
 Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* sink) {
@@ -252,6 +357,19 @@ PYBIND11_MODULE(_polvane, m) {
         return ToTuple(Convert(OptionsFrom(options), progress, nullptr));
       },
       py::arg("options"), py::arg("progress") = py::none());
+  m.def(
+      "read",
+      [](const py::dict& options, const std::string& layout, const py::object& progress) {
+        TableLayout shape = TableLayout::Wide;
+        if (!ParseTableLayout(layout, shape))
+          throw py::value_error("layout: wide or long, not " + layout);
+        FrameCollector frame(shape);
+        const Outcome outcome = Convert(OptionsFrom(options), progress, &frame);
+        return py::make_tuple(ToTuple(outcome), frame.Columns(), frame.Messages());
+      },
+      py::arg("options"), py::arg("layout") = "wide", py::arg("progress") = py::none());
+  // Whether the conversion hands its lines to `read` as cells (else `read` gives no rows).
+  m.attr("LINES_AS_CELLS") = false;
   m.attr("INFORMATION") = static_cast<int>(kInformation);
   m.attr("WARNING") = static_cast<int>(kWarning);
   m.attr("ERROR") = static_cast<int>(kError);

@@ -161,3 +161,52 @@ def convert(input, output=None, *, progress=None, **options):
     if output is not None:
         opts["output"] = os.fspath(output)
     _raise_for(_polvane.convert(opts, progress))
+
+
+LAYOUTS = ("wide", "long")
+
+
+def _frame(columns, messages):
+    import numpy
+    import pandas
+
+    data = {}
+    for name, kind, values, nulls in columns:
+        if kind == "int64":
+            if nulls.any():
+                data[name] = pandas.arrays.IntegerArray(values, nulls)
+            else:
+                data[name] = pandas.Series(values, dtype="int64")
+        elif kind == "float64":
+            data[name] = pandas.Series(values, dtype="float64")
+        else:
+            data[name] = pandas.Series(numpy.array(values, dtype=object), dtype=object)
+    frame = pandas.DataFrame(data, columns=[c[0] for c in columns])
+    frame.attrs["messages"] = list(messages)
+    return frame
+
+
+def read(path, *, layout="wide", progress=None, **options):
+    """The lines ``polvane convert`` writes for a log (with the titles line on) as a
+    ``pandas.DataFrame``: columns with the same titles, in the same order, typed int64, float64
+    or str by the cells' kinds; missing cells are null.
+
+    ``layout="wide"`` (the default) gives one row per line, its columns the widest line's cells,
+    the cells past the titles named from their data group's title with the reading's ordinal
+    ("Rec#1 Frequency 2"); ``layout="long"`` gives one row per data-group reading, the line's
+    other cells repeated, with "Receiver" and "Reading" columns. Message lines that a product
+    writes into the output (paging messages) are in ``frame.attrs["messages"]``.
+
+    Options are the command line's (see ``convert``), less those of the delimited file.
+    """
+    if layout not in LAYOUTS:
+        raise ValueError(f"layout: wide or long, not {layout}")
+    opts = _options(READ_OPTIONS, options)
+    opts["input"] = os.fspath(path)
+    opts["header"] = True
+    outcome, columns, messages = _polvane.read(opts, layout, progress)
+    _raise_for(outcome)
+    return _frame(columns, messages)
+
+
+from . import dask  # noqa: E402,F401  (polvane.dask.read)
