@@ -32,6 +32,10 @@ struct ReferenceCase {
   std::string name, sample, options;
 };
 
+void PrintTo(const ReferenceCase& c, std::ostream* os) {
+  *os << c.sample << " " << c.options;
+}
+
 // Lines of NAME<TAB>SAMPLE<TAB>OPTIONS; '#' starts a comment line.
 std::vector<ReferenceCase> LoadCases() {
   std::vector<ReferenceCase> cases;
