@@ -150,3 +150,14 @@ def test_the_gil_is_released_while_a_log_is_converted(tmp_path):
     assert took < 0.01 or sum(start <= t <= start + took for t in ticks) >= 3
     for k in range(4):
         assert (tmp_path / f"t{k}.out").read_bytes() == (tmp_path / "alone.out").read_bytes()
+
+
+def test_ctrl_c_during_a_conversion_raises_keyboard_interrupt(tmp_path):
+    import os
+    import signal
+
+    def interrupt(_):
+        os.kill(os.getpid(), signal.SIGINT)
+
+    with pytest.raises(KeyboardInterrupt):
+        polvane.convert(ROOT / "samples" / "drive-pelmor.pvf", tmp_path / "p.out", progress=interrupt)
