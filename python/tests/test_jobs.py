@@ -65,3 +65,28 @@ def test_jobs_usage(args, reason, tmp_path):
 def test_an_empty_folder_completes_with_no_file(tmp_path):
     status, _, err = run_cli("convert", "--folder", tmp_path, "--out-folder", tmp_path, "--jobs", "3", "-q", check=False)
     assert status == 0
+
+
+def test_ctrl_c_stops_every_log_of_a_parallel_run(tmp_path):
+    import signal
+    import subprocess
+    import time
+
+    from conftest import CLI, ROOT
+
+    logs, out = tmp_path / "logs", tmp_path / "out"
+    logs.mkdir(), out.mkdir()
+    for k in range(400):
+        shutil.copy(ROOT / "samples" / "drive-pelmor.pvf", logs / f"p{k:03}.pvf")
+    run = subprocess.Popen([CLI, "convert", "--folder", logs, "--out-folder", out, "--jobs", "2", "-q"],
+                           stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 30
+    while not any(out.iterdir()) and time.monotonic() < deadline:
+        time.sleep(0.01)
+    run.send_signal(signal.SIGINT)
+    _, err = run.communicate(timeout=60)
+    if run.returncode == 0:
+        pytest.skip("the run had ended before the interrupt")
+    assert run.returncode == 1
+    assert b"interrupted" in err and b"Conversion Has Been Completed!" not in err
+    assert len(list(out.iterdir())) < 400

@@ -115,3 +115,49 @@ class TestExceptions:
 
     def test_the_damaged_log_warning_is_a_warning(self):
         assert issubclass(polvane.DamagedLogWarning, Warning)
+
+
+def test_the_gil_is_released_while_a_log_is_converted(tmp_path):
+    """Another Python thread keeps running while a log is decoded, and threads converting logs
+    side by side each write what a conversion alone writes."""
+    import threading
+    import time
+
+    sample = ROOT / "samples" / "drive-pelmor.pvf"
+    polvane.convert(sample, tmp_path / "alone.out")
+    ticks = []
+    stop = threading.Event()
+
+    def tick():
+        while not stop.is_set():
+            ticks.append(time.monotonic())
+            time.sleep(0.0005)
+
+    ticker = threading.Thread(target=tick)
+    ticker.start()
+    workers = [
+        threading.Thread(target=polvane.convert, args=(sample, tmp_path / f"t{k}.out"))
+        for k in range(4)
+    ]
+    start = time.monotonic()
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    took = time.monotonic() - start
+    stop.set()
+    ticker.join()
+    assert took < 0.01 or sum(start <= t <= start + took for t in ticks) >= 3
+    for k in range(4):
+        assert (tmp_path / f"t{k}.out").read_bytes() == (tmp_path / "alone.out").read_bytes()
+
+
+def test_ctrl_c_during_a_conversion_raises_keyboard_interrupt(tmp_path):
+    import os
+    import signal
+
+    def interrupt(_):
+        os.kill(os.getpid(), signal.SIGINT)
+
+    with pytest.raises(KeyboardInterrupt):
+        polvane.convert(ROOT / "samples" / "drive-pelmor.pvf", tmp_path / "p.out", progress=interrupt)
