@@ -4,6 +4,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <unordered_map>
+
+#include "app/identify.h"
 #include "app/main_form.h"
 #include "formats/fixed_layouts.h"
 
@@ -109,19 +115,65 @@ void TConvert::Execute() {
     outcome_ = RunOutcome::kFailed;
     return;
   }
+  const bool folder = form_.CurrentConverter.load()->BatchMode;
+  const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  if (folder) {
+    // Two logs that would write one output: one of them would be lost.
+    std::unordered_map<std::string, int> writer;
+    for (int i = 0; i < count; ++i) {
+      const auto [at, fresh] = writer.emplace(OutputNames[i], i);
+      if (!fresh) {
+        Message(kError, "Output File Cannot Be Accessed!",
+                OutputNames[i] + ": written by both " + InputNames[at->second] + " and " +
+                    InputNames[i]);
+        outcome_ = RunOutcome::kFailed;
+        return;
+      }
+    }
+  }
   RunState run;
   run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
   run.Progress = [this](int p) { Gauge(p); };
-  for (int i = 0; i < FileCount && i < static_cast<int>(InputNames.size()); ++i) {
+  int converted = 0, skipped = 0;
+  for (int i = 0; i < count; ++i) {
+    if (folder) {
+      if (const std::string reason = SkipReason(InputNames[i]); !reason.empty()) {
+        Message(kWarning, kInputSkipped, InputNames[i] + ": " + reason);
+        ++skipped;
+        continue;
+      }
+    }
     if (!ConvertPair(InputNames[i], OutputNames[i], run)) {
       outcome_ = RunOutcome::kFailed;
       return;
     }
+    ++converted;
   }
   Gauge(100);
+  if (skipped > 0) {
+    Message(kInformation, "Conversion Has Been Completed!",
+            "converted " + std::to_string(converted) + ", skipped " + std::to_string(skipped));
+    outcome_ = RunOutcome::kWarned;
+    return;
+  }
   Message(kInformation, "Conversion Has Been Completed!");
   outcome_ = RunOutcome::kCompleted;
+}
+
+std::string TConvert::SkipReason(const std::string& input) const {
+  // Looked at without opening: a FIFO must not block the run.
+  struct stat st {};
+  if (::stat(input.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (st.st_size == 0) return "an empty file";
+  InputFile probe;
+  if (!probe.Open(input)) return std::strerror(probe.Error());
+  probe.Close();
+  const std::int16_t code = IdentifyProduct(input);
+  if (code != form_.CurrentConverter.load()->ProductCodeValue())
+    return code == kProductNone ? "not from a QVX CW product" : "a log of another product";
+  return {};
 }
 
 namespace {

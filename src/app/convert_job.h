@@ -17,8 +17,10 @@ inline constexpr int kSplitLines = 60000;
 
 inline constexpr const char* kInputCannotBeRead = "Input File Cannot Be Read!";
 inline constexpr const char* kOutputIsAnInput = "it is an input of this run";
+inline constexpr const char* kInputSkipped = "Input File Skipped!";
 
-enum class RunOutcome { kRunning, kCompleted, kFailed };
+// kWarned: the run completed, but part of its input could not be converted (it said so).
+enum class RunOutcome { kRunning, kCompleted, kWarned, kFailed };
 
 class TConvert : public Worker {
  public:
@@ -44,6 +46,9 @@ class TConvert : public Worker {
   std::vector<std::string> WrittenNames() const;
   // False, with the message shown, when a file the run writes is one of its inputs.
   bool OutputsAreNotInputs();
+  // Why a file of a folder run is not converted ("" when it is): unreadable, empty, not a
+  // regular file, or a log of another product than the run's.
+  std::string SkipReason(const std::string& input) const;
   void Message(int type, const char* text);
   // "TEXT (DETAIL)": the detail names the file and the reason.
   void Message(int type, const char* text, const std::string& detail);

@@ -237,7 +237,12 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     form.edOutputExt.SetText(o.outExt);
     const int count = form.CollectFolderFiles();
     form.edFileCount.SetText(std::to_string(count));
-    if (count > 0 && IdentifyProduct(form.InputNames[0]) == kProductNone) {
+    // Files that are no log are skipped aloud by the run; a folder with no log at all is not
+    // from a QVX CW product.
+    bool anyLog = false;
+    for (int i = 0; i < count && !anyLog; ++i)
+      anyLog = IdentifyProduct(form.InputNames[i]) != kProductNone;
+    if (count > 0 && !anyLog) {
       ReportMessage(host, kWarning, "%s", kNotQvxProduct);
       return kExitUnknownProduct;
     }
@@ -319,6 +324,7 @@ int RunPrepared(TMainForm& form, const ConvertOptions& o, const PreparedConvert&
     return kExitError;
   }
   TConvert* job = form.ConvertWorker();
+  if (job && job->Outcome() == RunOutcome::kWarned) return kExitWarned;
   return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;
 }
 

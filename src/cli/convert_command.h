@@ -20,6 +20,8 @@ constexpr int kExitOk = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnknownProduct = 3;
+// The run completed, but part of the input could not be converted (with a warning).
+constexpr int kExitWarned = 4;
 
 inline constexpr const char* kNotRegularFile = "not a regular file";
 

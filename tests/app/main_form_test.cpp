@@ -217,7 +217,7 @@ TEST_F(MainFormTest, MessagesEndTheRunInTheirOrder) {
   EXPECT_EQ(form.ConvertWorker()->Outcome(), RunOutcome::kFailed);
 }
 
-TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndStopsAtAMissingOne) {
+TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndSkipsAMissingOne) {
   const std::filesystem::path in = dir.Path() / "in", out = dir.Path() / "out";
   std::filesystem::create_directories(in);
   std::filesystem::create_directories(out);
@@ -249,17 +249,20 @@ TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndStopsAtAMissingOne) {
             (std::vector<std::string>{"Information: Conversion Has Been Completed!"}));
   EXPECT_EQ(Lines(ReadFile(out / "a.csv")).size(), 1u);
 
-  // A missing input stops the run at that file.
+  // A missing input of a folder run is skipped with a warning; the run goes on.
   TConvert broken(form);
   broken.FileCount = 2;
   broken.InputNames = {(in / "gone.tvf").string(), (in / "a.tvf").string()};
   broken.OutputNames = {(out / "gone.csv").string(), (out / "a2.csv").string()};
   host.ClearMessages();
   broken.Run();
-  EXPECT_EQ(host.MessageLines(), (std::vector<std::string>{"Error: Input File Does Not Exist! (" +
-                                                           (in / "gone.tvf").string() +
-                                                           ": No such file or directory)"}));
-  EXPECT_FALSE(std::filesystem::exists(out / "a2.csv"));
+  EXPECT_EQ(host.MessageLines(), (std::vector<std::string>{
+                                     "Warning: Input File Skipped! (" + (in / "gone.tvf").string() +
+                                         ": No such file or directory)",
+                                     "Information: Conversion Has Been Completed! (converted "
+                                     "1, skipped 1)"}));
+  EXPECT_EQ(broken.Outcome(), RunOutcome::kWarned);
+  EXPECT_TRUE(std::filesystem::exists(out / "a2.csv"));
 }
 
 TEST_F(MainFormTest, EmptyFolderCompletesWithCountZero) {

@@ -151,9 +151,15 @@ TEST_F(CliTest, FolderModeAndSavedConfiguration) {
   r = Run("convert " + dir.File("in/a.tvf") + " " + dir.File("again.txt") + " -c " + cfg);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(dir.File("again.txt")), ReadFile(dir.Path() / "out" / "a.txt"));
-  // A folder whose first file is of no known product.
+  // A folder whose first file is of no known product: it is skipped aloud, the logs converted.
   WriteFile(dir.Path() / "in" / "0.tvf", {1, 2});
   r = Run("convert --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
+          " --ext '*.tvf'");
+  EXPECT_EQ(r.status, 4);
+  // A folder of no log at all.
+  std::filesystem::create_directories(dir.Path() / "junk");
+  WriteFile(dir.Path() / "junk" / "0.tvf", {1, 2});
+  r = Run("convert --folder " + dir.File("junk") + " --out-folder " + dir.File("out") +
           " --ext '*.tvf'");
   EXPECT_EQ(r.status, 3);
   // No matching file at all: count 0, completed.

@@ -135,3 +135,55 @@ TEST_F(CliSafety, TargetsThatAreNotPlainFiles) {
 
 }  // namespace
 }  // namespace polvane
+
+namespace polvane {
+namespace {
+
+TEST_F(CliSafety, FolderRunsSkipWhatIsNoLogAloud) {
+  fs::create_directory(dir.Path() / "in");
+  fs::create_directory(dir.Path() / "out");
+  // Sorting first: an empty file, a dangling link, a FIFO and a file of no product.
+  WriteFile(dir.File("in/0-empty.tvf"), {});
+  fs::create_symlink("nowhere.tvf", dir.Path() / "in" / "1-dangling.tvf");
+  ASSERT_EQ(mkfifo(dir.File("in/2-pipe.tvf").c_str(), 0600), 0);
+  WriteFile(dir.File("in/3-junk.tvf"), {9, 9, 9, 9, 9, 9});
+  Log("in/4-drive.tvf");
+  Log("in/5-drive.TVF");  // matched without regard to case, like the window
+  const std::string folders =
+      " --folder " + dir.File("in") + " --out-folder " + dir.File("out") + " --ext '*.tvf'";
+  Result r = Run("convert -q" + folders + " --out-ext .csv");
+  EXPECT_EQ(r.status, 4) << r.err;
+  for (const char* name : {"0-empty.tvf: an empty file", "1-dangling.tvf: No such file",
+                           "2-pipe.tvf: not a regular file", "3-junk.tvf: not from a QVX"})
+    EXPECT_NE(r.err.find(std::string("Warning: Input File Skipped! (") + dir.File("in/") + name),
+              std::string::npos)
+        << name << "\n"
+        << r.err;
+  EXPECT_NE(r.err.find("Information: Conversion Has Been Completed! (converted 2, skipped 4)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_GT(fs::file_size(dir.File("out/4-drive.csv")), 0u);
+  EXPECT_GT(fs::file_size(dir.File("out/5-drive.csv")), 0u);
+
+  // drive.tvf and drive.TVF would write one output: an error before anything is written.
+  fs::remove_all(dir.Path() / "out");
+  fs::create_directory(dir.Path() / "out");
+  Log("in/6-same.tvf");
+  Log("in/6-same.TVF");
+  r = Run("convert -q" + folders);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("6-same.out: written by both"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::is_empty(dir.Path() / "out"));
+}
+
+TEST_F(CliSafety, FolderPatternsMatchInLinearTime) {
+  fs::create_directory(dir.Path() / "in");
+  Log("in/" + std::string(60, 'a'));
+  // A backtracking matcher takes ages over this pattern; fnmatch does not.
+  Result r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("in") +
+                 " --ext '" + std::string(30, '*') + "a*a*a*a*a*a*a*b'");
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+}  // namespace
+}  // namespace polvane
