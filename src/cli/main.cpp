@@ -225,7 +225,12 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
       }
       std::lock_guard lock(reportMutex);
       for (const auto& [type, text] : fileHost.messages)
-        if (type != kInformation) host.ShowMessage(type, text + " (" + inputs[i] + ")");
+        if (type != kInformation) {
+          // A message that names neither file of the pair is told which log it is about.
+          const bool named = text.find(inputs[i]) != std::string::npos ||
+                             text.find(outputs[i]) != std::string::npos;
+          host.ShowMessage(type, named ? text : text + " (" + inputs[i] + ")");
+        }
       if (!usage.empty()) {
         host.EndProgress();
         std::fprintf(stderr, "polvane: %s\n", usage.c_str());
