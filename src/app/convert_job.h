@@ -17,7 +17,12 @@ class TMainForm;
 
 inline constexpr int kSplitLines = 60000;
 
-enum class RunOutcome { kRunning, kCompleted, kFailed };
+inline constexpr const char* kInputCannotBeRead = "Input File Cannot Be Read!";
+inline constexpr const char* kOutputIsAnInput = "it is an input of this run";
+inline constexpr const char* kInputSkipped = "Input File Skipped!";
+
+// kWarned: the run completed, but part of its input could not be converted (it said so).
+enum class RunOutcome { kRunning, kCompleted, kWarned, kFailed };
 
 class TConvert : public Worker {
  public:
@@ -45,7 +50,16 @@ class TConvert : public Worker {
   bool ConvertToSink(ProductConverter& c, const std::string& input, const std::string& output,
                      RunState& run);
   bool Split(const std::string& output);
+  // Every file the run would write: the outputs, their split pieces and side files.
+  std::vector<std::string> WrittenNames() const;
+  // False, with the message shown, when a file the run writes is one of its inputs.
+  bool OutputsAreNotInputs();
+  // Why a file of a folder run is not converted ("" when it is): unreadable, empty, not a
+  // regular file, or a log of another product than the run's.
+  std::string SkipReason(const std::string& input) const;
   void Message(int type, const char* text);
+  // "TEXT (DETAIL)": the detail names the file and the reason.
+  void Message(int type, const char* text, const std::string& detail);
   void Gauge(int percent);
 
   TMainForm& form_;
@@ -53,10 +67,16 @@ class TConvert : public Worker {
   std::atomic<RunOutcome> outcome_{RunOutcome::kRunning};
 };
 
+// The split pieces that exist now for an output, "<folder>/<base>-<k>.out", k from 1 on.
+std::vector<std::string> ExistingSplitPieces(const std::string& output);
+
 // Copies an output file into pieces of at most `lines` lines, "<folder>/<base>-<k>.out" in the
 // folder named after the output (the output name less its last 4 characters). Returns the
-// message of the failure, or nullptr. `progress` receives whole percentages of bytes copied.
+// message of the failure, or nullptr. `progress` receives whole percentages of bytes copied. No
+// piece is empty; pieces of an earlier, longer split of the same output are removed. When
+// `cancelled` turns true the split stops at once, the finished pieces staying.
 const char* SplitOutputFile(const std::string& output, int lines,
-                            const std::function<void(int)>& progress);
+                            const std::function<void(int)>& progress,
+                            const std::function<bool()>& cancelled = nullptr);
 
 }  // namespace polvane

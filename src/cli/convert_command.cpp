@@ -1,22 +1,28 @@
 #include "cli/convert_command.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <unordered_map>
 
+#include "app/convert_job.h"
 #include "app/identify.h"
+#include "convert/input_file.h"
+#include "convert/output_file.h"
 #include "index/make_index.h"
+#include "index/make_list.h"
 
 namespace polvane {
 
+std::string Unreadable(const std::string& path) {
+  InputFile f;
+  if (f.Open(path)) return {};
+  return f.Error() == EINVAL ? path + ": " + kNotRegularFile : PathError(path, f.Error());
+}
+
 bool Readable(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+  return Unreadable(path).empty();
 }
 
 std::vector<std::string> SplitList(const std::string& list) {
@@ -39,8 +45,8 @@ int ParseInt(const std::string& text, const char* what) {
 }
 
 int CheckInput(const std::string& path, Host& host) {
-  if (!Readable(path)) {
-    ReportMessage(host, kError, "Input File Does Not Exist!");
+  if (const std::string failure = Unreadable(path); !failure.empty()) {
+    ReportMessage(host, kError, "Input File Does Not Exist! (%s)", failure.c_str());
     return kExitError;
   }
   if (IdentifyProduct(path) == kProductNone) {
@@ -231,7 +237,12 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     form.edOutputExt.SetText(o.outExt);
     const int count = form.CollectFolderFiles();
     form.edFileCount.SetText(std::to_string(count));
-    if (count > 0 && IdentifyProduct(form.InputNames[0]) == kProductNone) {
+    // Files that are no log are skipped aloud by the run; a folder with no log at all is not
+    // from a QVX CW product.
+    bool anyLog = false;
+    for (int i = 0; i < count && !anyLog; ++i)
+      anyLog = IdentifyProduct(form.InputNames[i]) != kProductNone;
+    if (count > 0 && !anyLog) {
       ReportMessage(host, kWarning, "%s", kNotQvxProduct);
       return kExitUnknownProduct;
     }
@@ -256,11 +267,65 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     if (folderMode) throw UsageError{"an OUTPUT name does not go with --folder"};
     form.OutputFilename.SetText(o.output);
   }
-  if (!o.saveConfig.empty() && !form.SaveConfiguration(o.saveConfig)) {
-    ReportMessage(host, kError, "Configuration File Cannot Be Written!");
-    return kExitError;
+  if (!o.saveConfig.empty()) {
+    const std::string failure = form.SaveConfigurationFailure(o.saveConfig);
+    if (!failure.empty()) {
+      ReportMessage(host, kError, "%s (%s)", kConfigurationNotWritten, failure.c_str());
+      return kExitError;
+    }
   }
   return -1;
+}
+
+int RunPrepared(TMainForm& form, const ConvertOptions& o, const PreparedConvert& prepared,
+                const RunHooks& hooks, RunStage& stoppedIn) {
+  stoppedIn = RunStage::None;
+  auto gauge = [&](RunStage stage, Gauge& bar) {
+    if (hooks.progress)
+      bar.Changed = [&hooks, &bar, stage] { hooks.progress(stage, bar.Position()); };
+  };
+  // 6. The index of a single file, and the sections left out.
+  if (!prepared.folderMode) {
+    BuildIndex(form, nullptr, hooks.pass);
+    if (hooks.Interrupted()) {
+      stoppedIn = RunStage::Indexing;
+      return kExitError;
+    }
+    if (!o.deselect.empty()) Deselect(form, o.deselect);
+  } else if (!o.deselect.empty()) {
+    throw UsageError{"--deselect needs a single INPUT file"};
+  }
+  // The averaging of a Kes PC-dump file is scaled by its records per second: the average
+  // information is gathered first, as the window's "Generate" does.
+  if (prepared.gatherFirst) {
+    gauge(RunStage::Gathering, form.GeneratorDlg.ProgressBar);
+    TMakeList pass(form, form.GeneratorDlg);
+    if (hooks.pass) *hooks.pass = &pass;
+    if (!hooks.Interrupted()) pass.Run();
+    if (hooks.pass) *hooks.pass = nullptr;
+    form.GeneratorDlg.ProgressBar.Changed = nullptr;
+    if (hooks.progress && hooks.endProgress) hooks.endProgress();
+    if (!pass.Completed() || hooks.Interrupted()) {
+      if (hooks.Interrupted()) stoppedIn = RunStage::Gathering;
+      return kExitError;
+    }
+  }
+  // 7. The conversion.
+  gauge(RunStage::Converting, form.ProgressBar);
+  if (hooks.converting) *hooks.converting = &form;
+  if (!hooks.Interrupted()) {
+    form.btnConvertClick();
+    form.WaitForConversion();
+  }
+  if (hooks.converting) *hooks.converting = nullptr;
+  form.ProgressBar.Changed = nullptr;
+  if (hooks.Interrupted()) {
+    stoppedIn = RunStage::Converting;
+    return kExitError;
+  }
+  TConvert* job = form.ConvertWorker();
+  if (job && job->Outcome() == RunOutcome::kWarned) return kExitWarned;
+  return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;
 }
 
 std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form) {
