@@ -5,7 +5,7 @@
 #include <sstream>
 #include <unordered_map>
 
-#include "app/identify.h"
+#include "convert/identify.h"
 #include "index/make_index.h"
 
 namespace polvane {
