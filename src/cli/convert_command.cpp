@@ -5,8 +5,10 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "app/convert_job.h"
 #include "convert/identify.h"
 #include "index/make_index.h"
+#include "index/make_list.h"
 
 namespace polvane {
 
@@ -261,6 +263,56 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     return kExitError;
   }
   return -1;
+}
+
+int RunPrepared(TMainForm& form, const ConvertOptions& o, const PreparedConvert& prepared,
+                const RunHooks& hooks, RunStage& stoppedIn) {
+  stoppedIn = RunStage::None;
+  auto gauge = [&](RunStage stage, Gauge& bar) {
+    if (hooks.progress)
+      bar.Changed = [&hooks, &bar, stage] { hooks.progress(stage, bar.Position()); };
+  };
+  // 6. The index of a single file, and the sections left out.
+  if (!prepared.folderMode) {
+    BuildIndex(form, nullptr, hooks.pass);
+    if (hooks.Interrupted()) {
+      stoppedIn = RunStage::Indexing;
+      return kExitError;
+    }
+    if (!o.deselect.empty()) Deselect(form, o.deselect);
+  } else if (!o.deselect.empty()) {
+    throw UsageError{"--deselect needs a single INPUT file"};
+  }
+  // The averaging of a Kes PC-dump file is scaled by its records per second: the average
+  // information is gathered first, as the window's "Generate" does.
+  if (prepared.gatherFirst) {
+    gauge(RunStage::Gathering, form.GeneratorDlg.ProgressBar);
+    TMakeList pass(form, form.GeneratorDlg);
+    if (hooks.pass) *hooks.pass = &pass;
+    if (!hooks.Interrupted()) pass.Run();
+    if (hooks.pass) *hooks.pass = nullptr;
+    form.GeneratorDlg.ProgressBar.Changed = nullptr;
+    if (hooks.progress && hooks.endProgress) hooks.endProgress();
+    if (!pass.Completed() || hooks.Interrupted()) {
+      if (hooks.Interrupted()) stoppedIn = RunStage::Gathering;
+      return kExitError;
+    }
+  }
+  // 7. The conversion.
+  gauge(RunStage::Converting, form.ProgressBar);
+  if (hooks.converting) *hooks.converting = &form;
+  if (!hooks.Interrupted()) {
+    form.btnConvertClick();
+    form.WaitForConversion();
+  }
+  if (hooks.converting) *hooks.converting = nullptr;
+  form.ProgressBar.Changed = nullptr;
+  if (hooks.Interrupted()) {
+    stoppedIn = RunStage::Converting;
+    return kExitError;
+  }
+  TConvert* job = form.ConvertWorker();
+  return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;
 }
 
 std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form) {

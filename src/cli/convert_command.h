@@ -32,6 +32,8 @@ struct ConvertOptions {
   std::string ext = "*.pvf", outExt = ".out";
   bool allFields = false, header = false, noHeader = false, bestServer = false, split = false,
        quiet = false;
+  // Logs of a folder converted at once; above 1 each is a run of its own.
+  int jobs = 1;
 };
 
 bool Readable(const std::string& path);
@@ -70,6 +72,30 @@ struct PreparedConvert {
 // go on, else the exit status (its message has been reported through `host`). Usage errors are
 // thrown as UsageError.
 int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o, PreparedConvert& prepared);
+
+// Where a run was when it was interrupted.
+enum class RunStage { None, Indexing, Gathering, Converting };
+
+// What a front end gives a run: progress of its passes and the places an interrupt reaches.
+struct RunHooks {
+  // Percentages of the average-information pass and of the conversion (when set), and the end
+  // of each pass's gauge.
+  std::function<void(RunStage, int)> progress;
+  std::function<void()> endProgress;
+  // Set by the front end when the run is to stop; the run looks at it between its passes.
+  const std::atomic<bool>* interrupted = nullptr;
+  // The running index or average-information pass, and the form while it converts, so that an
+  // interrupt can stop them.
+  std::atomic<Worker*>* pass = nullptr;
+  std::atomic<TMainForm*>* converting = nullptr;
+  bool Interrupted() const { return interrupted && interrupted->load(); }
+};
+
+// Steps 6 and 7 of a prepared conversion: the index of a single file and the sections left out,
+// the average information where the averaging needs it, and the conversion, waited for. Returns
+// the exit status; `stoppedIn` says where an interrupt stopped the run.
+int RunPrepared(TMainForm& form, const ConvertOptions& o, const PreparedConvert& prepared,
+                const RunHooks& hooks, RunStage& stoppedIn);
 
 // The offered fields of the chosen file's product, in offer order: (catalogue index, title).
 std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <unordered_map>
 
 #include "app/convert_job.h"
@@ -68,16 +69,20 @@ class CliHost : public Host {
   bool progressShown_ = false;
 };
 
-std::atomic<TMainForm*> gForm{nullptr};
-// The index or average-information pass that an interrupt stops.
-std::atomic<Worker*> gPass{nullptr};
+// What an interrupt stops: the passes and conversions of every file being converted (one in a
+// single-file or sequential folder run, up to --jobs in a parallel one).
+constexpr int kMaxJobs = 64;
+std::atomic<TMainForm*> gForms[kMaxJobs];
+std::atomic<Worker*> gPasses[kMaxJobs];
 
 std::atomic<bool> gInterrupted{false};
 
 extern "C" void OnInterrupt(int) {
   gInterrupted = true;
-  if (Worker* pass = gPass.load()) pass->Terminate();
-  if (TMainForm* f = gForm.load()) f->btnCancelClick();
+  for (int k = 0; k < kMaxJobs; ++k) {
+    if (Worker* pass = gPasses[k].load()) pass->Terminate();
+    if (TMainForm* f = gForms[k].load()) f->btnCancelClick();
+  }
 }
 
 int RunIdentify(const std::vector<std::string>& files) {
@@ -105,7 +110,7 @@ void BuildIndex(TMainForm& form, CliHost& host, bool quiet) {
   const bool bar = !quiet && isatty(fileno(stderr));
   std::function<void(int)> progress;
   if (bar) progress = [&](int percent) { host.Progress(percent); };
-  BuildIndex(form, progress, &gPass);
+  BuildIndex(form, progress, &gPasses[0]);
   if (bar) host.EndProgress();
 }
 
@@ -124,64 +129,138 @@ int RunIndex(const std::string& file, bool quiet) {
   return kExitOk;
 }
 
-int RunConvert(const ConvertOptions& o) {
-  CliHost host;
-  TMainForm form(host);
-  PreparedConvert prepared;
-  if (int status = PrepareConvert(form, host, o, prepared); status >= 0) return status;
-  const bool folderMode = prepared.folderMode;
-  const bool gatherFirst = prepared.gatherFirst;
-  // 6. The index of a single file, and the sections left out. From here on Ctrl-C stops the
-  // run in order rather than killing it.
-  std::signal(SIGINT, OnInterrupt);
-  if (!folderMode) {
-    BuildIndex(form, host, true);
-    if (gInterrupted) {
-      std::signal(SIGINT, SIG_DFL);
-      std::fprintf(stderr, "polvane: interrupted while indexing; nothing was converted\n");
-      return kExitError;
-    }
-    if (!o.deselect.empty()) Deselect(form, o.deselect);
-  } else if (!o.deselect.empty()) {
-    throw UsageError{"--deselect needs a single INPUT file"};
-  }
-  const bool bar = !o.quiet && isatty(fileno(stderr));
-  // The averaging of a Kes PC-dump file is scaled by its records per second: the average
-  // information is gathered first, as the window's "Generate" does.
-  if (gatherFirst) {
-    if (bar)
-      form.GeneratorDlg.ProgressBar.Changed = [&] {
-        host.Progress(form.GeneratorDlg.ProgressBar.Position());
-      };
-    TMakeList pass(form, form.GeneratorDlg);
-    gPass = &pass;
-    pass.Run();
-    gPass = nullptr;
-    form.GeneratorDlg.ProgressBar.Changed = nullptr;
-    if (bar) host.EndProgress();
-    if (!pass.Completed()) {
-      std::signal(SIGINT, SIG_DFL);
-      return kExitError;
-    }
-  }
-  // 7. The conversion.
-  if (bar) form.ProgressBar.Changed = [&] { host.Progress(form.ProgressBar.Position()); };
-  gForm = &form;
-  form.btnConvertClick();
-  form.WaitForConversion();
-  std::signal(SIGINT, SIG_DFL);
-  gForm = nullptr;
-  form.ProgressBar.Changed = nullptr;
-  TConvert* job = form.ConvertWorker();
-  if (gInterrupted) {
+void ReportInterrupted(RunStage stage) {
+  if (stage == RunStage::Indexing)
+    std::fprintf(stderr, "polvane: interrupted while indexing; nothing was converted\n");
+  else if (stage == RunStage::Converting)
     // The run stopped as "CANCEL" stops it: what was converted so far stays in the output,
     // but a script must not take it for the whole file.
     std::fprintf(stderr,
                  "polvane: interrupted; the output holds only the records converted "
                  "before the interruption\n");
+}
+
+// The host of one file of a parallel folder run: its messages are kept for the folder run to
+// report, and its window state is its own.
+class FileHost : public Host {
+ public:
+  bool OpenFileDialog(const FileDialogSpec&, std::string&) override { return false; }
+  bool SaveFileDialog(const FileDialogSpec&, std::string&) override { return false; }
+  bool ChooseFolder(std::string&) override { return false; }
+  void ShowMessage(int type, const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    messages.emplace_back(type, text);
+  }
+  void Synchronize(const std::function<void()>& fn) override {
+    std::lock_guard lock(syncMutex_);
+    fn();
+  }
+  std::vector<std::pair<int, std::string>> messages;
+
+ private:
+  std::mutex mutex_;
+  std::recursive_mutex syncMutex_;
+};
+
+// A folder run with --jobs N > 1: every log is converted as a run of its own, with converters of
+// its own, exactly as `polvane convert LOG OUT` converts it; N logs at a time. The first failure
+// ends the run once the logs being converted are done; an interrupt stops all of them.
+int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
+  const std::vector<std::string> inputs(folder.InputNames.begin(),
+                                        folder.InputNames.begin() + folder.FileCount);
+  const std::vector<std::string> outputs(folder.OutputNames.begin(),
+                                         folder.OutputNames.begin() + folder.FileCount);
+  const int count = static_cast<int>(inputs.size());
+  const bool bar = !o.quiet && isatty(fileno(stderr));
+  std::atomic<int> next{0}, done{0};
+  std::atomic<bool> failed{false};
+  std::mutex reportMutex;
+  int status = kExitOk;
+  RunStage stopped = RunStage::None;
+
+  auto convertFiles = [&](int slot) {
+    for (int i; !failed && !gInterrupted && (i = next++) < count;) {
+      ConvertOptions one = o;
+      one.folder.clear();
+      one.outFolder.clear();
+      one.saveConfig.clear();
+      one.input = inputs[i];
+      one.output = outputs[i];
+      FileHost fileHost;
+      int fileStatus = kExitOk;
+      RunStage stage = RunStage::None;
+      std::string usage;
+      try {
+        TMainForm form(fileHost);
+        PreparedConvert prepared;
+        fileStatus = PrepareConvert(form, fileHost, one, prepared);
+        if (fileStatus < 0) {
+          RunHooks hooks;
+          hooks.interrupted = &gInterrupted;
+          hooks.pass = &gPasses[slot];
+          hooks.converting = &gForms[slot];
+          fileStatus = RunPrepared(form, one, prepared, hooks, stage);
+        }
+      } catch (const UsageError& e) {
+        fileStatus = kExitUsage;
+        usage = inputs[i] + ": " + e.reason;
+      }
+      std::lock_guard lock(reportMutex);
+      for (const auto& [type, text] : fileHost.messages)
+        if (type != kInformation) host.ShowMessage(type, text + " (" + inputs[i] + ")");
+      if (!usage.empty()) {
+        host.EndProgress();
+        std::fprintf(stderr, "polvane: %s\n", usage.c_str());
+      }
+      if (stage != RunStage::None) stopped = stage;
+      if (fileStatus != kExitOk && !gInterrupted) {
+        if (status == kExitOk) status = fileStatus;
+        failed = true;
+      }
+      const int finished = ++done;
+      if (bar) host.Progress(count ? finished * 100 / count : 100);
+    }
+  };
+  const int jobs = std::min(o.jobs, std::max(count, 1));
+  std::vector<std::thread> workers;
+  for (int k = 1; k < jobs; ++k) workers.emplace_back(convertFiles, k);
+  convertFiles(0);
+  for (std::thread& w : workers) w.join();
+  std::signal(SIGINT, SIG_DFL);
+  if (bar) host.EndProgress();
+  if (gInterrupted) {
+    ReportInterrupted(stopped == RunStage::None ? RunStage::Converting : stopped);
     return kExitError;
   }
-  return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;
+  if (status == kExitOk) ReportMessage(host, kInformation, "Conversion Has Been Completed!");
+  return status;
+}
+
+int RunConvert(const ConvertOptions& o) {
+  if (o.jobs < 1 || o.jobs > kMaxJobs)
+    throw UsageError{"--jobs: 1 to " + std::to_string(kMaxJobs) + " logs at a time"};
+  if (o.jobs > 1 && o.folder.empty()) throw UsageError{"--jobs goes with --folder"};
+  CliHost host;
+  TMainForm form(host);
+  PreparedConvert prepared;
+  if (int status = PrepareConvert(form, host, o, prepared); status >= 0) return status;
+  // From here on Ctrl-C stops the run in order rather than killing it.
+  std::signal(SIGINT, OnInterrupt);
+  if (prepared.folderMode && o.jobs > 1) return RunFolderJobs(o, form, host);
+  const bool bar = !o.quiet && isatty(fileno(stderr));
+  RunHooks hooks;
+  if (bar) {
+    hooks.progress = [&](RunStage, int percent) { host.Progress(percent); };
+    hooks.endProgress = [&] { host.EndProgress(); };
+  }
+  hooks.interrupted = &gInterrupted;
+  hooks.pass = &gPasses[0];
+  hooks.converting = &gForms[0];
+  RunStage stopped = RunStage::None;
+  const int status = RunPrepared(form, o, prepared, hooks, stopped);
+  std::signal(SIGINT, SIG_DFL);
+  ReportInterrupted(stopped);
+  return status;
 }
 
 }  // namespace
@@ -236,6 +315,8 @@ int main(int argc, char** argv) {
   convert->add_flag("--split", o.split, "split outputs over 60000 records into pieces");
   convert->add_option("--save-config", o.saveConfig, "save the settings before converting");
   convert->add_flag("-q,--quiet", o.quiet, "no progress bar");
+  convert->add_option("--jobs", o.jobs,
+                      "in folder mode, convert N logs at once, each as a run of its own");
 
   try {
     app.parse(argc, argv);
