@@ -58,7 +58,7 @@ test-asan: deps
 # jobs (conversion, indexing, gathering), the index and the window. Only their targets are built.
 TSAN_TESTS = MainFormTest|OutputFormatChange|ReductionFormTest|IndexTest|MakeListTest|ui_tests
 test-tsan: deps
-	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOLVANE_TSAN=ON
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOLVANE_TSAN=ON -DPOLVANE_PYTHON=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target polvane_tests $$(grep -q '^build polvane_ui_tests:' \
 	  $(TSAN_BUILD)/build.ninja && echo polvane_ui_tests)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
