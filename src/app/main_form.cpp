@@ -30,9 +30,16 @@ bool WildcardMatch(const char* pattern, const char* name) {
   return WildcardMatch(pattern + 1, name + 1);
 }
 
-// A name less its last 4 characters (whatever they are).
+// The stem of a derived output name: the name less its last 4 characters, the extension
+// they hold. The cut never reaches into the folder part: a file-name part without a "." among its
+// last 4 characters has no extension to cut and is kept whole.
 std::string DropLast4(const std::string& s) {
-  return s.size() > 4 ? s.substr(0, s.size() - 4) : "";
+  const std::size_t slash = s.find_last_of('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t length = s.size() - start;
+  if (length > 4 && s.find('.', s.size() - 4) != std::string::npos)
+    return s.substr(0, s.size() - 4);
+  return s;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

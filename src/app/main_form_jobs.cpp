@@ -8,6 +8,12 @@
 
 namespace polvane {
 
+// A preset's bare output name goes into the input's folder, where the user looks for it.
+std::string TMainForm::BesideInput(const std::string& name) const {
+  const std::filesystem::path folder = std::filesystem::path(InputFilename.Text()).parent_path();
+  return folder.empty() ? name : (folder / name).string();
+}
+
 void TMainForm::StartIndexing(std::int16_t code) {
   StopIndexing();
   // The average information of another file is of no use any more.
@@ -121,7 +127,7 @@ void TMainForm::OutputFormatGroupChange() {
     Receiver3.SetChecked(false);
     Receiver4.SetChecked(false);
   }
-  if (!row->DefaultName.empty()) OutputFilename.SetText(std::string(row->DefaultName));
+  if (!row->DefaultName.empty()) OutputFilename.SetText(BesideInput(std::string(row->DefaultName)));
 }
 
 }  // namespace polvane

@@ -1,5 +1,6 @@
 #include "cli/convert_command.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -7,18 +8,21 @@
 
 #include "app/convert_job.h"
 #include "convert/identify.h"
+#include "convert/input_file.h"
+#include "convert/output_file.h"
 #include "index/make_index.h"
 #include "index/make_list.h"
 
 namespace polvane {
 
+std::string Unreadable(const std::string& path) {
+  InputFile f;
+  if (f.Open(path)) return {};
+  return f.Error() == EINVAL ? path + ": " + kNotRegularFile : PathError(path, f.Error());
+}
+
 bool Readable(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+  return Unreadable(path).empty();
 }
 
 std::vector<std::string> SplitList(const std::string& list) {
@@ -41,8 +45,8 @@ int ParseInt(const std::string& text, const char* what) {
 }
 
 int CheckInput(const std::string& path, Host& host) {
-  if (!Readable(path)) {
-    ReportMessage(host, kError, "Input File Does Not Exist!");
+  if (const std::string failure = Unreadable(path); !failure.empty()) {
+    ReportMessage(host, kError, "Input File Does Not Exist! (%s)", failure.c_str());
     return kExitError;
   }
   if (IdentifyProduct(path) == kProductNone) {
@@ -258,9 +262,12 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     if (folderMode) throw UsageError{"an OUTPUT name does not go with --folder"};
     form.OutputFilename.SetText(o.output);
   }
-  if (!o.saveConfig.empty() && !form.SaveConfiguration(o.saveConfig)) {
-    ReportMessage(host, kError, "Configuration File Cannot Be Written!");
-    return kExitError;
+  if (!o.saveConfig.empty()) {
+    const std::string failure = form.SaveConfigurationFailure(o.saveConfig);
+    if (!failure.empty()) {
+      ReportMessage(host, kError, "%s (%s)", kConfigurationNotWritten, failure.c_str());
+      return kExitError;
+    }
   }
   return -1;
 }

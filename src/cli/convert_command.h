@@ -21,6 +21,8 @@ constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnknownProduct = 3;
 
+inline constexpr const char* kNotRegularFile = "not a regular file";
+
 // A bad option: the command line prints the reason and exits 2.
 struct UsageError {
   std::string reason;
@@ -36,6 +38,9 @@ struct ConvertOptions {
   int jobs = 1;
 };
 
+// "" when path is a regular file that can be read, else "PATH: REASON". A FIFO or device is
+// refused without opening it for reading, so nothing blocks on it.
+std::string Unreadable(const std::string& path);
 bool Readable(const std::string& path);
 std::vector<std::string> SplitList(const std::string& list);
 // A whole number, else a usage error naming `what`.
