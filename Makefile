@@ -61,7 +61,7 @@ test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOLVANE_TSAN=ON -DPOLVANE_PYTHON=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target polvane_tests $$(grep -q '^build polvane_ui_tests:' \
 	  $(TSAN_BUILD)/build.ninja && echo polvane_ui_tests)
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # Coverage-guided fuzzing of every reader, identification, the paging decoders and the
