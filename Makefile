@@ -3,6 +3,7 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
 PACKAGES    = cmake ninja-build g++ clang libclang-rt-14-dev libcli11-dev libsimpleini-dev libgtest-dev libgmock-dev \
               qt6-base-dev qt6-charts-dev libgdal-dev gdal-bin pybind11-dev python3-dev python3-pandas \
@@ -16,7 +17,7 @@ SUDO        = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-asan bench fuzz fuzz-build clean format samples screenshot
+.PHONY: all deps build demo test test-asan test-tsan bench fuzz fuzz-build clean format samples screenshot
 
 all: build
 
@@ -53,6 +54,16 @@ test-asan: deps
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# ThreadSanitizer over the tests that run workers beside the window model: the model and its
+# jobs (conversion, indexing, gathering), the index and the window. Only their targets are built.
+TSAN_TESTS = MainFormTest|OutputFormatChange|ReductionFormTest|IndexTest|MakeListTest|ui_tests
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOLVANE_TSAN=ON -DPOLVANE_PYTHON=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target polvane_tests $$(grep -q '^build polvane_ui_tests:' \
+	  $(TSAN_BUILD)/build.ninja && echo polvane_ui_tests)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 # Coverage-guided fuzzing of every reader, identification, the paging decoders and the
 # configuration loader; each target runs FUZZ_SECONDS seconds from a corpus seeded with the
 # bundled samples. A crash stops the run and leaves its input in $(FUZZ_BUILD)/crash-*.
@@ -85,7 +96,7 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) out
 
 # Throughput and memory of the conversion path against a raw-I/O baseline (prints numbers only).
 bench: build

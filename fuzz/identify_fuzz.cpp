@@ -1,6 +1,6 @@
 #include <cstdint>
 
-#include "app/identify.h"
+#include "convert/identify.h"
 #include "fuzz/fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

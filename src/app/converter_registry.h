@@ -8,15 +8,6 @@
 
 namespace polvane {
 
-// Stands for a product that is recognised but has no reader in this build: it reads nothing,
-// so its conversion writes nothing.
-class PendingConverter : public ProductConverter {
- public:
-  explicit PendingConverter(int16_t code) : ProductConverter(code) {}
-  int16_t DataTitles(int16_t, char*, char) override { return -1; }
-  int16_t DataValues(int16_t, char*, char) override { return -1; }
-};
-
 class ConverterRegistry {
  public:
   ConverterRegistry();

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "app/convert_job.h"
-#include "app/identify.h"
+#include "convert/identify.h"
 #include "index/make_index.h"
 
 namespace polvane {

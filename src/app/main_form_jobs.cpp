@@ -3,6 +3,7 @@
 
 #include "app/convert_job.h"
 #include "app/main_form.h"
+#include "convert/output_formats.h"
 #include "index/make_index.h"
 
 namespace polvane {
@@ -100,8 +101,23 @@ void TMainForm::OutputFormatGroupChange() {
   FixedLayout = false;
   EnableSelectionButtons(true);
 
-  const bool drovel = InputFormatGroup.ItemIndex() == kProductDrovel;
-  auto dataBoxes = [this] {
+  const OutputFormatRow* row = FindOutputFormat(index);
+  if (!row) return;  // a format without a preset: the rest unchanged
+  if (row->Writer == FormatWriter::kFixed) {
+    EnableSelectionButtons(false);
+    DelimiterGroup.SetVisible(false);
+    FieldTitles.SetVisible(false);
+    OtherDelimiter.SetVisible(false);
+    FixedLayout = true;
+  }
+  const FormatPreset& preset = row->Preset;
+  if (preset.SelectsFields) {
+    FieldTitles.SetChecked(preset.Header);
+    if (preset.Delimiter >= 0) DelimiterGroup.SetItemIndex(preset.Delimiter);
+    const bool drovel = InputFormatGroup.ItemIndex() == kProductDrovel;
+    for (std::int16_t f : drovel ? preset.DrovelFields : preset.Fields) AddSelectedField(f);
+  }
+  if (preset.DataBoxes) {
     FrequencyField.SetChecked(false);
     ChannelField.SetChecked(false);
     RSSIField.SetChecked(true);
@@ -111,56 +127,8 @@ void TMainForm::OutputFormatGroupChange() {
     Receiver2.SetChecked(false);
     Receiver3.SetChecked(false);
     Receiver4.SetChecked(false);
-  };
-  auto preset = [&](bool header, int delimiter, std::initializer_list<std::int16_t> fields,
-                    std::initializer_list<std::int16_t> drovelFields) {
-    FieldTitles.SetChecked(header);
-    DelimiterGroup.SetItemIndex(delimiter);
-    for (std::int16_t f : drovel ? drovelFields : fields) AddSelectedField(f);
-  };
-  auto fixed = [this] {
-    EnableSelectionButtons(false);
-    DelimiterGroup.SetVisible(false);
-    FieldTitles.SetVisible(false);
-    OtherDelimiter.SetVisible(false);
-    FixedLayout = true;
-  };
-  enum { kComma = 0, kTab = 2 };
-  switch (index) {
-    case 1:  // EDX SignalPro
-      preset(false, kComma, {11, 5, 0}, {0});
-      dataBoxes();
-      break;
-    case 2:  // Expert Wireless MaXPlan
-      preset(false, kTab, {5, 11, 0}, {0});
-      dataBoxes();
-      OutputFilename.SetText(BesideInput("test.sdr"));
-      break;
-    case 4:   // MapInfo
-    case 10:  // Teleworx PlotworX
-      preset(false, kTab, {11, 5, 0}, {0});
-      break;
-    case 5:  // Microsoft Excel
-      preset(true, kTab, {11, 5, 18}, {});
-      break;
-    case 6:  // MLJ PathPro
-      fixed();
-      OutputFilename.SetText(BesideInput("MLJ.M01"));
-      break;
-    case 3:   // Grayson IQ Analyzer
-    case 7:   // MSI Planet
-    case 12:  // Wireless Valley InFielder
-      fixed();
-      break;
-    case 9:  // TEC Cellular Wizard
-      preset(false, kComma, {32, 6, 7, 9, 10, 12, 13, 15, 16, 0, 36, 34, 35, 19, 20, 21}, {32});
-      break;
-    case 11:  // Custom ASCII Configuration
-      preset(false, kComma, {}, {});
-      break;
-    default:  // Comarco Workbench, SAFCO OPAS32: no fields, the rest unchanged
-      break;
   }
+  if (!row->DefaultName.empty()) OutputFilename.SetText(BesideInput(std::string(row->DefaultName)));
 }
 
 }  // namespace polvane

@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "app/convert_job.h"
-#include "app/identify.h"
+#include "convert/identify.h"
 #include "convert/input_file.h"
 #include "convert/output_file.h"
 #include "index/make_index.h"

@@ -13,9 +13,9 @@
 #include <unordered_map>
 
 #include "app/convert_job.h"
-#include "app/identify.h"
 #include "app/main_form.h"
 #include "cli/convert_command.h"
+#include "convert/identify.h"
 #include "convert/output_file.h"
 #include "index/make_index.h"
 #include "index/make_list.h"

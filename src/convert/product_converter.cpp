@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "app/form_controls.h"
-#include "index/reduction_dialogs.h"
-#include "index/tree_node.h"
+#include "convert/tree_node.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define POLVANE_X86_DISPATCH 1
@@ -71,21 +70,6 @@ void ProductConverter::SetOffered(std::span<const std::int16_t> fields) {
   OfferedCount = 0;
   for (std::int16_t f : fields)
     if (OfferedCount < kMaxOffered) OfferedFields[OfferedCount++] = f;
-}
-
-void ProductConverter::DecodeGpsBlock() {
-  const std::uint8_t* g = RawGps.data();
-  Gps.Latitude = static_cast<std::int32_t>(ReadBE32(g, 11)) / 3600000.0;
-  Gps.Longitude = static_cast<std::int32_t>(ReadBE32(g, 15)) / 3600000.0;
-  Gps.Value19 = static_cast<std::int32_t>(ReadBE32(g, 19));
-  Gps.Value7 = static_cast<std::int32_t>(ReadBE32(g, 7));
-  Gps.Value2 = static_cast<std::int16_t>(ReadBE16(g, 2));
-  Gps.Value27 = static_cast<std::int16_t>(ReadBE16(g, 27));
-  Gps.Value29 = static_cast<std::int16_t>(ReadBE16(g, 29));
-  Gps.Value31 = static_cast<std::int16_t>(ReadBE16(g, 31));
-  const int singles[9] = {0, 1, 4, 5, 6, 33, 34, 35, 68};
-  for (int i = 0; i < 9; ++i) Gps.Bytes[i] = g[singles[i]];
-  std::memcpy(Gps.Groups, g + 36, sizeof Gps.Groups);
 }
 
 void ProductConverter::BindReceiverBoxes(FormControls& form) {

@@ -18,12 +18,10 @@ namespace polvane {
 
 struct FormControls;
 class CheckBox;
-class TLambdaDlg;
 struct TreeNode;
 
 inline constexpr int kRecordBufferSize = 4096;    // one raw record body
 inline constexpr int kValueBufferSize = 1000000;  // one field value or data-group chunk
-inline constexpr int kTitleBufferSize = 8192;     // titles text of one DataTitles call
 inline constexpr int kFixedBufferSize = 16384;    // one fixed-layout header, record or trailer
 inline constexpr int kMessageSize = 1024;
 inline constexpr int kSectionLabelSize = 64;
@@ -86,6 +84,16 @@ enum ProductCode : int16_t {
   kProductPelmorCard = 9,
 };
 
+// Where 40-wavelength averaging takes the vehicle's speed from (the window's Lambda dialog).
+class SpeedSource {
+ public:
+  // The speed in metres per second; 0 when none is known.
+  virtual double MetresPerSecond() const = 0;
+
+ protected:
+  ~SpeedSource() = default;
+};
+
 class ProductConverter {
  public:
   explicit ProductConverter(int16_t productCode);
@@ -93,8 +101,7 @@ class ProductConverter {
   ProductConverter(const ProductConverter&) = delete;
   ProductConverter& operator=(const ProductConverter&) = delete;
 
-  // The sixteen operations, in slot order.
-  virtual void DecodeGpsBlock();
+  // The operations every reader provides.
   virtual void BindReceiverBoxes(FormControls& form);
   virtual int OpenInput(const std::string& path);
   virtual void CloseInput();
@@ -213,14 +220,6 @@ class ProductConverter {
   void EndGather();
 
   // --- Members shared by the loop, the workers and the readers ---
-  std::array<std::uint8_t, 69> RawGps{};
-  struct DecodedGps {
-    double Latitude = 0, Longitude = 0, Value19 = 0;
-    std::int32_t Value7 = 0;
-    std::int16_t Value2 = 0, Value27 = 0, Value29 = 0, Value31 = 0;
-    std::uint8_t Bytes[9] = {};  // bytes 0, 1, 4, 5, 6, 33, 34, 35, 68
-    std::uint8_t Groups[32] = {};
-  } Gps;
 
   InputFile Input;
   FormControls* Form = nullptr;
@@ -242,7 +241,7 @@ class ProductConverter {
   std::int32_t GatherSeconds = 0;
   std::int32_t RecordsPerSecond = 1;
   // The Lambda dialog the main window binds; its speed is taken when mode 1 is set.
-  const TLambdaDlg* LambdaDlg = nullptr;
+  const SpeedSource* LambdaDlg = nullptr;
   double LambdaMetresPerSecond = 0;
   bool SectionStarted = false;
   char SectionLabel[kSectionLabelSize] = {};

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/controls.h"
+#include "convert/product_converter.h"
 
 namespace polvane {
 
@@ -20,7 +21,7 @@ inline constexpr const char* kLambdaText =
     "Enter the average speed of the vehicle for the drive study.  The resulting data will provide "
     "a single averaged point for every 40 wavelengths of driving distance.";
 
-class TLambdaDlg : public Control {
+class TLambdaDlg : public Control, public SpeedSource {
  public:
   TLambdaDlg() : Control(kLambdaCaption, true, false) {
     RadioButton::Join({&MPHchoice, &KMHchoice});
@@ -35,7 +36,7 @@ class TLambdaDlg : public Control {
 
   // The speed of the dialog in metres per second: the number the text reads as (0 when it is
   // not a number), in miles per hour when "MPH" is checked, else in kilometres per hour.
-  double MetresPerSecond() const;
+  double MetresPerSecond() const override;
   void OKBtnClick() { SetVisible(false); }
 };
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "index/tree_node.h"
+#include "convert/tree_node.h"
 
 namespace polvane {
 

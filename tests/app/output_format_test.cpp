@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "convert/output_formats.h"
+#include "convert/record_loop.h"
+#include "formats/fixed_layouts.h"
 #include "support/test_host.h"
 
 namespace polvane {
@@ -172,6 +175,25 @@ TEST_F(OutputFormatChange, PresetFieldsAreWrittenByTheConverter) {
   EXPECT_EQ(c.SelectedTags[0], 11);
   EXPECT_EQ(c.SelectedTags[1], 5);
   EXPECT_EQ(c.SelectedTags[2], 0);
+}
+
+// The table and the list agree: one row per item, in list order, under the list's name; the
+// fixed layouts are the formats the layouts know, and PathPro alone is binary.
+TEST(OutputFormatTable, RowsFollowTheList) {
+  int rows = 0;
+  for (const OutputFormatRow& row : kOutputFormats) {
+    ASSERT_EQ(row.Index, rows++);
+    ASSERT_LT(row.Index, static_cast<int>(kOutputFormatItems.size()));
+    EXPECT_EQ(row.Name, kOutputFormatItems[row.Index]);
+    const bool fixed = row.Index == kFixedGrayson || row.Index == kFixedPathPro ||
+                       row.Index == kFixedPlanet || row.Index == kFixedInFielder;
+    EXPECT_EQ(row.Writer == FormatWriter::kFixed, fixed) << row.Name;
+    EXPECT_EQ(row.Binary, row.Index == kFormatPathPro) << row.Name;
+    EXPECT_EQ(FindOutputFormat(row.Index), &row);
+  }
+  EXPECT_EQ(rows, 13);
+  EXPECT_EQ(FindOutputFormat(-1), nullptr);
+  EXPECT_EQ(FindOutputFormat(rows), nullptr);
 }
 
 }  // namespace

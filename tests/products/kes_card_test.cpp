@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/form_controls.h"
-#include "index/tree_node.h"
+#include "convert/tree_node.h"
 #include "support/bytes.h"
 #include "support/conversion.h"
 #include "support/kes_card_log.h"

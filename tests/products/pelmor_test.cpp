@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/identify.h"
 #include "app/main_form.h"
+#include "convert/identify.h"
+#include "convert/tree_node.h"
 #include "index/make_index.h"
-#include "index/tree_node.h"
 #include "products/pelmor/pelmor_converter.h"
 #include "support/bytes.h"
 #include "support/conversion.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/form_controls.h"
-#include "app/identify.h"
-#include "index/tree_node.h"
+#include "convert/identify.h"
+#include "convert/tree_node.h"
 #include "support/conversion.h"
 #include "support/selvor_log.h"
 

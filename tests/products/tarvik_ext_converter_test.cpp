@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/converter_registry.h"
-#include "app/identify.h"
-#include "index/tree_node.h"
+#include "convert/identify.h"
+#include "convert/tree_node.h"
 #include "support/conversion.h"
 #include "support/tarvik_ext_log.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form_controls.h"
-#include "index/tree_node.h"
+#include "convert/tree_node.h"
 #include "support/conversion.h"
 #include "support/tarvik_log.h"
 

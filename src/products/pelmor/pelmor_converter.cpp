@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "app/form_controls.h"
-#include "app/identify.h"
 #include "convert/clock_fields.h"
+#include "convert/identify.h"
 #include "convert/text.h"
 #include "formats/fixed_layouts.h"
 

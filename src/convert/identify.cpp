@@ -1,4 +1,4 @@
-#include "app/identify.h"
+#include "convert/identify.h"
 
 #include <cstdio>
 #include <cstring>

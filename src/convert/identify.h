@@ -1,0 +1,15 @@
+// Recognises the receiver product of a log from its first bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace polvane {
+
+// The product code 0..9 of the file (never 6); 0 when it is unknown or cannot be read.
+std::int16_t IdentifyProduct(const std::string& path);
+
+// The text the product label shows for a code ("(None)" for 0 and unknown codes).
+const char* ProductLabel(std::int16_t code);
+
+}  // namespace polvane
