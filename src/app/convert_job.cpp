@@ -46,15 +46,53 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   settings.ReductionMode = form_.CurrentReductionMode();
   if (settings.OutputFormat == 1) out.WriteText("5\n", 2);  // EDX SignalPro
 
-  loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
+  const FileResult result = loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
   c.Converting = false;
   if (!out.Close()) {
     Message(kError, "Output File Cannot Be Accessed!");
     return false;
   }
+  if (result.Cancelled) {
+    // The user asked for the run to end: the partial output stays under its name, is not
+    // split, and the gauge stays where the run stopped.
+    ReportCancelled(output, result.Lines, filesDone_);
+    return false;
+  }
+  if (result.Damaged()) {
+    // The reader took damaged or cut-short data for the end of the log: what came before it
+    // is converted, and the run says what was left.
+    Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
+         std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
+  }
   Gauge(100);
   if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) return Split(output);
   return true;
+}
+
+void TConvert::Warn(std::string text) {
+  warnings_.push_back(std::move(text));
+}
+
+void TConvert::ShowText(int type, const std::string& text) {
+  Host& host = form_.host();
+  host.Synchronize([&] { host.ShowMessage(type, text); });
+}
+
+void TConvert::ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone) {
+  cancelled_ = true;
+  std::string text = kCancelledText;
+  if (!output.empty()) {
+    const bool fixed = form_.FixedLayout.load();
+    text += "\n" + std::to_string(lines) + (fixed ? " records" : " lines") + " were written to " +
+            output + ", which holds only part of its input.";
+  }
+  if (FileCount > 1)
+    text += "\n" + std::to_string(filesDone) + " of " + std::to_string(FileCount) +
+            " files were converted in full.";
+  else if (output.empty())
+    text += "\nNo output file was written.";
+  for (const std::string& w : warnings_) text += "\n" + w;
+  ShowText(kWarning, text);
 }
 
 bool TConvert::Split(const std::string& output) {
@@ -65,19 +103,36 @@ bool TConvert::Split(const std::string& output) {
 
 void TConvert::Execute() {
   outcome_ = RunOutcome::kRunning;
+  warnings_.clear();
+  cancelled_ = false;
+  filesDone_ = 0;
   RunState run;
   run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
   run.Progress = [this](int p) { Gauge(p); };
   for (int i = 0; i < FileCount && i < static_cast<int>(InputNames.size()); ++i) {
-    if (!ConvertPair(InputNames[i], OutputNames[i], run)) {
-      outcome_ = RunOutcome::kFailed;
+    // A cancel between two files ends the run before the next output is made.
+    if (run.Cancelled()) {
+      ReportCancelled(std::string(), 0, filesDone_);
+      outcome_ = RunOutcome::kCancelled;
       return;
     }
+    if (!ConvertPair(InputNames[i], OutputNames[i], run)) {
+      outcome_ = cancelled_ ? RunOutcome::kCancelled : RunOutcome::kFailed;
+      return;
+    }
+    ++filesDone_;
   }
   Gauge(100);
-  Message(kInformation, "Conversion Has Been Completed!");
-  outcome_ = RunOutcome::kCompleted;
+  if (warnings_.empty()) {
+    Message(kInformation, kCompletedText);
+    outcome_ = RunOutcome::kCompleted;
+    return;
+  }
+  std::string text = kCompletedText;
+  for (const std::string& w : warnings_) text += "\n" + w;
+  ShowText(kWarning, text);
+  outcome_ = RunOutcome::kWarned;
 }
 
 const char* SplitOutputFile(const std::string& output, int lines,

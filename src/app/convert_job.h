@@ -15,7 +15,12 @@ class TMainForm;
 
 inline constexpr int kSplitLines = 60000;
 
-enum class RunOutcome { kRunning, kCompleted, kFailed };
+// How a run ended. kWarned: it completed, but part of the input could not be converted (the
+// completion message says which); kCancelled: CANCEL stopped it, its last output is partial.
+enum class RunOutcome { kRunning, kCompleted, kWarned, kCancelled, kFailed };
+
+inline constexpr const char* kCompletedText = "Conversion Has Been Completed!";
+inline constexpr const char* kCancelledText = "Conversion Has Been Cancelled!";
 
 class TConvert : public Worker {
  public:
@@ -29,6 +34,11 @@ class TConvert : public Worker {
   // Runs the conversion on the calling thread.
   void Run() { Execute(); }
   RunOutcome Outcome() const { return outcome_.load(); }
+  // Adds a line to the completion message: something of the input that was not converted. A
+  // run with warnings ends as kWarned.
+  void Warn(std::string text);
+  // The warnings of the last run, in order.
+  const std::vector<std::string>& Warnings() const { return warnings_; }
 
  protected:
   void Execute() override;
@@ -39,10 +49,18 @@ class TConvert : public Worker {
   bool Split(const std::string& output);
   void Message(int type, const char* text);
   void Gauge(int percent);
+  // A message of any length: the completion message lists every warning of the run.
+  void ShowText(int type, const std::string& text);
+  // The message of a cancelled run: how much its last output holds (output empty: the cancel
+  // came between two files), and how many files were converted in full.
+  void ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone);
 
   TMainForm& form_;
   RecordLoop loop_;
   std::atomic<RunOutcome> outcome_{RunOutcome::kRunning};
+  std::vector<std::string> warnings_;
+  bool cancelled_ = false;
+  int filesDone_ = 0;
 };
 
 // Copies an output file into pieces of at most `lines` lines, "<folder>/<base>-<k>.out" in the

@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "app/convert_job.h"
+#include "app/identify.h"
 #include "app/main_form.h"
 #include "index/make_index.h"
 
@@ -64,6 +65,20 @@ void TMainForm::btnConvertClick() {
     FileCount = CollectFolderFiles();
     edFileCount.SetText(std::to_string(FileCount));
   }
+  // Settings that would give an empty, faked or unaveraged output are refused before anything
+  // is written.
+  if (const std::string refusal = LayoutRefusal(); !refusal.empty()) {
+    ReportMessage(host(), kError, "%s (%s)", kLayoutNotWritten, refusal.c_str());
+    return;
+  }
+  if (!FixedLayout && SelectedBox.Count() == 0 && FileCount > 0) {
+    ReportMessage(host(), kError, "%s", kNoFieldSelected);
+    return;
+  }
+  if (CurrentReductionMode() == kReduceLambda && !LambdaDlg.SpeedIsNumber()) {
+    ReportMessage(host(), kError, "%s", kSpeedNotANumber);
+    return;
+  }
   convert_->FileCount = FileCount;
   convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);
   convert_->OutputNames.assign(OutputNames.begin(), OutputNames.begin() + FileCount);
@@ -78,6 +93,28 @@ void TMainForm::WaitForConversion() {
   if (convert_) host_.WaitFor(*convert_);
 }
 
+std::string TMainForm::LayoutRefusal() const {
+  const int format = OutputFormatGroup.ItemIndex();
+  const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
+  if (!FixedLayout || code == kProductNone || ProductWritesLayout(code, format)) return {};
+  return std::string(ProductLabel(code)) + " does not write the " + kOutputFormatItems[format] +
+         " layout";
+}
+
+bool TMainForm::IsFixedLayout(int format) {
+  return format == 3 || format == 6 || format == 7 || format == 12;
+}
+
+void TMainForm::ApplyLayoutState(int format) {
+  const bool fixed = IsFixedLayout(format);
+  for (Control* c : {static_cast<Control*>(&DelimiterGroup), static_cast<Control*>(&FieldTitles),
+                     static_cast<Control*>(&OtherDelimiter)})
+    c->SetVisible(!fixed);
+  EnableSelectionButtons(!fixed);
+  FixedLayout = fixed;
+  PreviousOutputFormat = static_cast<std::int16_t>(format);
+}
+
 void TMainForm::OutputFormatGroupChange() {
   const int index = OutputFormatGroup.ItemIndex();
   if (index == PreviousOutputFormat) return;
@@ -87,11 +124,7 @@ void TMainForm::OutputFormatGroupChange() {
     std::lock_guard lock(selectionLock_);
     SelectedBox.Clear();
   }
-  for (Control* c : {static_cast<Control*>(&DelimiterGroup), static_cast<Control*>(&FieldTitles),
-                     static_cast<Control*>(&OtherDelimiter)})
-    c->SetVisible(true);
-  FixedLayout = false;
-  EnableSelectionButtons(true);
+  ApplyLayoutState(index);
 
   const bool drovel = InputFormatGroup.ItemIndex() == kProductDrovel;
   auto dataBoxes = [this] {
@@ -110,13 +143,6 @@ void TMainForm::OutputFormatGroupChange() {
     FieldTitles.SetChecked(header);
     DelimiterGroup.SetItemIndex(delimiter);
     for (std::int16_t f : drovel ? drovelFields : fields) AddSelectedField(f);
-  };
-  auto fixed = [this] {
-    EnableSelectionButtons(false);
-    DelimiterGroup.SetVisible(false);
-    FieldTitles.SetVisible(false);
-    OtherDelimiter.SetVisible(false);
-    FixedLayout = true;
   };
   enum { kComma = 0, kTab = 2 };
   switch (index) {
@@ -137,13 +163,11 @@ void TMainForm::OutputFormatGroupChange() {
       preset(true, kTab, {11, 5, 18}, {});
       break;
     case 6:  // MLJ PathPro
-      fixed();
       OutputFilename.SetText("MLJ.M01");
       break;
     case 3:   // Grayson IQ Analyzer
     case 7:   // MSI Planet
     case 12:  // Wireless Valley InFielder
-      fixed();
       break;
     case 9:  // TEC Cellular Wizard
       preset(false, kComma, {32, 6, 7, 9, 10, 12, 13, 15, 16, 0, 36, 34, 35, 19, 20, 21}, {32});

@@ -32,6 +32,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnknownProduct = 3;
+constexpr int kExitWarned = 4;
 
 struct UsageError {
   std::string reason;
@@ -374,6 +375,8 @@ int RunConvert(const ConvertOptions& o) {
   if (!o.format.empty()) {
     form.OutputFormatGroup.SetItemIndex(FormatIndex(o.format));
     form.OutputFormatGroupChange();
+    if (const std::string refusal = form.LayoutRefusal(); !refusal.empty())
+      throw UsageError{"--format: " + refusal};
   }
   // 4. The options.
   ApplyOptions(form, o);
@@ -441,7 +444,15 @@ int RunConvert(const ConvertOptions& o) {
                  "before the interruption\n");
     return kExitError;
   }
-  return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;
+  if (!job) return kExitError;
+  switch (job->Outcome()) {
+    case RunOutcome::kCompleted:
+      return kExitOk;
+    case RunOutcome::kWarned:
+      return kExitWarned;
+    default:
+      return kExitError;
+  }
 }
 
 }  // namespace

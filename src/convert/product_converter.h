@@ -109,6 +109,9 @@ class ProductConverter {
   virtual int16_t AverageSamples(int16_t receiver);
   virtual int16_t LambdaWindow(int16_t receiver);
   virtual bool SelectReceiver(int16_t receiver);
+  // Where the log data of the open input ends: the file's end, unless the product's file header
+  // says the data ends earlier. A record loop that stops before it left part of the log unread.
+  virtual std::uint64_t DataEnd() const { return Input.Size(); }
 
   // Big-endian numbers inside a record.
   static std::uint16_t ReadBE16(const std::uint8_t* record, int position) {

@@ -1,5 +1,6 @@
 #include "convert/record_loop.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/form_controls.h"
@@ -96,7 +97,9 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
       WriteFixedHeader(c, out, settings, run);
-      WriteFixed(settings, out, c.FixedRecord(fixed_.get()));
+      const int n = c.FixedRecord(fixed_.get());
+      WriteFixed(settings, out, n);
+      if (n > 0) ++lines_;
       continue;
     }
     for (int i = 1; i <= passes; ++i) {
@@ -135,14 +138,18 @@ void RecordLoop::WriteRecord(ProductConverter& c, OutputFile& out, const LoopSet
           if (r == 0) out.WriteTextChar(settings.Delimiter);
         }
       }
-      if (wrote) out.WriteTextChar('\n');
+      if (wrote) {
+        out.WriteTextChar('\n');
+        ++lines_;
+      }
     }
   }
   c.LinesLeft = 1;
 }
 
-void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
-                     const Selection& selection, RunState& run, std::uint64_t inputSize) {
+FileResult RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+                           const Selection& selection, RunState& run, std::uint64_t inputSize) {
+  lines_ = 0;
   const std::int16_t code = c.ProductCodeValue();
   c.SetReduction(settings.ReductionMode);
   const bool announcesTitles = code == kProductKesCard || code == kProductKesDump ||
@@ -153,9 +160,13 @@ void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& s
   std::uint64_t consumed = 0;
   int shown = -1;
   PercentSteps steps(inputSize);
-  int n = run.Cancelled() ? 0 : c.ReadRecord(buffer);
+  // The end of the last record read: where the reader stopped, if it stops before the end.
+  std::uint64_t stoppedAt = c.Input.Tell();
+  const bool cancelledFirst = run.Cancelled();
+  int n = cancelledFirst ? 0 : c.ReadRecord(buffer);
   c.RecordCount = 0;
   while (n != 0 && !run.Cancelled()) {
+    stoppedAt = c.Input.Tell();
     consumed += static_cast<std::uint64_t>(n);
     const int percent = steps.At(consumed);
     if (percent != shown) {
@@ -193,7 +204,15 @@ void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& s
   if (settings.FixedLayout) {
     WriteFixed(settings, out, c.FixedTrailer(fixed_.get()));
   }
+  FileResult result;
+  result.Lines = lines_;
+  // A loop that ends with a record still in hand was stopped by the cancel.
+  result.Cancelled = cancelledFirst || n != 0;
+  result.StoppedAt = stoppedAt;
+  const std::uint64_t end = std::min(c.DataEnd(), c.Input.Size());
+  if (!result.Cancelled && stoppedAt < end) result.Unread = end - stoppedAt;
   c.CloseInput();
+  return result;
 }
 
 }  // namespace polvane

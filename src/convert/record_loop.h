@@ -43,14 +43,26 @@ struct RunState {
   bool Cancelled() const { return Terminated && Terminated->load(std::memory_order_relaxed); }
 };
 
+// How the conversion of one file ended.
+struct FileResult {
+  // Record lines written (in a fixed layout: records).
+  std::uint64_t Lines = 0;
+  bool Cancelled = false;
+  // Where reading stopped: the end of the last record read. When the reader stopped before the
+  // end of the log data, Unread counts the bytes it left (a damaged or cut-short log).
+  std::uint64_t StoppedAt = 0;
+  std::uint64_t Unread = 0;
+  bool Damaged() const { return Unread != 0; }
+};
+
 class RecordLoop {
  public:
   RecordLoop();
 
   // Steps of one file: reduction, early titles, records, fixed trailer, CloseInput. The input
   // must already be open on the converter; inputSize drives the progress percentage.
-  void Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
-           const Selection& selection, RunState& run, std::uint64_t inputSize);
+  FileResult Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+                 const Selection& selection, RunState& run, std::uint64_t inputSize);
 
   void WriteTitles(ProductConverter& c, OutputFile& out, const Selection& selection,
                    char delimiter);
@@ -65,6 +77,7 @@ class RecordLoop {
   std::unique_ptr<char[]> value_;
   std::unique_ptr<char[]> fixed_;
   std::unique_ptr<std::uint8_t[]> record_;
+  std::uint64_t lines_ = 0;
 };
 
 // Whole-number percentage of consumed bytes, without overflow and without dividing by zero.
