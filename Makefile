@@ -8,6 +8,9 @@ PACKAGES    = cmake ninja-build g++ clang libclang-rt-14-dev libcli11-dev libsim
               qt6-base-dev qt6-charts-dev libgdal-dev gdal-bin pybind11-dev python3-dev python3-pandas \
               python3-dask python3-distributed python3-pytest multimon-ng
 SHELL       = /bin/bash
+# The interpreter of the Python module and its tests: Debian's, which has pandas and Dask (the
+# first python3 on the PATH can be another one).
+PYTHON     ?= /usr/bin/python3
 SUDO        = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 FUZZ_BUILD   ?= build-fuzz
@@ -28,7 +31,7 @@ deps:
 	fi
 
 $(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=$(PYTHON)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -44,7 +47,8 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPOLVANE_SANITIZE=ON -DPOLVANE_GUI=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPOLVANE_SANITIZE=ON -DPOLVANE_GUI=OFF \
+	  -DPOLVANE_PYTHON=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)

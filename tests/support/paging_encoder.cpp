@@ -281,6 +281,8 @@ FlexFrame FlexFrameBuilder::Build() const {
       for (const PagingWord& d : field) w[next++] = d;
       frame.placed.push_back(at);
     }
+    // The words after the last message carry idle codewords, all ones and all zeros in turn.
+    for (int i = next; i < 88; ++i) w[i] = PagingWord(i % 2 == 0 ? 0xFFFFFFFF : 0);
     for (PagingWord& word : w) word = word.Sealed();
   }
   return frame;

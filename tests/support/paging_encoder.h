@@ -98,8 +98,8 @@ class FlexFrameBuilder {
   // a long one.
   FlexFrameBuilder& Page(int phase, FlexPage page);
   // Lays the pages out: per phase the block information word, the addresses in page order,
-  // one vector word per address word, then the message words. Numeric digits fill the last
-  // word with 12 (space), alphanumeric text with ETX.
+  // one vector word per address word, then the message words, then idle codewords. Numeric
+  // digits fill the last word with 12 (space), alphanumeric text with ETX.
   FlexFrame Build() const;
 
  private:

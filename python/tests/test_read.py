@@ -1,0 +1,98 @@
+"""read against the delimited output with titles, cell by cell, in both table shapes."""
+
+import math
+
+import pandas
+import pytest
+
+import polvane
+pytestmark = pytest.mark.skipif(
+    not polvane._polvane.LINES_AS_CELLS, reason="the conversion does not hand over its lines yet"
+)
+
+from conftest import ROOT, run_cli
+
+OPTION_SETS = [
+    ({}, []),
+    ({"receivers": [1, 2], "best_server": True}, ["-r", "1,2", "--best-server"]),
+    ({"per_seconds": 5}, ["--per-seconds", "5"]),
+    ({"all_fields": True}, ["--all-fields"]),
+    ({"scan_type": "fast"}, ["--scan-type", "fast"]),
+    ({"drovel_mode": "table"}, ["--drovel-mode", "table"]),
+]
+
+
+def delimited_lines(sample, args, tmp_path):
+    """The data lines of `polvane convert --header` split into their texts, and the message
+    lines; titles lines (quoted) are left out. None when the options do not fit the product."""
+    out = tmp_path / "cli.out"
+    status, _, _ = run_cli("convert", sample, out, "-q", "--header", *args, check=False)
+    if status == 2:
+        return None
+    text = out.read_bytes().decode("latin-1")
+    assert text.endswith("\r\n") or text == ""
+    return [line for line in text.split("\r\n")[:-1]]
+
+
+def same_cell(value, text):
+    if isinstance(value, str):
+        return value == text
+    if isinstance(value, float):
+        return value == float(text)
+    return int(value) == int(text)
+
+
+def check_wide(frame, lines):
+    messages = list(frame.attrs["messages"])
+    rows = iter(frame.itertuples(index=False, name=None))
+    for line in lines:
+        if line.startswith('"'):
+            continue
+        if messages and line == messages[0]:
+            messages.pop(0)
+            continue
+        row = next(rows)
+        cells = [v for v in row if not pandas.isna(v)]
+        texts = line.split(",")
+        assert len(cells) == len(texts), line
+        for value, text in zip(cells, texts):
+            assert same_cell(value, text), (value, text, line)
+    assert next(rows, None) is None
+    assert not messages
+
+
+@pytest.mark.parametrize("options,args", OPTION_SETS, ids=lambda v: repr(v))
+def test_wide_rows_are_the_delimited_lines(sample, tmp_path, options, args):
+    lines = delimited_lines(sample, args, tmp_path)
+    if lines is None:
+        with pytest.raises(ValueError):
+            polvane.read(sample, **options)
+        return
+    frame = polvane.read(sample, **options)
+    check_wide(frame, lines)
+
+
+def test_titles_come_first_in_their_order_and_types_follow_the_cells(sample, tmp_path):
+    lines = delimited_lines(sample, [], tmp_path)
+    frame = polvane.read(sample)
+    titles = [t.strip('"') for t in next(l for l in lines if l.startswith('"')).split(",")]
+    assert list(frame.columns[: len(titles)]) == titles
+    for name in frame.columns:
+        assert str(frame[name].dtype) in ("int64", "Int64", "float64", "object"), name
+        if frame[name].dtype == object:
+            assert all(v is None or isinstance(v, str) for v in frame[name])
+
+
+def test_long_rows_are_one_per_reading(sample):
+    wide = polvane.read(sample)
+    long = polvane.read(sample, layout="long")
+    assert {"Receiver", "Reading"} <= set(long.columns)
+    # every reading of the wide frame is a row of the long one
+    readings = long["Reading"].notna().sum()
+    assert len(long) >= len(wide)
+    assert readings <= len(long)
+
+
+def test_a_bad_layout_is_a_value_error():
+    with pytest.raises(ValueError, match="layout"):
+        polvane.read(ROOT / "samples" / "drive-tarvik.tvf", layout="tall")
