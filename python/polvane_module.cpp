@@ -26,6 +26,9 @@ namespace py = pybind11;
 namespace polvane {
 namespace {
 
+// Whether the conversion hands its lines to a sink as cells (`read`).
+constexpr bool kLinesAsCells = false;
+
 // The module's front end: no dialogs; messages are kept for the outcome of the call.
 class ModuleHost : public Host {
  public:
@@ -269,13 +272,20 @@ Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* s
   Outcome outcome;
   ModuleHost host;
   Stoppable stop;
-  (void)sink;
+  // Until the conversion hands its lines over as cells, a read stops once its options are
+  // checked: it must not write an output beside the input.
+  const bool prepareOnly = sink != nullptr && !kLinesAsCells;
   RunWithoutGil(
       [&] {
         try {
           TMainForm form(host);
           PreparedConvert prepared;
           int status = PrepareConvert(form, host, o, prepared);
+          if (status < 0 && prepareOnly) {
+            BuildIndex(form, nullptr);
+            if (!o.deselect.empty()) Deselect(form, o.deselect);
+            status = kExitOk;
+          }
           if (status < 0) {
             RunHooks hooks;
             hooks.progress = [&](RunStage stage, int percent) {
@@ -369,7 +379,7 @@ PYBIND11_MODULE(_polvane, m) {
       },
       py::arg("options"), py::arg("layout") = "wide", py::arg("progress") = py::none());
   // Whether the conversion hands its lines to `read` as cells (else `read` gives no rows).
-  m.attr("LINES_AS_CELLS") = false;
+  m.attr("LINES_AS_CELLS") = kLinesAsCells;
   m.attr("INFORMATION") = static_cast<int>(kInformation);
   m.attr("WARNING") = static_cast<int>(kWarning);
   m.attr("ERROR") = static_cast<int>(kError);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -721,14 +722,37 @@ void Measure(const Case& c, const std::string& polvane, const fs::path& work) {
 }  // namespace
 
 int main(int argc, char** argv) try {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: polvane_bench POLVANE [WORK_DIR] [SIZE_MB]\n");
-    return 0;
+  constexpr const char* kUsage = "usage: polvane_bench POLVANE [WORK_DIR] [SIZE_MB]\n";
+  auto usage = [&](const std::string& reason) {
+    std::fprintf(stderr, "polvane_bench: %s\n%s", reason.c_str(), kUsage);
+    return 2;
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    // An option is never taken for the program to time or the folder to fill.
+    if (!arg.empty() && arg[0] == '-') return usage("unknown option " + arg);
+  }
+  if (argc < 2) return usage("the polvane program to time is missing");
+  if (argc > 4) return usage("too many arguments");
+  std::error_code ec;
+  if (!fs::is_regular_file(argv[1], ec) || access(argv[1], X_OK) != 0)
+    return usage(std::string("not a program: ") + argv[1]);
+  std::uint64_t megabytes = 512;
+  if (argc > 3) {
+    const std::string text = argv[3];
+    const auto [end, err] = std::from_chars(text.data(), text.data() + text.size(), megabytes);
+    if (err != std::errc() || end != text.data() + text.size() || megabytes == 0 ||
+        megabytes > 1000000)
+      return usage("SIZE_MB: a whole number of megabytes, not " + text);
   }
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::string polvane = fs::absolute(argv[1]).string();
   const fs::path work = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "polvane-bench";
-  const std::uint64_t size = (argc > 3 ? std::stoull(argv[3]) : 512) * 1000000ULL;
+  const std::uint64_t size = megabytes * 1000000ULL;
   fs::create_directories(work / "out");
   fs::create_directories(work / "fast");
   fs::create_directories(work / "scan");

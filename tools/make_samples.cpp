@@ -2,6 +2,7 @@
 //   make_samples DIR
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -523,6 +524,20 @@ void WriteKesDump(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  constexpr const char* kUsage = "usage: make_samples [FOLDER]  (default: samples)\n";
+  if (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // An option is never taken for the folder: "--help" would become a folder of samples.
+  if (argc > 2 || (argc > 1 && argv[1][0] == '-')) {
+    if (argc > 2)
+      std::fprintf(stderr, "make_samples: one FOLDER at most\n");
+    else
+      std::fprintf(stderr, "make_samples: unknown option %s\n", argv[1]);
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
   const std::filesystem::path dir = argc > 1 ? argv[1] : "samples";
   std::filesystem::create_directories(dir);
   WriteTarvik((dir / "drive-tarvik.tvf").string());

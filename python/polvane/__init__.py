@@ -206,6 +206,8 @@ def read(path, *, layout="wide", progress=None, **options):
     opts["header"] = True
     outcome, columns, messages = _polvane.read(opts, layout, progress)
     _raise_for(outcome)
+    if not _polvane.LINES_AS_CELLS:
+        raise NotImplementedError("polvane.read: this build's conversion does not hand over its lines as cells")
     return _frame(columns, messages)
 
 

@@ -7,11 +7,11 @@ import pytest
 
 import polvane
 import polvane.dask
+from conftest import SAMPLES
+
 pytestmark = pytest.mark.skipif(
     not polvane._polvane.LINES_AS_CELLS, reason="the conversion does not hand over its lines yet"
 )
-
-from conftest import SAMPLES
 
 
 @pytest.fixture(scope="module")

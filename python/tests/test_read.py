@@ -6,11 +6,11 @@ import pandas
 import pytest
 
 import polvane
+from conftest import ROOT, run_cli
+
 pytestmark = pytest.mark.skipif(
     not polvane._polvane.LINES_AS_CELLS, reason="the conversion does not hand over its lines yet"
 )
-
-from conftest import ROOT, run_cli
 
 OPTION_SETS = [
     ({}, []),

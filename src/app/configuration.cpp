@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/main_form.h"
+#include "convert/output_file.h"
 
 namespace polvane {
 
@@ -43,7 +44,23 @@ class Profile {
   bool ReadBool(const char* section, const char* key, bool byDefault) const {
     return ReadInt(section, key, byDefault ? 1 : 0) != 0;
   }
-  bool Save(const std::string& path) { return ini_.SaveFile(path.c_str(), false) >= 0; }
+  // Written beside the file and moved into place: a failed save leaves the old file whole.
+  bool Save(const std::string& path, int& error) {
+    std::string text;
+    if (ini_.Save(text, false) < 0) {
+      error = 0;
+      return false;
+    }
+    OutputFile out;
+    if (!out.Open(path)) {
+      error = out.Error();
+      return false;
+    }
+    out.WriteBinary(text.data(), text.size());
+    const bool ok = out.Close();
+    error = out.Error();
+    return ok;
+  }
 
  private:
   CSimpleIniA ini_;
@@ -79,7 +96,10 @@ std::vector<BoolKey> BoolKeys(FormControls& f) {
 
 void TMainForm::SaveConfiguration1Click() {
   std::string path;
-  if (host_.SaveFileDialog(kSaveSpec, path)) SaveConfiguration(path);
+  if (!host_.SaveFileDialog(kSaveSpec, path)) return;
+  const std::string failure = SaveConfigurationFailure(path);
+  if (!failure.empty())
+    ReportMessage(host_, kError, "%s (%s)", kConfigurationNotWritten, failure.c_str());
 }
 
 void TMainForm::OpenConfiguration1Click() {
@@ -88,6 +108,15 @@ void TMainForm::OpenConfiguration1Click() {
 }
 
 bool TMainForm::SaveConfiguration(const std::string& path) {
+  return SaveConfigurationFailure(path).empty();
+}
+
+std::string TMainForm::SaveConfigurationFailure(const std::string& path) {
+  // A configuration saved over a log of the run would destroy it.
+  std::vector<std::string> inputs = InputNames;
+  inputs.push_back(InputFilename.Text());
+  for (const std::string& input : inputs)
+    if (SameFile(path, input)) return path + ": " + kConfigurationIsAnInput;
   Profile p(path);
   p.Write("Product", "InputFormat", InputFormatGroup.ItemIndex());
   p.Write("InputFile", "Filename", InputFilename.Text());
@@ -109,7 +138,9 @@ bool TMainForm::SaveConfiguration(const std::string& path) {
     p.Write("SelectedTags", Numbered("Tag", i), selected.Tags[i]);
   }
   p.Write("OutputFile", "Filename", OutputFilename.Text());
-  return p.Save(path);
+  int error = 0;
+  if (!p.Save(path, error)) return PathError(path, error);
+  return {};
 }
 
 void TMainForm::LoadConfiguration(const std::string& path) {

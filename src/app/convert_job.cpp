@@ -4,7 +4,14 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <unordered_map>
+
+#include "app/identify.h"
 #include "app/main_form.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -17,6 +24,10 @@ void TConvert::Message(int type, const char* text) {
   host.Synchronize([&] { ReportMessage(host, type, "%s", text); });
 }
 
+void TConvert::Message(int type, const char* text, const std::string& detail) {
+  Message(type, (std::string(text) + " (" + detail + ")").c_str());
+}
+
 // The gauge is window state: it is set on the GUI thread like every other change of the window.
 // It changes only with the whole percentage, at most 101 times a file.
 void TConvert::Gauge(int percent) {
@@ -26,13 +37,13 @@ void TConvert::Gauge(int percent) {
 bool TConvert::ConvertPair(const std::string& input, const std::string& output, RunState& run) {
   ProductConverter& c = *form_.CurrentConverter.load();
   if (c.OpenInput(input) != 0) {
-    Message(kError, "Input File Does Not Exist!");
+    Message(kError, "Input File Does Not Exist!", PathError(input, c.Input.Error()));
     return false;
   }
   OutputFile out;
   if (!out.Open(output)) {
     c.CloseInput();
-    Message(kError, "Output File Cannot Be Accessed!");
+    Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
   }
   c.Converting = true;
@@ -48,8 +59,14 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
 
   const FileResult result = loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
   c.Converting = false;
+  if (c.Input.Failed()) {
+    // What was read is not the whole log: the earlier output stays as it was.
+    out.Abandon();
+    Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
+    return false;
+  }
   if (!out.Close()) {
-    Message(kError, "Output File Cannot Be Accessed!");
+    Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
   }
   if (result.Cancelled) {
@@ -96,9 +113,38 @@ void TConvert::ReportCancelled(const std::string& output, std::uint64_t lines, i
 }
 
 bool TConvert::Split(const std::string& output) {
-  const char* failure = SplitOutputFile(output, kSplitLines, [this](int p) { Gauge(p); });
+  const char* failure = SplitOutputFile(
+      output, kSplitLines, [this](int p) { Gauge(p); }, [this] { return Terminated(); });
   if (failure) Message(kError, failure);
   return failure == nullptr;
+}
+
+std::vector<std::string> TConvert::WrittenNames() const {
+  std::vector<std::string> names;
+  const int count = std::min<int>(FileCount, static_cast<int>(OutputNames.size()));
+  const bool split = form_.cbSplit.Checked();
+  for (int i = 0; i < count; ++i) {
+    names.push_back(OutputNames[i]);
+    if (split) {
+      for (const std::string& piece : ExistingSplitPieces(OutputNames[i])) names.push_back(piece);
+    }
+  }
+  if (form_.OutputFormatGroup.ItemIndex() == kFixedPathPro) {
+    const std::string mdf = MdfFileName(form_.OutputFilename.Text());
+    if (!mdf.empty()) names.push_back(mdf);
+  }
+  return names;
+}
+
+bool TConvert::OutputsAreNotInputs() {
+  const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  for (const std::string& written : WrittenNames())
+    for (int i = 0; i < count; ++i)
+      if (SameFile(written, InputNames[i])) {
+        Message(kError, "Output File Cannot Be Accessed!", written + ": " + kOutputIsAnInput);
+        return false;
+      }
+  return true;
 }
 
 void TConvert::Execute() {
@@ -106,16 +152,44 @@ void TConvert::Execute() {
   warnings_.clear();
   cancelled_ = false;
   filesDone_ = 0;
+  if (!OutputsAreNotInputs()) {
+    outcome_ = RunOutcome::kFailed;
+    return;
+  }
+  const bool folder = form_.CurrentConverter.load()->BatchMode;
+  const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  if (folder) {
+    // Two logs that would write one output: one of them would be lost.
+    std::unordered_map<std::string, int> writer;
+    for (int i = 0; i < count; ++i) {
+      const auto [at, fresh] = writer.emplace(OutputNames[i], i);
+      if (!fresh) {
+        Message(kError, "Output File Cannot Be Accessed!",
+                OutputNames[i] + ": written by both " + InputNames[at->second] + " and " +
+                    InputNames[i]);
+        outcome_ = RunOutcome::kFailed;
+        return;
+      }
+    }
+  }
   RunState run;
   run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
   run.Progress = [this](int p) { Gauge(p); };
-  for (int i = 0; i < FileCount && i < static_cast<int>(InputNames.size()); ++i) {
+  int skipped = 0;
+  for (int i = 0; i < count; ++i) {
     // A cancel between two files ends the run before the next output is made.
     if (run.Cancelled()) {
       ReportCancelled(std::string(), 0, filesDone_);
       outcome_ = RunOutcome::kCancelled;
       return;
+    }
+    if (folder) {
+      if (const std::string reason = SkipReason(InputNames[i]); !reason.empty()) {
+        Message(kWarning, kInputSkipped, InputNames[i] + ": " + reason);
+        ++skipped;
+        continue;
+      }
     }
     if (!ConvertPair(InputNames[i], OutputNames[i], run)) {
       outcome_ = cancelled_ ? RunOutcome::kCancelled : RunOutcome::kFailed;
@@ -124,22 +198,76 @@ void TConvert::Execute() {
     ++filesDone_;
   }
   Gauge(100);
-  if (warnings_.empty()) {
-    Message(kInformation, kCompletedText);
-    outcome_ = RunOutcome::kCompleted;
-    return;
-  }
   std::string text = kCompletedText;
+  if (skipped > 0)
+    text +=
+        " (converted " + std::to_string(filesDone_) + ", skipped " + std::to_string(skipped) + ")";
   for (const std::string& w : warnings_) text += "\n" + w;
-  ShowText(kWarning, text);
-  outcome_ = RunOutcome::kWarned;
+  ShowText(warnings_.empty() ? kInformation : kWarning, text);
+  outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;
+}
+
+std::string TConvert::SkipReason(const std::string& input) const {
+  // Looked at without opening: a FIFO must not block the run.
+  struct stat st {};
+  if (::stat(input.c_str(), &st) != 0) return std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (st.st_size == 0) return "an empty file";
+  InputFile probe;
+  if (!probe.Open(input)) return std::strerror(probe.Error());
+  probe.Close();
+  const std::int16_t code = IdentifyProduct(input);
+  if (code != form_.CurrentConverter.load()->ProductCodeValue())
+    return code == kProductNone ? "not from a QVX CW product" : "a log of another product";
+  return {};
+}
+
+namespace {
+
+// The folder of an output's pieces and the base of their names.
+bool SplitNames(const std::string& output, std::string& folder, std::string& base) {
+  folder = output.size() > 4 ? output.substr(0, output.size() - 4) : "";
+  base = fs::path(folder).filename().string();
+  return !folder.empty() && !base.empty();
+}
+
+std::string PieceName(const std::string& folder, const std::string& base, int k) {
+  return (fs::path(folder) / (base + "-" + std::to_string(k) + ".out")).string();
+}
+
+// k of a piece named "<base>-<k>.out" (k written without leading zeros), 0 for other names.
+int PieceNumber(const std::string& name, const std::string& base) {
+  const std::size_t stem = base.size() + 1;
+  if (name.size() <= stem + 4 || name.compare(0, base.size(), base) != 0 ||
+      name[base.size()] != '-' || name.compare(name.size() - 4, 4, ".out") != 0)
+    return 0;
+  const std::string digits = name.substr(stem, name.size() - 4 - stem);
+  if (digits.empty() || digits.size() > 9 || digits[0] == '0') return 0;
+  for (char ch : digits)
+    if (ch < '0' || ch > '9') return 0;
+  return std::stoi(digits);
+}
+
+}  // namespace
+
+std::vector<std::string> ExistingSplitPieces(const std::string& output) {
+  std::vector<std::string> pieces;
+  std::string folder, base;
+  if (!SplitNames(output, folder, base)) return pieces;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (PieceNumber(it->path().filename().string(), base) > 0)
+      pieces.push_back(it->path().string());
+  return pieces;
 }
 
 const char* SplitOutputFile(const std::string& output, int lines,
-                            const std::function<void(int)>& progress) {
-  const std::string folder = output.size() > 4 ? output.substr(0, output.size() - 4) : "";
+                            const std::function<void(int)>& progress,
+                            const std::function<bool()>& cancelled) {
+  std::string folder, base;
   std::error_code ec;
-  if (folder.empty() || (!fs::is_directory(folder, ec) && !fs::create_directory(folder, ec)))
+  if (!SplitNames(output, folder, base) ||
+      (!fs::is_directory(folder, ec) && !fs::create_directory(folder, ec)))
     return "Cannot create directory.";
   const std::uint64_t total = FileSize(output);
   std::uint64_t bytes = 0;
@@ -147,44 +275,61 @@ const char* SplitOutputFile(const std::string& output, int lines,
   if (progress) progress(0);
   std::FILE* in = std::fopen(output.c_str(), "rb");
   if (!in) return "Output File Cannot Be Accessed!";
-  const std::string base = fs::path(folder).filename().string();
   if (progress) progress(100);
 
   char buffer[4096];
   bool atEnd = false;
-  for (int k = 1; !atEnd; ++k) {
-    const std::string piece =
-        (fs::path(folder) / (base + "-" + std::to_string(k) + ".out")).string();
-    OutputFile out;
-    if (!out.Open(piece)) {
+  int written = 0;  // pieces of this run
+  const char* failure = nullptr;
+  while (!atEnd && !failure) {
+    if (cancelled && cancelled()) {
       std::fclose(in);
-      return "Split File Cannot Be Accessed!";
+      return nullptr;  // stopped as the run was: the pieces written so far stay
     }
-    // Whole lines are copied unchanged; a line longer than the buffer is still one line.
+    // A piece is opened only once it has a line: no empty piece is written.
+    OutputFile out;
     int copied = 0;
+    // Whole lines are copied unchanged; a line longer than the buffer is still one line.
     while (copied < lines) {
       bool lineEnded = false, readAny = false;
       while (!lineEnded && std::fgets(buffer, sizeof buffer, in)) {
+        if (!readAny && !out.IsOpen() && !out.Open(PieceName(folder, base, written + 1))) {
+          failure = "Split File Cannot Be Accessed!";
+          break;
+        }
         readAny = true;
         const std::size_t n = std::strlen(buffer);
         out.WriteBinary(buffer, n);
         bytes += n;
         lineEnded = n > 0 && buffer[n - 1] == '\n';
       }
+      if (failure) break;
       if (!readAny) {
         atEnd = true;
+        if (std::ferror(in)) failure = "Output File Cannot Be Accessed!";
         break;
       }
       ++copied;
+      if ((copied & 1023) == 0 && cancelled && cancelled()) break;
       const int percent = Percentage(bytes, total);
       if (percent != shown && progress) progress(shown = percent);
     }
-    if (!out.Close()) {
-      std::fclose(in);
-      return "Split File Cannot Be Accessed!";
+    if (failure) break;
+    if (out.IsOpen()) {
+      if (cancelled && cancelled()) {
+        // Stopped inside a piece: that piece is not the split's, the earlier ones stay.
+        std::fclose(in);
+        return nullptr;
+      }
+      if (!out.Close()) failure = "Split File Cannot Be Accessed!";
+      ++written;
     }
   }
   std::fclose(in);
+  if (failure) return failure;
+  // Pieces of an earlier, longer split of the same output are not this run's.
+  for (const std::string& piece : ExistingSplitPieces(output))
+    if (PieceNumber(fs::path(piece).filename().string(), base) > written) fs::remove(piece, ec);
   return nullptr;
 }
 

@@ -15,8 +15,12 @@ class TMainForm;
 
 inline constexpr int kSplitLines = 60000;
 
-// How a run ended. kWarned: it completed, but part of the input could not be converted (the
-// completion message says which); kCancelled: CANCEL stopped it, its last output is partial.
+inline constexpr const char* kInputCannotBeRead = "Input File Cannot Be Read!";
+inline constexpr const char* kOutputIsAnInput = "it is an input of this run";
+inline constexpr const char* kInputSkipped = "Input File Skipped!";
+
+// How a run ended. kWarned: it completed, but part of its input could not be converted (it
+// said so); kCancelled: CANCEL stopped it, its last output is partial.
 enum class RunOutcome { kRunning, kCompleted, kWarned, kCancelled, kFailed };
 
 inline constexpr const char* kCompletedText = "Conversion Has Been Completed!";
@@ -47,7 +51,16 @@ class TConvert : public Worker {
   // Converts one pair; false ends the run (its message has been shown).
   bool ConvertPair(const std::string& input, const std::string& output, RunState& run);
   bool Split(const std::string& output);
+  // Every file the run would write: the outputs, their split pieces and side files.
+  std::vector<std::string> WrittenNames() const;
+  // False, with the message shown, when a file the run writes is one of its inputs.
+  bool OutputsAreNotInputs();
+  // Why a file of a folder run is not converted ("" when it is): unreadable, empty, not a
+  // regular file, or a log of another product than the run's.
+  std::string SkipReason(const std::string& input) const;
   void Message(int type, const char* text);
+  // "TEXT (DETAIL)": the detail names the file and the reason.
+  void Message(int type, const char* text, const std::string& detail);
   void Gauge(int percent);
   // A message of any length: the completion message lists every warning of the run.
   void ShowText(int type, const std::string& text);
@@ -63,10 +76,16 @@ class TConvert : public Worker {
   int filesDone_ = 0;
 };
 
+// The split pieces that exist now for an output, "<folder>/<base>-<k>.out", k from 1 on.
+std::vector<std::string> ExistingSplitPieces(const std::string& output);
+
 // Copies an output file into pieces of at most `lines` lines, "<folder>/<base>-<k>.out" in the
 // folder named after the output (the output name less its last 4 characters). Returns the
-// message of the failure, or nullptr. `progress` receives whole percentages of bytes copied.
+// message of the failure, or nullptr. `progress` receives whole percentages of bytes copied. No
+// piece is empty; pieces of an earlier, longer split of the same output are removed. When
+// `cancelled` turns true the split stops at once, the finished pieces staying.
 const char* SplitOutputFile(const std::string& output, int lines,
-                            const std::function<void(int)>& progress);
+                            const std::function<void(int)>& progress,
+                            const std::function<bool()>& cancelled = nullptr);
 
 }  // namespace polvane

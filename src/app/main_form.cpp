@@ -1,7 +1,9 @@
 #include "app/main_form.h"
 
+#include <fnmatch.h>
 #include <algorithm>
 #include <cctype>
+
 #include <filesystem>
 
 #include "app/convert_job.h"
@@ -14,25 +16,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Case-insensitive wildcard match with "*" and "?", as the folder enumeration matches names.
-bool WildcardMatch(const char* pattern, const char* name) {
-  if (*pattern == '\0') return *name == '\0';
-  if (*pattern == '*') {
-    for (const char* n = name;; ++n) {
-      if (WildcardMatch(pattern + 1, n)) return true;
-      if (*n == '\0') return false;
-    }
-  }
-  if (*name == '\0') return false;
-  if (*pattern != '?' && std::tolower(static_cast<unsigned char>(*pattern)) !=
-                             std::tolower(static_cast<unsigned char>(*name)))
-    return false;
-  return WildcardMatch(pattern + 1, name + 1);
-}
-
-// A name less its last 4 characters (whatever they are).
+// The stem of a derived output name: the name less its last 4 characters, the extension
+// they hold. The cut never reaches into the folder part: a file-name part without a "." among its
+// last 4 characters has no extension to cut and is kept whole.
 std::string DropLast4(const std::string& s) {
-  return s.size() > 4 ? s.substr(0, s.size() - 4) : "";
+  const std::size_t slash = s.find_last_of('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t length = s.size() - start;
+  if (length > 4 && s.find('.', s.size() - 4) != std::string::npos)
+    return s.substr(0, s.size() - 4);
+  return s;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -209,7 +202,7 @@ int TMainForm::CollectFolderFiles() {
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     if (it->is_directory(ec)) continue;
     std::string name = it->path().filename().string();
-    if (WildcardMatch(pattern.c_str(), name.c_str())) names.push_back(std::move(name));
+    if (fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end());
   InputNames.clear();
@@ -219,7 +212,11 @@ int TMainForm::CollectFolderFiles() {
     OutputNames.push_back(JoinPath(edOutFolder.Text(), DropLast4(name) + edOutputExt.Text()));
   }
   if (!names.empty()) {
-    const std::int16_t code = IdentifyProduct(InputNames[0]);
+    // The run's product is that of its first log: files that are no log (empty, unreadable,
+    // another kind of file) do not decide it.
+    std::int16_t code = kProductNone;
+    for (std::size_t i = 0; i < InputNames.size() && code == kProductNone; ++i)
+      code = IdentifyProduct(InputNames[i]);
     Current().BatchMode = true;
     InputFormatGroup.SetItemIndex(0);
     InputFormatGroup.SetItemIndex(code);

@@ -29,6 +29,8 @@ inline constexpr const char* kNotQvxProduct = "File is not from a QVX CW product
 inline constexpr const char* kLayoutNotWritten = "Output Format Not Available For This Product!";
 inline constexpr const char* kNoFieldSelected = "At Least One Field Must Be Selected.";
 inline constexpr const char* kSpeedNotANumber = "Average Speed Must Be A Number!";
+inline constexpr const char* kConfigurationNotWritten = "Configuration File Cannot Be Written!";
+inline constexpr const char* kConfigurationIsAnInput = "it is an input of this run";
 inline constexpr const char* kSplitHelp =
     "The Excel Split option will split the output file into multiple files of no more than "
     "60000 records if needed. A subfolder with the name of the original output folder will be "
@@ -125,6 +127,9 @@ class TMainForm : public FormControls {
   void SaveConfiguration1Click();
   void OpenConfiguration1Click();
   bool SaveConfiguration(const std::string& path);
+  // The same; "" when saved, else "PATH: REASON" of the failure.
+  std::string SaveConfigurationFailure(const std::string& path);
+  std::string BesideInput(const std::string& name) const;
   void LoadConfiguration(const std::string& path);
 
   // --- Help ---

@@ -8,6 +8,12 @@
 
 namespace polvane {
 
+// A preset's bare output name goes into the input's folder, where the user looks for it.
+std::string TMainForm::BesideInput(const std::string& name) const {
+  const std::filesystem::path folder = std::filesystem::path(InputFilename.Text()).parent_path();
+  return folder.empty() ? name : (folder / name).string();
+}
+
 void TMainForm::StartIndexing(std::int16_t code) {
   StopIndexing();
   // The average information of another file is of no use any more.
@@ -153,7 +159,7 @@ void TMainForm::OutputFormatGroupChange() {
     case 2:  // Expert Wireless MaXPlan
       preset(false, kTab, {5, 11, 0}, {0});
       dataBoxes();
-      OutputFilename.SetText("test.sdr");
+      OutputFilename.SetText(BesideInput("test.sdr"));
       break;
     case 4:   // MapInfo
     case 10:  // Teleworx PlotworX
@@ -163,7 +169,7 @@ void TMainForm::OutputFormatGroupChange() {
       preset(true, kTab, {11, 5, 18}, {});
       break;
     case 6:  // MLJ PathPro
-      OutputFilename.SetText("MLJ.M01");
+      OutputFilename.SetText(BesideInput("MLJ.M01"));
       break;
     case 3:   // Grayson IQ Analyzer
     case 7:   // MSI Planet

@@ -1,5 +1,6 @@
 #include "cli/convert_command.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -7,18 +8,21 @@
 
 #include "app/convert_job.h"
 #include "app/identify.h"
+#include "convert/input_file.h"
+#include "convert/output_file.h"
 #include "index/make_index.h"
 #include "index/make_list.h"
 
 namespace polvane {
 
+std::string Unreadable(const std::string& path) {
+  InputFile f;
+  if (f.Open(path)) return {};
+  return f.Error() == EINVAL ? path + ": " + kNotRegularFile : PathError(path, f.Error());
+}
+
 bool Readable(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+  return Unreadable(path).empty();
 }
 
 std::vector<std::string> SplitList(const std::string& list) {
@@ -41,8 +45,8 @@ int ParseInt(const std::string& text, const char* what) {
 }
 
 int CheckInput(const std::string& path, Host& host) {
-  if (!Readable(path)) {
-    ReportMessage(host, kError, "Input File Does Not Exist!");
+  if (const std::string failure = Unreadable(path); !failure.empty()) {
+    ReportMessage(host, kError, "Input File Does Not Exist! (%s)", failure.c_str());
     return kExitError;
   }
   if (IdentifyProduct(path) == kProductNone) {
@@ -233,7 +237,12 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     form.edOutputExt.SetText(o.outExt);
     const int count = form.CollectFolderFiles();
     form.edFileCount.SetText(std::to_string(count));
-    if (count > 0 && IdentifyProduct(form.InputNames[0]) == kProductNone) {
+    // Files that are no log are skipped aloud by the run; a folder with no log at all is not
+    // from a QVX CW product.
+    bool anyLog = false;
+    for (int i = 0; i < count && !anyLog; ++i)
+      anyLog = IdentifyProduct(form.InputNames[i]) != kProductNone;
+    if (count > 0 && !anyLog) {
       ReportMessage(host, kWarning, "%s", kNotQvxProduct);
       return kExitUnknownProduct;
     }
@@ -260,9 +269,12 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     if (folderMode) throw UsageError{"an OUTPUT name does not go with --folder"};
     form.OutputFilename.SetText(o.output);
   }
-  if (!o.saveConfig.empty() && !form.SaveConfiguration(o.saveConfig)) {
-    ReportMessage(host, kError, "Configuration File Cannot Be Written!");
-    return kExitError;
+  if (!o.saveConfig.empty()) {
+    const std::string failure = form.SaveConfigurationFailure(o.saveConfig);
+    if (!failure.empty()) {
+      ReportMessage(host, kError, "%s (%s)", kConfigurationNotWritten, failure.c_str());
+      return kExitError;
+    }
   }
   return -1;
 }

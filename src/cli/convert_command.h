@@ -20,8 +20,10 @@ constexpr int kExitOk = 0;
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnknownProduct = 3;
-// The run completed, but part of the input could not be converted (said in a warning).
+// The run completed, but part of the input could not be converted (with a warning).
 constexpr int kExitWarned = 4;
+
+inline constexpr const char* kNotRegularFile = "not a regular file";
 
 // A bad option: the command line prints the reason and exits 2.
 struct UsageError {
@@ -38,6 +40,9 @@ struct ConvertOptions {
   int jobs = 1;
 };
 
+// "" when path is a regular file that can be read, else "PATH: REASON". A FIFO or device is
+// refused without opening it for reading, so nothing blocks on it.
+std::string Unreadable(const std::string& path);
 bool Readable(const std::string& path);
 std::vector<std::string> SplitList(const std::string& list);
 // A whole number, else a usage error naming `what`.

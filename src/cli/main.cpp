@@ -16,6 +16,7 @@
 #include "app/identify.h"
 #include "app/main_form.h"
 #include "cli/convert_command.h"
+#include "convert/output_file.h"
 #include "index/make_index.h"
 #include "index/make_list.h"
 
@@ -77,12 +78,29 @@ std::atomic<Worker*> gPasses[kMaxJobs];
 
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void OnInterrupt(int) {
-  gInterrupted = true;
+// Ctrl-C, SIGTERM and SIGHUP stop the run in order. A second one ends the program at once,
+// after removing the temporary files of the outputs being written.
+extern "C" void OnInterrupt(int sig) {
+  if (gInterrupted.exchange(true)) {
+    RemoveOpenTemporaries();
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+    return;
+  }
   for (int k = 0; k < kMaxJobs; ++k) {
     if (Worker* pass = gPasses[k].load()) pass->Terminate();
     if (TMainForm* f = gForms[k].load()) f->btnCancelClick();
   }
+}
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void CatchStopSignals() {
+  for (int sig : kStopSignals) std::signal(sig, OnInterrupt);
+}
+
+void ReleaseStopSignals() {
+  for (int sig : kStopSignals) std::signal(sig, SIG_DFL);
 }
 
 int RunIdentify(const std::vector<std::string>& files) {
@@ -207,7 +225,12 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
       }
       std::lock_guard lock(reportMutex);
       for (const auto& [type, text] : fileHost.messages)
-        if (type != kInformation) host.ShowMessage(type, text + " (" + inputs[i] + ")");
+        if (type != kInformation) {
+          // A message that names neither file of the pair is told which log it is about.
+          const bool named = text.find(inputs[i]) != std::string::npos ||
+                             text.find(outputs[i]) != std::string::npos;
+          host.ShowMessage(type, named ? text : text + " (" + inputs[i] + ")");
+        }
       if (!usage.empty()) {
         host.EndProgress();
         std::fprintf(stderr, "polvane: %s\n", usage.c_str());
@@ -229,7 +252,7 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   for (int k = 1; k < jobs; ++k) workers.emplace_back(convertFiles, k);
   convertFiles(0);
   for (std::thread& w : workers) w.join();
-  std::signal(SIGINT, SIG_DFL);
+  ReleaseStopSignals();
   if (bar) host.EndProgress();
   if (gInterrupted) {
     ReportInterrupted(stopped == RunStage::None ? RunStage::Converting : stopped);
@@ -247,8 +270,8 @@ int RunConvert(const ConvertOptions& o) {
   TMainForm form(host);
   PreparedConvert prepared;
   if (int status = PrepareConvert(form, host, o, prepared); status >= 0) return status;
-  // From here on Ctrl-C stops the run in order rather than killing it.
-  std::signal(SIGINT, OnInterrupt);
+  // From here on Ctrl-C (and SIGTERM, SIGHUP) stops the run in order rather than killing it.
+  CatchStopSignals();
   if (prepared.folderMode && o.jobs > 1) return RunFolderJobs(o, form, host);
   const bool bar = !o.quiet && isatty(fileno(stderr));
   RunHooks hooks;
@@ -261,7 +284,7 @@ int RunConvert(const ConvertOptions& o) {
   hooks.converting = &gForms[0];
   RunStage stopped = RunStage::None;
   const int status = RunPrepared(form, o, prepared, hooks, stopped);
-  std::signal(SIGINT, SIG_DFL);
+  ReleaseStopSignals();
   ReportInterrupted(stopped);
   return status;
 }

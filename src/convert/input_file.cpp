@@ -1,12 +1,21 @@
 #include "convert/input_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 namespace polvane {
 
 namespace {
+std::atomic<std::uint64_t> gFaultOffset{0};
+std::atomic<int> gFaultError{0};
+
 int SeekTo(std::FILE* f, std::uint64_t offset) {
 #ifdef _WIN32
   return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET);
@@ -22,14 +31,35 @@ InputFile::~InputFile() {
   Close();
 }
 
+void InputFile::SetReadFaultForTesting(std::uint64_t offset, int error) {
+  gFaultOffset = offset;
+  gFaultError = error;
+}
+
 bool InputFile::Open(const std::string& path) {
   Close();
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return false;
-  file_ = std::fopen(path.c_str(), "rb");
-  if (!file_) return false;
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file_ = ::fdopen(fd, "rb");
+  if (!file_) {
+    error_ = errno;
+    ::close(fd);
+    return false;
+  }
   std::setvbuf(file_, nullptr, _IONBF, 0);  // this class is the buffer
-  size_ = FileSize(path);
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  error_ = 0;
   bufferStart_ = 0;
   length_ = cursor_ = 0;
   return true;
@@ -47,8 +77,26 @@ bool InputFile::Fill() {
   if (!file_) return false;
   bufferStart_ += cursor_;
   length_ = cursor_ = 0;
-  if (SeekTo(file_, bufferStart_) != 0) return false;
-  length_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
+  if (error_ != 0) return false;
+  if (SeekTo(file_, bufferStart_) != 0) {
+    error_ = errno ? errno : EIO;
+    return false;
+  }
+  std::size_t want = kBufferSize;
+  if (const int fault = gFaultError.load(); fault != 0) {
+    const std::uint64_t at = gFaultOffset.load();
+    if (bufferStart_ >= at) {
+      error_ = fault;
+      return false;
+    }
+    want = static_cast<std::size_t>(std::min<std::uint64_t>(want, at - bufferStart_));
+  }
+  length_ = std::fread(buffer_.get(), 1, want, file_);
+  if (std::ferror(file_)) {
+    error_ = errno ? errno : EIO;
+    length_ = 0;
+    return false;
+  }
   return length_ > 0;
 }
 

@@ -19,6 +19,8 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
+  // Opens a regular file for reading (a device or FIFO is refused without blocking on it);
+  // false when it cannot be read, Error() tells why.
   bool Open(const std::string& path);
   void Close();
   bool IsOpen() const { return file_ != nullptr; }
@@ -41,6 +43,14 @@ class InputFile {
   // Size of the file when it was opened.
   std::uint64_t Size() const { return size_; }
   bool AtEnd() const { return Tell() >= size_; }
+  // A read failed (not the end of the file): what was read is not the whole file.
+  bool Failed() const { return error_ != 0; }
+  // The system's error number of the failure, 0 when none.
+  int Error() const { return error_; }
+
+  // A test seam for a failing disk: while set, every read of a file at or beyond `offset`
+  // fails with `error` (0 clears it).
+  static void SetReadFaultForTesting(std::uint64_t offset, int error);
 
  private:
   bool Fill();
@@ -52,6 +62,7 @@ class InputFile {
   std::size_t length_ = 0;         // valid bytes in buffer_
   std::size_t cursor_ = 0;         // read position within buffer_
   std::uint64_t size_ = 0;
+  int error_ = 0;
 };
 
 // Size in bytes of a file as the file system reports it (0 when it cannot be read).

@@ -1,10 +1,64 @@
 #include "convert/output_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 namespace polvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<int> gWriteFault{0};
+
+// The temporary names of the outputs being written, for RemoveOpenTemporaries.
+constexpr std::size_t kTemporarySlots = 64;
+std::array<std::atomic<const char*>, kTemporarySlots> gTemporaries{};
+
+void Register(const char* path) {
+  for (auto& slot : gTemporaries) {
+    const char* empty = nullptr;
+    if (slot.compare_exchange_strong(empty, path)) return;
+  }
+}
+
+void Unregister(const char* path) {
+  for (auto& slot : gTemporaries) {
+    const char* mine = path;
+    if (slot.compare_exchange_strong(mine, nullptr)) return;
+  }
+}
+
+// The name a link leads to, following chains of links (a dangling link's target too).
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
+    const fs::path target = fs::read_symlink(current, ec);
+    if (ec) return current;
+    current = target.is_absolute() ? target.string()
+                                   : (fs::path(current).parent_path() / target).string();
+  }
+  return current;
+}
+
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+}  // namespace
 
 OutputFile::OutputFile() : buffer_(new char[kBufferSize]) {}
 
@@ -12,23 +66,93 @@ OutputFile::~OutputFile() {
   Abandon();
 }
 
+void OutputFile::SetWriteFaultForTesting(int error) {
+  gWriteFault = error;
+}
+
 bool OutputFile::Open(const std::string& path) {
   Abandon();
-  std::error_code ec;
-  if (path.empty() || std::filesystem::is_directory(path, ec)) return false;
-  path_ = path;
-  tempPath_ = path + ".part";
-  file_ = std::fopen(tempPath_.c_str(), "wb");
-  if (!file_) return false;
   used_ = 0;
   written_ = 0;
   failed_ = false;
+  direct_ = false;
+  error_ = 0;
+  path_ = path;
+  tempPath_.clear();
+  if (path.empty()) {
+    error_ = ENOENT;
+    return false;
+  }
+  target_ = FollowLinks(path);
+  struct stat st {};
+  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    error_ = EISDIR;
+    return false;
+  }
+  int fd = -1;
+  if (exists && !S_ISREG(st.st_mode)) {
+    // A device or FIFO is written as it stands; it is never replaced by a regular file.
+    fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+      error_ = errno;
+      return false;
+    }
+    direct_ = true;
+  } else {
+    if (exists) {
+      // A file that may not be written is refused, as opening it for writing would refuse it.
+      const int probe = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+      if (probe < 0) {
+        error_ = errno;
+        return false;
+      }
+      ::close(probe);
+    }
+    const fs::path folder = fs::path(target_).parent_path();
+    std::string name = (folder.empty() ? fs::path(".") : folder).string() + "/.pvXXXXXX";
+    fd = ::mkstemp(name.data());  // O_CREAT | O_EXCL: a name planted by anyone else is not used
+    if (fd < 0) {
+      error_ = errno;
+      return false;
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    tempPath_ = std::move(name);
+    Register(tempPath_.c_str());
+    // The replaced file keeps its permissions (and owner, where the system lets us); a new one
+    // gets what the user's mask gives a new file.
+    if (exists) {
+      ::fchmod(fd, st.st_mode & 07777);
+      if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // Not our file to give away: it stays ours.
+      }
+    } else {
+      ::fchmod(fd, 0666 & ~CurrentUmask());
+    }
+  }
+  file_ = ::fdopen(fd, "wb");
+  if (!file_) {
+    error_ = errno;
+    ::close(fd);
+    if (!tempPath_.empty()) {
+      Unregister(tempPath_.c_str());
+      ::unlink(tempPath_.c_str());
+      tempPath_.clear();
+    }
+    return false;
+  }
   return true;
 }
 
 void OutputFile::Flush() {
   if (!file_ || used_ == 0) return;
-  if (std::fwrite(buffer_.get(), 1, used_, file_) != used_) failed_ = true;
+  if (const int fault = gWriteFault.load()) {
+    failed_ = true;
+    if (error_ == 0) error_ = fault;
+  } else if (std::fwrite(buffer_.get(), 1, used_, file_) != used_) {
+    if (!failed_) error_ = errno;
+    failed_ = true;
+  }
   written_ += used_;
   used_ = 0;
 }
@@ -63,15 +187,28 @@ void OutputFile::WriteBinary(const void* data, std::size_t n) {
 bool OutputFile::Close() {
   if (!file_) return false;
   Flush();
-  bool ok = !failed_ && std::fflush(file_) == 0;
-  ok = std::fclose(file_) == 0 && ok;
-  file_ = nullptr;
-  std::error_code ec;
-  if (ok) {
-    std::filesystem::rename(tempPath_, path_, ec);
-    ok = !ec;
+  bool ok = !failed_;
+  if (ok && std::fflush(file_) != 0) {
+    error_ = errno;
+    ok = false;
   }
-  if (!ok) std::filesystem::remove(tempPath_, ec);
+  // The data is on the disk before the name points at it.
+  if (ok && !direct_ && ::fsync(fileno(file_)) != 0) {
+    error_ = errno;
+    ok = false;
+  }
+  if (std::fclose(file_) != 0 && ok) {
+    error_ = errno;
+    ok = false;
+  }
+  file_ = nullptr;
+  if (direct_) return ok;
+  if (ok && std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+    error_ = errno;
+    ok = false;
+  }
+  if (!ok) ::unlink(tempPath_.c_str());
+  Unregister(tempPath_.c_str());
   return ok;
 }
 
@@ -79,8 +216,30 @@ void OutputFile::Abandon() {
   if (!file_) return;
   std::fclose(file_);
   file_ = nullptr;
-  std::error_code ec;
-  std::filesystem::remove(tempPath_, ec);
+  if (direct_) return;
+  ::unlink(tempPath_.c_str());
+  Unregister(tempPath_.c_str());
+}
+
+std::string OutputFile::ErrorText() const {
+  return PathError(path_, error_);
+}
+
+std::string PathError(const std::string& path, int error) {
+  return error ? path + ": " + std::strerror(error) : path;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  if (a.empty() || b.empty()) return false;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void RemoveOpenTemporaries() {
+  for (auto& slot : gTemporaries)
+    if (const char* path = slot.load()) ::unlink(path);
 }
 
 }  // namespace polvane

@@ -1,7 +1,9 @@
 // An output file written through one large buffer. Text pieces reach the file with CR LF line
-// ends on every platform; binary pieces are written byte for byte. The file is written beside
-// its target under a temporary name and moved into place by Close(), so a run never leaves a
-// half-written file under the output name.
+// ends on every platform; binary pieces are written byte for byte. A regular file is written
+// beside its target under a short temporary name of its own (created exclusively, never through
+// a link), synced and moved into place by Close(), so a run never leaves a half-written file under
+// the output name nor a temporary one behind. A symbolic link is followed: its target is written
+// and the link stays. A target that is not a regular file (a device, a FIFO) is written directly.
 #pragma once
 
 #include <bit>
@@ -27,7 +29,8 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates (or will replace) path; false when it cannot be written.
+  // Creates (or will replace) path; false when it cannot be written (Error() tells why). An
+  // existing file that may not be written is refused as opening it for writing would refuse it.
   bool Open(const std::string& path);
   bool IsOpen() const { return file_ != nullptr; }
 
@@ -104,6 +107,16 @@ class OutputFile {
   // Closes and removes the partial file.
   void Abandon();
 
+  // The system's error number of the last failure (0 when none was given).
+  int Error() const {
+    return error_;
+  }
+  // "PATH: REASON" for a message, the reason of Error().
+  std::string ErrorText() const;
+
+  // A test seam for a full disk: while set, every write to a file fails with this error number.
+  static void SetWriteFaultForTesting(int error);
+
   std::uint64_t BytesWritten() const {
     return written_ + used_;
   }
@@ -125,8 +138,21 @@ class OutputFile {
   std::size_t used_ = 0;
   std::uint64_t written_ = 0;
   bool failed_ = false;
+  bool direct_ = false;  // a device or FIFO, written in place
+  int error_ = 0;
   std::string path_;
+  std::string target_;  // path_ with its links followed
   std::string tempPath_;
 };
+
+// True when both names are one existing file (device and inode, links followed).
+bool SameFile(const std::string& a, const std::string& b);
+
+// "PATH: REASON" for the system's error number.
+std::string PathError(const std::string& path, int error);
+
+// Removes the temporary files of outputs still open. Only calls that are safe in a signal
+// handler: a program killed by a signal uses it before it ends.
+void RemoveOpenTemporaries();
 
 }  // namespace polvane

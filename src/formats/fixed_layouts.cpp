@@ -1,5 +1,7 @@
 #include "formats/fixed_layouts.h"
 
+#include "convert/output_file.h"
+
 #include <atomic>
 #include <bit>
 #include <charconv>
@@ -366,10 +368,10 @@ bool WriteMdfFile(const std::string& path, std::int64_t seconds) {
   for (int i = 0; i < 4; ++i) bytes[20 + i] = static_cast<std::uint8_t>(stamp >> (8 * i));
   bytes[24] = 0x01;
   bytes[25] = 0x00;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool written = std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes;
-  return std::fclose(f) == 0 && written;
+  OutputFile f;
+  if (!f.Open(path)) return false;
+  f.WriteBinary(bytes, sizeof bytes);
+  return f.Close();
 }
 
 void SetFixedClock(FixedClock clock) {

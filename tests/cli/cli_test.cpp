@@ -64,7 +64,9 @@ TEST_F(CliTest, FieldsListsTheOfferInOrder) {
   const auto lines = Lines(r.out);  // plain LF lines: one line holds it all
   EXPECT_EQ(r.out.substr(0, 28), "0\t<< DATA >>\n4\tCR / LF\n5\tLat");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 30);
-  EXPECT_EQ(Run("fields " + dir.File("none.tvf")).err, "Error: Input File Does Not Exist!\n");
+  EXPECT_EQ(Run("fields " + dir.File("none.tvf")).err, "Error: Input File Does Not Exist! (" +
+                                                           dir.File("none.tvf") +
+                                                           ": No such file or directory)\n");
   WriteFile(dir.File("u.tvf"), {9, 9, 9, 9, 9});
   r = Run("fields " + dir.File("u.tvf"));
   EXPECT_EQ(r.status, 3);
@@ -113,7 +115,8 @@ TEST_F(CliTest, ErrorsAndUsage) {
   const std::string in = Log();
   Result r = Run("convert " + dir.File("missing.tvf"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error: Input File Does Not Exist!\n");
+  EXPECT_EQ(r.err, "Error: Input File Does Not Exist! (" + dir.File("missing.tvf") +
+                       ": No such file or directory)\n");
   WriteFile(dir.File("junk.tvf"), {1, 2, 3});
   r = Run("convert " + dir.File("junk.tvf"));
   EXPECT_EQ(r.status, 3);
@@ -129,7 +132,8 @@ TEST_F(CliTest, ErrorsAndUsage) {
   }
   r = Run("convert " + in + " " + dir.File("no/dir/x.out") + " -q");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error: Output File Cannot Be Accessed!\n");
+  EXPECT_EQ(r.err, "Error: Output File Cannot Be Accessed! (" + dir.File("no/dir/x.out") +
+                       ": No such file or directory)\n");
 }
 
 TEST_F(CliTest, FolderModeAndSavedConfiguration) {
@@ -147,9 +151,15 @@ TEST_F(CliTest, FolderModeAndSavedConfiguration) {
   r = Run("convert " + dir.File("in/a.tvf") + " " + dir.File("again.txt") + " -c " + cfg);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(dir.File("again.txt")), ReadFile(dir.Path() / "out" / "a.txt"));
-  // A folder whose first file is of no known product.
+  // A folder whose first file is of no known product: it is skipped aloud, the logs converted.
   WriteFile(dir.Path() / "in" / "0.tvf", {1, 2});
   r = Run("convert --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
+          " --ext '*.tvf'");
+  EXPECT_EQ(r.status, 4);
+  // A folder of no log at all.
+  std::filesystem::create_directories(dir.Path() / "junk");
+  WriteFile(dir.Path() / "junk" / "0.tvf", {1, 2});
+  r = Run("convert --folder " + dir.File("junk") + " --out-folder " + dir.File("out") +
           " --ext '*.tvf'");
   EXPECT_EQ(r.status, 3);
   // No matching file at all: count 0, completed.
@@ -157,6 +167,15 @@ TEST_F(CliTest, FolderModeAndSavedConfiguration) {
   EXPECT_EQ(r.status, 0);
 }
 
+// True when a temporary output file of a run lies in the folder.
+bool TemporaryIn(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    if (e.path().filename().string().rfind(".pv", 0) == 0) return true;
+  return false;
+}
+
+// Ctrl-C, SIGTERM and SIGHUP stop a conversion in order, and no temporary file stays behind.
 TEST_F(CliTest, InterruptedConversionKeepsItsOutputButDoesNotClaimSuccess) {
   // Enough scan records that the conversion is still running when the interrupt arrives.
   TarvikLogBuilder log;
@@ -169,26 +188,30 @@ TEST_F(CliTest, InterruptedConversionKeepsItsOutputButDoesNotClaimSuccess) {
   const std::string in = dir.File("long.tvf"), out = dir.File("long.csv");
   log.WriteTo(in);
   const std::string err = dir.File("stderr");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::freopen(err.c_str(), "w", stderr);
-    execl(POLVANE_CLI, POLVANE_CLI, "convert", in.c_str(), out.c_str(), "-q", "--fields", "0", "-r",
-          "1,2,3,4", "--scan-type", "table", static_cast<char*>(nullptr));
-    _exit(127);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    std::filesystem::remove(out);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::freopen(err.c_str(), "w", stderr);
+      execl(POLVANE_CLI, POLVANE_CLI, "convert", in.c_str(), out.c_str(), "-q", "--fields", "0",
+            "-r", "1,2,3,4", "--scan-type", "table", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // The conversion has begun once its temporary file exists beside the target.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!TemporaryIn(dir.Path()) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << sig;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << sig;
+    EXPECT_NE(ReadFile(err).find("interrupted"), std::string::npos) << ReadFile(err);
+    // What was converted stays, as after "CANCEL"; it is only part of the file.
+    ASSERT_TRUE(std::filesystem::exists(out)) << sig;
+    EXPECT_LT(Lines(ReadFile(out)).size(), 20001u);
+    EXPECT_FALSE(TemporaryIn(dir.Path())) << sig;
   }
-  // The conversion has begun once its output exists beside the target.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!std::filesystem::exists(out + ".part") && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  kill(pid, SIGINT);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_NE(ReadFile(err).find("interrupted"), std::string::npos) << ReadFile(err);
-  // What was converted stays, as after "CANCEL"; it is only part of the file.
-  ASSERT_TRUE(std::filesystem::exists(out));
-  EXPECT_LT(Lines(ReadFile(out)).size(), 20001u);
 }
 
 }  // namespace

@@ -1,0 +1,220 @@
+// Input and output files under failure: read errors, full disks, links, devices, read-only and
+// concurrent targets. The failures the system cannot be made to produce come from the seams.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <thread>
+
+#include "convert/input_file.h"
+#include "convert/output_file.h"
+#include "support/bytes.h"
+
+namespace polvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+// Names in the folder other than the given ones: temporaries left behind.
+std::vector<std::string> Others(const fs::path& folder, std::vector<std::string> known) {
+  std::vector<std::string> extra;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (std::find(known.begin(), known.end(), name) == known.end()) extra.push_back(name);
+  }
+  return extra;
+}
+
+std::vector<std::uint8_t> Bytes(std::size_t n) {
+  std::vector<std::uint8_t> b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 7);
+  return b;
+}
+
+struct ReadFault {
+  ReadFault(std::uint64_t offset, int error) { InputFile::SetReadFaultForTesting(offset, error); }
+  ~ReadFault() { InputFile::SetReadFaultForTesting(0, 0); }
+};
+
+struct WriteFault {
+  explicit WriteFault(int error) { OutputFile::SetWriteFaultForTesting(error); }
+  ~WriteFault() { OutputFile::SetWriteFaultForTesting(0); }
+};
+
+TEST(InputFileFaults, AFailedReadIsAnErrorNotTheEndOfTheFile) {
+  ScratchDir dir;
+  const std::string path = dir.File("log.bin");
+  WriteFile(path, Bytes(600 * 1024));
+  InputFile f;
+  ASSERT_TRUE(f.Open(path));
+  std::vector<std::uint8_t> got(600 * 1024);
+  EXPECT_EQ(f.Read(got.data(), got.size()), got.size());
+  EXPECT_TRUE(f.AtEnd());
+  EXPECT_FALSE(f.Failed());  // the end of the file is no failure
+
+  ReadFault fault(300 * 1024, EIO);
+  ASSERT_TRUE(f.Open(path));
+  EXPECT_EQ(f.Read(got.data(), got.size()), 300u * 1024);
+  EXPECT_TRUE(f.Failed());
+  EXPECT_EQ(f.Error(), EIO);
+  // It stays failed: later reads give nothing more.
+  EXPECT_EQ(f.Read(got.data(), 16), 0u);
+  EXPECT_TRUE(f.Failed());
+}
+
+TEST(InputFileFaults, SpecialFilesAreRefusedWithoutBlocking) {
+  ScratchDir dir;
+  const std::string fifo = dir.File("pipe.tvf");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  InputFile f;
+  EXPECT_FALSE(f.Open(fifo));  // no writer ever comes: a blocking open would hang here
+  EXPECT_EQ(f.Error(), EINVAL);
+  EXPECT_FALSE(f.Open(dir.Path().string()));
+  EXPECT_EQ(f.Error(), EISDIR);
+  EXPECT_FALSE(f.Open(dir.File("none")));
+  EXPECT_EQ(f.Error(), ENOENT);
+  EXPECT_FALSE(f.Open("/dev/zero"));
+}
+
+class OutputTargets : public ::testing::Test {
+ protected:
+  bool Write(const std::string& path, const std::string& text) {
+    OutputFile out;
+    if (!out.Open(path)) {
+      error = out.Error();
+      return false;
+    }
+    out.WriteText(text);
+    const bool ok = out.Close();
+    error = out.Error();
+    return ok;
+  }
+  ScratchDir dir;
+  int error = 0;
+};
+
+TEST_F(OutputTargets, AFullDiskKeepsTheOldFileAndLeavesNoTemporary) {
+  const std::string path = dir.File("out.csv");
+  ASSERT_TRUE(Write(path, "old\n"));
+  {
+    WriteFault full(ENOSPC);
+    EXPECT_FALSE(Write(path, std::string(3 << 20, 'x')));
+    EXPECT_EQ(error, ENOSPC);
+  }
+  EXPECT_EQ(ReadFile(path), "old\r\n");
+  EXPECT_EQ(Others(dir.Path(), {"out.csv"}), std::vector<std::string>{});
+}
+
+TEST_F(OutputTargets, AReadOnlyFileIsRefusedAndKept) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  const std::string path = dir.File("out.csv");
+  ASSERT_TRUE(Write(path, "mine\n"));
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  EXPECT_FALSE(Write(path, "new\n"));
+  EXPECT_EQ(error, EACCES);
+  EXPECT_EQ(ReadFile(path), "mine\r\n");
+  OutputFile out;
+  EXPECT_FALSE(out.Open(path));
+  EXPECT_EQ(out.ErrorText(), path + ": Permission denied");
+}
+
+TEST_F(OutputTargets, AReplacedFileKeepsItsPermissions) {
+  const std::string path = dir.File("out.csv");
+  ASSERT_TRUE(Write(path, "a\n"));
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_TRUE(Write(path, "b\n"));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadFile(path), "b\r\n");
+}
+
+TEST_F(OutputTargets, ALinkIsFollowedAndKept) {
+  fs::create_directory(dir.Path() / "real");
+  const std::string target = dir.File("real/target.csv"), link = dir.File("link.csv");
+  ASSERT_TRUE(Write(target, "old\n"));
+  fs::create_symlink("real/target.csv", link);
+  ASSERT_TRUE(Write(link, "new\n"));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+  EXPECT_EQ(ReadFile(target), "new\r\n");
+  EXPECT_EQ(Others(dir.Path() / "real", {"target.csv"}), std::vector<std::string>{});
+  // A link whose target does not exist yet creates the target.
+  fs::create_symlink("real/fresh.csv", dir.Path() / "dangling.csv");
+  ASSERT_TRUE(Write(dir.File("dangling.csv"), "x\n"));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir.Path() / "dangling.csv")));
+  EXPECT_EQ(ReadFile(dir.Path() / "real" / "fresh.csv"), "x\r\n");
+}
+
+TEST_F(OutputTargets, ALinkPlantedUnderAnOldTemporaryNameIsNeverWritten) {
+  const std::string victim = dir.File("victim");
+  WriteFile(victim, {'v'});
+  for (const char* planted : {"out.csv.part", "out.csv.tmp", "out.csv~"})
+    fs::create_symlink(victim, dir.Path() / planted);
+  ASSERT_TRUE(Write(dir.File("out.csv"), "data\n"));
+  EXPECT_EQ(ReadFile(victim), "v");
+  EXPECT_EQ(ReadFile(dir.File("out.csv")), "data\r\n");
+}
+
+TEST_F(OutputTargets, DevicesAndFifosAreWrittenInPlace) {
+  ASSERT_TRUE(Write("/dev/null", "gone\n"));
+  struct stat st {};
+  ASSERT_EQ(stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_FALSE(Write("/dev/full", std::string(1000, 'x')));  // the device's own failure
+  EXPECT_EQ(error, ENOSPC);
+  ASSERT_EQ(stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadFile(fifo); });
+  EXPECT_TRUE(Write(fifo, "through\n"));
+  reader.join();
+  EXPECT_EQ(received, "through\r\n");
+  ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(Others(dir.Path(), {"pipe"}), std::vector<std::string>{});
+}
+
+TEST_F(OutputTargets, TheLongestLegalNameCanBeWritten) {
+  const std::string name(255, 'n');
+  ASSERT_TRUE(Write(dir.File(name), "x\n")) << error;
+  EXPECT_EQ(ReadFile(dir.File(name)), "x\r\n");
+}
+
+TEST_F(OutputTargets, TwoWritersOfOneOutputEachLeaveAWholeFile) {
+  const std::string path = dir.File("out.csv");
+  OutputFile a, b;
+  ASSERT_TRUE(a.Open(path));
+  ASSERT_TRUE(b.Open(path));
+  const std::string one(2 << 20, '1'), two(3 << 20, '2');
+  a.WriteBinary(one.data(), one.size());
+  b.WriteBinary(two.data(), two.size());
+  ASSERT_TRUE(a.Close());
+  EXPECT_EQ(ReadFile(path), one);
+  ASSERT_TRUE(b.Close());
+  EXPECT_EQ(ReadFile(path), two);  // the last to finish wins, whole
+  EXPECT_EQ(Others(dir.Path(), {"out.csv"}), std::vector<std::string>{});
+}
+
+TEST_F(OutputTargets, SameFileComparesIdentityNotSpelling) {
+  const std::string a = dir.File("a.tvf");
+  WriteFile(a, {1});
+  fs::create_hard_link(a, dir.Path() / "hard.tvf");
+  fs::create_symlink("a.tvf", dir.Path() / "soft.tvf");
+  fs::create_directory(dir.Path() / "sub");
+  EXPECT_TRUE(SameFile(a, dir.File("hard.tvf")));
+  EXPECT_TRUE(SameFile(a, dir.File("soft.tvf")));
+  EXPECT_TRUE(SameFile(a, dir.File("sub/../a.tvf")));
+  EXPECT_FALSE(SameFile(a, dir.File("b.tvf")));  // not there
+  WriteFile(dir.File("b.tvf"), {1});
+  EXPECT_FALSE(SameFile(a, dir.File("b.tvf")));  // equal bytes, another file
+}
+
+}  // namespace
+}  // namespace polvane
