@@ -157,9 +157,12 @@ void TMainForm::LoadConfiguration(const std::string& path) {
   // off, and the window's choice stands when it is still offered, else "Convert All Data".
   if (!NoAvg.Checked() && !BSAvg.Checked() && !(rbLambda.Checked() && rbLambda.Enabled()))
     NoAvg.SetChecked(true);
-  // Assigning the index does not run the format handler: its preset is not applied again.
+  // Assigning the index does not run the format handler: its preset is not applied again (the
+  // file holds the fields, delimiter and header), but the window takes the state of the
+  // format's layout, as choosing it by hand gives.
   const int format = static_cast<int>(p.ReadInt("OutFormat", "Format", 0));
   OutputFormatGroup.SetItemIndex(format);
+  ApplyLayoutState(OutputFormatGroup.ItemIndex());
   DelimiterGroup.SetItemIndex(static_cast<int>(p.ReadInt("OutputFieldSelection", "Delimiter", 0)));
   FieldTitles.SetChecked(p.ReadBool("OutputFieldSelection", "FieldTitles", false));
 

@@ -58,7 +58,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   settings.ReductionMode = form_.CurrentReductionMode();
   if (settings.OutputFormat == 1) out.WriteText("5\n", 2);  // EDX SignalPro
 
-  loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
+  const FileResult result = loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
   c.Converting = false;
   if (c.Input.Failed()) {
     // What was read is not the whole log: the earlier output stays as it was.
@@ -69,6 +69,18 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   if (!out.Close()) {
     Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
+  }
+  if (result.Cancelled) {
+    // The user asked for the run to end: the partial output stays under its name, is not
+    // split, and the gauge stays where the run stopped.
+    ReportCancelled(output, result.Lines, filesDone_);
+    return false;
+  }
+  if (result.Damaged()) {
+    // The reader took damaged or cut-short data for the end of the log: what came before it
+    // is converted, and the run says what was left.
+    Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
+         std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
   }
   Gauge(100);
   if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) return Split(output);
@@ -97,6 +109,32 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   }
   Gauge(100);
   return true;
+}
+
+void TConvert::Warn(std::string text) {
+  warnings_.push_back(std::move(text));
+}
+
+void TConvert::ShowText(int type, const std::string& text) {
+  Host& host = form_.host();
+  host.Synchronize([&] { host.ShowMessage(type, text); });
+}
+
+void TConvert::ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone) {
+  cancelled_ = true;
+  std::string text = kCancelledText;
+  if (!output.empty()) {
+    const bool fixed = form_.FixedLayout.load();
+    text += "\n" + std::to_string(lines) + (fixed ? " records" : " lines") + " were written to " +
+            output + ", which holds only part of its input.";
+  }
+  if (FileCount > 1)
+    text += "\n" + std::to_string(filesDone) + " of " + std::to_string(FileCount) +
+            " files were converted in full.";
+  else if (output.empty())
+    text += "\nNo output file was written.";
+  for (const std::string& w : warnings_) text += "\n" + w;
+  ShowText(kWarning, text);
 }
 
 bool TConvert::Split(const std::string& output) {
@@ -136,6 +174,9 @@ bool TConvert::OutputsAreNotInputs() {
 
 void TConvert::Execute() {
   outcome_ = RunOutcome::kRunning;
+  warnings_.clear();
+  cancelled_ = false;
+  filesDone_ = 0;
   if (!OutputsAreNotInputs()) {
     outcome_ = RunOutcome::kFailed;
     return;
@@ -160,8 +201,14 @@ void TConvert::Execute() {
   run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
   run.Progress = [this](int p) { Gauge(p); };
-  int converted = 0, skipped = 0;
+  int skipped = 0;
   for (int i = 0; i < count; ++i) {
+    // A cancel between two files ends the run before the next output is made.
+    if (run.Cancelled()) {
+      ReportCancelled(std::string(), 0, filesDone_);
+      outcome_ = RunOutcome::kCancelled;
+      return;
+    }
     if (folder) {
       if (const std::string reason = SkipReason(InputNames[i]); !reason.empty()) {
         Message(kWarning, kInputSkipped, InputNames[i] + ": " + reason);
@@ -170,20 +217,19 @@ void TConvert::Execute() {
       }
     }
     if (!ConvertPair(InputNames[i], OutputNames[i], run)) {
-      outcome_ = RunOutcome::kFailed;
+      outcome_ = cancelled_ ? RunOutcome::kCancelled : RunOutcome::kFailed;
       return;
     }
-    ++converted;
+    ++filesDone_;
   }
   Gauge(100);
-  if (skipped > 0) {
-    Message(kInformation, "Conversion Has Been Completed!",
-            "converted " + std::to_string(converted) + ", skipped " + std::to_string(skipped));
-    outcome_ = RunOutcome::kWarned;
-    return;
-  }
-  Message(kInformation, "Conversion Has Been Completed!");
-  outcome_ = RunOutcome::kCompleted;
+  std::string text = kCompletedText;
+  if (skipped > 0)
+    text +=
+        " (converted " + std::to_string(filesDone_) + ", skipped " + std::to_string(skipped) + ")";
+  for (const std::string& w : warnings_) text += "\n" + w;
+  ShowText(warnings_.empty() ? kInformation : kWarning, text);
+  outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;
 }
 
 std::string TConvert::SkipReason(const std::string& input) const {

@@ -21,8 +21,12 @@ inline constexpr const char* kInputCannotBeRead = "Input File Cannot Be Read!";
 inline constexpr const char* kOutputIsAnInput = "it is an input of this run";
 inline constexpr const char* kInputSkipped = "Input File Skipped!";
 
-// kWarned: the run completed, but part of its input could not be converted (it said so).
-enum class RunOutcome { kRunning, kCompleted, kWarned, kFailed };
+// How a run ended. kWarned: it completed, but part of its input could not be converted (it
+// said so); kCancelled: CANCEL stopped it, its last output is partial.
+enum class RunOutcome { kRunning, kCompleted, kWarned, kCancelled, kFailed };
+
+inline constexpr const char* kCompletedText = "Conversion Has Been Completed!";
+inline constexpr const char* kCancelledText = "Conversion Has Been Cancelled!";
 
 class TConvert : public Worker {
  public:
@@ -40,6 +44,11 @@ class TConvert : public Worker {
   // Runs the conversion on the calling thread.
   void Run() { Execute(); }
   RunOutcome Outcome() const { return outcome_.load(); }
+  // Adds a line to the completion message: something of the input that was not converted. A
+  // run with warnings ends as kWarned.
+  void Warn(std::string text);
+  // The warnings of the last run, in order.
+  const std::vector<std::string>& Warnings() const { return warnings_; }
 
  protected:
   void Execute() override;
@@ -61,10 +70,18 @@ class TConvert : public Worker {
   // "TEXT (DETAIL)": the detail names the file and the reason.
   void Message(int type, const char* text, const std::string& detail);
   void Gauge(int percent);
+  // A message of any length: the completion message lists every warning of the run.
+  void ShowText(int type, const std::string& text);
+  // The message of a cancelled run: how much its last output holds (output empty: the cancel
+  // came between two files), and how many files were converted in full.
+  void ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone);
 
   TMainForm& form_;
   RecordLoop loop_;
   std::atomic<RunOutcome> outcome_{RunOutcome::kRunning};
+  std::vector<std::string> warnings_;
+  bool cancelled_ = false;
+  int filesDone_ = 0;
 };
 
 // The split pieces that exist now for an output, "<folder>/<base>-<k>.out", k from 1 on.

@@ -10,6 +10,41 @@
 
 namespace polvane {
 
+namespace {
+
+// Output-format list indices of the fixed layouts, as bits of a set.
+enum : unsigned {
+  kGrayson = 1u << 3,
+  kPathPro = 1u << 6,
+  kPlanet = 1u << 7,
+  kInFielder = 1u << 12,
+};
+
+struct ProductLayouts {
+  int16_t code;
+  unsigned layouts;
+};
+
+const ProductLayouts kProductLayouts[] = {
+    {kProductTarvik, kGrayson | kPathPro | kPlanet},
+    {kProductSelvor, kGrayson | kPathPro | kPlanet},
+    {kProductKesCard, kGrayson | kPathPro | kPlanet | kInFielder},
+    {kProductKesDump, kGrayson | kPathPro | kPlanet | kInFielder},
+    {kProductDrovel, kGrayson | kPathPro | kPlanet},
+    {kProductTarvikExt, kGrayson | kPathPro | kPlanet},
+    {kProductPelmor, kGrayson | kPathPro | kPlanet},
+    {kProductPelmorCard, kGrayson | kPathPro | kPlanet},
+};
+
+}  // namespace
+
+bool ProductWritesLayout(int16_t code, int format) {
+  if (format < 0 || format >= 32) return false;
+  for (const ProductLayouts& row : kProductLayouts)
+    if (row.code == code) return (row.layouts >> format & 1u) != 0;
+  return false;
+}
+
 ConverterRegistry::ConverterRegistry() {
   objects_[0] = std::make_unique<TarvikConverter>();
   objects_[1] = std::make_unique<SelvorConverter>();

@@ -8,6 +8,11 @@
 
 namespace polvane {
 
+// Whether the reader of product `code` writes the fixed layout of output-format list index
+// `format`: every reader writes Grayson IQ Analyzer, MLJ PathPro and MSI Planet; only the Kes
+// readers write Wireless Valley InFielder.
+bool ProductWritesLayout(int16_t code, int format);
+
 class ConverterRegistry {
  public:
   ConverterRegistry();

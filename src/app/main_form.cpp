@@ -70,6 +70,12 @@ void TMainForm::InBrowseClick() {
 }
 
 std::int16_t TMainForm::ChooseInputFile(const std::string& path) {
+  // A file that is not there is not a file of an unknown product.
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    ReportMessage(host_, kError, "Input File Does Not Exist!");
+    return kProductNone;
+  }
   StopIndexing();
   Current().BatchMode = false;
   const std::int16_t code = IdentifyProduct(path);
@@ -217,6 +223,19 @@ int TMainForm::CollectFolderFiles() {
   }
   FileCount = static_cast<int>(names.size());
   return FileCount;
+}
+
+void TMainForm::FileModeClick() {
+  if (rbMultipleFiles.Checked()) {
+    StopIndexing();
+    tvIndex.Clear();
+    converters_.ForEach([](ProductConverter& c) { c.ClearSectionNodes(); });
+    return;
+  }
+  Current().BatchMode = false;
+  const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
+  if (AutoIndex && code != kProductNone && !InputFilename.Text().empty() && tvIndex.Roots().empty())
+    StartIndexing(code);
 }
 
 void TMainForm::btnInFolderClick() {

@@ -27,6 +27,9 @@ inline constexpr const char* kLogFileFilter =
     "Tarvik Log File |*.tvf|Selvor Log File|*.svf|Kes Log File (PC Card)|*.bin|Kes Log File (PC "
     "Dump)|*.kes|Drovel Log File|*.dvf|Vub Converted File|*.vub|Pelmor Log File|*.pvf";
 inline constexpr const char* kNotQvxProduct = "File is not from a QVX CW product.";
+inline constexpr const char* kLayoutNotWritten = "Output Format Not Available For This Product!";
+inline constexpr const char* kNoFieldSelected = "At Least One Field Must Be Selected.";
+inline constexpr const char* kSpeedNotANumber = "Average Speed Must Be A Number!";
 inline constexpr const char* kConfigurationNotWritten = "Configuration File Cannot Be Written!";
 inline constexpr const char* kConfigurationIsAnInput = "it is an input of this run";
 inline constexpr const char* kSplitHelp =
@@ -58,6 +61,9 @@ class TMainForm : public FormControls {
   int CollectFolderFiles();
   void btnInFolderClick();
   void btnOutFolderClick();
+  // "Single File" or "Multiple Files" was clicked. Folder mode honours no sections, so the tree
+  // is emptied; back in single-file mode the chosen file is indexed again.
+  void FileModeClick();
 
   // --- Fields ---
   void SelectClick();
@@ -73,6 +79,14 @@ class TMainForm : public FormControls {
 
   // --- Output format ---
   void OutputFormatGroupChange();
+  // Whether output-format list index `format` is one of the fixed layouts.
+  static bool IsFixedLayout(int format);
+  // The window's state for the layout of `format`, without its preset: the delimiter, header
+  // and selection controls, and the fixed-layout flag (a loaded configuration restores it).
+  void ApplyLayoutState(int format);
+  // Why the chosen product's reader cannot write the chosen fixed layout ("QVX Tarvik does not
+  // write the Wireless Valley InFielder layout"); empty when it can, or no layout is chosen.
+  std::string LayoutRefusal() const;
 
   // --- Conversion ---
   void btnConvertClick();

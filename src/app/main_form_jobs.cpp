@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "app/convert_job.h"
+#include "app/identify.h"
 #include "app/main_form.h"
 #include "convert/output_formats.h"
 #include "index/make_index.h"
@@ -71,6 +72,20 @@ void TMainForm::btnConvertClick() {
     FileCount = CollectFolderFiles();
     edFileCount.SetText(std::to_string(FileCount));
   }
+  // Settings that would give an empty, faked or unaveraged output are refused before anything
+  // is written.
+  if (const std::string refusal = LayoutRefusal(); !refusal.empty()) {
+    ReportMessage(host(), kError, "%s (%s)", kLayoutNotWritten, refusal.c_str());
+    return;
+  }
+  if (!FixedLayout && SelectedBox.Count() == 0 && FileCount > 0) {
+    ReportMessage(host(), kError, "%s", kNoFieldSelected);
+    return;
+  }
+  if (CurrentReductionMode() == kReduceLambda && !LambdaDlg.SpeedIsNumber()) {
+    ReportMessage(host(), kError, "%s", kSpeedNotANumber);
+    return;
+  }
   convert_->FileCount = FileCount;
   convert_->SinkFactory = LineSinkFactory;
   convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);
@@ -86,6 +101,28 @@ void TMainForm::WaitForConversion() {
   if (convert_) host_.WaitFor(*convert_);
 }
 
+std::string TMainForm::LayoutRefusal() const {
+  const int format = OutputFormatGroup.ItemIndex();
+  const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
+  if (!FixedLayout || code == kProductNone || ProductWritesLayout(code, format)) return {};
+  return std::string(ProductLabel(code)) + " does not write the " + kOutputFormatItems[format] +
+         " layout";
+}
+
+bool TMainForm::IsFixedLayout(int format) {
+  return format == 3 || format == 6 || format == 7 || format == 12;
+}
+
+void TMainForm::ApplyLayoutState(int format) {
+  const bool fixed = IsFixedLayout(format);
+  for (Control* c : {static_cast<Control*>(&DelimiterGroup), static_cast<Control*>(&FieldTitles),
+                     static_cast<Control*>(&OtherDelimiter)})
+    c->SetVisible(!fixed);
+  EnableSelectionButtons(!fixed);
+  FixedLayout = fixed;
+  PreviousOutputFormat = static_cast<std::int16_t>(format);
+}
+
 void TMainForm::OutputFormatGroupChange() {
   const int index = OutputFormatGroup.ItemIndex();
   if (index == PreviousOutputFormat) return;
@@ -95,11 +132,7 @@ void TMainForm::OutputFormatGroupChange() {
     std::lock_guard lock(selectionLock_);
     SelectedBox.Clear();
   }
-  for (Control* c : {static_cast<Control*>(&DelimiterGroup), static_cast<Control*>(&FieldTitles),
-                     static_cast<Control*>(&OtherDelimiter)})
-    c->SetVisible(true);
-  FixedLayout = false;
-  EnableSelectionButtons(true);
+  ApplyLayoutState(index);
 
   const OutputFormatRow* row = FindOutputFormat(index);
   if (!row) return;  // a format without a preset: the rest unchanged

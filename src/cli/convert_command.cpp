@@ -254,6 +254,8 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
   if (!o.format.empty()) {
     form.OutputFormatGroup.SetItemIndex(FormatIndex(o.format));
     form.OutputFormatGroupChange();
+    if (const std::string refusal = form.LayoutRefusal(); !refusal.empty())
+      throw UsageError{"--format: " + refusal};
   }
   // 4. The options.
   ApplyOptions(form, o);
@@ -324,8 +326,15 @@ int RunPrepared(TMainForm& form, const ConvertOptions& o, const PreparedConvert&
     return kExitError;
   }
   TConvert* job = form.ConvertWorker();
-  if (job && job->Outcome() == RunOutcome::kWarned) return kExitWarned;
-  return job && job->Outcome() == RunOutcome::kCompleted ? kExitOk : kExitError;
+  if (!job) return kExitError;
+  switch (job->Outcome()) {
+    case RunOutcome::kCompleted:
+      return kExitOk;
+    case RunOutcome::kWarned:
+      return kExitWarned;
+    default:
+      return kExitError;
+  }
 }
 
 std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form) {

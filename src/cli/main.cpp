@@ -236,8 +236,11 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
         std::fprintf(stderr, "polvane: %s\n", usage.c_str());
       }
       if (stage != RunStage::None) stopped = stage;
-      if (fileStatus != kExitOk && !gInterrupted) {
-        if (status == kExitOk) status = fileStatus;
+      if (fileStatus == kExitWarned) {
+        // Converted as far as the file allowed: the others go on.
+        if (status == kExitOk) status = kExitWarned;
+      } else if (fileStatus != kExitOk && !gInterrupted) {
+        if (status == kExitOk || status == kExitWarned) status = fileStatus;
         failed = true;
       }
       const int finished = ++done;

@@ -120,6 +120,9 @@ class ProductConverter {
   // The position, time and date of the record the current line comes from, where the product
   // has them (nothing by default).
   virtual void Place(LinePlace& place) const { (void)place; }
+  // Where the log data of the open input ends: the file's end, unless the product's file header
+  // says the data ends earlier. A record loop that stops before it left part of the log unread.
+  virtual std::uint64_t DataEnd() const { return Input.Size(); }
 
   // Big-endian numbers inside a record.
   static std::uint16_t ReadBE16(const std::uint8_t* record, int position) {

@@ -1,5 +1,6 @@
 #include "convert/record_loop.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -268,7 +269,9 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
       WriteFixedHeader(c, fixed, settings, run);
-      WriteFixed(settings, fixed, c.FixedRecord(fixed_.get()));
+      const int n = c.FixedRecord(fixed_.get());
+      WriteFixed(settings, fixed, n);
+      if (n > 0) ++lines_;
       continue;
     }
     for (int i = 1; i <= passes; ++i) {
@@ -312,20 +315,22 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         line.Place.Record = recordOrdinal_;
       }
       lines.Write(line);
+      ++lines_;
     }
   }
   c.LinesLeft = 1;
 }
 
-void RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
-                     const Selection& selection, RunState& run, std::uint64_t inputSize) {
+FileResult RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+                           const Selection& selection, RunState& run, std::uint64_t inputSize) {
   DelimitedSink sink(out, settings.Delimiter, HeaderChecked(c));
-  Run(c, sink, &out, settings, selection, run, inputSize);
+  return Run(c, sink, &out, settings, selection, run, inputSize);
 }
 
-void RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                     const LoopSettings& settings, const Selection& selection, RunState& run,
-                     std::uint64_t inputSize) {
+FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
+                           const LoopSettings& settings, const Selection& selection,
+                           RunState& run, std::uint64_t inputSize) {
+  lines_ = 0;
   const std::int16_t code = c.ProductCodeValue();
   annotate_ = lines.WantsTitles();
   chunkTitles_.clear();
@@ -340,9 +345,13 @@ void RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
   std::uint64_t consumed = 0;
   int shown = -1;
   PercentSteps steps(inputSize);
-  int n = run.Cancelled() ? 0 : c.ReadRecord(buffer);
+  // The end of the last record read: where the reader stopped, if it stops before the end.
+  std::uint64_t stoppedAt = c.Input.Tell();
+  const bool cancelledFirst = run.Cancelled();
+  int n = cancelledFirst ? 0 : c.ReadRecord(buffer);
   c.RecordCount = 0;
   while (n != 0 && !run.Cancelled()) {
+    stoppedAt = c.Input.Tell();
     ++recordOrdinal_;
     consumed += static_cast<std::uint64_t>(n);
     const int percent = steps.At(consumed);
@@ -381,7 +390,15 @@ void RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
   if (settings.FixedLayout) {
     WriteFixed(settings, fixed, c.FixedTrailer(fixed_.get()));
   }
+  FileResult result;
+  result.Lines = lines_;
+  // A loop that ends with a record still in hand was stopped by the cancel.
+  result.Cancelled = cancelledFirst || n != 0;
+  result.StoppedAt = stoppedAt;
+  const std::uint64_t end = std::min(c.DataEnd(), c.Input.Size());
+  if (!result.Cancelled && stoppedAt < end) result.Unread = end - stoppedAt;
   c.CloseInput();
+  return result;
 }
 
 }  // namespace polvane

@@ -46,6 +46,17 @@ struct RunState {
   bool Cancelled() const { return Terminated && Terminated->load(std::memory_order_relaxed); }
 };
 
+struct FileResult {
+  // Record lines written (in a fixed layout: records).
+  std::uint64_t Lines = 0;
+  bool Cancelled = false;
+  // Where reading stopped: the end of the last record read. When the reader stopped before the
+  // end of the log data, Unread counts the bytes it left (a damaged or cut-short log).
+  std::uint64_t StoppedAt = 0;
+  std::uint64_t Unread = 0;
+  bool Damaged() const { return Unread != 0; }
+};
+
 class RecordLoop {
  public:
   RecordLoop();
@@ -54,11 +65,12 @@ class RecordLoop {
   // must already be open on the converter; inputSize drives the progress percentage. Every
   // delimited line, the titles line and the product's message lines go to `lines`; a fixed
   // layout goes to `fixed` (nothing is written for it without one).
-  void Run(ProductConverter& c, LineSink& lines, OutputFile* fixed, const LoopSettings& settings,
-           const Selection& selection, RunState& run, std::uint64_t inputSize);
+  FileResult Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
+                 const LoopSettings& settings, const Selection& selection, RunState& run,
+                 std::uint64_t inputSize);
   // The same into the delimited output `out` (the header as the form's titles box says).
-  void Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
-           const Selection& selection, RunState& run, std::uint64_t inputSize);
+  FileResult Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
+                 const Selection& selection, RunState& run, std::uint64_t inputSize);
 
  private:
   // Where a cell of the line being built comes from: a field of the selected list, or a
@@ -102,6 +114,7 @@ class RecordLoop {
   std::vector<std::vector<std::string>> chunkTitles_;
   std::vector<std::deque<std::string>> extraTitles_;  // a deque: the titles never move
   std::uint64_t recordOrdinal_ = 0;
+  std::uint64_t lines_ = 0;
 };
 
 // Whole-number percentage of consumed bytes, without overflow and without dividing by zero.

@@ -54,6 +54,9 @@ void TMakeList::Execute() {
     n = c->ReadRecord(buffer.get());
   }
   if (!Terminated()) {
+    // The pass has read the whole file, its header and any bytes the reader passed over too
+    // (an empty file stays at 0).
+    host.Synchronize([&] { ShowPercent(dialog_, Percentage(size, size)); });
     host.Synchronize([&] { ReportMessage(host, kInformation, "Information Has Been Gathered!"); });
     c->EndGather();
     const int records = c->GatherRecords, seconds = c->GatherSeconds,

@@ -35,6 +35,18 @@ double TLambdaDlg::MetresPerSecond() const {
   return s * 1000 * (1.0 / 3600);
 }
 
+bool TLambdaDlg::SpeedIsNumber() const {
+  const std::string text = LambdaSpeed.Text();
+  const char* p = text.c_str();
+  const char* end = p + text.size();
+  while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
+  while (end > p && std::isspace(static_cast<unsigned char>(end[-1]))) --end;
+  if (p < end && (*p == '+' || *p == '-')) ++p;
+  double v = 0;
+  const auto result = std::from_chars(p, end, v, std::chars_format::general);
+  return p < end && result.ec == std::errc() && result.ptr == end && std::isfinite(v);
+}
+
 TGeneratorDlg::TGeneratorDlg(TMainForm& form)
     : Control(kGeneratorCaption, true, false), form_(form) {
   ProgressBar.SetPosition(0);

@@ -37,6 +37,9 @@ class TLambdaDlg : public Control, public SpeedSource {
   // The speed of the dialog in metres per second: the number the text reads as (0 when it is
   // not a number), in miles per hour when "MPH" is checked, else in kilometres per hour.
   double MetresPerSecond() const override;
+  // Whether the speed text is a number as a whole (blanks around it aside), not only at its
+  // beginning: a conversion with 40-wavelength averaging needs one.
+  bool SpeedIsNumber() const;
   void OKBtnClick() { SetVisible(false); }
 };
 

@@ -324,8 +324,11 @@ QFrame* MainWindow::BuildStep1() {
 
   auto* header = new QHBoxLayout;
   header->setSpacing(12);
-  header->addWidget(Radio(f.rbSingleFile, "rbSingleFile"));
-  header->addWidget(Radio(f.rbMultipleFiles, "rbMultipleFiles"));
+  for (QRadioButton* mode :
+       {Radio(f.rbSingleFile, "rbSingleFile"), Radio(f.rbMultipleFiles, "rbMultipleFiles")}) {
+    header->addWidget(mode);
+    connect(mode, &QAbstractButton::clicked, this, [this] { form_->FileModeClick(); });
+  }
   header->addSpacing(24);
   QAbstractButton* split = Check(f.cbSplit, "cbSplit");
   split->setToolTip(QStringLiteral("Split output file into 60000 record files"));

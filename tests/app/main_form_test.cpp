@@ -206,6 +206,7 @@ TEST_F(MainFormTest, MessagesEndTheRunInTheirOrder) {
   const std::string path = dir.File("m.tvf");
   WriteTarvik(path, 1, 0);
   Browse(path);
+  form.AddSelectedField(11);
   form.OutputFilename.SetText(dir.File("no/such/folder/x.out"));
   EXPECT_EQ(ConvertNow(), (std::vector<std::string>{"Error: Output File Cannot Be Accessed! (" +
                                                     dir.File("no/such/folder/x.out") +
@@ -237,7 +238,7 @@ TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndSkipsAMissingOne) {
   EXPECT_EQ(Lines(ReadFile(out / "a.csv")).size(), 3u);
   EXPECT_EQ(Lines(ReadFile(out / "b.csv")).size(), 3u);
 
-  // Cancelled before it starts: every file still gets its output, with the titles only.
+  // Cancelled before it starts: no output is made or replaced.
   TConvert job(form);
   job.FileCount = 2;
   job.InputNames = form.InputNames;
@@ -246,8 +247,9 @@ TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndSkipsAMissingOne) {
   host.ClearMessages();
   job.Run();
   EXPECT_EQ(host.MessageLines(),
-            (std::vector<std::string>{"Information: Conversion Has Been Completed!"}));
-  EXPECT_EQ(Lines(ReadFile(out / "a.csv")).size(), 1u);
+            (std::vector<std::string>{
+                "Warning: Conversion Has Been Cancelled!\n0 of 2 files were converted in full."}));
+  EXPECT_EQ(Lines(ReadFile(out / "a.csv")).size(), 3u);
 
   // A missing input of a folder run is skipped with a warning; the run goes on.
   TConvert broken(form);

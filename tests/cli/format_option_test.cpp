@@ -95,5 +95,41 @@ TEST_F(FormatOption, OnlyTheFirstFileOfAFolderGetsTheHeader) {
   EXPECT_EQ(b[0], "10:20:30:00 45.500000 -73.250000 REPORT::Report: 870.0300 1 -80");
 }
 
+TEST_F(FormatOption, ALayoutTheProductDoesNotWriteIsAUsageError) {
+  EXPECT_EQ(Convert(dir.File("drive.tvf") + " " + dir.File("drive.wvi") + " -f 12"), 2);
+  EXPECT_NE(ReadFile(dir.File("err"))
+                .find("QVX Tarvik does not write the Wireless Valley InFielder layout"),
+            std::string::npos)
+      << ReadFile(dir.File("err"));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("drive.wvi")));
+}
+
+TEST_F(FormatOption, AConfigurationRestoresItsLayout) {
+  ASSERT_EQ(Convert(dir.File("drive.tvf") + " " + dir.File("first.m01") + " -f 6 --save-config " +
+                    dir.File("saved.cfg")),
+            0);
+  ASSERT_EQ(
+      Convert(dir.File("drive.tvf") + " -c " + dir.File("saved.cfg") + " " + dir.File("again.m01")),
+      0);
+  EXPECT_EQ(ReadFile(dir.File("again.m01")), ReadFile(dir.File("first.m01")));
+  EXPECT_EQ(ReadFile(dir.File("again.m01")).substr(0, 17), "PathView M01 File");
+}
+
+TEST_F(FormatOption, ALogThatEndsInDamagedDataExitsWithAWarning) {
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  log.Fast({}, {});
+  const std::size_t whole = log.Data().size();
+  log.Fast({}, {});
+  log.Truncate(log.Data().size() - whole - 20);
+  log.WriteTo(dir.File("cut.tvf"));
+  EXPECT_EQ(Convert(dir.File("cut.tvf") + " " + dir.File("cut.out") + " --fields 11"), 4);
+  EXPECT_EQ(ReadFile(dir.File("err")),
+            "Warning: Conversion Has Been Completed!\n" + dir.File("cut.tvf") +
+                ": reading stopped at byte " + std::to_string(whole) +
+                "; 20 bytes were left unread (damaged or cut-short data).\n");
+  EXPECT_EQ(Lines(ReadFile(dir.File("cut.out"))).size(), 2u);  // titles and the whole record
+}
+
 }  // namespace
 }  // namespace polvane

@@ -406,17 +406,43 @@ class MainWindowTest : public QObject {
 
     w.Button("btnConvert")->click();
     w.Button("btnCancel")->click();
-    QVERIFY(QTest::qWaitFor([&] { return w.host->Shown(kInformation, kCompleted); }, 20000));
+    QVERIFY(QTest::qWaitFor([&] { return w.host->Boxes().size() == 1; }, 20000));
     const std::string text = ReadFile(out.File("long.out"));
     const auto lines = std::count(text.begin(), text.end(), '\n');
     QVERIFY2(lines < kRecords / 2, qPrintable(QString::number(lines)));
-    QCOMPARE(w.host->Boxes().size(), std::size_t{1});
+    // The message says the run was cancelled and how much the partial output holds; the gauge
+    // shows where it stopped.
+    const ShownBox cancelled = w.host->Boxes().front();
+    QCOMPARE(cancelled.type, static_cast<int>(kWarning));
+    QVERIFY2(cancelled.text.startsWith(QStringLiteral("Conversion Has Been Cancelled!\n")),
+             qPrintable(cancelled.text));
+    // The cancel may come before the worker made the output at all.
+    QVERIFY2(cancelled.text.contains(Q(out.File("long.out"))) ||
+                 cancelled.text.endsWith(QStringLiteral("No output file was written.")),
+             qPrintable(cancelled.text));
+    QVERIFY(w.form().ProgressBar.Position() < 100);
 
     // A conversion left to run writes every record.
     w.Button("btnConvert")->click();
     QVERIFY(QTest::qWaitFor([&] { return w.host->Boxes().size() == 2; }, 30000));
+    QVERIFY(w.host->Shown(kInformation, kCompleted));
     const std::string full = ReadFile(out.File("long.out"));
     QCOMPARE(std::count(full.begin(), full.end(), '\n'), std::ptrdiff_t{kRecords + 1});
+  }
+
+  void folderModeEmptiesTheSectionTree() {
+    Window w;
+    QVERIFY(ChooseSample(w));
+    IndexTree* tree = w.window->Tree();
+    QCOMPARE(tree->topLevelItemCount(), 2);
+    w.Button("rbMultipleFiles")->click();
+    QCoreApplication::processEvents();
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    // Single-file mode shows the chosen file's sections again.
+    w.Button("rbSingleFile")->click();
+    QVERIFY(QTest::qWaitFor([&] { return !w.form().Indexing(); }));
+    QVERIFY(QTest::qWaitFor([&] { return tree->topLevelItemCount() == 2; }));
+    QVERIFY(tree->topLevelItem(0)->childCount() > 0);
   }
 
   void formatTypeReachesPresetsAndFixedLayouts() {
@@ -512,6 +538,13 @@ class MainWindowTest : public QObject {
     QVERIFY(gui.waitForFinished(30000));
     QCOMPARE(gui.exitCode(), 0);
     QVERIFY(gui.readAllStandardError().contains("Warning: File is not from a QVX CW product."));
+    // A file that is not there is said to be missing.
+    gui.start(POLVANE_GUI_PROGRAM, {"--screenshot", png, Q(dir.File("MISSING.tvf"))});
+    QVERIFY(gui.waitForFinished(30000));
+    QCOMPARE(gui.exitCode(), 0);
+    const QByteArray missing = gui.readAllStandardError();
+    QVERIFY2(missing.contains("Error: Input File Does Not Exist!"), missing.constData());
+    QVERIFY(!missing.contains("not from a QVX CW product"));
   }
 };
 

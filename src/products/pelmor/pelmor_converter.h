@@ -177,7 +177,7 @@ class PelmorConverter : public ProductConverter {
 
   // The product code the open file is read as (8 or 9).
   std::int16_t FileCode() const { return fileCode_; }
-  std::uint64_t DataEnd() const { return dataEnd_; }
+  std::uint64_t DataEnd() const override { return dataEnd_; }
   const pelmor::Sample& BufferedSample(int i) const { return samples_[i]; }
 
   // A record can be written once the log has given a time source, a configuration and the

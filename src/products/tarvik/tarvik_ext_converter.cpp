@@ -72,6 +72,7 @@ int TarvikExtConverter::OpenInput(const std::string& path) {
   SkipMode = false;
   SectionStarted = false;
   recordLength_ = 0;
+  dataEnd_ = Input.Size();
   return 0;
 }
 
@@ -79,7 +80,12 @@ int TarvikExtConverter::ReadRecord(std::uint8_t* buffer) {
   std::uint8_t prefix[2];
   if (!Input.ReadExact(prefix, 2)) return 0;
   const auto length = static_cast<std::int16_t>(ReadLE16(prefix, 0));
-  if (length == 0) return 0;  // the end of the log
+  if (length == 0) {
+    // The end of the log. The zero length that closes the file is its end mark; one with
+    // bytes after it stands where the log was damaged.
+    if (Input.AtEnd()) dataEnd_ = Input.Tell() - 2;
+    return 0;
+  }
   if (length < 0 || length > kRecordBufferSize) {
     // A length the record buffer cannot hold: only the length bytes are consumed.
     buffer[0] = 0;

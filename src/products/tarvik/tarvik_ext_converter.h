@@ -107,6 +107,7 @@ class TarvikExtConverter : public ProductConverter {
   TarvikExtConverter();
 
   int OpenInput(const std::string& path) override;
+  std::uint64_t DataEnd() const override { return dataEnd_; }
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
   void FieldValue(int16_t field, char* out) override;
@@ -163,7 +164,8 @@ class TarvikExtConverter : public ProductConverter {
   // The checked items of one reading, each joined to the text that starts at `start`.
   char* PutReading(char* p, const char* start, const Reading& r, char delimiter);
 
-  int recordLength_ = 0;  // body length of the record last read (0 for an empty record)
+  int recordLength_ = 0;       // body length of the record last read (0 for an empty record)
+  std::uint64_t dataEnd_ = 0;  // where the log data ends: its end mark, or the file's end
   // The last record is a fast record under averaging: each of its lines holds one window mean
   // of one receiver.
   bool averagedLine_ = false;
