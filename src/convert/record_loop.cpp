@@ -328,8 +328,8 @@ FileResult RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSetti
 }
 
 FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                           const LoopSettings& settings, const Selection& selection,
-                           RunState& run, std::uint64_t inputSize) {
+                           const LoopSettings& settings, const Selection& selection, RunState& run,
+                           std::uint64_t inputSize) {
   lines_ = 0;
   const std::int16_t code = c.ProductCodeValue();
   annotate_ = lines.WantsTitles();
