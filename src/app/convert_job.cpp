@@ -35,7 +35,7 @@ void TConvert::Gauge(int percent) {
 }
 
 bool TConvert::ConvertPair(const std::string& input, const std::string& output, RunState& run) {
-  ProductConverter& c = *form_.CurrentConverter.load();
+  ProductConverter& c = *converter_;
   if (c.OpenInput(input) != 0) {
     Message(kError, "Input File Does Not Exist!", PathError(input, c.Input.Error()));
     return false;
@@ -197,8 +197,15 @@ void TConvert::Execute() {
       }
     }
   }
+  // The run's own reader: the same input and settings give the same output, whatever an earlier
+  // run or index left in the window's reader. Its state carries from one file of the run to the
+  // next.
+  converter_ = RunConverter(*form_.CurrentConverter.load());
+  if (!converter_) {
+    outcome_ = RunOutcome::kFailed;
+    return;
+  }
   RunState run;
-  run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
   run.Progress = [this](int p) { Gauge(p); };
   int skipped = 0;
