@@ -26,9 +26,6 @@ namespace py = pybind11;
 namespace polvane {
 namespace {
 
-// Whether the conversion hands its lines to a sink as cells (`read`).
-constexpr bool kLinesAsCells = false;
-
 // The module's front end: no dialogs; messages are kept for the outcome of the call.
 class ModuleHost : public Host {
  public:
@@ -182,6 +179,7 @@ class FrameCollector : public LineSink {
     });
   }
   void Message(std::string_view text) override { messages_.emplace_back(text); }
+  bool WantsPlace() const override { return false; }
 
   // The frame's columns in the delimited output's order: (name, type, values, nulls), the values
   // an int64 or float64 array or a list of str, the nulls a bool array.
@@ -266,26 +264,42 @@ class FrameCollector : public LineSink {
   std::vector<std::string> messages_;
 };
 
+// Hands the lines of the run's one output to the caller's sink, which outlives the run.
+class ForwardingSink : public LineSink {
+ public:
+  explicit ForwardingSink(LineSink& to) : to_(to) {}
+  bool WantsTitles() const override { return to_.WantsTitles(); }
+  bool WantsPlace() const override { return to_.WantsPlace(); }
+  void Titles(const Line& titles) override { to_.Titles(titles); }
+  void Write(const Line& line) override { to_.Write(line); }
+  void Message(std::string_view text) override { to_.Message(text); }
+  bool EndFile() override { return to_.EndFile(); }
+
+ private:
+  LineSink& to_;
+};
+
 // One conversion of a single file as `polvane convert` runs it, with `sink` (when given)
 // receiving the lines as cells instead of the output file.
 Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* sink) {
   Outcome outcome;
   ModuleHost host;
   Stoppable stop;
-  // Until the conversion hands its lines over as cells, a read stops once its options are
-  // checked: it must not write an output beside the input.
-  const bool prepareOnly = sink != nullptr && !kLinesAsCells;
   RunWithoutGil(
       [&] {
         try {
           TMainForm form(host);
           PreparedConvert prepared;
+          if (sink)
+            form.LineSinkFactory = [sink](const std::string&) {
+              return std::make_unique<ForwardingSink>(*sink);
+            };
           int status = PrepareConvert(form, host, o, prepared);
-          if (status < 0 && prepareOnly) {
-            BuildIndex(form, nullptr);
-            if (!o.deselect.empty()) Deselect(form, o.deselect);
-            status = kExitOk;
-          }
+          // A fixed layout is written as records of its own, not as lines.
+          if (status < 0 && sink && form.FixedLayout)
+            throw UsageError{
+                "format: " + std::string(kOutputFormatItems[form.OutputFormatGroup.ItemIndex()]) +
+                " is a fixed layout, not lines; polvane.convert writes it"};
           if (status < 0) {
             RunHooks hooks;
             hooks.progress = [&](RunStage stage, int percent) {
@@ -378,8 +392,6 @@ PYBIND11_MODULE(_polvane, m) {
         return py::make_tuple(ToTuple(outcome), frame.Columns(), frame.Messages());
       },
       py::arg("options"), py::arg("layout") = "wide", py::arg("progress") = py::none());
-  // Whether the conversion hands its lines to `read` as cells (else `read` gives no rows).
-  m.attr("LINES_AS_CELLS") = kLinesAsCells;
   m.attr("INFORMATION") = static_cast<int>(kInformation);
   m.attr("WARNING") = static_cast<int>(kWarning);
   m.attr("ERROR") = static_cast<int>(kError);

@@ -79,8 +79,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   if (result.Damaged()) {
     // The reader took damaged or cut-short data for the end of the log: what came before it
     // is converted, and the run says what was left.
-    Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
-         std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
+    WarnDamaged(input, result);
   }
   Gauge(100);
   if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) return Split(output);
@@ -101,14 +100,29 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   settings.Delimiter = form_.CurrentDelimiter();
   settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
   settings.ReductionMode = form_.CurrentReductionMode();
-  loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
+  const FileResult result =
+      loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
   c.Converting = false;
+  if (c.Input.Failed()) {
+    Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
+    return false;
+  }
   if (!sink->EndFile()) {
     Message(kError, "Output File Cannot Be Accessed!");
     return false;
   }
+  if (result.Cancelled) {
+    ReportCancelled(output, result.Lines, filesDone_);
+    return false;
+  }
+  if (result.Damaged()) WarnDamaged(input, result);
   Gauge(100);
   return true;
+}
+
+void TConvert::WarnDamaged(const std::string& input, const FileResult& result) {
+  Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
+       std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
 }
 
 void TConvert::Warn(std::string text) {

@@ -58,6 +58,8 @@ class TConvert : public Worker {
   bool ConvertPair(const std::string& input, const std::string& output, RunState& run);
   bool ConvertToSink(ProductConverter& c, const std::string& input, const std::string& output,
                      RunState& run);
+  // The warning of a log whose reader stopped at damaged or cut-short data.
+  void WarnDamaged(const std::string& input, const FileResult& result);
   bool Split(const std::string& output);
   // Every file the run would write: the outputs, their split pieces and side files.
   std::vector<std::string> WrittenNames() const;
