@@ -26,31 +26,6 @@ namespace py = pybind11;
 namespace polvane {
 namespace {
 
-// The module's front end: no dialogs; messages are kept for the outcome of the call.
-class ModuleHost : public Host {
- public:
-  bool OpenFileDialog(const FileDialogSpec&, std::string&) override { return false; }
-  bool SaveFileDialog(const FileDialogSpec&, std::string&) override { return false; }
-  bool ChooseFolder(std::string&) override { return false; }
-  void ShowMessage(int type, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    messages_.emplace_back(type, text);
-  }
-  void Synchronize(const std::function<void()>& fn) override {
-    std::lock_guard lock(syncMutex_);
-    fn();
-  }
-  std::vector<std::pair<int, std::string>> Messages() {
-    std::lock_guard lock(mutex_);
-    return messages_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::recursive_mutex syncMutex_;
-  std::vector<std::pair<int, std::string>> messages_;
-};
-
 // What a call ended with, for the Python side to turn into a value, an exception or warnings:
 // the command line's exit status, the messages of the run and the reason of a usage error.
 struct Outcome {
@@ -283,7 +258,7 @@ class ForwardingSink : public LineSink {
 // receiving the lines as cells instead of the output file.
 Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* sink) {
   Outcome outcome;
-  ModuleHost host;
+  KeptMessagesHost host;
   Stoppable stop;
   RunWithoutGil(
       [&] {
@@ -331,7 +306,7 @@ py::tuple ToTuple(const Outcome& o) {
 // reports it; status -1 when the file can be used.
 Outcome Check(const std::string& path) {
   Outcome outcome;
-  ModuleHost host;
+  KeptMessagesHost host;
   outcome.status = CheckInput(path, host);
   outcome.messages = host.Messages();
   return outcome;
@@ -354,14 +329,14 @@ PYBIND11_MODULE(_polvane, m) {
   });
   m.def("check", [](const std::string& path) { return ToTuple(Check(path)); });
   m.def("fields", [](const std::string& path) {
-    ModuleHost host;
+    KeptMessagesHost host;
     TMainForm form(host);
     form.AutoIndex = false;
     form.ChooseInputFile(path);
     return OfferedFieldList(form);
   });
   m.def("index", [](const std::string& path) {
-    ModuleHost host;
+    KeptMessagesHost host;
     std::vector<IndexNode> nodes;
     {
       py::gil_scoped_release nogil;
