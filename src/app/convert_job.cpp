@@ -68,6 +68,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     return false;
   }
   c.Converting = true;
+  c.OutputName = output;  // each output of a fixed layout gets its own side file beside it
   const std::uint64_t size = FileSize(input);
   Gauge(0);
 
@@ -188,9 +189,10 @@ std::vector<std::string> TConvert::WrittenNames() const {
       for (const std::string& piece : ExistingSplitPieces(OutputNames[i])) names.push_back(piece);
     }
   }
+  // A PathPro output has its MDF side file beside it.
   if (form_.OutputFormatGroup.ItemIndex() == kFixedPathPro) {
-    const std::string mdf = MdfFileName(form_.OutputFilename.Text());
-    if (!mdf.empty()) names.push_back(mdf);
+    for (int i = 0; i < count; ++i)
+      if (const std::string mdf = MdfFileName(OutputNames[i]); !mdf.empty()) names.push_back(mdf);
   }
   return names;
 }

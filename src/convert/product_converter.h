@@ -225,6 +225,9 @@ class ProductConverter {
   // --- Members shared by the loop, the workers and the readers ---
 
   InputFile Input;
+  // The output being written; the side file of a layout (the PathPro MDF file) is named from it.
+  // Empty: the window's output name.
+  std::string OutputName;
   FormControls* Form = nullptr;
   std::array<CheckBox*, 4> ReceiverBoxes{};
   char MessageText[kMessageSize] = {};

@@ -245,8 +245,8 @@ void RecordLoop::WriteFixed(const LoopSettings& settings, OutputFile* out, int n
 }
 
 void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out,
-                                  const LoopSettings& settings, RunState& run) {
-  if (!run.FirstHeader || !c.TitlesPending) return;
+                                  const LoopSettings& settings) {
+  if (!headerDue_ || !c.TitlesPending) return;
   char* f = fixed_.get();
   f[0] = '\0';
   int n = c.FixedHeader(f);
@@ -256,19 +256,18 @@ void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out,
     f[kFixedBufferSize - 1] = '\0';
     out->WriteTextZ(f);
   }
-  run.FirstHeader = false;
+  headerDue_ = false;
 }
 
 void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                             const LoopSettings& settings, const Selection& selection,
-                             RunState& run) {
+                             const LoopSettings& settings, const Selection& selection) {
   const std::int16_t code = c.ProductCodeValue();
   const int passes = ReceiverPasses(code);
   const bool place = lines.WantsPlace();
   char* v = value_.get();
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
-      WriteFixedHeader(c, fixed, settings, run);
+      WriteFixedHeader(c, fixed, settings);
       const int n = c.FixedRecord(fixed_.get());
       WriteFixed(settings, fixed, n);
       if (n > 0) ++lines_;
@@ -331,6 +330,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
                            const LoopSettings& settings, const Selection& selection, RunState& run,
                            std::uint64_t inputSize) {
   lines_ = 0;
+  headerDue_ = true;  // every output of a fixed layout is a whole file: header, records, trailer
   const std::int16_t code = c.ProductCodeValue();
   annotate_ = lines.WantsTitles();
   chunkTitles_.clear();
@@ -361,7 +361,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
     }
     switch (c.ParseRecord(buffer)) {
       case kActionWrite:
-        WriteRecord(c, lines, fixed, settings, selection, run);
+        WriteRecord(c, lines, fixed, settings, selection);
         break;
       case kActionMessage:
         c.MessageText[kMessageSize - 1] = '\0';
@@ -369,18 +369,18 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
         break;
       case kActionTitles:
         if (settings.FixedLayout)
-          WriteFixedHeader(c, fixed, settings, run);
+          WriteFixedHeader(c, fixed, settings);
         else
           WriteTitles(c, lines, selection);
         break;
       case kActionTitlesThenWrite:
         if (settings.FixedLayout) {
-          WriteFixedHeader(c, fixed, settings, run);
+          WriteFixedHeader(c, fixed, settings);
         } else {
           c.TitlesPending = true;
           WriteTitles(c, lines, selection);
         }
-        WriteRecord(c, lines, fixed, settings, selection, run);
+        WriteRecord(c, lines, fixed, settings, selection);
         break;
       default:
         break;

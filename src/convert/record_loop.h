@@ -40,7 +40,6 @@ struct LoopSettings {
 
 // State that belongs to the whole conversion run rather than to one file.
 struct RunState {
-  bool FirstHeader = true;  // a fixed-layout header is written only into the first output
   const std::atomic<bool>* Terminated = nullptr;
   std::function<void(int)> Progress;  // whole percentage, called only when it changes
   bool Cancelled() const { return Terminated && Terminated->load(std::memory_order_relaxed); }
@@ -85,9 +84,9 @@ class RecordLoop {
 
   void WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection);
   void WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                   const LoopSettings& settings, const Selection& selection, RunState& run);
-  void WriteFixedHeader(ProductConverter& c, OutputFile* out, const LoopSettings& settings,
-                        RunState& run);
+                   const LoopSettings& settings, const Selection& selection);
+  // The fixed-layout header, once per output, just before its first record.
+  void WriteFixedHeader(ProductConverter& c, OutputFile* out, const LoopSettings& settings);
   void WriteFixed(const LoopSettings& settings, OutputFile* out, int n);
 
   // Building a line: text pieces, cell boundaries and the origin of each cell.
@@ -115,6 +114,7 @@ class RecordLoop {
   std::vector<std::deque<std::string>> extraTitles_;  // a deque: the titles never move
   std::uint64_t recordOrdinal_ = 0;
   std::uint64_t lines_ = 0;
+  bool headerDue_ = true;  // the fixed-layout header of the current output is still to come
 };
 
 // Whole-number percentage of consumed bytes, without overflow and without dividing by zero.

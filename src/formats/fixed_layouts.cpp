@@ -323,7 +323,8 @@ int WriteFixedTrailer(int format, const FixedValues& v, char* out, int capacity)
 
 int WriteFixedHeader(const ProductConverter& c, const FixedValues& v, char* out) {
   if (!c.Form) return 0;
-  return WriteFixedHeader(ChosenOutputFormat(c), v, c.Form->OutputFilename.Text(), out);
+  return WriteFixedHeader(ChosenOutputFormat(c), v,
+                          c.OutputName.empty() ? c.Form->OutputFilename.Text() : c.OutputName, out);
 }
 
 int WriteFixedRecord(const ProductConverter& c, const FixedValues& v, char* out) {

@@ -157,7 +157,8 @@ int WriteFixedRecord(int format, const FixedValues& v, char* out, int capacity =
 int WriteFixedTrailer(int format, const FixedValues& v, char* out, int capacity = kFixedBufferSize);
 
 // The same, with the layout taken from the converter's window (OutputFormatGroup) and, for the
-// header, the output name from OutputFilename. A converter without a window writes nothing.
+// header, the name of the output being written (the converter's OutputName, else the window's
+// OutputFilename). A converter without a window writes nothing.
 int WriteFixedHeader(const ProductConverter& c, const FixedValues& v, char* out);
 int WriteFixedRecord(const ProductConverter& c, const FixedValues& v, char* out);
 int WriteFixedTrailer(const ProductConverter& c, const FixedValues& v, char* out);

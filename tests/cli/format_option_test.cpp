@@ -79,7 +79,7 @@ TEST_F(FormatOption, UnknownFormatIsAUsageError) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.out")));
 }
 
-TEST_F(FormatOption, OnlyTheFirstFileOfAFolderGetsTheHeader) {
+TEST_F(FormatOption, EveryFileOfAFolderGetsTheHeader) {
   std::filesystem::create_directory(dir.File("in"));
   std::filesystem::create_directory(dir.File("out"));
   WriteLog(dir.File("in/a.tvf"));
@@ -91,8 +91,8 @@ TEST_F(FormatOption, OnlyTheFirstFileOfAFolderGetsTheHeader) {
   const auto b = Lines(ReadFile(dir.File("out/b.out")));
   ASSERT_EQ(a.size(), 9u + 3);
   EXPECT_EQ(a[0], "_HEADER");
-  ASSERT_EQ(b.size(), 3u);
-  EXPECT_EQ(b[0], "10:20:30:00 45.500000 -73.250000 REPORT::Report: 870.0300 1 -80");
+  EXPECT_EQ(a[9], "10:20:30:00 45.500000 -73.250000 REPORT::Report: 870.0300 1 -80");
+  EXPECT_EQ(b, a);
 }
 
 TEST_F(FormatOption, ALayoutTheProductDoesNotWriteIsAUsageError) {

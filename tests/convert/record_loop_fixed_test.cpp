@@ -97,11 +97,11 @@ TEST_F(FixedLoop, NoHeaderWhileTitlesAreNotPending) {
   EXPECT_EQ(testing::Convert(clearing, input, Fields({}), settings), "R1\r\nR2\r\nTRAILER\r\n");
 }
 
-TEST_F(FixedLoop, TheHeaderBelongsToTheRunNotToTheFile) {
+TEST_F(FixedLoop, EveryOutputOfARunGetsItsOwnHeader) {
   c.Actions = {kActionWrite};
   RunState run;
   EXPECT_EQ(Run(&run), "HEADER\r\nR1\r\nTRAILER\r\n");
-  EXPECT_EQ(Run(&run), "R1\r\nTRAILER\r\n");
+  EXPECT_EQ(Run(&run), "HEADER\r\nR1\r\nTRAILER\r\n");
   // A cancelled run still closes each file with the trailer.
   std::atomic<bool> stop{true};
   RunState cancelled;

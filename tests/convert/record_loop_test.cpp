@@ -157,16 +157,6 @@ TEST_F(RecordLoopTest, RepeatCountAndRecordNumbers) {
   EXPECT_EQ(c.RecordCount, 3);
 }
 
-TEST_F(RecordLoopTest, FixedHeaderOnlyInTheFirstFileOfARun) {
-  c.script = {{kActionWrite}, {kActionWrite}};
-  LoopSettings fixed;
-  fixed.FixedLayout = true;
-  fixed.OutputFormat = 3;
-  RunState run;
-  EXPECT_EQ(Run(Fields({5}), fixed, &run), "HEAD\r\nREC\r\nREC\r\nTAIL\r\n");
-  EXPECT_EQ(Run(Fields({5}), fixed, &run), "REC\r\nREC\r\nTAIL\r\n");
-}
-
 TEST_F(RecordLoopTest, CancelledRunStopsBeforeTheNextRecord) {
   form.FieldTitles.SetChecked(true);
   c.script = {{kActionWrite, {"1"}}, {kActionWrite, {"2"}}};

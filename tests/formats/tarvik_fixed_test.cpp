@@ -203,7 +203,7 @@ TEST_F(TarvikFixed, PathProRecordWithLineFeedBytesStaysTwentyEightBytes) {
   EXPECT_EQ(bytes.find("\r\n"), std::string::npos);
 }
 
-TEST_F(TarvikFixed, OnlyTheFirstOutputOfARunGetsTheHeader) {
+TEST_F(TarvikFixed, EveryOutputOfARunGetsTheHeader) {
   TarvikLogBuilder log;
   log.Identification("QVX TARVIK", "1.25").Fast(At(10, 20, 30), Blocks());
   log.Fast(At(10, 20, 31), Blocks());
@@ -212,16 +212,17 @@ TEST_F(TarvikFixed, OnlyTheFirstOutputOfARunGetsTheHeader) {
   const auto second = GraysonLines(Run(log, kFixedGrayson, &run));
   ASSERT_EQ(first.size(), 2u + 2 * 2 + 1);
   EXPECT_EQ(first[0], "D2024061510");
-  ASSERT_EQ(second.size(), 2u * 2 + 1);
-  EXPECT_EQ(second[0], "r203000087030000061");
-  EXPECT_EQ(second.back(), "m203100IDLE" + kZeros42);
-  // PathPro: the second output has its records but neither the M01 header nor a new MDF file.
+  EXPECT_EQ(second, first);
+  // PathPro: the second output has the M01 header too, and its MDF file is named from the
+  // output being written.
   RunState pathPro;
-  form.OutputFilename.SetText(dir.File("one.m01"));
+  tarvik.OutputName = dir.File("one.m01");
   EXPECT_EQ(Run(log, kFixedPathPro, &pathPro).size(), 19u + 2 * 28);
-  std::filesystem::remove(dir.File("one.MDF"));
-  EXPECT_EQ(Run(log, kFixedPathPro, &pathPro).size(), 2u * 28);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("one.MDF")));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("one.MDF")));
+  tarvik.OutputName = dir.File("two.m01");
+  EXPECT_EQ(Run(log, kFixedPathPro, &pathPro).size(), 19u + 2 * 28);
+  EXPECT_TRUE(std::filesystem::exists(dir.File("two.MDF")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("OUT.MDF")));  // not the window's output name
 }
 
 TEST_F(TarvikFixed, AFileWithoutRecordsGetsTheTrailerOnly) {
