@@ -460,11 +460,15 @@ QFrame* MainWindow::BuildStep2() {
   connect(lambda, &QAbstractButton::clicked, this, [this] { form_->rbLambdaClick(); });
   dl->addWidget(lambda, 2, 0);
   dl->addWidget(Button(f.btnLambda, "btnLambda", [this] { form_->btnLambdaClick(); }), 2, 1);
-  dl->addWidget(Radio(f.RadioButton1, "RadioButton1"), 3, 0);
+  // The filters go with any of the choices above: check boxes.
+  dl->addWidget(Check(f.RadioButton1, "RadioButton1"), 3, 0);
   dl->addWidget(Button(f.btnChannelList, "btnChannelList", [] {}), 3, 1);
-  dl->addWidget(Radio(f.RadioButton2, "RadioButton2"), 4, 0);
-  dl->addWidget(Button(f.btnThreshold, "btnThreshold", [] {}), 4, 1);
-  dl->setRowStretch(5, 1);
+  dl->addWidget(Check(f.RadioButton2, "RadioButton2"), 4, 0);
+  dl->addWidget(Button(f.btnThreshold, "btnThreshold", [this] { form_->btnThresholdClick(); }), 4,
+                1);
+  dl->addWidget(Check(f.cbTraffic, "cbTraffic"), 5, 0);
+  dl->addWidget(Button(f.btnTraffic, "btnTraffic", [this] { form_->btnTrafficClick(); }), 5, 1);
+  dl->setRowStretch(6, 1);
 
   auto* average = new QGroupBox(QStringLiteral("Average Type"));
   average->setObjectName(QStringLiteral("gbAverageType"));
