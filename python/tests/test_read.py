@@ -89,13 +89,23 @@ def test_titles_come_first_in_their_order_and_types_follow_the_cells(sample, tmp
 
 
 def test_long_rows_are_one_per_reading(sample):
+    """Each line gives its readings in order, receiver by receiver, a row each; a line without a
+    reading gives one row with no receiver."""
     wide = polvane.read(sample)
     long = polvane.read(sample, layout="long")
-    assert {"Receiver", "Reading"} <= set(long.columns)
-    # every reading of the wide frame is a row of the long one
-    readings = long["Reading"].notna().sum()
-    assert len(long) >= len(wide)
-    assert readings <= len(long)
+    assert list(long.columns[:2]) == ["Receiver", "Reading"]
+    assert long.attrs["messages"] == wide.attrs["messages"]
+    lines, last = [], None
+    for row, (receiver, reading) in enumerate(zip(long["Receiver"], long["Reading"])):
+        key = None if pandas.isna(receiver) else (int(receiver), int(reading))
+        if key is None or last is None or key <= last:
+            lines.append([])
+        lines[-1].append(row)
+        last = key
+    assert len(lines) == len(wide)
+    for rows in lines:
+        receivers = long["Receiver"].iloc[rows]
+        assert receivers.notna().all() or len(rows) == 1
 
 
 def test_a_bad_layout_is_a_value_error():
