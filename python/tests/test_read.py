@@ -15,6 +15,9 @@ OPTION_SETS = [
     ({"all_fields": True}, ["--all-fields"]),
     ({"scan_type": "fast"}, ["--scan-type", "fast"]),
     ({"drovel_mode": "table"}, ["--drovel-mode", "table"]),
+    ({"fields": [18, 0], "data": ["channel", "rssi"]}, ["--fields", "18,0", "--data", "channel,rssi"]),
+    ({"deselect": [1]}, ["--deselect", "1"]),
+    ({"format": 9}, ["-f", "9"]),
 ]
 
 
@@ -126,3 +129,24 @@ def test_a_fixed_layout_is_not_read_as_lines(tmp_path):
     with pytest.raises(ValueError, match="fixed layout"):
         polvane.read(ROOT / "samples" / "drive-tarvik.tvf", format="MSI Planet")
     assert not (ROOT / "samples" / "drive-tarvik.out").exists()
+
+
+def test_threads_read_logs_side_by_side():
+    """Logs are decoded without the GIL, each read a run of its own: frames read at once are
+    the frames read alone."""
+    import threading
+
+    paths = [ROOT / "samples" / "drive-pelmor.pvf", ROOT / "samples" / "drive-tarvik-ext.tvf"] * 2
+    alone = [polvane.read(p) for p in paths]
+    frames = [None] * len(paths)
+
+    def read(k):
+        frames[k] = polvane.read(paths[k])
+
+    threads = [threading.Thread(target=read, args=(k,)) for k in range(len(paths))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for mine, expected in zip(frames, alone):
+        pandas.testing.assert_frame_equal(mine, expected)
