@@ -150,3 +150,10 @@ def test_threads_read_logs_side_by_side():
         t.join()
     for mine, expected in zip(frames, alone):
         pandas.testing.assert_frame_equal(mine, expected)
+
+
+def test_read_reports_progress_up_to_100():
+    seen = []
+    frame = polvane.read(ROOT / "samples" / "drive-pelmor.pvf", progress=seen.append)
+    assert len(frame) > 0
+    assert seen and seen[-1] == 100 and seen == sorted(seen)
