@@ -10,8 +10,10 @@
 #include "app/form_controls.h"
 #include "products/drovel/drovel_converter.h"
 #include "products/tarvik/tarvik_converter.h"
+#include "products/tarvik/tarvik_ext_converter.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
+#include "support/tarvik_ext_log.h"
 #include "support/tarvik_log.h"
 
 namespace polvane {
@@ -107,6 +109,31 @@ TEST(DrovelChannels, TheThreeChannelReadingsKeepTheListedOnes) {
   EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), std::vector<std::string>{"300,-70,320,-80"});
   s.ReductionMode = kReduceBestServer;
   EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), std::vector<std::string>{"300,-70"});
+}
+
+TEST(TarvikExtChannels, TheReceiversReadingsKeepTheListedOnes) {
+  ScratchDir dir;
+  FormControls form;
+  TarvikExtConverter c;
+  c.BindReceiverBoxes(form);
+  form.FrequencyField.SetChecked(false);
+  form.ChannelField.SetChecked(true);
+  form.FieldTitles.SetChecked(false);
+  TarvikExtHeader h;
+  h.gps = {9, 0, 0};
+  TarvikExtLogBuilder log;
+  log.Scan(h, {}).C(0, 5, 70, 1).C(0, 6, 60, 2).C(0, 7, 80, 3);
+  const std::string path = dir.File("ext.tvf");
+  log.WriteTo(path);
+  LoopSettings s;
+  s.Channels = List("5,7-9");
+  // Each control-channel record holds one reading: channel 6's line has nothing left to write.
+  const std::vector<std::string> kept = {"5,-70", "7,-80"};
+  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), kept);
+  s.ReductionMode = kReduceBestServer;
+  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), kept);
+  s.Channels = List("6");
+  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), std::vector<std::string>{"6,-60"});
 }
 
 }  // namespace
