@@ -357,6 +357,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   lines_ = 0;
   headerDue_ = true;  // every output of a fixed layout is a whole file: header, records, trailer
   const std::int16_t code = c.ProductCodeValue();
+  c.KeptChannels = settings.Channels;
   reducer_.Begin(settings.Reduction);
   annotate_ = lines.WantsTitles() || reducer_.NeedsLevels();
   place_ = lines.WantsPlace() || reducer_.Active();
