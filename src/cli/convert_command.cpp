@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
-#include <unordered_map>
 
 #include "app/convert_job.h"
 #include "convert/identify.h"
@@ -345,22 +344,23 @@ std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form)
   return fields;
 }
 
-std::vector<IndexNode> IndexListing(const TMainForm& form) {
-  // Each section's number in the file, looked up by node: a day's log has many thousands.
-  const ProductConverter& c = *form.CurrentConverter.load();
-  std::unordered_map<const TreeNode*, int> ordinals;
-  ordinals.reserve(c.SectionNodes.size());
-  for (std::size_t k = 1; k < c.SectionNodes.size(); ++k)
-    if (c.SectionNodes[k]) ordinals.emplace(c.SectionNodes[k], static_cast<int>(k));
-  std::vector<IndexNode> nodes;
-  for (const auto& root : form.tvIndex.Roots()) {
-    IndexNode& node = nodes.emplace_back();
-    node.label = root->Text;
-    for (const auto& section : root->Children) {
-      const auto found = ordinals.find(section.get());
-      node.sections.emplace_back(found == ordinals.end() ? 0 : found->second, section->Text);
-    }
+void ListIndex(const TMainForm& form, const std::function<void(const std::string&)>& kind,
+               const std::function<void(int, const std::string&)>& section) {
+  const SelectionTree& tree = form.tvIndex;
+  for (const auto& root : tree.Roots()) {
+    kind(root->Text);
+    for (const TreeNode& node : root->Children)
+      section(static_cast<int>(node.Ordinal), tree.Text(node));
   }
+}
+
+std::vector<IndexNode> IndexListing(const TMainForm& form) {
+  std::vector<IndexNode> nodes;
+  ListIndex(
+      form, [&](const std::string& label) { nodes.emplace_back().label = label; },
+      [&](int ordinal, const std::string& label) {
+        nodes.back().sections.emplace_back(ordinal, label);
+      });
   return nodes;
 }
 

@@ -113,5 +113,9 @@ struct IndexNode {
   std::vector<std::pair<int, std::string>> sections;
 };
 std::vector<IndexNode> IndexListing(const TMainForm& form);
+// The same, one node at a time: `kind` for each top-level node, then `section` for each of its
+// sections. Nothing is gathered, so a log of millions of sections lists in constant memory.
+void ListIndex(const TMainForm& form, const std::function<void(const std::string&)>& kind,
+               const std::function<void(int, const std::string&)>& section);
 
 }  // namespace polvane

@@ -139,11 +139,11 @@ int RunIndex(const std::string& file, bool quiet) {
   form.AutoIndex = false;
   form.ChooseInputFile(file);
   BuildIndex(form, host, quiet);
-  for (const IndexNode& node : IndexListing(form)) {
-    std::printf("%s\n", node.label.c_str());
-    for (const auto& [ordinal, label] : node.sections)
-      std::printf("  %d\t%s\n", ordinal, label.c_str());
-  }
+  ListIndex(
+      form, [](const std::string& label) { std::printf("%s\n", label.c_str()); },
+      [](int ordinal, const std::string& label) {
+        std::printf("  %d\t%s\n", ordinal, label.c_str());
+      });
   return kExitOk;
 }
 
