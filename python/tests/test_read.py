@@ -8,10 +8,6 @@ import pytest
 import polvane
 from conftest import ROOT, run_cli
 
-pytestmark = pytest.mark.skipif(
-    not polvane._polvane.LINES_AS_CELLS, reason="the conversion does not hand over its lines yet"
-)
-
 OPTION_SETS = [
     ({}, []),
     ({"receivers": [1, 2], "best_server": True}, ["-r", "1,2", "--best-server"]),
@@ -43,17 +39,23 @@ def same_cell(value, text):
 
 
 def check_wide(frame, lines):
+    """Each row is the next line of the delimited output: its non-empty texts are the row's
+    non-null cells in order. A "CR / LF" cell holds a line end, so its line goes on in the next
+    line of the file."""
     messages = list(frame.attrs["messages"])
     rows = iter(frame.itertuples(index=False, name=None))
+    lines = iter(lines)
     for line in lines:
         if line.startswith('"'):
             continue
-        if messages and line == messages[0]:
+        if messages and line == messages[0].rstrip("\r\n"):
             messages.pop(0)
             continue
         row = next(rows)
         cells = [v for v in row if not pandas.isna(v)]
-        texts = line.split(",")
+        for _ in range(sum(v.count("\n") for v in cells if isinstance(v, str))):
+            line += "\n" + next(lines)
+        texts = [t for t in line.split(",") if t != ""]
         assert len(cells) == len(texts), line
         for value, text in zip(cells, texts):
             assert same_cell(value, text), (value, text, line)
@@ -76,7 +78,10 @@ def test_titles_come_first_in_their_order_and_types_follow_the_cells(sample, tmp
     lines = delimited_lines(sample, [], tmp_path)
     frame = polvane.read(sample)
     titles = [t.strip('"') for t in next(l for l in lines if l.startswith('"')).split(",")]
-    assert list(frame.columns[: len(titles)]) == titles
+    # the titles in their order; the cells past them stand among them, next to their data group
+    columns = iter(frame.columns)
+    assert all(title in columns for title in titles), (titles, list(frame.columns))
+    assert all(c in titles or c[-1].isdigit() or c[-2:-1].isdigit() for c in frame.columns)
     for name in frame.columns:
         assert str(frame[name].dtype) in ("int64", "Int64", "float64", "object"), name
         if frame[name].dtype == object:
@@ -96,3 +101,18 @@ def test_long_rows_are_one_per_reading(sample):
 def test_a_bad_layout_is_a_value_error():
     with pytest.raises(ValueError, match="layout"):
         polvane.read(ROOT / "samples" / "drive-tarvik.tvf", layout="tall")
+
+
+def test_read_writes_no_file(tmp_path):
+    import shutil
+
+    log = tmp_path / "drive.tvf"
+    shutil.copy(ROOT / "samples" / "drive-tarvik.tvf", log)
+    polvane.read(log, all_fields=True)
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["drive.tvf"]
+
+
+def test_a_fixed_layout_is_not_read_as_lines(tmp_path):
+    with pytest.raises(ValueError, match="fixed layout"):
+        polvane.read(ROOT / "samples" / "drive-tarvik.tvf", format="MSI Planet")
+    assert not (ROOT / "samples" / "drive-tarvik.out").exists()

@@ -79,8 +79,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   if (result.Damaged()) {
     // The reader took damaged or cut-short data for the end of the log: what came before it
     // is converted, and the run says what was left.
-    Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
-         std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
+    WarnDamaged(input, result);
   }
   Gauge(100);
   if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) return Split(output);
@@ -101,14 +100,29 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   settings.Delimiter = form_.CurrentDelimiter();
   settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
   settings.ReductionMode = form_.CurrentReductionMode();
-  loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
+  const FileResult result =
+      loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
   c.Converting = false;
+  if (c.Input.Failed()) {
+    Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
+    return false;
+  }
   if (!sink->EndFile()) {
     Message(kError, "Output File Cannot Be Accessed!");
     return false;
   }
+  if (result.Cancelled) {
+    ReportCancelled(output, result.Lines, filesDone_);
+    return false;
+  }
+  if (result.Damaged()) WarnDamaged(input, result);
   Gauge(100);
   return true;
+}
+
+void TConvert::WarnDamaged(const std::string& input, const FileResult& result) {
+  Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
+       std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
 }
 
 void TConvert::Warn(std::string text) {
@@ -172,31 +186,34 @@ bool TConvert::OutputsAreNotInputs() {
   return true;
 }
 
+bool TConvert::PairsCanBeWritten() {
+  if (!OutputsAreNotInputs()) return false;
+  // Two logs that would write one output: one of them would be lost.
+  const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  std::unordered_map<std::string, int> writer;
+  for (int i = 0; i < count; ++i) {
+    const auto [at, fresh] = writer.emplace(OutputNames[i], i);
+    if (!fresh) {
+      Message(
+          kError, "Output File Cannot Be Accessed!",
+          OutputNames[i] + ": written by both " + InputNames[at->second] + " and " + InputNames[i]);
+      return false;
+    }
+  }
+  return true;
+}
+
 void TConvert::Execute() {
   outcome_ = RunOutcome::kRunning;
   warnings_.clear();
   cancelled_ = false;
   filesDone_ = 0;
-  if (!OutputsAreNotInputs()) {
+  if (!PairsCanBeWritten()) {
     outcome_ = RunOutcome::kFailed;
     return;
   }
   const bool folder = form_.CurrentConverter.load()->BatchMode;
   const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
-  if (folder) {
-    // Two logs that would write one output: one of them would be lost.
-    std::unordered_map<std::string, int> writer;
-    for (int i = 0; i < count; ++i) {
-      const auto [at, fresh] = writer.emplace(OutputNames[i], i);
-      if (!fresh) {
-        Message(kError, "Output File Cannot Be Accessed!",
-                OutputNames[i] + ": written by both " + InputNames[at->second] + " and " +
-                    InputNames[i]);
-        outcome_ = RunOutcome::kFailed;
-        return;
-      }
-    }
-  }
   RunState run;
   run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
@@ -232,7 +249,7 @@ void TConvert::Execute() {
   outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;
 }
 
-std::string TConvert::SkipReason(const std::string& input) const {
+std::string TConvert::SkipReason(const std::string& input, bool anyProduct) const {
   // Looked at without opening: a FIFO must not block the run.
   struct stat st {};
   if (::stat(input.c_str(), &st) != 0) return std::strerror(errno);
@@ -242,8 +259,9 @@ std::string TConvert::SkipReason(const std::string& input) const {
   if (!probe.Open(input)) return std::strerror(probe.Error());
   probe.Close();
   const std::int16_t code = IdentifyProduct(input);
-  if (code != form_.CurrentConverter.load()->ProductCodeValue())
-    return code == kProductNone ? "not from a QVX CW product" : "a log of another product";
+  if (code == kProductNone) return "not from a QVX CW product";
+  if (!anyProduct && code != form_.CurrentConverter.load()->ProductCodeValue())
+    return "a log of another product";
   return {};
 }
 

@@ -14,6 +14,21 @@
 
 namespace polvane {
 
+void KeptMessagesHost::ShowMessage(int type, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  messages_.emplace_back(type, text);
+}
+
+void KeptMessagesHost::Synchronize(const std::function<void()>& fn) {
+  std::lock_guard lock(syncMutex_);
+  fn();
+}
+
+std::vector<std::pair<int, std::string>> KeptMessagesHost::Messages() {
+  std::lock_guard lock(mutex_);
+  return messages_;
+}
+
 std::string Unreadable(const std::string& path) {
   InputFile f;
   if (f.Open(path)) return {};
