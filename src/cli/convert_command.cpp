@@ -30,9 +30,7 @@ std::vector<std::pair<int, std::string>> KeptMessagesHost::Messages() {
 }
 
 std::string Unreadable(const std::string& path) {
-  InputFile f;
-  if (f.Open(path)) return {};
-  return f.Error() == EINVAL ? path + ": " + kNotRegularFile : PathError(path, f.Error());
+  return InputRefusal(path);
 }
 
 bool Readable(const std::string& path) {
@@ -236,8 +234,10 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     throw UsageError{"--folder and --out-folder go together"};
   if (!folderMode && o.input.empty()) throw UsageError{"convert needs an INPUT file"};
   if (folderMode && !o.input.empty()) throw UsageError{"INPUT and --folder exclude each other"};
-  if (!o.config.empty() && !Readable(o.config))
-    throw UsageError{"--config: no such file " + o.config};
+  // A configuration that is not a plain file (a FIFO, a device) is refused, never waited on.
+  if (!o.config.empty())
+    if (const std::string refusal = Unreadable(o.config); !refusal.empty())
+      throw UsageError{"--config: " + refusal};
 
   form.AutoIndex = false;
   // 1. The configuration file.

@@ -24,8 +24,6 @@ constexpr int kExitUnknownProduct = 3;
 // The run completed, but part of the input could not be converted (with a warning).
 constexpr int kExitWarned = 4;
 
-inline constexpr const char* kNotRegularFile = "not a regular file";
-
 // A front end without dialogs that keeps the messages of a run for its caller to report: a file
 // of a parallel folder run, a call of the Python module.
 class KeptMessagesHost : public Host {
