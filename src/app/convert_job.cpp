@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -16,6 +17,25 @@
 namespace polvane {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Reads the file through `c` as the index does (every record parsed, nothing written), until its
+// end or until `stop` is set. The readers carry what they decode from one pass over a file to the
+// next (channel plans, tables, best-server state), so a conversion that starts from this pass
+// starts as the window's conversion of a file it has just indexed does, whatever ran before.
+void ReadAsIndexed(ProductConverter& c, const std::string& path, const std::atomic<bool>& stop) {
+  if (c.OpenInput(path) != 0) return;  // the conversion reports the failure
+  c.Converting = false;
+  auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+  for (int n = c.ReadRecord(buffer.get()); n != 0 && !stop.load(std::memory_order_relaxed);
+       n = c.ReadRecord(buffer.get()))
+    c.ParseRecord(buffer.get());
+  c.SectionStarted = false;
+  c.CloseInput();
+}
+
+}  // namespace
 
 TConvert::TConvert(TMainForm& form) : form_(form) {}
 
@@ -35,7 +55,7 @@ void TConvert::Gauge(int percent) {
 }
 
 bool TConvert::ConvertPair(const std::string& input, const std::string& output, RunState& run) {
-  ProductConverter& c = *form_.CurrentConverter.load();
+  ProductConverter& c = *converter_;
   if (c.OpenInput(input) != 0) {
     Message(kError, "Input File Does Not Exist!", PathError(input, c.Input.Error()));
     return false;
@@ -214,8 +234,20 @@ void TConvert::Execute() {
   }
   const bool folder = form_.CurrentConverter.load()->BatchMode;
   const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  // The run's own reader: the same input and settings give the same output, whatever an earlier
+  // run or index left in the window's reader. Its state carries from one file of the run to the
+  // next.
+  converter_ = RunConverter(*form_.CurrentConverter.load());
+  if (!converter_) {
+    outcome_ = RunOutcome::kFailed;
+    return;
+  }
+  // A single file is converted as the window converts the file it indexed when it was chosen:
+  // its index pass comes first, on the run's reader.
+  std::error_code ec;
+  if (!folder && count == 1 && fs::is_regular_file(InputNames[0], ec))
+    ReadAsIndexed(*converter_, InputNames[0], TerminatedFlag());
   RunState run;
-  run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
   run.Progress = [this](int p) { Gauge(p); };
   int skipped = 0;

@@ -84,6 +84,8 @@ class TConvert : public Worker {
   void ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone);
 
   TMainForm& form_;
+  // The reader of this run, made afresh when the run starts.
+  std::unique_ptr<ProductConverter> converter_;
   RecordLoop loop_;
   std::atomic<RunOutcome> outcome_{RunOutcome::kRunning};
   std::vector<std::string> warnings_;
