@@ -15,6 +15,9 @@ OPTION_SETS = [
     ({"all_fields": True}, ["--all-fields"]),
     ({"scan_type": "fast"}, ["--scan-type", "fast"]),
     ({"drovel_mode": "table"}, ["--drovel-mode", "table"]),
+    ({"fields": [18, 0], "data": ["channel", "rssi"]}, ["--fields", "18,0", "--data", "channel,rssi"]),
+    ({"deselect": [1]}, ["--deselect", "1"]),
+    ({"format": 9}, ["-f", "9"]),
 ]
 
 
@@ -89,13 +92,23 @@ def test_titles_come_first_in_their_order_and_types_follow_the_cells(sample, tmp
 
 
 def test_long_rows_are_one_per_reading(sample):
+    """Each line gives its readings in order, receiver by receiver, a row each; a line without a
+    reading gives one row with no receiver."""
     wide = polvane.read(sample)
     long = polvane.read(sample, layout="long")
-    assert {"Receiver", "Reading"} <= set(long.columns)
-    # every reading of the wide frame is a row of the long one
-    readings = long["Reading"].notna().sum()
-    assert len(long) >= len(wide)
-    assert readings <= len(long)
+    assert list(long.columns[:2]) == ["Receiver", "Reading"]
+    assert long.attrs["messages"] == wide.attrs["messages"]
+    lines, last = [], None
+    for row, (receiver, reading) in enumerate(zip(long["Receiver"], long["Reading"])):
+        key = None if pandas.isna(receiver) else (int(receiver), int(reading))
+        if key is None or last is None or key <= last:
+            lines.append([])
+        lines[-1].append(row)
+        last = key
+    assert len(lines) == len(wide)
+    for rows in lines:
+        receivers = long["Receiver"].iloc[rows]
+        assert receivers.notna().all() or len(rows) == 1
 
 
 def test_a_bad_layout_is_a_value_error():
@@ -116,3 +129,31 @@ def test_a_fixed_layout_is_not_read_as_lines(tmp_path):
     with pytest.raises(ValueError, match="fixed layout"):
         polvane.read(ROOT / "samples" / "drive-tarvik.tvf", format="MSI Planet")
     assert not (ROOT / "samples" / "drive-tarvik.out").exists()
+
+
+def test_threads_read_logs_side_by_side():
+    """Logs are decoded without the GIL, each read a run of its own: frames read at once are
+    the frames read alone."""
+    import threading
+
+    paths = [ROOT / "samples" / "drive-pelmor.pvf", ROOT / "samples" / "drive-tarvik-ext.tvf"] * 2
+    alone = [polvane.read(p) for p in paths]
+    frames = [None] * len(paths)
+
+    def read(k):
+        frames[k] = polvane.read(paths[k])
+
+    threads = [threading.Thread(target=read, args=(k,)) for k in range(len(paths))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for mine, expected in zip(frames, alone):
+        pandas.testing.assert_frame_equal(mine, expected)
+
+
+def test_read_reports_progress_up_to_100():
+    seen = []
+    frame = polvane.read(ROOT / "samples" / "drive-pelmor.pvf", progress=seen.append)
+    assert len(frame) > 0
+    assert seen and seen[-1] == 100 and seen == sorted(seen)

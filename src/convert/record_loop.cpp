@@ -167,6 +167,13 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
   cells_.clear();
   bool any = false;
   const int passes = ReceiverPasses(c.ProductCodeValue());
+  // Readings are numbered across the chunks of one receiver's data group: a reader that hands
+  // out a chunk per reading (the Kes scans, a chunk per channel) numbers them as one that hands
+  // out all of a receiver's readings in one chunk does.
+  std::int16_t groupPosition = -1;
+  std::uint8_t groupReceiver = 0;
+  std::uint16_t groupChunk = 0;
+  std::uint32_t piecesBefore = 0, chunkPieces = 0;
   for (const Mark& m : marks_) {
     Cell cell;
     cell.Text = std::string_view(text_).substr(m.Begin, m.End - m.Begin);
@@ -184,7 +191,19 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
         cell.Kind = titles ? CellKind::Text : TextKind(cell.Text);
         cell.Receiver = static_cast<std::uint8_t>(
             passes > 1 ? receiver : TitleReceiver(count ? chunkTitles_[m.Chunk][0] : cell.Title));
-        cell.Reading = static_cast<std::uint16_t>(m.Piece / static_cast<std::uint32_t>(width) + 1);
+        if (m.Position != groupPosition || cell.Receiver != groupReceiver) {
+          groupPosition = m.Position;
+          groupReceiver = cell.Receiver;
+          groupChunk = m.Chunk;
+          piecesBefore = chunkPieces = 0;
+        } else if (m.Chunk != groupChunk) {
+          groupChunk = m.Chunk;
+          piecesBefore += chunkPieces;
+          chunkPieces = 0;
+        }
+        chunkPieces = std::max(chunkPieces, m.Piece + 1);
+        cell.Reading = static_cast<std::uint16_t>(
+            (piecesBefore + m.Piece) / static_cast<std::uint32_t>(width) + 1);
       }
     }
     cells_.push_back(cell);
