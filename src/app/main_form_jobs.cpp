@@ -86,6 +86,10 @@ void TMainForm::btnConvertClick() {
     ReportMessage(host(), kError, "%s", kSpeedNotANumber);
     return;
   }
+  if (const std::string refusal = LineReductionRefusal(); !refusal.empty()) {
+    ReportMessage(host(), kError, "%s (%s)", kReductionRefused, refusal.c_str());
+    return;
+  }
   convert_->FileCount = FileCount;
   convert_->SinkFactory = LineSinkFactory;
   convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);

@@ -1,6 +1,7 @@
 #include "cli/convert_command.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -191,9 +192,41 @@ void ApplyOptions(TMainForm& form, const ConvertOptions& o) {
     form.ORPS_Value.SetText(o.perSeconds);
   }
   if (!o.perMeters.empty()) {
-    ParseInt(o.perMeters, "--per-meters");
+    if (ParseInt(o.perMeters, "--per-meters") <= 0)
+      throw UsageError{"--per-meters: N is a number of metres above 0, not " + o.perMeters};
+    if (!form.rbORPM.Enabled())
+      throw UsageError{"--per-meters: this product's logs carry no positions"};
     form.rbORPM.SetChecked(true);
     form.ORPM_Value.SetText(o.perMeters);
+  }
+  if (!o.threshold.empty()) {
+    Threshold t;
+    std::string why;
+    if (!ParseThreshold(o.threshold, t, why)) throw UsageError{"--threshold: " + why};
+    if (!form.RadioButton2.Enabled())
+      throw UsageError{"--threshold: not available for this product"};
+    form.ThresholdDlg.comboField.SetItemIndex(t.Field == ThresholdField::Velocity ? 1 : 0);
+    form.ThresholdDlg.comboComparator.SetItemIndex(static_cast<int>(t.Compare));
+    char value[32];
+    const auto end = std::to_chars(value, value + sizeof value, t.Value).ptr;
+    form.ThresholdDlg.edValue.SetText(std::string(value, end));
+    form.RadioButton2.SetChecked(true);
+  }
+  if (!o.traffic.empty()) {
+    TrafficFilter t;
+    std::string why;
+    if (!ParseTraffic(o.traffic, t, why))
+      throw UsageError{"--traffic: " + why + ", not " + o.traffic};
+    if (!form.cbTraffic.Enabled())
+      throw UsageError{"--traffic: this product's logs carry no positions"};
+    // The dialog keeps the distance in the unit given.
+    char value[32];
+    const auto end = std::to_chars(value, value + sizeof value, t.Distance).ptr;
+    form.TrafficDlg.Distance.SetText(std::string(value, end));
+    (t.Minutes ? form.TrafficDlg.Minutes : form.TrafficDlg.Degrees).SetChecked(true);
+    const auto tend = std::to_chars(value, value + sizeof value, t.Seconds).ptr;
+    form.TrafficDlg.Time.SetText(std::string(value, tend));
+    form.cbTraffic.SetChecked(true);
   }
   if (o.split) form.cbSplit.SetChecked(true);
 }
@@ -278,6 +311,8 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
   if (prepared.gatherFirst && folderMode)
     throw UsageError{"--lambda: Kes PC-dump files need the average information of one INPUT file"};
   DefaultFields(form);
+  if (const std::string refusal = form.LineReductionRefusal(); !refusal.empty())
+    throw UsageError{refusal};
   // 5. The output name.
   if (!o.output.empty()) {
     if (folderMode) throw UsageError{"an OUTPUT name does not go with --folder"};

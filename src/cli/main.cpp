@@ -352,7 +352,13 @@ int main(int argc, char** argv) {
   convert->add_option("--drovel-mode", o.drovelMode, "1ch|3ch|table");
   convert->add_flag("--best-server", o.bestServer, "reduce to the best server");
   convert->add_option("--per-seconds", o.perSeconds, "one record per N seconds");
-  convert->add_option("--per-meters", o.perMeters, "one record per N meters");
+  convert->add_option("--per-meters", o.perMeters,
+                      "one record per N meters driven, with the stretch's mean levels");
+  convert->add_option("--threshold", o.threshold,
+                      "keep the lines that meet FIELD COMPARATOR VALUE: RSSI or Velocity, "
+                      "> >= = <= <, a number (RSSI>-90)");
+  convert->add_option("--traffic", o.traffic,
+                      "drop the lines of a stop: D[deg|min],T, not D travelled in T seconds");
   convert->add_option("--lambda", o.lambda,
                       "40-wavelength averaging at the vehicle's average speed, SPEED[mph|kmh] "
                       "(default mph)");

@@ -213,7 +213,7 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
 
 void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection) {
   if (!c.TitlesPending) return;
-  if (lines.WantsTitles()) {
+  if (annotate_) {
     char* v = value_.get();
     BeginLine();
     chunkTitles_.clear();
@@ -249,7 +249,7 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
           Bare(std::string_view(text_).substr(m.Begin, m.End - m.Begin)));
     }
     FinishLine(c, selection, 0, true);
-    lines.Titles(Line{cells_, {}});
+    if (lines.WantsTitles()) lines.Titles(Line{cells_, {}});
   }
   c.TitlesPending = false;
 }
@@ -283,10 +283,15 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
                              RunState& run) {
   const std::int16_t code = c.ProductCodeValue();
   const int passes = ReceiverPasses(code);
-  const bool place = lines.WantsPlace();
+  const bool place = place_;
   char* v = value_.get();
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
+      if (reducer_.Active()) {
+        LinePlace where;
+        c.Place(where);
+        if (!reducer_.PassRecord(where)) continue;
+      }
       WriteFixedHeader(c, fixed, settings, run);
       const int n = c.FixedRecord(fixed_.get());
       WriteFixed(settings, fixed, n);
@@ -333,6 +338,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         c.Place(line.Place);
         line.Place.Record = recordOrdinal_;
       }
+      if (reducer_.Active() && !reducer_.Pass(cells_, line.Place)) continue;
       lines.Write(line);
       ++lines_;
     }
@@ -351,7 +357,9 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
                            std::uint64_t inputSize) {
   lines_ = 0;
   const std::int16_t code = c.ProductCodeValue();
-  annotate_ = lines.WantsTitles();
+  reducer_.Begin(settings.Reduction);
+  annotate_ = lines.WantsTitles() || reducer_.NeedsLevels();
+  place_ = lines.WantsPlace() || reducer_.Active();
   chunkTitles_.clear();
   extraTitles_.clear();
   recordOrdinal_ = 0;

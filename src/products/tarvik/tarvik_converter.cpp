@@ -384,6 +384,9 @@ void TarvikConverter::Place(LinePlace& place) const {
   FixedValues v;
   FillFixedValues(v);
   PlaceFromFixedValues(v, GpsValid(), place);
+  // Only the 36-byte record header carries the GPS speed.
+  place.HasSpeed = GpsValid() && FirmwareVersion >= tarvik::kNewLayoutVersion;
+  place.SpeedMph = Velocity;
 }
 
 }  // namespace polvane

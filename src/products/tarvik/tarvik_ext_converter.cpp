@@ -487,6 +487,8 @@ void TarvikExtConverter::Place(LinePlace& place) const {
   FixedValues v;
   FillFixedValues(v);
   PlaceFromFixedValues(v, GpsValid(), place);
+  place.HasSpeed = GpsValid();
+  place.SpeedMph = Velocity;
 }
 
 }  // namespace polvane
