@@ -152,6 +152,8 @@ std::string TMainForm::SaveConfigurationFailure(const std::string& path) {
   p.Write("Reduction", "TrafficDistance", TrafficDlg.Distance.Text());
   p.Write("Reduction", "TrafficUnit", TrafficDlg.Minutes.Checked() ? "minutes" : "degrees");
   p.Write("Reduction", "TrafficTime", TrafficDlg.Time.Text());
+  p.WriteBool("Reduction", "ChannelList", RadioButton1.Checked());
+  p.Write("Reduction", "Channels", ChannelListDlg.edChannels.Text());
   p.WriteBool("Reduction", "PerMeters", rbORPM.Checked());
   p.Write("Reduction", "PerMetersValue", ORPM_Value.Text());
   int error = 0;
@@ -220,6 +222,9 @@ void TMainForm::LoadReduction(const Profile& p) {
       .SetChecked(true);
   TrafficDlg.Time.SetText(p.Read("Reduction", "TrafficTime", TrafficDlg.Time.Text().c_str()));
   cbTraffic.SetChecked(p.ReadBool("Reduction", "Traffic", false) && cbTraffic.Enabled());
+  ChannelListDlg.edChannels.SetText(
+      p.Read("Reduction", "Channels", ChannelListDlg.edChannels.Text().c_str()));
+  RadioButton1.SetChecked(p.ReadBool("Reduction", "ChannelList", false) && RadioButton1.Enabled());
   ORPM_Value.SetText(p.Read("Reduction", "PerMetersValue", ORPM_Value.Text().c_str()));
   if (p.ReadBool("Reduction", "PerMeters", false)) {
     if (rbORPM.Enabled()) rbORPM.SetChecked(true);

@@ -77,6 +77,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   settings.FixedLayout = form_.FixedLayout.load();
   settings.ReductionMode = form_.CurrentReductionMode();
   settings.Reduction = form_.CurrentLineReduction();
+  settings.Channels = form_.CurrentChannelList();
   if (settings.OutputFormat == 1) out.WriteText("5\n", 2);  // EDX SignalPro
 
   const FileResult result = loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
@@ -122,6 +123,7 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
   settings.ReductionMode = form_.CurrentReductionMode();
   settings.Reduction = form_.CurrentLineReduction();
+  settings.Channels = form_.CurrentChannelList();
   const FileResult result =
       loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
   c.Converting = false;

@@ -131,6 +131,9 @@ class TMainForm : public FormControls {
   // "OPTIONS" of "Threshold", "Traffic" and "Channel List": their dialogs.
   void btnThresholdClick();
   void btnTrafficClick();
+  void btnChannelListClick();
+  // The channels of "Channel List" when it is checked (empty: every channel).
+  ChannelList CurrentChannelList() const;
   // The threshold, traffic and metres choices of the window as the record loop applies them,
   // and why they cannot be applied to the chosen product and layout ("" when they can).
   LineReduction CurrentLineReduction() const;
@@ -139,6 +142,7 @@ class TMainForm : public FormControls {
   TTrafficDlg TrafficDlg;
   TGeneratorDlg GeneratorDlg{*this};
   TThresholdDlg ThresholdDlg;
+  TChannelListDlg ChannelListDlg;
 
   // --- Configuration ---
   void SaveConfiguration1Click();

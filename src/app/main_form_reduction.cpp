@@ -14,19 +14,20 @@ struct ProductPlaces {
   std::int16_t code;
   bool positions;  // positions and GPS times
   bool speed;      // a GPS speed ("GPS Velocity (MPH)")
+  bool channels;   // a reader that keeps the listed channels
 };
 
 const ProductPlaces kProductPlaces[] = {
-    {kProductTarvik, true, true},   {kProductSelvor, true, false},
-    {kProductKesCard, true, true},  {kProductKesDump, true, true},
-    {kProductDrovel, false, false}, {kProductTarvikExt, true, true},
-    {kProductPelmor, true, true},   {kProductPelmorCard, true, true},
+    {kProductTarvik, true, true, true},   {kProductSelvor, true, false, true},
+    {kProductKesCard, true, true, false}, {kProductKesDump, true, true, false},
+    {kProductDrovel, false, false, true}, {kProductTarvikExt, true, true, true},
+    {kProductPelmor, true, true, false},  {kProductPelmorCard, true, true, false},
 };
 
 ProductPlaces PlacesOf(std::int16_t code) {
   for (const ProductPlaces& row : kProductPlaces)
     if (row.code == code) return row;
-  return {code, false, false};
+  return {code, false, false, false};
 }
 
 }  // namespace
@@ -37,6 +38,9 @@ void TMainForm::ApplyLineReductionChoices(std::int16_t code) {
   RadioButton2.SetEnabled(known);
   btnThreshold.SetEnabled(known);
   if (!known) RadioButton2.SetChecked(false);
+  RadioButton1.SetEnabled(places.channels);
+  btnChannelList.SetEnabled(places.channels);
+  if (!places.channels) RadioButton1.SetChecked(false);
   cbTraffic.SetEnabled(places.positions);
   btnTraffic.SetEnabled(places.positions);
   if (!places.positions) cbTraffic.SetChecked(false);
@@ -53,6 +57,18 @@ void TMainForm::btnThresholdClick() {
 
 void TMainForm::btnTrafficClick() {
   TrafficDlg.SetVisible(true);
+}
+
+void TMainForm::btnChannelListClick() {
+  ChannelListDlg.SetVisible(true);
+}
+
+ChannelList TMainForm::CurrentChannelList() const {
+  ChannelList list;
+  std::string why;
+  if (RadioButton1.Checked() && RadioButton1.Enabled())
+    list.Parse(ChannelListDlg.edChannels.Text(), why);
+  return list;
 }
 
 LineReduction TMainForm::CurrentLineReduction() const {
@@ -94,6 +110,12 @@ std::string TMainForm::LineReductionRefusal() const {
       return "threshold: the RSSI threshold applies to delimited lines, not to a fixed layout";
     if (t.Field == ThresholdField::Rssi && !(RSSIField.Checked() && RSSIField.Enabled()))
       return "threshold: the RSSI threshold needs the RSSI data column";
+  }
+  if (RadioButton1.Checked() && RadioButton1.Enabled()) {
+    ChannelList list;
+    std::string why;
+    if (!list.Parse(ChannelListDlg.edChannels.Text(), why)) return "channel list: " + why;
+    if (fixed) return "the channel list applies to delimited lines, not to a fixed layout";
   }
   if (cbTraffic.Checked() && cbTraffic.Enabled()) {
     double distance = 0, seconds = 0;

@@ -215,6 +215,15 @@ void ApplyOptions(TMainForm& form, const ConvertOptions& o) {
     form.ThresholdDlg.edValue.SetText(std::string(value, end));
     form.RadioButton2.SetChecked(true);
   }
+  if (!o.channels.empty()) {
+    ChannelList list;
+    std::string why;
+    if (!list.Parse(o.channels, why)) throw UsageError{"--channels: " + why};
+    if (!form.RadioButton1.Enabled())
+      throw UsageError{"--channels: this product's reader offers no channel list"};
+    form.ChannelListDlg.edChannels.SetText(o.channels);
+    form.RadioButton1.SetChecked(true);
+  }
   if (!o.traffic.empty()) {
     TrafficFilter t;
     std::string why;

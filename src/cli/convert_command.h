@@ -51,8 +51,8 @@ struct UsageError {
 
 struct ConvertOptions {
   std::string input, output, config, format, fields, delimiter, receivers, data, scanType,
-      drovelMode, perSeconds, perMeters, lambda, deselect, saveConfig, folder, outFolder,
-      threshold, traffic;
+      drovelMode, perSeconds, perMeters, lambda, deselect, saveConfig, folder, outFolder, threshold,
+      traffic, channels;
   std::string ext = "*.pvf", outExt = ".out";
   bool allFields = false, header = false, noHeader = false, bestServer = false, split = false,
        quiet = false;

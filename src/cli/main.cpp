@@ -357,6 +357,9 @@ int main(int argc, char** argv) {
   convert->add_option("--threshold", o.threshold,
                       "keep the lines that meet FIELD COMPARATOR VALUE: RSSI or Velocity, "
                       "> >= = <= <, a number (RSSI>-90)");
+  convert->add_option("--channels", o.channels,
+                      "keep only these channels in the data group, e.g. 100-120,450; best server "
+                      "chooses among them");
   convert->add_option("--traffic", o.traffic,
                       "drop the lines of a stop: D[deg|min],T, not D travelled in T seconds");
   convert->add_option("--lambda", o.lambda,

@@ -357,6 +357,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
                            std::uint64_t inputSize) {
   lines_ = 0;
   const std::int16_t code = c.ProductCodeValue();
+  c.KeptChannels = settings.Channels;
   reducer_.Begin(settings.Reduction);
   annotate_ = lines.WantsTitles() || reducer_.NeedsLevels();
   place_ = lines.WantsPlace() || reducer_.Active();

@@ -37,6 +37,8 @@ struct LoopSettings {
   std::int16_t ReductionMode = kReduceNone;
   // Threshold, traffic and one line per N metres, over the lines the reader makes.
   LineReduction Reduction;
+  // The channels of the data group (the readers of the products that offer the choice).
+  ChannelList Channels;
   // PathPro pieces reach the file byte for byte; every other layout is text.
   bool BinaryLayout() const { return FixedLayout && OutputFormat == kFormatPathPro; }
 };

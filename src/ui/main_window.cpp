@@ -104,6 +104,7 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   generator_ = new GeneratorDialog(form_->GeneratorDlg, this);
   wait_ = new TWaitDlg(this);
   threshold_ = new ThresholdDialog(form_->ThresholdDlg, this);
+  channels_ = new ChannelListDialog(form_->ChannelListDlg, this);
   help_ = new THelp_Form(this);
   folder_ = new TOpenFolderDlg(this);
   host_->Attach(this, wait_, folder_);
@@ -462,7 +463,8 @@ QFrame* MainWindow::BuildStep2() {
   dl->addWidget(Button(f.btnLambda, "btnLambda", [this] { form_->btnLambdaClick(); }), 2, 1);
   // The filters go with any of the choices above: check boxes.
   dl->addWidget(Check(f.RadioButton1, "RadioButton1"), 3, 0);
-  dl->addWidget(Button(f.btnChannelList, "btnChannelList", [] {}), 3, 1);
+  dl->addWidget(
+      Button(f.btnChannelList, "btnChannelList", [this] { form_->btnChannelListClick(); }), 3, 1);
   dl->addWidget(Check(f.RadioButton2, "RadioButton2"), 4, 0);
   dl->addWidget(Button(f.btnThreshold, "btnThreshold", [this] { form_->btnThresholdClick(); }), 4,
                 1);

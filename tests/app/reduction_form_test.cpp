@@ -102,6 +102,34 @@ TEST_F(ReductionForm, AProductWithoutPositionsOrSpeedIsRefusedWhatItCannotGive) 
   EXPECT_NE(form.LineReductionRefusal().find("1 Rec per N meters"), std::string::npos);
 }
 
+TEST_F(ReductionForm, TheChannelListGoesWithTheReadersThatKeepIt) {
+  for (std::int16_t code : {1, 2, 3, 4, 5, 7, 8, 9}) {
+    Choose(code);
+    const bool kept = code == kProductTarvik || code == kProductSelvor || code == kProductDrovel ||
+                      code == kProductTarvikExt;
+    EXPECT_EQ(form.RadioButton1.Enabled(), kept) << code;
+    EXPECT_EQ(form.btnChannelList.Enabled(), kept) << code;
+  }
+  Choose(kProductSelvor);
+  form.btnChannelListClick();
+  EXPECT_TRUE(form.ChannelListDlg.Visible());
+  form.ChannelListDlg.edChannels.SetText("100-120,450");
+  form.ChannelListDlg.OKBtnClick();
+  EXPECT_FALSE(form.ChannelListDlg.Visible());
+  EXPECT_TRUE(form.CurrentChannelList().Empty());  // not checked
+  form.RadioButton1.SetChecked(true);
+  form.BSAvg.SetChecked(true);
+  EXPECT_TRUE(form.RadioButton1.Checked());  // it goes with best server
+  EXPECT_TRUE(form.CurrentChannelList().Contains(450));
+  EXPECT_FALSE(form.CurrentChannelList().Contains(121));
+  form.ChannelListDlg.edChannels.SetText("100-");
+  EXPECT_NE(form.LineReductionRefusal().find("channel list"), std::string::npos);
+  // A product whose reader keeps no list unchecks it.
+  Choose(kProductKesCard);
+  EXPECT_FALSE(form.RadioButton1.Checked());
+  EXPECT_TRUE(form.CurrentChannelList().Empty());
+}
+
 TEST_F(ReductionForm, ConvertShowsTheRefusalAndWritesNothing) {
   const std::string log = dir.File("s.tvf");
   TarvikLogBuilder b;
@@ -132,6 +160,7 @@ TEST_F(ReductionForm, AConfigurationRoundTripsEveryChoiceAndAnOldOneLeavesThem) 
   form.TrafficDlg.Time.SetText("12");
   form.rbORPM.SetChecked(true);
   form.ORPM_Value.SetText("75");
+  form.ChannelListDlg.edChannels.SetText("7,9-11");
   const std::string cfg = dir.File("r.cfg");
   ASSERT_TRUE(form.SaveConfiguration(cfg));
 
@@ -149,6 +178,8 @@ TEST_F(ReductionForm, AConfigurationRoundTripsEveryChoiceAndAnOldOneLeavesThem) 
   EXPECT_EQ(other.TrafficDlg.Time.Text(), "12");
   EXPECT_TRUE(other.rbORPM.Checked());
   EXPECT_EQ(other.ORPM_Value.Text(), "75");
+  EXPECT_EQ(other.ChannelListDlg.edChannels.Text(), "7,9-11");
+  EXPECT_FALSE(other.RadioButton1.Checked());  // the Kes PC card keeps no channel list
 
   // A file from before the section: the choices stay as the window has them.
   const std::string old = dir.File("old.cfg");
@@ -157,6 +188,12 @@ TEST_F(ReductionForm, AConfigurationRoundTripsEveryChoiceAndAnOldOneLeavesThem) 
   EXPECT_TRUE(other.RadioButton2.Checked());
   EXPECT_TRUE(other.rbORPM.Checked());
   EXPECT_EQ(other.ThresholdDlg.edValue.Text(), "-77");
+
+  Choose(kProductDrovel);
+  form.RadioButton1.SetChecked(true);
+  ASSERT_TRUE(form.SaveConfiguration(cfg));
+  other.LoadConfiguration(cfg);
+  EXPECT_TRUE(other.RadioButton1.Checked());
 }
 
 }  // namespace

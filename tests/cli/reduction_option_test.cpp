@@ -12,6 +12,7 @@
 #include "support/bytes.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
+#include "support/kes_card_log.h"
 #include "support/selvor_log.h"
 #include "support/tarvik_log.h"
 
@@ -47,7 +48,13 @@ class ReductionOption : public ::testing::Test {
     selvor.WriteTo(dir.File("drive.svf"));
     DrovelLogBuilder drovel;
     drovel.Identification("QVX DROVEL", "1.3").Setup({});
+    DrovelData d;
+    d.flags = kDrovelThreeChannel;
+    d.readings = {{{300, 70}, {310, 60}, {320, 80}}};
+    drovel.Data(d);
     drovel.WriteTo(dir.File("drive.dvf"));
+    KesCardLogBuilder kes;
+    kes.WriteTo(dir.File("drive.bin"));
   }
   struct Result {
     int status;
@@ -105,6 +112,10 @@ TEST_F(ReductionOption, BadValuesAndChoicesTheProductCannotTakeAreUsageErrors) {
            dir.File("drive.svf") + " --threshold 'Velocity>10'",  // Selvor logs have no speed
            dir.File("drive.dvf") + " --per-meters 100",           // nor Drovel positions
            dir.File("drive.dvf") + " --traffic 0.0005,30",
+           dir.File("drive.dvf") + " --channels 300-",
+           dir.File("drive.dvf") + " --channels 320-300",
+           dir.File("drive.bin") + " --channels 5",  // the Kes readers keep no channel list
+           dir.File("drive.dvf") + " --channels 300 -f 7",
        }) {
     const Result r = Run(args);
     EXPECT_EQ(r.status, 2) << args << ": " << r.err;
@@ -116,18 +127,32 @@ TEST_F(ReductionOption, BadValuesAndChoicesTheProductCannotTakeAreUsageErrors) {
   EXPECT_EQ(Run(tarvik + dir.File("out.pla") + " --threshold 'Velocity>10' -f 7").status, 0);
 }
 
+TEST_F(ReductionOption, AChannelListUnderBestServer) {
+  const std::string out = dir.File("d.csv");
+  auto lines = [&](const std::string& args) {
+    const Result r = Run(dir.File("drive.dvf") + " " + out +
+                         " --drovel-mode 3ch --fields 0 --data channel,rssi --no-header " + args);
+    EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+    return Lines(ReadFile(out));
+  };
+  EXPECT_EQ(lines("--channels 300,315-400"), std::vector<std::string>{"300,-70,320,-80"});
+  EXPECT_EQ(lines("--channels 300,315-400 --best-server"), std::vector<std::string>{"300,-70"});
+  EXPECT_EQ(lines("--best-server"), std::vector<std::string>{"310,-60"});
+}
+
 TEST_F(ReductionOption, AConfigurationKeepsEveryChoice) {
   const std::string cfg = dir.File("reduce.cfg");
-  ASSERT_EQ(
-      Run(dir.File("drive.tvf") + " " + dir.File("first.csv") +
-          " --threshold 'RSSI>=-80' --traffic 0.03min,20 --per-meters 150 --save-config " + cfg)
-          .status,
-      0);
+  ASSERT_EQ(Run(dir.File("drive.tvf") + " " + dir.File("first.csv") +
+                " --threshold 'RSSI>=-80' --traffic 0.03min,20 --per-meters 150 --channels 1-5 "
+                "--save-config " +
+                cfg)
+                .status,
+            0);
   const std::string text = ReadFile(cfg);
-  for (const char* line :
-       {"[Reduction]", "Threshold=1", "ThresholdField=RSSI",
-        "ThresholdComparator=>=", "ThresholdValue=-80", "Traffic=1", "TrafficDistance=0.03",
-        "TrafficUnit=minutes", "TrafficTime=20", "PerMeters=1", "PerMetersValue=150"})
+  for (const char* line : {"[Reduction]", "Threshold=1", "ThresholdField=RSSI",
+                           "ThresholdComparator=>=", "ThresholdValue=-80", "Traffic=1",
+                           "TrafficDistance=0.03", "TrafficUnit=minutes", "TrafficTime=20",
+                           "ChannelList=1", "Channels=1-5", "PerMeters=1", "PerMetersValue=150"})
     EXPECT_NE(text.find(std::string(line) + "\n"), std::string::npos) << line << " in\n" << text;
   // Loaded again, the configuration gives the same conversion and saves the same keys.
   const std::string again = dir.File("again.cfg");

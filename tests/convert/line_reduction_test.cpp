@@ -213,6 +213,71 @@ TEST_F(LineReductionTest, TheThresholdComesBeforeTheAverage) {
   EXPECT_EQ(Run(Meridian({60, 110, 70}), r, Fields({0})), std::vector<std::string>{"-65"});
 }
 
+// Joins the cells of each line as the delimited output does, keeping the place of each line.
+class JoiningSink : public LineSink {
+ public:
+  void Write(const Line& line) override {
+    std::string s;
+    for (std::size_t i = 0; i < line.Cells.size(); ++i)
+      s += (i ? "," : "") + std::string(line.Cells[i].Text);
+    lines.push_back(s);
+    places.push_back(line.Place);
+  }
+  std::vector<std::string> lines;
+  std::vector<LinePlace> places;
+};
+
+TEST_F(LineReductionTest, EverySinkGetsTheSameReducedLines) {
+  LineReduction r = Limit(ThresholdField::Rssi, Comparator::Greater, -100);
+  r.PerMetres = 250;
+  form.FrequencyField.SetChecked(false);
+  const std::vector<int> levels = {60, 62, 64, 70, 80, 90, 71, 73, 75, 77, 99};
+  const Selection fields = Fields({0, 5, 18});
+  const std::vector<std::string> delimited = Run(Meridian(levels), r, fields);
+  ASSERT_EQ(delimited.size(), 4u);
+
+  const std::string path = dir.File("drive.tvf");  // the drive Run wrote
+  ASSERT_EQ(c.OpenInput(path), 0);
+  c.Converting = true;
+  JoiningSink sink;
+  RecordLoop loop;
+  RunState run;
+  LoopSettings s;
+  s.Reduction = r;
+  loop.Run(c, sink, nullptr, s, fields, run, 1);
+  c.Converting = false;
+  EXPECT_EQ(sink.lines, delimited);
+  // Each line keeps the place of the record that passed the mark.
+  ASSERT_EQ(sink.places.size(), 4u);
+  EXPECT_NEAR(sink.places[0].Latitude, 45.003, 1e-9);
+  EXPECT_EQ(sink.places[3].GpsSeconds, 10 * 3600 + 9);
+}
+
+TEST_F(LineReductionTest, TrafficDropsTheRecordsOfAFixedLayoutToo) {
+  LineReduction r;
+  r.Traffic = {true, 0.0005, 10};
+  form.OutputFormatGroup.SetItemIndex(7);  // MSI Planet: a line per record
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  for (const Fix& f : StopAndGo(3, 12, 2)) {
+    TarvikHeader h;
+    h.latitude = f.latitude;
+    h.longitude = f.longitude;
+    h.gps = {10, 0, f.second};
+    log.Fast(h, {});
+  }
+  const std::string path = dir.File("planet.tvf");
+  log.WriteTo(path);
+  LoopSettings s;
+  s.FixedLayout = true;
+  s.OutputFormat = 7;
+  const std::size_t all = Lines(Convert(c, path, Fields({0}), s)).size();
+  s.Reduction = r;
+  const std::vector<std::string> reduced = Lines(Convert(c, path, Fields({0}), s));
+  EXPECT_EQ(all - reduced.size(), 2u);  // 10:00:13 and :14
+  for (const std::string& line : reduced) EXPECT_EQ(line.find("10:00:13"), std::string::npos);
+}
+
 TEST(LineReductionText, ThresholdsTrafficAndNumbers) {
   Threshold t;
   std::string why;
