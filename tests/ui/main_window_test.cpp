@@ -16,6 +16,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "support/bytes.h"
 #include "support/tarvik_log.h"
 #include "ui/gauge.h"
@@ -546,6 +548,16 @@ class MainWindowTest : public QObject {
     const QByteArray missing = gui.readAllStandardError();
     QVERIFY2(missing.contains("Error: Input File Does Not Exist!"), missing.constData());
     QVERIFY(!missing.contains("not from a QVX CW product"));
+    // A FIFO given as the log is refused at once, with the reason; nothing waits on it.
+    const std::string fifo = dir.File("pipe.tvf");
+    QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+    gui.start(POLVANE_GUI_PROGRAM, {"--screenshot", png, Q(fifo)});
+    QVERIFY(gui.waitForFinished(30000));
+    QCOMPARE(gui.exitCode(), 0);
+    const QByteArray special = gui.readAllStandardError();
+    const std::string refusal =
+        "Error: Input File Does Not Exist! (" + fifo + ": not a regular file)";
+    QVERIFY2(special.contains(refusal.c_str()), special.constData());
   }
 };
 
