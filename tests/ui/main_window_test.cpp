@@ -105,7 +105,8 @@ class MainWindowTest : public QObject {
     Window w;
     QCOMPARE(w.window->windowTitle(), QStringLiteral("QVX Polvane CW 5.52"));
     QCOMPARE(w.window->size(), QSize(1161, 712));
-    QCOMPARE(w.window->minimumSize(), w.window->maximumSize());
+    // Resizable: the lists and the tree take what the screen gives.
+    QVERIFY(w.window->minimumSize() != w.window->maximumSize());
 
     QStringList entries;
     for (QAction* menu : w.window->menuBar()->actions()) {
@@ -189,7 +190,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.Items("SelectedBox"), QStringList());
   }
 
-  // Desktops run their windows at 9 to 11 points; the fixed window fits every caption at each.
+  // Desktops run their windows at 9 to 11 points; the window fits every caption at each.
   void captionsFitTheFixedWindow_data() {
     QTest::addColumn<qreal>("points");
     QTest::newRow("application font") << 0.0;
