@@ -101,12 +101,31 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   settings.Delimiter = form_.CurrentDelimiter();
   settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
   settings.ReductionMode = form_.CurrentReductionMode();
-  loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
+  const FileResult result =
+      loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
   c.Converting = false;
-  if (!sink->EndFile()) {
-    Message(kError, "Output File Cannot Be Accessed!");
+  // A sink keeps what it was given until EndFile: a cancelled or unreadable file ends without
+  // it, and the sink leaves nothing under the output name.
+  if (c.Input.Failed()) {
+    Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
     return false;
   }
+  if (result.Cancelled) {
+    ReportCancelled(std::string(), 0, filesDone_);
+    return false;
+  }
+  if (!sink->EndFile()) {
+    const std::string reason = sink->ErrorText();
+    if (reason.empty())
+      Message(kError, "Output File Cannot Be Accessed!");
+    else
+      Message(kError, "Output File Cannot Be Accessed!", reason);
+    return false;
+  }
+  if (result.Damaged())
+    Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
+         std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
+  if (std::string note = sink->Note(); !note.empty()) notes_.push_back(std::move(note));
   Gauge(100);
   return true;
 }
@@ -175,6 +194,7 @@ bool TConvert::OutputsAreNotInputs() {
 void TConvert::Execute() {
   outcome_ = RunOutcome::kRunning;
   warnings_.clear();
+  notes_.clear();
   cancelled_ = false;
   filesDone_ = 0;
   if (!OutputsAreNotInputs()) {
@@ -227,6 +247,7 @@ void TConvert::Execute() {
   if (skipped > 0)
     text +=
         " (converted " + std::to_string(filesDone_) + ", skipped " + std::to_string(skipped) + ")";
+  for (const std::string& n : notes_) text += "\n" + n;
   for (const std::string& w : warnings_) text += "\n" + w;
   ShowText(warnings_.empty() ? kInformation : kWarning, text);
   outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;

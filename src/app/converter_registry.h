@@ -13,6 +13,9 @@ namespace polvane {
 // readers write Wireless Valley InFielder.
 bool ProductWritesLayout(int16_t code, int format);
 
+// Whether the records of product `code` carry a position (every product but the Drovel).
+bool ProductHasPosition(int16_t code);
+
 class ConverterRegistry {
  public:
   ConverterRegistry();
