@@ -26,34 +26,6 @@ namespace py = pybind11;
 namespace polvane {
 namespace {
 
-// Whether the conversion hands its lines to a sink as cells (`read`).
-constexpr bool kLinesAsCells = false;
-
-// The module's front end: no dialogs; messages are kept for the outcome of the call.
-class ModuleHost : public Host {
- public:
-  bool OpenFileDialog(const FileDialogSpec&, std::string&) override { return false; }
-  bool SaveFileDialog(const FileDialogSpec&, std::string&) override { return false; }
-  bool ChooseFolder(std::string&) override { return false; }
-  void ShowMessage(int type, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    messages_.emplace_back(type, text);
-  }
-  void Synchronize(const std::function<void()>& fn) override {
-    std::lock_guard lock(syncMutex_);
-    fn();
-  }
-  std::vector<std::pair<int, std::string>> Messages() {
-    std::lock_guard lock(mutex_);
-    return messages_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::recursive_mutex syncMutex_;
-  std::vector<std::pair<int, std::string>> messages_;
-};
-
 // What a call ended with, for the Python side to turn into a value, an exception or warnings:
 // the command line's exit status, the messages of the run and the reason of a usage error.
 struct Outcome {
@@ -182,6 +154,7 @@ class FrameCollector : public LineSink {
     });
   }
   void Message(std::string_view text) override { messages_.emplace_back(text); }
+  bool WantsPlace() const override { return false; }
 
   // The frame's columns in the delimited output's order: (name, type, values, nulls), the values
   // an int64 or float64 array or a list of str, the nulls a bool array.
@@ -266,26 +239,42 @@ class FrameCollector : public LineSink {
   std::vector<std::string> messages_;
 };
 
+// Hands the lines of the run's one output to the caller's sink, which outlives the run.
+class ForwardingSink : public LineSink {
+ public:
+  explicit ForwardingSink(LineSink& to) : to_(to) {}
+  bool WantsTitles() const override { return to_.WantsTitles(); }
+  bool WantsPlace() const override { return to_.WantsPlace(); }
+  void Titles(const Line& titles) override { to_.Titles(titles); }
+  void Write(const Line& line) override { to_.Write(line); }
+  void Message(std::string_view text) override { to_.Message(text); }
+  bool EndFile() override { return to_.EndFile(); }
+
+ private:
+  LineSink& to_;
+};
+
 // One conversion of a single file as `polvane convert` runs it, with `sink` (when given)
 // receiving the lines as cells instead of the output file.
 Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* sink) {
   Outcome outcome;
-  ModuleHost host;
+  KeptMessagesHost host;
   Stoppable stop;
-  // Until the conversion hands its lines over as cells, a read stops once its options are
-  // checked: it must not write an output beside the input.
-  const bool prepareOnly = sink != nullptr && !kLinesAsCells;
   RunWithoutGil(
       [&] {
         try {
           TMainForm form(host);
           PreparedConvert prepared;
+          if (sink)
+            form.LineSinkFactory = [sink](const std::string&) {
+              return std::make_unique<ForwardingSink>(*sink);
+            };
           int status = PrepareConvert(form, host, o, prepared);
-          if (status < 0 && prepareOnly) {
-            BuildIndex(form, nullptr);
-            if (!o.deselect.empty()) Deselect(form, o.deselect);
-            status = kExitOk;
-          }
+          // A fixed layout is written as records of its own, not as lines.
+          if (status < 0 && sink && form.FixedLayout)
+            throw UsageError{
+                "format: " + std::string(kOutputFormatItems[form.OutputFormatGroup.ItemIndex()]) +
+                " is a fixed layout, not lines; polvane.convert writes it"};
           if (status < 0) {
             RunHooks hooks;
             hooks.progress = [&](RunStage stage, int percent) {
@@ -317,7 +306,7 @@ py::tuple ToTuple(const Outcome& o) {
 // reports it; status -1 when the file can be used.
 Outcome Check(const std::string& path) {
   Outcome outcome;
-  ModuleHost host;
+  KeptMessagesHost host;
   outcome.status = CheckInput(path, host);
   outcome.messages = host.Messages();
   return outcome;
@@ -340,14 +329,14 @@ PYBIND11_MODULE(_polvane, m) {
   });
   m.def("check", [](const std::string& path) { return ToTuple(Check(path)); });
   m.def("fields", [](const std::string& path) {
-    ModuleHost host;
+    KeptMessagesHost host;
     TMainForm form(host);
     form.AutoIndex = false;
     form.ChooseInputFile(path);
     return OfferedFieldList(form);
   });
   m.def("index", [](const std::string& path) {
-    ModuleHost host;
+    KeptMessagesHost host;
     std::vector<IndexNode> nodes;
     {
       py::gil_scoped_release nogil;
@@ -378,8 +367,6 @@ PYBIND11_MODULE(_polvane, m) {
         return py::make_tuple(ToTuple(outcome), frame.Columns(), frame.Messages());
       },
       py::arg("options"), py::arg("layout") = "wide", py::arg("progress") = py::none());
-  // Whether the conversion hands its lines to `read` as cells (else `read` gives no rows).
-  m.attr("LINES_AS_CELLS") = kLinesAsCells;
   m.attr("INFORMATION") = static_cast<int>(kInformation);
   m.attr("WARNING") = static_cast<int>(kWarning);
   m.attr("ERROR") = static_cast<int>(kError);

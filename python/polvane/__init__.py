@@ -103,6 +103,9 @@ def _options(allowed, kwargs):
     return options
 
 
+_COMPLETED = "Conversion Has Been Completed!"
+
+
 def _raise_for(outcome):
     """Turns the outcome of a run into the exception or warnings the command line's exit
     status and messages stand for."""
@@ -120,8 +123,11 @@ def _raise_for(outcome):
         if text.startswith("Input File Does Not Exist!"):
             raise FileNotFoundError(text)
         raise ConversionError(text)
+    # The completion message of a run with warnings lists them, one a line, after its first.
     for text in warned:
-        warnings.warn(DamagedLogWarning(text), stacklevel=3)
+        head, _, rest = text.partition("\n")
+        for line in (rest.split("\n") if head == _COMPLETED and rest else [text]):
+            warnings.warn(DamagedLogWarning(line), stacklevel=3)
 
 
 def _checked(path):
@@ -206,8 +212,6 @@ def read(path, *, layout="wide", progress=None, **options):
     opts["header"] = True
     outcome, columns, messages = _polvane.read(opts, layout, progress)
     _raise_for(outcome)
-    if not _polvane.LINES_AS_CELLS:
-        raise NotImplementedError("polvane.read: this build's conversion does not hand over its lines as cells")
     return _frame(columns, messages)
 
 

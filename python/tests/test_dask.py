@@ -9,10 +9,6 @@ import polvane
 import polvane.dask
 from conftest import SAMPLES
 
-pytestmark = pytest.mark.skipif(
-    not polvane._polvane.LINES_AS_CELLS, reason="the conversion does not hand over its lines yet"
-)
-
 
 @pytest.fixture(scope="module")
 def folder(tmp_path_factory):
@@ -69,8 +65,12 @@ def test_a_local_cluster_of_two_worker_processes(folder):
         with distributed.Client(cluster) as client:
             ddf = polvane.dask.read(folder)
             paths = sorted(str(p) for p in folder.iterdir())
-            frame = ddf.compute()
+            with distributed.get_task_stream(client) as stream:
+                frame = ddf.compute()
             assert sorted(set(frame["source"])) == paths
             check_partitions(ddf, paths)
-            # the work went to the workers
-            assert len(client.scheduler_info()["workers"]) == 2
+            # the logs were converted in the worker processes
+            workers = set(client.scheduler_info()["workers"])
+            assert len(workers) == 2
+            ran_on = {task["worker"] for task in stream.data}
+            assert ran_on and ran_on <= workers

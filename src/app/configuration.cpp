@@ -18,6 +18,8 @@ const FileDialogSpec kOpenSpec{"Open Configuration", "Configuration Files (*.cfg
 
 constexpr int kMaxListedFields = 1000;  // a Count beyond this is not a list this program wrote
 
+}  // namespace
+
 class Profile {
  public:
   explicit Profile(const std::string& path) : ini_(false, false, false) {
@@ -44,6 +46,7 @@ class Profile {
   bool ReadBool(const char* section, const char* key, bool byDefault) const {
     return ReadInt(section, key, byDefault ? 1 : 0) != 0;
   }
+  bool HasSection(const char* section) const { return ini_.GetSection(section) != nullptr; }
   // Written beside the file and moved into place: a failed save leaves the old file whole.
   bool Save(const std::string& path, int& error) {
     std::string text;
@@ -66,6 +69,8 @@ class Profile {
   CSimpleIniA ini_;
   bool loaded_ = false;
 };
+
+namespace {
 
 std::string Numbered(const char* word, int i) {
   return word + std::to_string(i);
@@ -138,6 +143,19 @@ std::string TMainForm::SaveConfigurationFailure(const std::string& path) {
     p.Write("SelectedTags", Numbered("Tag", i), selected.Tags[i]);
   }
   p.Write("OutputFile", "Filename", OutputFilename.Text());
+  // The line reductions, in a section of their own: files written before it load as they did.
+  p.WriteBool("Reduction", "Threshold", RadioButton2.Checked());
+  p.Write("Reduction", "ThresholdField", ThresholdDlg.comboField.Text());
+  p.Write("Reduction", "ThresholdComparator", ThresholdDlg.comboComparator.Text());
+  p.Write("Reduction", "ThresholdValue", ThresholdDlg.edValue.Text());
+  p.WriteBool("Reduction", "Traffic", cbTraffic.Checked());
+  p.Write("Reduction", "TrafficDistance", TrafficDlg.Distance.Text());
+  p.Write("Reduction", "TrafficUnit", TrafficDlg.Minutes.Checked() ? "minutes" : "degrees");
+  p.Write("Reduction", "TrafficTime", TrafficDlg.Time.Text());
+  p.WriteBool("Reduction", "ChannelList", RadioButton1.Checked());
+  p.Write("Reduction", "Channels", ChannelListDlg.edChannels.Text());
+  p.WriteBool("Reduction", "PerMeters", rbORPM.Checked());
+  p.Write("Reduction", "PerMetersValue", ORPM_Value.Text());
   int error = 0;
   if (!p.Save(path, error)) return PathError(path, error);
   return {};
@@ -181,6 +199,38 @@ void TMainForm::LoadConfiguration(const std::string& path) {
   }
   SetSelectedList(texts, tags);
   OutputFilename.SetText(p.Read("OutputFile", "Filename", "Sample.out"));
+  if (p.HasSection("Reduction")) LoadReduction(p);
+}
+
+void TMainForm::LoadReduction(const Profile& p) {
+  // A choice the chosen product does not offer stays off.
+  const auto item = [&p](ComboBox& box, const char* key) {
+    const std::string text = p.Read("Reduction", key, box.Text().c_str());
+    const std::vector<std::string>& items = box.Items();
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (items[i] == text) box.SetItemIndex(static_cast<int>(i));
+  };
+  item(ThresholdDlg.comboField, "ThresholdField");
+  item(ThresholdDlg.comboComparator, "ThresholdComparator");
+  ThresholdDlg.edValue.SetText(
+      p.Read("Reduction", "ThresholdValue", ThresholdDlg.edValue.Text().c_str()));
+  RadioButton2.SetChecked(p.ReadBool("Reduction", "Threshold", false) && RadioButton2.Enabled());
+  TrafficDlg.Distance.SetText(
+      p.Read("Reduction", "TrafficDistance", TrafficDlg.Distance.Text().c_str()));
+  (p.Read("Reduction", "TrafficUnit", "degrees") == "minutes" ? TrafficDlg.Minutes
+                                                              : TrafficDlg.Degrees)
+      .SetChecked(true);
+  TrafficDlg.Time.SetText(p.Read("Reduction", "TrafficTime", TrafficDlg.Time.Text().c_str()));
+  cbTraffic.SetChecked(p.ReadBool("Reduction", "Traffic", false) && cbTraffic.Enabled());
+  ChannelListDlg.edChannels.SetText(
+      p.Read("Reduction", "Channels", ChannelListDlg.edChannels.Text().c_str()));
+  RadioButton1.SetChecked(p.ReadBool("Reduction", "ChannelList", false) && RadioButton1.Enabled());
+  ORPM_Value.SetText(p.Read("Reduction", "PerMetersValue", ORPM_Value.Text().c_str()));
+  if (p.ReadBool("Reduction", "PerMeters", false)) {
+    if (rbORPM.Enabled()) rbORPM.SetChecked(true);
+  } else if (rbORPM.Checked()) {
+    cbAT_None.SetChecked(true);
+  }
 }
 
 }  // namespace polvane

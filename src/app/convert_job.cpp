@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -16,6 +17,25 @@
 namespace polvane {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Reads the file through `c` as the index does (every record parsed, nothing written), until its
+// end or until `stop` is set. The readers carry what they decode from one pass over a file to the
+// next (channel plans, tables, best-server state), so a conversion that starts from this pass
+// starts as the window's conversion of a file it has just indexed does, whatever ran before.
+void ReadAsIndexed(ProductConverter& c, const std::string& path, const std::atomic<bool>& stop) {
+  if (c.OpenInput(path) != 0) return;  // the conversion reports the failure
+  c.Converting = false;
+  auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+  for (int n = c.ReadRecord(buffer.get()); n != 0 && !stop.load(std::memory_order_relaxed);
+       n = c.ReadRecord(buffer.get()))
+    c.ParseRecord(buffer.get());
+  c.SectionStarted = false;
+  c.CloseInput();
+}
+
+}  // namespace
 
 TConvert::TConvert(TMainForm& form) : form_(form) {}
 
@@ -35,7 +55,7 @@ void TConvert::Gauge(int percent) {
 }
 
 bool TConvert::ConvertPair(const std::string& input, const std::string& output, RunState& run) {
-  ProductConverter& c = *form_.CurrentConverter.load();
+  ProductConverter& c = *converter_;
   if (c.OpenInput(input) != 0) {
     Message(kError, "Input File Does Not Exist!", PathError(input, c.Input.Error()));
     return false;
@@ -56,6 +76,8 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
   settings.FixedLayout = form_.FixedLayout.load();
   settings.ReductionMode = form_.CurrentReductionMode();
+  settings.Reduction = form_.CurrentLineReduction();
+  settings.Channels = form_.CurrentChannelList();
   if (settings.OutputFormat == 1) out.WriteText("5\n", 2);  // EDX SignalPro
 
   const FileResult result = loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
@@ -79,8 +101,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   if (result.Damaged()) {
     // The reader took damaged or cut-short data for the end of the log: what came before it
     // is converted, and the run says what was left.
-    Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
-         std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
+    WarnDamaged(input, result);
   }
   Gauge(100);
   if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) return Split(output);
@@ -101,16 +122,18 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   settings.Delimiter = form_.CurrentDelimiter();
   settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
   settings.ReductionMode = form_.CurrentReductionMode();
+  settings.Reduction = form_.CurrentLineReduction();
+  settings.Channels = form_.CurrentChannelList();
   const FileResult result =
       loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
   c.Converting = false;
-  // A sink keeps what it was given until EndFile: a cancelled or unreadable file ends without
-  // it, and the sink leaves nothing under the output name.
   if (c.Input.Failed()) {
     Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
     return false;
   }
-  if (result.Cancelled) {
+  // A sink that keeps no part of a cancelled file (a map dataset) is dropped unended: it leaves
+  // nothing under the output name.
+  if (result.Cancelled && !sink->KeepsPartOnCancel()) {
     ReportCancelled(std::string(), 0, filesDone_);
     return false;
   }
@@ -122,12 +145,19 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
       Message(kError, "Output File Cannot Be Accessed!", reason);
     return false;
   }
-  if (result.Damaged())
-    Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
-         std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
+  if (result.Cancelled) {
+    ReportCancelled(output, result.Lines, filesDone_);
+    return false;
+  }
+  if (result.Damaged()) WarnDamaged(input, result);
   if (std::string note = sink->Note(); !note.empty()) notes_.push_back(std::move(note));
   Gauge(100);
   return true;
+}
+
+void TConvert::WarnDamaged(const std::string& input, const FileResult& result) {
+  Warn(input + ": reading stopped at byte " + std::to_string(result.StoppedAt) + "; " +
+       std::to_string(result.Unread) + " bytes were left unread (damaged or cut-short data).");
 }
 
 void TConvert::Warn(std::string text) {
@@ -191,34 +221,49 @@ bool TConvert::OutputsAreNotInputs() {
   return true;
 }
 
+bool TConvert::PairsCanBeWritten() {
+  if (!OutputsAreNotInputs()) return false;
+  // Two logs that would write one output: one of them would be lost.
+  const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  std::unordered_map<std::string, int> writer;
+  for (int i = 0; i < count; ++i) {
+    const auto [at, fresh] = writer.emplace(OutputNames[i], i);
+    if (!fresh) {
+      Message(
+          kError, "Output File Cannot Be Accessed!",
+          OutputNames[i] + ": written by both " + InputNames[at->second] + " and " + InputNames[i]);
+      return false;
+    }
+  }
+  return true;
+}
+
 void TConvert::Execute() {
   outcome_ = RunOutcome::kRunning;
   warnings_.clear();
   notes_.clear();
   cancelled_ = false;
   filesDone_ = 0;
-  if (!OutputsAreNotInputs()) {
+  if (!PairsCanBeWritten()) {
     outcome_ = RunOutcome::kFailed;
     return;
   }
   const bool folder = form_.CurrentConverter.load()->BatchMode;
   const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
-  if (folder) {
-    // Two logs that would write one output: one of them would be lost.
-    std::unordered_map<std::string, int> writer;
-    for (int i = 0; i < count; ++i) {
-      const auto [at, fresh] = writer.emplace(OutputNames[i], i);
-      if (!fresh) {
-        Message(kError, "Output File Cannot Be Accessed!",
-                OutputNames[i] + ": written by both " + InputNames[at->second] + " and " +
-                    InputNames[i]);
-        outcome_ = RunOutcome::kFailed;
-        return;
-      }
-    }
+  // The run's own reader: the same input and settings give the same output, whatever an earlier
+  // run or index left in the window's reader. Its state carries from one file of the run to the
+  // next.
+  converter_ = RunConverter(*form_.CurrentConverter.load());
+  if (!converter_) {
+    outcome_ = RunOutcome::kFailed;
+    return;
   }
+  // A single file is converted as the window converts the file it indexed when it was chosen:
+  // its index pass comes first, on the run's reader.
+  std::error_code ec;
+  if (!folder && count == 1 && fs::is_regular_file(InputNames[0], ec))
+    ReadAsIndexed(*converter_, InputNames[0], TerminatedFlag());
   RunState run;
-  run.FirstHeader = true;
   run.Terminated = &TerminatedFlag();
   run.Progress = [this](int p) { Gauge(p); };
   int skipped = 0;
@@ -253,7 +298,7 @@ void TConvert::Execute() {
   outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;
 }
 
-std::string TConvert::SkipReason(const std::string& input) const {
+std::string TConvert::SkipReason(const std::string& input, bool anyProduct) const {
   // Looked at without opening: a FIFO must not block the run.
   struct stat st {};
   if (::stat(input.c_str(), &st) != 0) return std::strerror(errno);
@@ -263,8 +308,9 @@ std::string TConvert::SkipReason(const std::string& input) const {
   if (!probe.Open(input)) return std::strerror(probe.Error());
   probe.Close();
   const std::int16_t code = IdentifyProduct(input);
-  if (code != form_.CurrentConverter.load()->ProductCodeValue())
-    return code == kProductNone ? "not from a QVX CW product" : "a log of another product";
+  if (code == kProductNone) return "not from a QVX CW product";
+  if (!anyProduct && code != form_.CurrentConverter.load()->ProductCodeValue())
+    return "a log of another product";
   return {};
 }
 

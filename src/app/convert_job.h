@@ -49,6 +49,14 @@ class TConvert : public Worker {
   void Warn(std::string text);
   // The warnings of the last run, in order.
   const std::vector<std::string>& Warnings() const { return warnings_; }
+  // False, with the message shown, when the pairs cannot all be written: a file the run would
+  // write (an output, its split pieces, a side file) is one of its inputs, or two inputs would
+  // write one output. A run checks its pairs before it writes anything; a front end that
+  // converts the pairs as runs of their own checks the whole set first.
+  bool PairsCanBeWritten();
+  // Why a file of a folder run is not converted ("" when it is): unreadable, empty, not a
+  // regular file, not a log, or (unless anyProduct) a log of another product than the run's.
+  std::string SkipReason(const std::string& input, bool anyProduct = false) const;
 
  protected:
   void Execute() override;
@@ -58,14 +66,13 @@ class TConvert : public Worker {
   bool ConvertPair(const std::string& input, const std::string& output, RunState& run);
   bool ConvertToSink(ProductConverter& c, const std::string& input, const std::string& output,
                      RunState& run);
+  // The warning of a log whose reader stopped at damaged or cut-short data.
+  void WarnDamaged(const std::string& input, const FileResult& result);
   bool Split(const std::string& output);
   // Every file the run would write: the outputs, their split pieces and side files.
   std::vector<std::string> WrittenNames() const;
   // False, with the message shown, when a file the run writes is one of its inputs.
   bool OutputsAreNotInputs();
-  // Why a file of a folder run is not converted ("" when it is): unreadable, empty, not a
-  // regular file, or a log of another product than the run's.
-  std::string SkipReason(const std::string& input) const;
   void Message(int type, const char* text);
   // "TEXT (DETAIL)": the detail names the file and the reason.
   void Message(int type, const char* text, const std::string& detail);
@@ -77,6 +84,8 @@ class TConvert : public Worker {
   void ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone);
 
   TMainForm& form_;
+  // The reader of this run, made afresh when the run starts.
+  std::unique_ptr<ProductConverter> converter_;
   RecordLoop loop_;
   std::atomic<RunOutcome> outcome_{RunOutcome::kRunning};
   std::vector<std::string> warnings_;

@@ -52,14 +52,47 @@ bool ProductHasPosition(int16_t code) {
   return false;
 }
 
+std::unique_ptr<ProductConverter> NewConverter(int16_t code) {
+  switch (code) {
+    case kProductTarvik:
+      return std::make_unique<TarvikConverter>();
+    case kProductSelvor:
+      return std::make_unique<SelvorConverter>();
+    case kProductKesCard:
+      return std::make_unique<KesCardConverter>();
+    case kProductKesDump:
+      return std::make_unique<KesDumpConverter>();
+    case kProductDrovel:
+      return std::make_unique<DrovelConverter>();
+    case kProductTarvikExt:
+      return std::make_unique<TarvikExtConverter>();
+    case kProductPelmor:
+    case kProductPelmorCard:
+      return std::make_unique<PelmorConverter>();
+    default:
+      return nullptr;
+  }
+}
+
+std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from) {
+  std::unique_ptr<ProductConverter> c = NewConverter(from.ProductCodeValue());
+  if (!c) return c;
+  c->Form = from.Form;
+  c->ReceiverBoxes = from.ReceiverBoxes;
+  c->LambdaDlg = from.LambdaDlg;
+  c->BatchMode = from.BatchMode;
+  c->SectionNodes = from.SectionNodes;
+  c->GatherRecords = from.GatherRecords;
+  c->GatherSeconds = from.GatherSeconds;
+  c->RecordsPerSecond = from.RecordsPerSecond;
+  return c;
+}
+
 ConverterRegistry::ConverterRegistry() {
-  objects_[0] = std::make_unique<TarvikConverter>();
-  objects_[1] = std::make_unique<SelvorConverter>();
-  objects_[2] = std::make_unique<KesCardConverter>();
-  objects_[3] = std::make_unique<KesDumpConverter>();
-  objects_[4] = std::make_unique<DrovelConverter>();
-  objects_[5] = std::make_unique<TarvikExtConverter>();
-  objects_[6] = std::make_unique<PelmorConverter>();
+  int i = 0;
+  for (int16_t code : {kProductTarvik, kProductSelvor, kProductKesCard, kProductKesDump,
+                       kProductDrovel, kProductTarvikExt, kProductPelmor})
+    objects_[i++] = NewConverter(code);
 }
 
 ProductConverter* ConverterRegistry::ForCode(int16_t code) const {

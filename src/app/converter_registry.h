@@ -1,4 +1,5 @@
-// One converter object per product, created once and kept for the whole program.
+// The readers of the products: one object per product that the window model keeps (it holds what
+// the window sets on the reader), and a fresh reader for every run.
 #pragma once
 
 #include <array>
@@ -15,6 +16,17 @@ bool ProductWritesLayout(int16_t code, int format);
 
 // Whether the records of product `code` carry a position (every product but the Drovel).
 bool ProductHasPosition(int16_t code);
+
+// A new reader of product `code`, as constructed, nothing read yet; nullptr for 0 (none), 6 (Ulvas)
+// and unknown codes. Codes 8 and 9 share one reader class.
+std::unique_ptr<ProductConverter> NewConverter(int16_t code);
+
+// A new reader for one run (a conversion or an index) of the product of `from`, the window's
+// reader: it holds what the window set on `from` (its controls and Lambda dialog, folder mode,
+// the sections of the index, the average information gathered) and nothing that reading an
+// earlier file left in it. What the readers carry from one file to the next is then carried only
+// between the files of that run. nullptr when the product has no reader.
+std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from);
 
 class ConverterRegistry {
  public:

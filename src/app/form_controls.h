@@ -36,7 +36,8 @@ inline constexpr int kCustomAsciiFormat = 11;
 struct FormControls {
   FormControls() {
     RadioButton::Join({&rbSingleFile, &rbMultipleFiles});
-    RadioButton::Join({&NoAvg, &BSAvg, &rbLambda, &RadioButton1, &RadioButton2});
+    // "Channel List", "Threshold" and "Traffic" filter whatever the choice of the other three.
+    RadioButton::Join({&NoAvg, &BSAvg, &rbLambda});
     RadioButton::Join({&cbAT_None, &rbORPS, &rbORPM});
   }
 
@@ -67,10 +68,16 @@ struct FormControls {
   // Lambda dialog.
   RadioButton rbLambda{"40 Lambda", false, false};
   Control btnLambda{"OPTIONS", false};
+  // "Channel List" and "Threshold" are toggles beside the choice above (the view shows them as
+  // check boxes); their "OPTIONS" open the channel-list and threshold dialogs.
   RadioButton RadioButton1{"Channel List", false, false};
   Control btnChannelList{"OPTIONS", false};
   RadioButton RadioButton2{"Threshold", false, false};
   Control btnThreshold{"OPTIONS", false};
+  // Traffic averaging, for the products whose records carry positions and GPS times; "OPTIONS"
+  // opens the traffic dialog.
+  CheckBox cbTraffic{"Traffic", false, false};
+  Control btnTraffic{"OPTIONS", false};
   RadioButton cbAT_None{"None", true};
   RadioButton rbORPS{"1 Rec per", false, false, false};
   EditField ORPS_Value{"1", 0, false, false, false};

@@ -186,6 +186,7 @@ void TMainForm::ApplyReductionChoices(std::int16_t code) {
     c->SetVisible(perSeconds);
   }
   if (!perSeconds && rbORPS.Checked()) cbAT_None.SetChecked(true);
+  ApplyLineReductionChoices(code);
 }
 
 void TMainForm::ListOfferedFields() {

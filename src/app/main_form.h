@@ -20,6 +20,7 @@ namespace polvane {
 
 class TConvert;
 class TMakeIndex;
+class Profile;
 
 inline constexpr const char* kMainCaption = "QVX Polvane CW 5.52";
 inline constexpr const char* kApplicationTitle = "QVX Polvane CW";
@@ -31,6 +32,7 @@ inline constexpr const char* kLayoutNotWritten = "Output Format Not Available Fo
 inline constexpr const char* kNoFieldSelected = "At Least One Field Must Be Selected.";
 inline constexpr const char* kMapNotWritten = "Map Output Not Available!";
 inline constexpr const char* kSpeedNotANumber = "Average Speed Must Be A Number!";
+inline constexpr const char* kReductionRefused = "Data Reduction Cannot Be Applied!";
 inline constexpr const char* kConfigurationNotWritten = "Configuration File Cannot Be Written!";
 inline constexpr const char* kConfigurationIsAnInput = "it is an input of this run";
 inline constexpr const char* kSplitHelp =
@@ -135,10 +137,24 @@ class TMainForm : public FormControls {
   // The choices of the product `code`: averaging for the readers that average, one record per
   // N seconds for the Kes PC card.
   void ApplyReductionChoices(std::int16_t code);
+  // Threshold for every product; traffic and one record per N metres for the products with
+  // positions.
+  void ApplyLineReductionChoices(std::int16_t code);
+  // "OPTIONS" of "Threshold", "Traffic" and "Channel List": their dialogs.
+  void btnThresholdClick();
+  void btnTrafficClick();
+  void btnChannelListClick();
+  // The channels of "Channel List" when it is checked (empty: every channel).
+  ChannelList CurrentChannelList() const;
+  // The threshold, traffic and metres choices of the window as the record loop applies them,
+  // and why they cannot be applied to the chosen product and layout ("" when they can).
+  LineReduction CurrentLineReduction() const;
+  std::string LineReductionRefusal() const;
   TLambdaDlg LambdaDlg;
   TTrafficDlg TrafficDlg;
   TGeneratorDlg GeneratorDlg{*this};
   TThresholdDlg ThresholdDlg;
+  TChannelListDlg ChannelListDlg;
 
   // --- Configuration ---
   void SaveConfiguration1Click();
@@ -148,6 +164,8 @@ class TMainForm : public FormControls {
   std::string SaveConfigurationFailure(const std::string& path);
   std::string BesideInput(const std::string& name) const;
   void LoadConfiguration(const std::string& path);
+  // The [Reduction] section of a configuration file.
+  void LoadReduction(const Profile& p);
 
   // --- Help ---
   void sbHelpClick();

@@ -87,6 +87,10 @@ void TMainForm::btnConvertClick() {
     ReportMessage(host(), kError, "%s", kSpeedNotANumber);
     return;
   }
+  if (const std::string refusal = LineReductionRefusal(); !refusal.empty()) {
+    ReportMessage(host(), kError, "%s (%s)", kReductionRefused, refusal.c_str());
+    return;
+  }
   convert_->FileCount = FileCount;
   if (const std::string refusal = GisRefusal(); !refusal.empty()) {
     ReportMessage(host(), kError, "%s (%s)", kMapNotWritten, refusal.c_str());

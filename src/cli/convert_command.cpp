@@ -1,6 +1,7 @@
 #include "cli/convert_command.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -17,6 +18,21 @@
 #include "index/make_list.h"
 
 namespace polvane {
+
+void KeptMessagesHost::ShowMessage(int type, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  messages_.emplace_back(type, text);
+}
+
+void KeptMessagesHost::Synchronize(const std::function<void()>& fn) {
+  std::lock_guard lock(syncMutex_);
+  fn();
+}
+
+std::vector<std::pair<int, std::string>> KeptMessagesHost::Messages() {
+  std::lock_guard lock(mutex_);
+  return messages_;
+}
 
 std::string Unreadable(const std::string& path) {
   InputFile f;
@@ -184,9 +200,50 @@ void ApplyOptions(TMainForm& form, const ConvertOptions& o) {
     form.ORPS_Value.SetText(o.perSeconds);
   }
   if (!o.perMeters.empty()) {
-    ParseInt(o.perMeters, "--per-meters");
+    if (ParseInt(o.perMeters, "--per-meters") <= 0)
+      throw UsageError{"--per-meters: N is a number of metres above 0, not " + o.perMeters};
+    if (!form.rbORPM.Enabled())
+      throw UsageError{"--per-meters: this product's logs carry no positions"};
     form.rbORPM.SetChecked(true);
     form.ORPM_Value.SetText(o.perMeters);
+  }
+  if (!o.threshold.empty()) {
+    Threshold t;
+    std::string why;
+    if (!ParseThreshold(o.threshold, t, why)) throw UsageError{"--threshold: " + why};
+    if (!form.RadioButton2.Enabled())
+      throw UsageError{"--threshold: not available for this product"};
+    form.ThresholdDlg.comboField.SetItemIndex(t.Field == ThresholdField::Velocity ? 1 : 0);
+    form.ThresholdDlg.comboComparator.SetItemIndex(static_cast<int>(t.Compare));
+    char value[32];
+    const auto end = std::to_chars(value, value + sizeof value, t.Value).ptr;
+    form.ThresholdDlg.edValue.SetText(std::string(value, end));
+    form.RadioButton2.SetChecked(true);
+  }
+  if (!o.channels.empty()) {
+    ChannelList list;
+    std::string why;
+    if (!list.Parse(o.channels, why)) throw UsageError{"--channels: " + why};
+    if (!form.RadioButton1.Enabled())
+      throw UsageError{"--channels: this product's reader offers no channel list"};
+    form.ChannelListDlg.edChannels.SetText(o.channels);
+    form.RadioButton1.SetChecked(true);
+  }
+  if (!o.traffic.empty()) {
+    TrafficFilter t;
+    std::string why;
+    if (!ParseTraffic(o.traffic, t, why))
+      throw UsageError{"--traffic: " + why + ", not " + o.traffic};
+    if (!form.cbTraffic.Enabled())
+      throw UsageError{"--traffic: this product's logs carry no positions"};
+    // The dialog keeps the distance in the unit given.
+    char value[32];
+    const auto end = std::to_chars(value, value + sizeof value, t.Distance).ptr;
+    form.TrafficDlg.Distance.SetText(std::string(value, end));
+    (t.Minutes ? form.TrafficDlg.Minutes : form.TrafficDlg.Degrees).SetChecked(true);
+    const auto tend = std::to_chars(value, value + sizeof value, t.Seconds).ptr;
+    form.TrafficDlg.Time.SetText(std::string(value, tend));
+    form.cbTraffic.SetChecked(true);
   }
   if (o.split) form.cbSplit.SetChecked(true);
 }
@@ -283,6 +340,8 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
   if (prepared.gatherFirst && folderMode)
     throw UsageError{"--lambda: Kes PC-dump files need the average information of one INPUT file"};
   DefaultFields(form);
+  if (const std::string refusal = form.LineReductionRefusal(); !refusal.empty())
+    throw UsageError{refusal};
   // 5. The output name.
   if (!o.output.empty()) {
     if (folderMode) throw UsageError{"an OUTPUT name does not go with --folder"};

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,24 @@ constexpr int kExitWarned = 4;
 
 inline constexpr const char* kNotRegularFile = "not a regular file";
 
+// A front end without dialogs that keeps the messages of a run for its caller to report: a file
+// of a parallel folder run, a call of the Python module.
+class KeptMessagesHost : public Host {
+ public:
+  bool OpenFileDialog(const FileDialogSpec&, std::string&) override { return false; }
+  bool SaveFileDialog(const FileDialogSpec&, std::string&) override { return false; }
+  bool ChooseFolder(std::string&) override { return false; }
+  void ShowMessage(int type, const std::string& text) override;
+  void Synchronize(const std::function<void()>& fn) override;
+  // (type, text) of every message so far, in order.
+  std::vector<std::pair<int, std::string>> Messages();
+
+ private:
+  std::mutex mutex_;
+  std::recursive_mutex syncMutex_;
+  std::vector<std::pair<int, std::string>> messages_;
+};
+
 // A bad option: the command line prints the reason and exits 2.
 struct UsageError {
   std::string reason;
@@ -32,7 +51,8 @@ struct UsageError {
 
 struct ConvertOptions {
   std::string input, output, config, format, fields, delimiter, receivers, data, scanType,
-      drovelMode, perSeconds, perMeters, lambda, deselect, saveConfig, folder, outFolder;
+      drovelMode, perSeconds, perMeters, lambda, deselect, saveConfig, folder, outFolder, threshold,
+      traffic, channels;
   // The GIS outputs: the table shape ("wide" or "long") and the KML colour thresholds.
   std::string layout, colorThresholds;
   std::string ext = "*.pvf", outExt = ".out";

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
@@ -160,28 +161,6 @@ void ReportInterrupted(RunStage stage) {
                  "before the interruption\n");
 }
 
-// The host of one file of a parallel folder run: its messages are kept for the folder run to
-// report, and its window state is its own.
-class FileHost : public Host {
- public:
-  bool OpenFileDialog(const FileDialogSpec&, std::string&) override { return false; }
-  bool SaveFileDialog(const FileDialogSpec&, std::string&) override { return false; }
-  bool ChooseFolder(std::string&) override { return false; }
-  void ShowMessage(int type, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    messages.emplace_back(type, text);
-  }
-  void Synchronize(const std::function<void()>& fn) override {
-    std::lock_guard lock(syncMutex_);
-    fn();
-  }
-  std::vector<std::pair<int, std::string>> messages;
-
- private:
-  std::mutex mutex_;
-  std::recursive_mutex syncMutex_;
-};
-
 // A folder run with --jobs N > 1: every log is converted as a run of its own, with converters of
 // its own, exactly as `polvane convert LOG OUT` converts it; N logs at a time. The first failure
 // ends the run once the logs being converted are done; an interrupt stops all of them.
@@ -205,22 +184,46 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   const std::vector<std::string> outputs(folder.OutputNames.begin(),
                                          folder.OutputNames.begin() + folder.FileCount);
   const int count = static_cast<int>(inputs.size());
+  // The files of the whole run are checked as the sequential run checks them, before anything
+  // is written: no output (or piece of one) is any log of the run, no two logs write one
+  // output; files that are no logs are skipped (each log is a run of its own product).
+  TConvert run(folder);
+  run.FileCount = count;
+  run.InputNames = inputs;
+  run.OutputNames = outputs;
+  if (!run.PairsCanBeWritten()) return kExitError;
+  std::vector<bool> skip(count);
+  int skipped = 0;
+  for (int i = 0; i < count; ++i)
+    if (const std::string reason = run.SkipReason(inputs[i], true); !reason.empty()) {
+      host.ShowMessage(kWarning,
+                       std::string(kInputSkipped) + " (" + inputs[i] + ": " + reason + ")");
+      skip[i] = true;
+      ++skipped;
+    }
   const bool bar = !o.quiet && isatty(fileno(stderr));
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> failed{false};
   std::mutex reportMutex;
   int status = kExitOk;
   RunStage stopped = RunStage::None;
+  // What each log left unconverted, for the completion message, in the order of the logs.
+  std::vector<std::vector<std::string>> warnings(count);
 
   auto convertFiles = [&](int slot) {
     for (int i; !failed && !gInterrupted && (i = next++) < count;) {
+      if (skip[i]) {
+        const int finished = ++done;
+        if (bar) host.Progress(count ? finished * 100 / count : 100);
+        continue;
+      }
       ConvertOptions one = o;
       one.folder.clear();
       one.outFolder.clear();
       one.saveConfig.clear();
       one.input = inputs[i];
       one.output = outputs[i];
-      FileHost fileHost;
+      KeptMessagesHost fileHost;
       int fileStatus = kExitOk;
       RunStage stage = RunStage::None;
       std::string usage;
@@ -241,8 +244,13 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
         usage = inputs[i] + ": " + e.reason;
       }
       std::lock_guard lock(reportMutex);
-      for (const auto& [type, text] : fileHost.messages)
-        if (type != kInformation) {
+      for (const auto& [type, text] : fileHost.Messages())
+        if (type == kWarning && text.rfind(kCompletedText, 0) == 0) {
+          // The log's completion message lists what it left unconverted, a line each.
+          std::istringstream lines(text.substr(std::strlen(kCompletedText)));
+          for (std::string line; std::getline(lines, line);)
+            if (!line.empty()) warnings[i].push_back(line);
+        } else if (type != kInformation) {
           // A message that names neither file of the pair is told which log it is about.
           const bool named = text.find(inputs[i]) != std::string::npos ||
                              text.find(outputs[i]) != std::string::npos;
@@ -275,8 +283,19 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
     ReportInterrupted(stopped == RunStage::None ? RunStage::Converting : stopped);
     return kExitError;
   }
-  if (status == kExitOk) ReportMessage(host, kInformation, "Conversion Has Been Completed!");
-  return status;
+  if (status != kExitOk && status != kExitWarned) return status;
+  std::string text = kCompletedText;
+  if (skipped > 0)
+    text += " (converted " + std::to_string(count - skipped) + ", skipped " +
+            std::to_string(skipped) + ")";
+  bool warned = skipped > 0;
+  for (const std::vector<std::string>& lines : warnings)
+    for (const std::string& line : lines) {
+      text += "\n" + line;
+      warned = true;
+    }
+  host.ShowMessage(warned ? kWarning : kInformation, text);
+  return warned ? kExitWarned : kExitOk;
 }
 
 int RunConvert(const ConvertOptions& o) {
@@ -357,7 +376,16 @@ int main(int argc, char** argv) {
   convert->add_option("--drovel-mode", o.drovelMode, "1ch|3ch|table");
   convert->add_flag("--best-server", o.bestServer, "reduce to the best server");
   convert->add_option("--per-seconds", o.perSeconds, "one record per N seconds");
-  convert->add_option("--per-meters", o.perMeters, "one record per N meters");
+  convert->add_option("--per-meters", o.perMeters,
+                      "one record per N meters driven, with the stretch's mean levels");
+  convert->add_option("--threshold", o.threshold,
+                      "keep the lines that meet FIELD COMPARATOR VALUE: RSSI or Velocity, "
+                      "> >= = <= <, a number (RSSI>-90)");
+  convert->add_option("--channels", o.channels,
+                      "keep only these channels in the data group, e.g. 100-120,450; best server "
+                      "chooses among them");
+  convert->add_option("--traffic", o.traffic,
+                      "drop the lines of a stop: D[deg|min],T, not D travelled in T seconds");
   convert->add_option("--lambda", o.lambda,
                       "40-wavelength averaging at the vehicle's average speed, SPEED[mph|kmh] "
                       "(default mph)");

@@ -41,6 +41,9 @@ struct LinePlace {
   std::uint8_t Month = 0, Day = 0;
   std::uint64_t Record = 0;   // ordinal of the record in the file, from 1
   std::uint32_t Section = 0;  // ordinal of the section the record lies in, from 1; 0 unknown
+  // The GPS speed of the record in miles per hour, where the product logs one.
+  bool HasSpeed = false;
+  double SpeedMph = 0;
 };
 
 struct Line {
@@ -70,6 +73,8 @@ class LineSink {
   // A line for the completion message about the file just ended (lines a format could not
   // place, ...); empty for none.
   virtual std::string Note() const { return {}; }
+  // Whether a cancelled file is ended (what came before the cancel kept) or dropped unended.
+  virtual bool KeepsPartOnCancel() const { return true; }
 };
 
 }  // namespace polvane

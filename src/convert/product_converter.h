@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "convert/catalogue.h"
+#include "convert/channel_list.h"
 #include "convert/input_file.h"
 #include "convert/line_sink.h"
 
@@ -243,6 +244,9 @@ class ProductConverter {
   std::int32_t GatherRecords = 0;
   std::int32_t GatherSeconds = 0;
   std::int32_t RecordsPerSecond = 1;
+  // The channels the data group keeps (and best server chooses among), by the number the
+  // "Channel" column shows; empty: every channel. The record loop sets it for a conversion.
+  ChannelList KeptChannels;
   // The Lambda dialog the main window binds; its speed is taken when mode 1 is set.
   const SpeedSource* LambdaDlg = nullptr;
   double LambdaMetresPerSecond = 0;

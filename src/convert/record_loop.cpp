@@ -167,6 +167,13 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
   cells_.clear();
   bool any = false;
   const int passes = ReceiverPasses(c.ProductCodeValue());
+  // Readings are numbered across the chunks of one receiver's data group: a reader that hands
+  // out a chunk per reading (the Kes scans, a chunk per channel) numbers them as one that hands
+  // out all of a receiver's readings in one chunk does.
+  std::int16_t groupPosition = -1;
+  std::uint8_t groupReceiver = 0;
+  std::uint16_t groupChunk = 0;
+  std::uint32_t piecesBefore = 0, chunkPieces = 0;
   for (const Mark& m : marks_) {
     Cell cell;
     cell.Text = std::string_view(text_).substr(m.Begin, m.End - m.Begin);
@@ -184,7 +191,19 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
         cell.Kind = titles ? CellKind::Text : TextKind(cell.Text);
         cell.Receiver = static_cast<std::uint8_t>(
             passes > 1 ? receiver : TitleReceiver(count ? chunkTitles_[m.Chunk][0] : cell.Title));
-        cell.Reading = static_cast<std::uint16_t>(m.Piece / static_cast<std::uint32_t>(width) + 1);
+        if (m.Position != groupPosition || cell.Receiver != groupReceiver) {
+          groupPosition = m.Position;
+          groupReceiver = cell.Receiver;
+          groupChunk = m.Chunk;
+          piecesBefore = chunkPieces = 0;
+        } else if (m.Chunk != groupChunk) {
+          groupChunk = m.Chunk;
+          piecesBefore += chunkPieces;
+          chunkPieces = 0;
+        }
+        chunkPieces = std::max(chunkPieces, m.Piece + 1);
+        cell.Reading = static_cast<std::uint16_t>(
+            (piecesBefore + m.Piece) / static_cast<std::uint32_t>(width) + 1);
       }
     }
     cells_.push_back(cell);
@@ -194,7 +213,7 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
 
 void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection) {
   if (!c.TitlesPending) return;
-  if (lines.WantsTitles()) {
+  if (annotate_) {
     char* v = value_.get();
     BeginLine();
     chunkTitles_.clear();
@@ -230,7 +249,7 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
           Bare(std::string_view(text_).substr(m.Begin, m.End - m.Begin)));
     }
     FinishLine(c, selection, 0, true);
-    lines.Titles(Line{cells_, {}});
+    if (lines.WantsTitles()) lines.Titles(Line{cells_, {}});
   }
   c.TitlesPending = false;
 }
@@ -264,10 +283,15 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
                              RunState& run) {
   const std::int16_t code = c.ProductCodeValue();
   const int passes = ReceiverPasses(code);
-  const bool place = lines.WantsPlace();
+  const bool place = place_;
   char* v = value_.get();
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
+      if (reducer_.Active()) {
+        LinePlace where;
+        c.Place(where);
+        if (!reducer_.PassRecord(where)) continue;
+      }
       WriteFixedHeader(c, fixed, settings, run);
       const int n = c.FixedRecord(fixed_.get());
       WriteFixed(settings, fixed, n);
@@ -316,6 +340,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         // The section the record lies in: the reader counts the sections it entered.
         line.Place.Section = c.ModeChanges > 0 ? static_cast<std::uint32_t>(c.ModeChanges) : 0;
       }
+      if (reducer_.Active() && !reducer_.Pass(cells_, line.Place)) continue;
       lines.Write(line);
       ++lines_;
     }
@@ -334,7 +359,10 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
                            std::uint64_t inputSize) {
   lines_ = 0;
   const std::int16_t code = c.ProductCodeValue();
-  annotate_ = lines.WantsTitles();
+  c.KeptChannels = settings.Channels;
+  reducer_.Begin(settings.Reduction);
+  annotate_ = lines.WantsTitles() || reducer_.NeedsLevels();
+  place_ = lines.WantsPlace() || reducer_.Active();
   chunkTitles_.clear();
   extraTitles_.clear();
   recordOrdinal_ = 0;

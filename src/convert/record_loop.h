@@ -13,6 +13,7 @@
 
 #include "convert/catalogue.h"
 #include "convert/delimited_sink.h"
+#include "convert/line_reduction.h"
 #include "convert/line_sink.h"
 #include "convert/output_file.h"
 #include "convert/product_converter.h"
@@ -34,6 +35,10 @@ struct LoopSettings {
   bool FixedLayout = false;
   int OutputFormat = 11;  // item index of the output-format list
   std::int16_t ReductionMode = kReduceNone;
+  // Threshold, traffic and one line per N metres, over the lines the reader makes.
+  LineReduction Reduction;
+  // The channels of the data group (the readers of the products that offer the choice).
+  ChannelList Channels;
   // PathPro pieces reach the file byte for byte; every other layout is text.
   bool BinaryLayout() const { return FixedLayout && OutputFormat == kFormatPathPro; }
 };
@@ -105,7 +110,9 @@ class RecordLoop {
   std::unique_ptr<char[]> value_;
   std::unique_ptr<char[]> fixed_;
   std::unique_ptr<std::uint8_t[]> record_;
-  bool annotate_ = false;  // the sink wants titles, kinds and receivers of the cells
+  bool annotate_ = false;  // the sink or the reduction wants titles, kinds and receivers
+  bool place_ = false;     // the sink or the reduction wants the record's place
+  LineReducer reducer_;
   std::string text_;
   std::vector<Mark> marks_;
   std::vector<Cell> cells_;

@@ -300,6 +300,7 @@ class GisSink final : public LineSink {
   }
 
   std::string ErrorText() const override { return error_; }
+  bool KeepsPartOnCancel() const override { return false; }
 
   std::string Note() const override {
     std::string note;

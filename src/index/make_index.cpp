@@ -11,8 +11,12 @@ TMakeIndex::TMakeIndex(TMainForm& form, std::int16_t productCode)
 
 void TMakeIndex::Execute() {
   Host& host = form_.host();
-  ProductConverter* c = form_.CurrentConverter.load();
-  if (!c) return;
+  // The window's reader keeps the section nodes; the file is read by a reader of its own, so the
+  // sections and their labels do not depend on what an earlier run left in the window's reader.
+  ProductConverter* target = form_.CurrentConverter.load();
+  if (!target) return;
+  const std::unique_ptr<ProductConverter> reader = RunConverter(*target);
+  ProductConverter* c = reader ? reader.get() : target;
   host.Synchronize([&] { host.ShowWaitWindow(true); });
 
   // The tree of the product's data kinds, rebuilt from scratch.
@@ -20,6 +24,7 @@ void TMakeIndex::Execute() {
     form_.tvIndex.Clear();
     for (int slot : ProductSlots(code_))
       form_.tvIndex.ModeNodes[slot] = form_.tvIndex.AddRoot(SlotText(slot, code_));
+    target->ClearSectionNodes();
     c->ClearSectionNodes();
     c->ModeChanges = 0;
   });
@@ -60,8 +65,8 @@ void TMakeIndex::Execute() {
         // and its records are converted.
         if (parent) {
           c->SectionLabel[kSectionLabelSize - 1] = '\0';
-          c->SetSectionNode(c->ModeChanges,
-                            form_.tvIndex.AddChild(parent, c->SectionLabel, kStateSelected));
+          target->SetSectionNode(c->ModeChanges,
+                                 form_.tvIndex.AddChild(parent, c->SectionLabel, kStateSelected));
         }
       });
       c->SectionStarted = false;

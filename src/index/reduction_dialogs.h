@@ -89,6 +89,23 @@ class TThresholdDlg : public Control {
   void OKBtnClick() { SetVisible(false); }
 };
 
+inline constexpr const char* kChannelListCaption = "Channel List";
+inline constexpr const char* kChannelListText =
+    "Please enter the channels to convert: single channels and ranges, separated by commas "
+    "(e.g. 100-120,450). The data group keeps only these channels, and Best Server chooses "
+    "among them.";
+
+class TChannelListDlg : public Control {
+ public:
+  TChannelListDlg() : Control(kChannelListCaption, true, false) {}
+
+  Control Text{kChannelListText};
+  EditField edChannels{""};
+  Control OKBtn{"OK"};
+
+  void OKBtnClick() { SetVisible(false); }
+};
+
 inline constexpr const char* kGeneratorCaption = "Generate Average Information";
 inline constexpr const char* kGeneratorText =
     "Polvane will now generate the necessary average information which is needed for performing "

@@ -104,6 +104,7 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   generator_ = new GeneratorDialog(form_->GeneratorDlg, this);
   wait_ = new TWaitDlg(this);
   threshold_ = new ThresholdDialog(form_->ThresholdDlg, this);
+  channels_ = new ChannelListDialog(form_->ChannelListDlg, this);
   help_ = new THelp_Form(this);
   folder_ = new TOpenFolderDlg(this);
   host_->Attach(this, wait_, folder_);
@@ -460,10 +461,13 @@ QFrame* MainWindow::BuildStep2() {
   connect(lambda, &QAbstractButton::clicked, this, [this] { form_->rbLambdaClick(); });
   dl->addWidget(lambda, 2, 0);
   dl->addWidget(Button(f.btnLambda, "btnLambda", [this] { form_->btnLambdaClick(); }), 2, 1);
-  dl->addWidget(Radio(f.RadioButton1, "RadioButton1"), 3, 0);
-  dl->addWidget(Button(f.btnChannelList, "btnChannelList", [] {}), 3, 1);
-  dl->addWidget(Radio(f.RadioButton2, "RadioButton2"), 4, 0);
-  dl->addWidget(Button(f.btnThreshold, "btnThreshold", [] {}), 4, 1);
+  // The filters go with any of the choices above: check boxes.
+  dl->addWidget(Check(f.RadioButton1, "RadioButton1"), 3, 0);
+  dl->addWidget(
+      Button(f.btnChannelList, "btnChannelList", [this] { form_->btnChannelListClick(); }), 3, 1);
+  dl->addWidget(Check(f.RadioButton2, "RadioButton2"), 4, 0);
+  dl->addWidget(Button(f.btnThreshold, "btnThreshold", [this] { form_->btnThresholdClick(); }), 4,
+                1);
   dl->setRowStretch(5, 1);
 
   auto* average = new QGroupBox(QStringLiteral("Average Type"));
@@ -484,7 +488,11 @@ QFrame* MainWindow::BuildStep2() {
   al->addWidget(Radio(f.rbORPM, "rbORPM"), 2, 0);
   al->addWidget(perMeters, 2, 1);
   al->addWidget(meters, 2, 2);
-  al->setRowStretch(3, 1);
+  // Traffic goes with the averages over the drive.
+  al->addWidget(Check(f.cbTraffic, "cbTraffic"), 3, 0);
+  al->addWidget(Button(f.btnTraffic, "btnTraffic", [this] { form_->btnTrafficClick(); }), 3, 1, 1,
+                2);
+  al->setRowStretch(4, 1);
   al->setColumnStretch(3, 1);
   average->setMinimumWidth(
       average->fontMetrics().horizontalAdvance(QStringLiteral("( ) 1 Rec per  00000  second(s)")) +

@@ -33,6 +33,7 @@ class PercentGauge;
 class TAboutDlg;
 class THelp_Form;
 class ThresholdDialog;
+class ChannelListDialog;
 class TOpenFolderDlg;
 class TrafficDialog;
 class TWaitDlg;
@@ -56,6 +57,7 @@ class MainWindow : public QMainWindow {
   TrafficDialog* TrafficDlg() const { return traffic_; }
   GeneratorDialog* GeneratorDlg() const { return generator_; }
   ThresholdDialog* ThresholdDlg() const { return threshold_; }
+  ChannelListDialog* ChannelListDlg() const { return channels_; }
   TWaitDlg* WaitDlg() const { return wait_; }
   THelp_Form* HelpForm() const { return help_; }
   TOpenFolderDlg* OpenFolderDlg() const { return folder_; }
@@ -108,6 +110,7 @@ class MainWindow : public QMainWindow {
   TrafficDialog* traffic_ = nullptr;
   GeneratorDialog* generator_ = nullptr;
   ThresholdDialog* threshold_ = nullptr;
+  ChannelListDialog* channels_ = nullptr;
   TWaitDlg* wait_ = nullptr;
   THelp_Form* help_ = nullptr;
   TOpenFolderDlg* folder_ = nullptr;

@@ -283,6 +283,31 @@ ThresholdDialog::ThresholdDialog(TThresholdDlg& model, QWidget* parent)
   Bind();
 }
 
+ChannelListDialog::ChannelListDialog(TChannelListDlg& model, QWidget* parent)
+    : ReductionDialog(model, parent, true) {
+  setObjectName(QStringLiteral("ChannelListDlg"));
+  Widgets w{this};
+  auto* bevel = Bevel();
+  auto* inner = new QVBoxLayout(bevel);
+  inner->addWidget(Explanation(Text(model.Text.Caption()), "Text"), 1);
+  inner->addWidget(w.Edit(model.edChannels, "edChannels"));
+
+  QPushButton* ok = w.Button(model.OKBtn, "OKBtn", [this, &model] {
+    model.OKBtnClick();
+    QDialog::accept();
+  });
+  ok->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(8, 8, 8, 8);
+  outer->addWidget(bevel, 1);
+  outer->addLayout(buttons);
+  setFixedSize(360, 200);
+  Bind();
+}
+
 GeneratorDialog::GeneratorDialog(TGeneratorDlg& model, QWidget* parent)
     : ReductionDialog(model, parent, false), generator_(model) {
   setObjectName(QStringLiteral("GeneratorDlg"));

@@ -63,6 +63,13 @@ class ThresholdDialog : public ReductionDialog {
   ThresholdDialog(TThresholdDlg& model, QWidget* parent = nullptr);
 };
 
+class ChannelListDialog : public ReductionDialog {
+  Q_OBJECT
+
+ public:
+  ChannelListDialog(TChannelListDlg& model, QWidget* parent = nullptr);
+};
+
 inline constexpr int kGeneratorWidth = 319;
 inline constexpr int kGeneratorHeight = 215;
 

@@ -184,6 +184,22 @@ TEST_F(LineSinkTest, ReadingsNumberedByTheTitlesKeepTheirNumbering) {
   EXPECT_EQ(sink.lines[0].Readings, (std::vector<int>{1, 1, 2, 2, 3, 3, 0}));
 }
 
+TEST_F(LineSinkTest, AReadingPerChunkIsNumberedAcrossTheChunksOfItsReceiver) {
+  // A scan handed out a channel at a time, as the Kes readers do.
+  form.ChannelField.SetChecked(false);
+  c.titleChunks = {"\"Freq. #1\"|\"RSSI #1\"", "\"Freq. #2\"|\"RSSI #2\"",
+                   "\"Freq. #3\"|\"RSSI #3\""};
+  c.valueChunks = {"451.5|-62", "452.0|-70", "453.5|-81"};
+  c.values = {"1"};
+  Collect(Fields({0, 5}));
+  ASSERT_EQ(sink.lines.size(), 1u);
+  EXPECT_EQ(sink.lines[0].Titles,
+            (std::vector<std::string>{"Freq. #1", "RSSI #1", "Freq. #2", "RSSI #2", "Freq. #3",
+                                      "RSSI #3", "Latitude (Decimal Degrees)"}));
+  EXPECT_EQ(sink.lines[0].Receivers, (std::vector<int>{1, 1, 1, 1, 1, 1, 0}));
+  EXPECT_EQ(sink.lines[0].Readings, (std::vector<int>{1, 1, 2, 2, 3, 3, 0}));
+}
+
 TEST(LineSinkReader, TarvikGivesThePositionAndTimeOfItsRecords) {
   ScratchDir dir;
   const std::string input = dir.File("drive.tvf");

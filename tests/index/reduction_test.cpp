@@ -123,8 +123,10 @@ TEST_F(ReductionFormTest, ProductsOfferTheReductionsTheirReadersApply) {
     EXPECT_EQ(form.rbORPS.Visible(), code == 3) << code;
     EXPECT_EQ(form.rbORPS.Enabled(), code == 3) << code;
     EXPECT_EQ(form.ORPS_Value.Visible(), code == 3) << code;
-    EXPECT_FALSE(form.rbORPM.Visible()) << code;
-    EXPECT_FALSE(form.RadioButton2.Enabled()) << code;
+    // One record per N metres and traffic need positions; a threshold goes with every product.
+    EXPECT_EQ(form.rbORPM.Visible(), code != kProductDrovel) << code;
+    EXPECT_EQ(form.cbTraffic.Enabled(), code != kProductDrovel) << code;
+    EXPECT_TRUE(form.RadioButton2.Enabled()) << code;
   }
   // A choice the next product does not offer falls back to its neighbour.
   Choose(kProductTarvik);

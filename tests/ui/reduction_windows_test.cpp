@@ -1,5 +1,5 @@
 // The windows of the data-reduction dialogs: "40 Lambda" with its options, the average
-// information of a Kes PC-dump file, and the traffic and threshold dialogs.
+// information of a Kes PC-dump file, and the traffic, threshold and channel-list dialogs.
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -108,6 +108,52 @@ class ReductionWindowsTest : public QObject {
     QVERIFY(!generator->isVisible());
   }
 
+  // Threshold, Channel List and Traffic are check boxes whose OPTIONS open their dialogs; what
+  // is typed there reaches the model the run reads.
+  void filterOptionsOpenTheirDialogs() {
+    Window w;
+    w.form().ChooseInputFile(SamplePath());
+    QTRY_VERIFY(!w.form().Indexing());
+    QAbstractButton* threshold = w.Button("RadioButton2");
+    QVERIFY(threshold && threshold->isEnabled());
+    threshold->click();
+    QVERIFY(w.form().RadioButton2.Checked());
+    w.Button("BSAvg")->click();  // the filters go with the choice above
+    QVERIFY(w.form().RadioButton2.Checked() && threshold->isChecked());
+    threshold->click();
+    QVERIFY(!w.form().RadioButton2.Checked());
+
+    w.Button("btnThreshold")->click();
+    ThresholdDialog* thresholdDlg = w.window->ThresholdDlg();
+    QVERIFY(thresholdDlg->isVisible());
+    auto* value = thresholdDlg->findChild<QLineEdit*>("edValue");
+    value->selectAll();
+    QTest::keyClicks(value, "-85");
+    thresholdDlg->findChild<QPushButton*>("OKBtn")->click();
+    QVERIFY(!thresholdDlg->isVisible());
+    QCOMPARE(w.form().ThresholdDlg.edValue.Text(), std::string("-85"));
+
+    QVERIFY(w.Button("cbTraffic")->isEnabled());
+    w.Button("btnTraffic")->click();
+    QVERIFY(w.window->TrafficDlg()->isVisible());
+    w.window->TrafficDlg()->findChild<QPushButton*>("OKBtn")->click();
+    QVERIFY(!w.window->TrafficDlg()->isVisible());
+
+    QVERIFY(w.Button("btnChannelList")->isEnabled());
+    w.Button("btnChannelList")->click();
+    ChannelListDialog* channels = w.window->ChannelListDlg();
+    QVERIFY(channels->isVisible());
+    QCOMPARE(channels->windowTitle(), QStringLiteral("Channel List"));
+    QCOMPARE(CutOffCaptions(channels), QStringList());
+    QTest::keyClicks(channels->findChild<QLineEdit*>("edChannels"), "100-120,450");
+    channels->findChild<QPushButton*>("OKBtn")->click();
+    QCOMPARE(w.form().ChannelListDlg.edChannels.Text(), std::string("100-120,450"));
+    w.Button("RadioButton1")->click();
+    QVERIFY(w.form().CurrentChannelList().Contains(450));
+    // The metres row shows for a product with positions.
+    QVERIFY(w.Button("rbORPM")->isVisibleTo(w.window.get()));
+  }
+
   void trafficAndThresholdDialogsStandReady() {
     Window w;
     TrafficDialog* traffic = w.window->TrafficDlg();
@@ -122,7 +168,7 @@ class ReductionWindowsTest : public QObject {
     QCOMPARE(threshold->findChild<QComboBox*>("comboComparator")->currentText(),
              QStringLiteral(">"));
     QCOMPARE(threshold->findChild<QLineEdit*>("edValue")->text(), QStringLiteral("-100"));
-    // The model opens them; nothing in the window does yet.
+    // Before a file is chosen, no product offers them.
     QVERIFY(!w.Button("btnThreshold")->isEnabled());
     w.form().ThresholdDlg.SetVisible(true);
     QVERIFY(threshold->isVisible());

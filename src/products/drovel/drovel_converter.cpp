@@ -85,13 +85,17 @@ void DrovelConverter::ChooseBestEntry() {
   // The weakest magnitude is the strongest level. Only the readings the record's kind
   // carries take part: a one-channel record has no second or third reading to choose.
   int best = 0, magnitude = 121;
+  bool listed = false;
   for (int i = 0; i < EntryCount(); ++i) {
-    if (Channels[i] != 0 && Rssi(i) < magnitude) {
+    if (Channels[i] == 0 || !Listed(i)) continue;
+    listed = true;
+    if (Rssi(i) < magnitude) {
       best = i;
       magnitude = Rssi(i);
     }
   }
-  BestEntry[0] = static_cast<std::int16_t>(best);
+  // With a channel list, a record that heard none of its channels has no best entry.
+  BestEntry[0] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
 }
 
 double DrovelConverter::Frequency(int entry) const {
@@ -140,7 +144,8 @@ int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
     const int e = BestEntry[0];
     if (count > 0 && e >= 0 && e < count) p = PutEntry(p, e, delimiter);
   } else {
-    for (int i = 0; i < count; ++i) p = PutEntry(tx::Join(p, out, delimiter), i, delimiter);
+    for (int i = 0; i < count; ++i)
+      if (Listed(i)) p = PutEntry(tx::Join(p, out, delimiter), i, delimiter);
   }
   tx::End(p);
   return 0;

@@ -66,6 +66,8 @@ class DrovelConverter : public ProductConverter {
   // The last data record (bytes 0 to 15) and its decoded values.
   std::uint8_t Data[drovel::kDataRecord] = {};
   std::uint16_t Channels[drovel::kEntries] = {};
+  // Whether entry i's channel is one the data group keeps.
+  bool Listed(int i) const { return KeptChannels.Takes(Channels[i]); }
   std::int16_t Marker = 0;
   // Texts of the identification record (not written anywhere).
   char ProductText[512] = {};

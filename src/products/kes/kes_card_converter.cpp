@@ -384,6 +384,9 @@ void KesCardConverter::Place(LinePlace& place) const {
   FixedValues v;
   FillFixedValues(v);
   PlaceFromFixedValues(v, true, place);
+  // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
+  place.HasSpeed = place.HasPosition;
+  place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;
 }
 
 }  // namespace polvane

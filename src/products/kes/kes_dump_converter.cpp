@@ -1,6 +1,7 @@
 #include "products/kes/kes_dump_converter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -306,6 +307,9 @@ void KesDumpConverter::Place(LinePlace& place) const {
   FixedValues v;
   FillFixedValues(v);
   PlaceFromFixedValues(v, true, place);
+  // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
+  place.HasSpeed = place.HasPosition;
+  place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;
 }
 
 }  // namespace polvane

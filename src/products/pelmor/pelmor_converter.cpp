@@ -723,6 +723,9 @@ void PelmorConverter::Place(LinePlace& place) const {
   FixedValues v;
   FillFixedValues(v, true);
   PlaceFromFixedValues(v, true, place);
+  // The speed as "GPS Velocity (MPH)" writes it, in whole miles per hour.
+  place.HasSpeed = place.HasPosition;
+  place.SpeedMph = std::round(Fix.VelocityCmPerS * 0.02237);
 }
 
 }  // namespace polvane

@@ -80,14 +80,17 @@ int16_t SelvorConverter::ParseRecord(std::uint8_t* r) {
 void SelvorConverter::ChooseBestEntries() {
   for (int n = 1; n <= kReceivers; ++n) {
     int best = 0, level = -121;
+    bool listed = false;
     for (int e = 0; e < kScanEntries; ++e) {
-      if (ScanCode(n, e) == 0) continue;
+      if (ScanCode(n, e) == 0 || !KeptChannels.Takes(ScanChannel(n, e))) continue;
+      listed = true;
       if (-ScanLevel(n, e) > level) {
         best = e;
         level = -ScanLevel(n, e);
       }
     }
-    BestEntry[n - 1] = static_cast<std::int16_t>(best);
+    // With a channel list, a receiver that heard none of its channels has no best entry.
+    BestEntry[n - 1] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
   }
 }
 
@@ -194,12 +197,13 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
     scanTexts_[n - 1].UsePlan(ScanRecord + kSetupOffset + (n - 1) * kSetupSize, 9);
     const bool best = ReductionMode == kReduceBestServer;
     const int first = best ? BestEntry[n - 1] : 0;
-    for (int e = first < 0 ? 0 : first; e < kScanEntries; ++e) {
+    for (int e = first; e >= 0 && e < kScanEntries; ++e) {
       if (ScanChannel(n, e) == 0) break;
+      if (!KeptChannels.Takes(ScanChannel(n, e))) continue;
       p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
       if (best) break;
     }
-  } else if (CurrentMode == kSlotFast) {
+  } else if (CurrentMode == kSlotFast && KeptChannels.Takes(FastChannel(n))) {
     const bool boxes[3] = {Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
                            Form->RSSIField.Checked()};
     for (int k = 0; k < 3; ++k) {

@@ -145,14 +145,17 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
 void TarvikConverter::ChooseBestEntries() {
   for (int n = 1; n <= 4; ++n) {
     int best = 0, level = -121;
+    bool listed = false;
     for (int e = 0; e < kScanEntries; ++e) {
-      if (ScanRawChannel(n, e) == 0) continue;
+      if (ScanRawChannel(n, e) == 0 || !KeptChannels.Takes(ScanChannel(n, e))) continue;
+      listed = true;
       if (-ScanRssi(n, e) > level) {
         best = e;
         level = -ScanRssi(n, e);
       }
     }
-    BestEntry[n - 1] = static_cast<std::int16_t>(best);
+    // With a channel list, a receiver that heard none of its channels has no best entry.
+    BestEntry[n - 1] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
   }
 }
 
@@ -307,6 +310,10 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   char* p = out;
   if (!Form) return 0;
   if (CurrentMode == kSlotFast) {
+    if (!KeptChannels.Takes(FastChannel(n))) {
+      tx::End(p);
+      return 0;
+    }
     const bool boxes[3] = {Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
                            Form->RSSIField.Checked()};
     for (int k = 0; k < 3; ++k)
@@ -320,7 +327,8 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
         p = PutScanEntry(p, n, e, delimiter);
     } else {
       for (int e = 0; e < kScanEntries && ScanChannel(n, e) != 0; ++e)
-        p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
+        if (KeptChannels.Takes(ScanChannel(n, e)))
+          p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
     }
   }
   tx::End(p);
@@ -384,6 +392,9 @@ void TarvikConverter::Place(LinePlace& place) const {
   FixedValues v;
   FillFixedValues(v);
   PlaceFromFixedValues(v, GpsValid(), place);
+  // Only the 36-byte record header carries the GPS speed.
+  place.HasSpeed = GpsValid() && FirmwareVersion >= tarvik::kNewLayoutVersion;
+  place.SpeedMph = Velocity;
 }
 
 }  // namespace polvane

@@ -380,7 +380,7 @@ char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& 
 int TarvikExtConverter::BestReading(const ReadingList& list) const {
   int best = -1;
   for (int i = 0; i < list.Count(); ++i)
-    if (best < 0 || list[i].Rssi <= list[best].Rssi) best = i;
+    if (Listed(list[i]) && (best < 0 || list[i].Rssi <= list[best].Rssi)) best = i;
   return best;
 }
 
@@ -397,9 +397,11 @@ int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) 
       if (best >= 0) p = PutReading(p, out, list[best], delimiter);
     } else if (averagedLine_) {
       const int line = LineIndex();
-      if (line >= 0 && line < list.Count()) p = PutReading(p, out, list[line], delimiter);
+      if (line >= 0 && line < list.Count() && Listed(list[line]))
+        p = PutReading(p, out, list[line], delimiter);
     } else {
-      for (int i = 0; i < list.Count(); ++i) p = PutReading(p, out, list[i], delimiter);
+      for (int i = 0; i < list.Count(); ++i)
+        if (Listed(list[i])) p = PutReading(p, out, list[i], delimiter);
     }
   }
   tx::End(p);
@@ -487,6 +489,8 @@ void TarvikExtConverter::Place(LinePlace& place) const {
   FixedValues v;
   FillFixedValues(v);
   PlaceFromFixedValues(v, GpsValid(), place);
+  place.HasSpeed = GpsValid();
+  place.SpeedMph = Velocity;
 }
 
 }  // namespace polvane

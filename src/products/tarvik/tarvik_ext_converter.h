@@ -161,6 +161,10 @@ class TarvikExtConverter : public ProductConverter {
   int16_t ParseSingle(const std::uint8_t* r, bool voice);
   // The reading written in best-server mode: the strongest, the later one among equals.
   int BestReading(const ReadingList& list) const;
+  // Whether the data group keeps a reading of the current receiver: by its displayed channel.
+  bool Listed(const Reading& r) const {
+    return KeptChannels.Takes(Plans[CurrentReceiver].Displayed(r.Channel));
+  }
   // The checked items of one reading, each joined to the text that starts at `start`.
   char* PutReading(char* p, const char* start, const Reading& r, char delimiter);
 
