@@ -124,6 +124,9 @@ ConvertOptions OptionsFrom(const py::dict& d) {
   text("per_meters", o.perMeters);
   text("lambda_speed", o.lambda);
   text("deselect", o.deselect);
+  text("threshold", o.threshold);
+  text("traffic", o.traffic);
+  text("channels", o.channels);
   text("save_config", o.saveConfig);
   flag("all_fields", o.allFields);
   flag("header", o.header);

@@ -43,12 +43,14 @@ class DamagedLogWarning(UserWarning):
 
 
 # Options as the command line names them (underscores for dashes), and how each is written.
-_LIST_OPTIONS = ("fields", "receivers", "data", "deselect")
+# `traffic` is the pair D, T: (0.0005, 30), ("1min", 20) or the command line's "0.0005,30".
+_LIST_OPTIONS = ("fields", "receivers", "data", "deselect", "channels", "traffic")
 _TEXT_OPTIONS = (
     "scan_type",
     "drovel_mode",
     "per_seconds",
     "per_meters",
+    "threshold",
     "lambda_speed",
     "config",
     "format",
@@ -80,6 +82,10 @@ def _option_list(name, value):
     except TypeError:
         raise ValueError(f"{name}: not a list: {value!r}") from None
     if not items:
+        # An empty channel list is no "not given": the command line's parser refuses its empty
+        # item, as it refuses `--channels ,`.
+        if name == "channels":
+            return ","
         return "none" if name in ("receivers", "data") else ""
     return ",".join(_option_text(name, item) for item in items)
 
@@ -158,9 +164,10 @@ def convert(input, output=None, *, progress=None, **options):
     """Converts a log exactly as ``polvane convert INPUT [OUTPUT]`` does.
 
     Options are the command line's: fields, all_fields, receivers, data, scan_type,
-    drovel_mode, best_server, per_seconds, per_meters, lambda_speed, deselect, config, format,
-    and for the file delimiter, header (True / False), split and save_config. ``progress``
-    (optional) is called with whole percentages.
+    drovel_mode, best_server, per_seconds, per_meters, threshold ("RSSI>-90"), traffic
+    ((D, T) or "D[deg|min],T"), channels (["100-120", 450] or "100-120,450"), lambda_speed,
+    deselect, config, format, and for the file delimiter, header (True / False), split and
+    save_config. ``progress`` (optional) is called with whole percentages.
     """
     opts = _options(CONVERT_OPTIONS, options)
     opts["input"] = os.fspath(input)

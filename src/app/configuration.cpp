@@ -1,8 +1,13 @@
 // Saving and loading the window's settings as a profile (INI) file.
 #include <SimpleIni.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "app/main_form.h"
 #include "convert/output_file.h"
@@ -24,8 +29,21 @@ class Profile {
  public:
   explicit Profile(const std::string& path) : ini_(false, false, false) {
     ini_.SetSpaces(false);
-    std::error_code ec;
-    if (std::filesystem::exists(path, ec)) loaded_ = ini_.LoadFile(path.c_str()) >= 0;
+    // Only a plain file is read: a FIFO or a device is never waited on, and reads as a file
+    // that is not there.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      if (std::FILE* f = ::fdopen(fd, "rb")) {
+        loaded_ = ini_.LoadFile(f) >= 0;
+        std::fclose(f);
+      } else {
+        ::close(fd);
+      }
+    } else if (fd >= 0) {
+      ::close(fd);
+    }
     if (!loaded_) ini_.Reset();
   }
   void Write(const char* section, const std::string& key, const std::string& value) {
@@ -122,6 +140,10 @@ std::string TMainForm::SaveConfigurationFailure(const std::string& path) {
   inputs.push_back(InputFilename.Text());
   for (const std::string& input : inputs)
     if (SameFile(path, input)) return path + ": " + kConfigurationIsAnInput;
+  // A configuration is a plain file: a FIFO or a device is neither read nor written.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return path + ": " + (S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : kNotRegularFile);
   Profile p(path);
   p.Write("Product", "InputFormat", InputFormatGroup.ItemIndex());
   p.Write("InputFile", "Filename", InputFilename.Text());

@@ -276,7 +276,9 @@ void TConvert::Execute() {
     }
     if (folder) {
       if (const std::string reason = SkipReason(InputNames[i]); !reason.empty()) {
-        Message(kWarning, kInputSkipped, InputNames[i] + ": " + reason);
+        // Named with its reason in the run's closing message: one message box, however many
+        // files were skipped.
+        Warn(std::string(kInputSkipped) + " (" + InputNames[i] + ": " + reason + ")");
         ++skipped;
         continue;
       }
@@ -306,6 +308,9 @@ std::string TConvert::SkipReason(const std::string& input, bool anyProduct) cons
   if (st.st_size == 0) return "an empty file";
   InputFile probe;
   if (!probe.Open(input)) return std::strerror(probe.Error());
+  // A file whose first read fails (a failing disk) is unreadable, not a file of no product.
+  std::uint8_t first = 0;
+  if (!probe.ReadExact(&first, 1) && probe.Failed()) return std::strerror(probe.Error());
   probe.Close();
   const std::int16_t code = IdentifyProduct(input);
   if (code == kProductNone) return "not from a QVX CW product";

@@ -70,10 +70,10 @@ void TMainForm::InBrowseClick() {
 }
 
 std::int16_t TMainForm::ChooseInputFile(const std::string& path) {
-  // A file that is not there is not a file of an unknown product.
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) {
-    ReportMessage(host_, kError, "Input File Does Not Exist!");
+  // A file that is not there, cannot be read or is no plain file (a FIFO, which is never
+  // waited on) is not a file of an unknown product.
+  if (const std::string refusal = InputRefusal(path); !refusal.empty()) {
+    ReportMessage(host_, kError, "Input File Does Not Exist! (%s)", refusal.c_str());
     return kProductNone;
   }
   StopIndexing();

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
-#include <unordered_map>
 
 #include "app/convert_job.h"
 #include "convert/identify.h"
@@ -35,9 +34,7 @@ std::vector<std::pair<int, std::string>> KeptMessagesHost::Messages() {
 }
 
 std::string Unreadable(const std::string& path) {
-  InputFile f;
-  if (f.Open(path)) return {};
-  return f.Error() == EINVAL ? path + ": " + kNotRegularFile : PathError(path, f.Error());
+  return InputRefusal(path);
 }
 
 bool Readable(const std::string& path) {
@@ -284,8 +281,10 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     throw UsageError{"--folder and --out-folder go together"};
   if (!folderMode && o.input.empty()) throw UsageError{"convert needs an INPUT file"};
   if (folderMode && !o.input.empty()) throw UsageError{"INPUT and --folder exclude each other"};
-  if (!o.config.empty() && !Readable(o.config))
-    throw UsageError{"--config: no such file " + o.config};
+  // A configuration that is not a plain file (a FIFO, a device) is refused, never waited on.
+  if (!o.config.empty())
+    if (const std::string refusal = Unreadable(o.config); !refusal.empty())
+      throw UsageError{"--config: " + refusal};
 
   form.AutoIndex = false;
   // 1. The configuration file.
@@ -423,22 +422,23 @@ std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form)
   return fields;
 }
 
-std::vector<IndexNode> IndexListing(const TMainForm& form) {
-  // Each section's number in the file, looked up by node: a day's log has many thousands.
-  const ProductConverter& c = *form.CurrentConverter.load();
-  std::unordered_map<const TreeNode*, int> ordinals;
-  ordinals.reserve(c.SectionNodes.size());
-  for (std::size_t k = 1; k < c.SectionNodes.size(); ++k)
-    if (c.SectionNodes[k]) ordinals.emplace(c.SectionNodes[k], static_cast<int>(k));
-  std::vector<IndexNode> nodes;
-  for (const auto& root : form.tvIndex.Roots()) {
-    IndexNode& node = nodes.emplace_back();
-    node.label = root->Text;
-    for (const auto& section : root->Children) {
-      const auto found = ordinals.find(section.get());
-      node.sections.emplace_back(found == ordinals.end() ? 0 : found->second, section->Text);
-    }
+void ListIndex(const TMainForm& form, const std::function<void(const std::string&)>& kind,
+               const std::function<void(int, const std::string&)>& section) {
+  const SelectionTree& tree = form.tvIndex;
+  for (const auto& root : tree.Roots()) {
+    kind(root->Text);
+    for (const TreeNode& node : root->Children)
+      section(static_cast<int>(node.Ordinal), tree.Text(node));
   }
+}
+
+std::vector<IndexNode> IndexListing(const TMainForm& form) {
+  std::vector<IndexNode> nodes;
+  ListIndex(
+      form, [&](const std::string& label) { nodes.emplace_back().label = label; },
+      [&](int ordinal, const std::string& label) {
+        nodes.back().sections.emplace_back(ordinal, label);
+      });
   return nodes;
 }
 

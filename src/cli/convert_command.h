@@ -24,8 +24,6 @@ constexpr int kExitUnknownProduct = 3;
 // The run completed, but part of the input could not be converted (with a warning).
 constexpr int kExitWarned = 4;
 
-inline constexpr const char* kNotRegularFile = "not a regular file";
-
 // A front end without dialogs that keeps the messages of a run for its caller to report: a file
 // of a parallel folder run, a call of the Python module.
 class KeptMessagesHost : public Host {
@@ -135,5 +133,9 @@ struct IndexNode {
   std::vector<std::pair<int, std::string>> sections;
 };
 std::vector<IndexNode> IndexListing(const TMainForm& form);
+// The same, one node at a time: `kind` for each top-level node, then `section` for each of its
+// sections. Nothing is gathered, so a log of millions of sections lists in constant memory.
+void ListIndex(const TMainForm& form, const std::function<void(const std::string&)>& kind,
+               const std::function<void(int, const std::string&)>& section);
 
 }  // namespace polvane

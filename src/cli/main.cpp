@@ -142,11 +142,11 @@ int RunIndex(const std::string& file, bool quiet) {
   form.AutoIndex = false;
   form.ChooseInputFile(file);
   BuildIndex(form, host, quiet);
-  for (const IndexNode& node : IndexListing(form)) {
-    std::printf("%s\n", node.label.c_str());
-    for (const auto& [ordinal, label] : node.sections)
-      std::printf("  %d\t%s\n", ordinal, label.c_str());
-  }
+  ListIndex(
+      form, [](const std::string& label) { std::printf("%s\n", label.c_str()); },
+      [](int ordinal, const std::string& label) {
+        std::printf("  %d\t%s\n", ordinal, label.c_str());
+      });
   return kExitOk;
 }
 
@@ -192,12 +192,14 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   run.InputNames = inputs;
   run.OutputNames = outputs;
   if (!run.PairsCanBeWritten()) return kExitError;
+  // What each log left unconverted, for the completion message, in the order of the logs.
+  std::vector<std::vector<std::string>> warnings(count);
   std::vector<bool> skip(count);
   int skipped = 0;
   for (int i = 0; i < count; ++i)
     if (const std::string reason = run.SkipReason(inputs[i], true); !reason.empty()) {
-      host.ShowMessage(kWarning,
-                       std::string(kInputSkipped) + " (" + inputs[i] + ": " + reason + ")");
+      // Named in the completion message, in the order of the logs, as the sequential run does.
+      warnings[i].push_back(std::string(kInputSkipped) + " (" + inputs[i] + ": " + reason + ")");
       skip[i] = true;
       ++skipped;
     }
@@ -207,8 +209,6 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   std::mutex reportMutex;
   int status = kExitOk;
   RunStage stopped = RunStage::None;
-  // What each log left unconverted, for the completion message, in the order of the logs.
-  std::vector<std::vector<std::string>> warnings(count);
 
   auto convertFiles = [&](int slot) {
     for (int i; !failed && !gInterrupted && (i = next++) < count;) {

@@ -9,12 +9,15 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 
 namespace polvane {
 
 namespace {
 std::atomic<std::uint64_t> gFaultOffset{0};
 std::atomic<int> gFaultError{0};
+std::mutex gFaultMutex;
+std::string gFaultPath;  // the one file the fault is for; empty: every file
 
 int SeekTo(std::FILE* f, std::uint64_t offset) {
 #ifdef _WIN32
@@ -31,9 +34,16 @@ InputFile::~InputFile() {
   Close();
 }
 
-void InputFile::SetReadFaultForTesting(std::uint64_t offset, int error) {
+void InputFile::SetReadFaultForTesting(std::uint64_t offset, int error, const std::string& path) {
+  std::lock_guard lock(gFaultMutex);
+  gFaultPath = path;
   gFaultOffset = offset;
   gFaultError = error;
+}
+
+bool InputFile::FaultApplies() const {
+  std::lock_guard lock(gFaultMutex);
+  return gFaultPath.empty() || gFaultPath == path_;
 }
 
 bool InputFile::Open(const std::string& path) {
@@ -58,6 +68,7 @@ bool InputFile::Open(const std::string& path) {
     return false;
   }
   std::setvbuf(file_, nullptr, _IONBF, 0);  // this class is the buffer
+  path_ = path;
   size_ = static_cast<std::uint64_t>(st.st_size);
   error_ = 0;
   bufferStart_ = 0;
@@ -83,7 +94,7 @@ bool InputFile::Fill() {
     return false;
   }
   std::size_t want = kBufferSize;
-  if (const int fault = gFaultError.load(); fault != 0) {
+  if (const int fault = gFaultError.load(); fault != 0 && FaultApplies()) {
     const std::uint64_t at = gFaultOffset.load();
     if (bufferStart_ >= at) {
       error_ = fault;
@@ -127,6 +138,19 @@ bool InputFile::Seek(std::uint64_t position) {
 bool InputFile::Skip(std::int64_t delta) {
   std::int64_t target = static_cast<std::int64_t>(Tell()) + delta;
   return target >= 0 && Seek(static_cast<std::uint64_t>(target));
+}
+
+std::string InputRefusal(const std::string& path) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return path + ": " + std::strerror(errno);
+  struct stat st {};
+  const int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+  ::close(fd);
+  if (error != 0) return path + ": " + std::strerror(error);
+  if (S_ISDIR(st.st_mode)) return path + ": " + std::strerror(EISDIR);
+  if (!S_ISREG(st.st_mode)) return path + ": " + kNotRegularFile;
+  return {};
 }
 
 std::uint64_t FileSize(const std::string& path) {

@@ -49,11 +49,12 @@ class InputFile {
   int Error() const { return error_; }
 
   // A test seam for a failing disk: while set, every read of a file at or beyond `offset`
-  // fails with `error` (0 clears it).
-  static void SetReadFaultForTesting(std::uint64_t offset, int error);
+  // fails with `error` (0 clears it); with `path`, only reads of the file opened by that name.
+  static void SetReadFaultForTesting(std::uint64_t offset, int error, const std::string& path = {});
 
  private:
   bool Fill();
+  bool FaultApplies() const;
   std::size_t ReadSlow(void* dst, std::size_t n);
 
   std::FILE* file_ = nullptr;
@@ -63,7 +64,13 @@ class InputFile {
   std::size_t cursor_ = 0;         // read position within buffer_
   std::uint64_t size_ = 0;
   int error_ = 0;
+  std::string path_;  // as opened (the read-fault seam may name it)
 };
+
+// Why `path` cannot be read as an input, as "PATH: REASON" ("not a regular file" for a FIFO or
+// a device, which is looked at without blocking on it); empty when it can be.
+std::string InputRefusal(const std::string& path);
+inline constexpr const char* kNotRegularFile = "not a regular file";
 
 // Size in bytes of a file as the file system reports it (0 when it cannot be read).
 std::uint64_t FileSize(const std::string& path);

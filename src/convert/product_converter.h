@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <span>
 #include <string>
 #include <vector>
@@ -253,8 +254,9 @@ class ProductConverter {
   bool SectionStarted = false;
   char SectionLabel[kSectionLabelSize] = {};
   std::int16_t CurrentMode = -1;
-  // Entry k is the node of the k-th section of the file (entry 0 unused); grows as needed.
-  std::vector<TreeNode*> SectionNodes;
+  // Entry k is the node of the k-th section of the file (entry 0 unused); grows as needed, a
+  // deque so that a log of millions of sections never copies the list to grow it.
+  std::deque<TreeNode*> SectionNodes;
 
  private:
   // ZeroRecordTail's record buffer and how far its last record reached; forgotten per file.

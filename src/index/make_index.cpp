@@ -60,13 +60,15 @@ void TMakeIndex::Execute() {
     if (c->SectionStarted && c->SectionLabel[0] != '\0') {
       host.Synchronize([&] {
         const int slot = c->CurrentMode;
-        TreeNode* parent = slot >= 0 && slot < kTreeSlots ? form_.tvIndex.ModeNodes[slot] : nullptr;
+        TreeRoot* parent = slot >= 0 && slot < kTreeSlots ? form_.tvIndex.ModeNodes[slot] : nullptr;
         // A section of no known kind has no top-level node to hang under: it gets no node,
         // and its records are converted.
         if (parent) {
           c->SectionLabel[kSectionLabelSize - 1] = '\0';
-          target->SetSectionNode(c->ModeChanges,
-                                 form_.tvIndex.AddChild(parent, c->SectionLabel, kStateSelected));
+          target->SetSectionNode(
+              c->ModeChanges,
+              form_.tvIndex.AddChild(parent, static_cast<std::uint32_t>(c->ModeChanges),
+                                     c->SectionLabel, kStateSelected));
         }
       });
       c->SectionStarted = false;

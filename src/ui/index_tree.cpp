@@ -54,7 +54,7 @@ int IndexTree::StateImageOf(const QTreeWidgetItem* item) {
 }
 
 QTreeWidgetItem* IndexTree::NewItem(TreeNode* node) {
-  auto* item = new QTreeWidgetItem(QStringList(QString::fromStdString(node->Text)));
+  auto* item = new QTreeWidgetItem(QStringList(QString::fromStdString(model_.Text(*node))));
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
   item->setFlags(Qt::ItemIsEnabled);
   ShowState(item);
@@ -81,7 +81,7 @@ bool IndexTree::AddNewNodes() {
   bool added = false;
   const auto& roots = model_.Roots();
   for (std::size_t r = 0; r < roots.size(); ++r) {
-    TreeNode* root = roots[r].get();
+    TreeRoot* root = roots[r].get();
     QTreeWidgetItem* rootItem = topLevelItem(static_cast<int>(r));
     if (!rootItem) {
       rootItem = NewItem(root);
@@ -90,7 +90,7 @@ bool IndexTree::AddNewNodes() {
       added = true;
     }
     for (std::size_t c = rootItem->childCount(); c < root->Children.size(); ++c) {
-      rootItem->addChild(NewItem(root->Children[c].get()));
+      rootItem->addChild(NewItem(&root->Children[c]));
       added = true;
     }
   }

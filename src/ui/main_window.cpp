@@ -96,8 +96,8 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
 
   auto* central = new QWidget(this);
   auto* steps = new QVBoxLayout(central);
-  steps->setContentsMargins(6, 6, 6, 6);
-  steps->setSpacing(5);
+  steps->setContentsMargins(4, 4, 4, 4);
+  steps->setSpacing(3);
   steps->addWidget(BuildStep1());
   steps->addWidget(BuildStep2());
   steps->addWidget(BuildStep3(), 1);
@@ -130,7 +130,7 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   connect(timer_, &QTimer::timeout, this, [this] { TimerTimer(); });
   timer_->start();
 
-  setFixedSize(kMainWidth, kMainHeight);
+  resize(kMainWidth, kMainHeight);
 }
 
 MainWindow::~MainWindow() {
@@ -509,7 +509,7 @@ QFrame* MainWindow::BuildStep2() {
 
   // The tree takes the height the option groups need; the field lists below get the rest.
   tree_ = new IndexTree(f.tvIndex);
-  tree_->setMinimumWidth(260);
+  tree_->setMinimumWidth(200);
   tree_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
   tree_->setMinimumHeight(100);
 
@@ -555,14 +555,15 @@ QFrame* MainWindow::BuildStep3() {
 
   auto* data = new QGroupBox(QStringLiteral("Field Data"));
   data->setObjectName(QStringLiteral("gbFieldData"));
-  auto* fd = new QVBoxLayout(data);
-  fd->setSpacing(2);
-  fd->addWidget(Check(f.FrequencyField, "FrequencyField"));
-  fd->addWidget(Check(f.ChannelField, "ChannelField"));
-  fd->addWidget(Check(f.RSSIField, "RSSIField"));
-  fd->addWidget(Check(f.SATField, "SATField"));
-  fd->addWidget(Check(f.VMACField, "VMACField"));
-  fd->addStretch(1);
+  // Two columns, the boxes running down them: the step stays low on a small screen.
+  auto* fd = new QGridLayout(data);
+  fd->setVerticalSpacing(2);
+  fd->addWidget(Check(f.FrequencyField, "FrequencyField"), 0, 0);
+  fd->addWidget(Check(f.ChannelField, "ChannelField"), 1, 0);
+  fd->addWidget(Check(f.RSSIField, "RSSIField"), 2, 0);
+  fd->addWidget(Check(f.SATField, "SATField"), 0, 1);
+  fd->addWidget(Check(f.VMACField, "VMACField"), 1, 1);
+  fd->setRowStretch(3, 1);
 
   auto* content = new QHBoxLayout;
   content->addLayout(listColumn(f.AvailableBox, "AvailableBox", QStringLiteral("Available Fields")),

@@ -38,6 +38,7 @@ class TOpenFolderDlg;
 class TrafficDialog;
 class TWaitDlg;
 
+// The size the window opens at; it can be resized, down to what its steps need.
 inline constexpr int kMainWidth = 1161;
 inline constexpr int kMainHeight = 712;
 

@@ -292,7 +292,9 @@ TEST_F(RunOutcomeTest, EveryBundledSampleConvertsWithoutAWarning) {
 
 TEST_F(RunOutcomeTest, AMissingInputIsNotAnUnknownProduct) {
   EXPECT_EQ(form.ChooseInputFile(dir.File("MISSING.tvf")), kProductNone);
-  EXPECT_EQ(host.MessageLines(), (std::vector<std::string>{"Error: Input File Does Not Exist!"}));
+  EXPECT_EQ(host.MessageLines(),
+            (std::vector<std::string>{"Error: Input File Does Not Exist! (" +
+                                      dir.File("MISSING.tvf") + ": No such file or directory)"}));
   EXPECT_EQ(form.InputFilename.Text(), "");
 }
 

@@ -10,6 +10,7 @@
 
 #include "support/bytes.h"
 #include "support/conversion.h"
+#include "support/kes_card_log.h"
 #include "support/tarvik_log.h"
 
 namespace polvane {
@@ -102,6 +103,26 @@ TEST_F(CliSafety, SpecialFilesAreRefusedAtOnce) {
   }
 }
 
+TEST_F(CliSafety, AConfigurationThatIsNoPlainFileIsRefusedAtOnce) {
+  const std::string log = Log("c.tvf"), fifo = dir.File("pipe.cfg");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Result r = Run("convert -q " + log + " " + dir.File("c.csv") + " --config " + fifo);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "polvane: --config: " + fifo + ": not a regular file\n");
+  r = Run("convert -q " + log + " " + dir.File("c.csv") + " -c " + dir.File("none.cfg"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "polvane: --config: " + dir.File("none.cfg") + ": No such file or directory\n");
+  // Saved: refused before the conversion, and the FIFO stays what it is.
+  r = Run("convert -q " + log + " " + dir.File("c.csv") + " --save-config " + fifo);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "Error: Configuration File Cannot Be Written! (" + fifo + ": not a regular file)\n");
+  EXPECT_FALSE(fs::exists(dir.File("c.csv")));
+  struct stat st {};
+  ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST_F(CliSafety, TargetsThatAreNotPlainFiles) {
   const std::string log = Log("t.tvf");
   Result r = Run("convert -q " + log + " /dev/null");
@@ -155,11 +176,11 @@ TEST_F(CliSafety, FolderRunsSkipWhatIsNoLogAloud) {
   EXPECT_EQ(r.status, 4) << r.err;
   for (const char* name : {"0-empty.tvf: an empty file", "1-dangling.tvf: No such file",
                            "2-pipe.tvf: not a regular file", "3-junk.tvf: not from a QVX"})
-    EXPECT_NE(r.err.find(std::string("Warning: Input File Skipped! (") + dir.File("in/") + name),
+    EXPECT_NE(r.err.find(std::string("\nInput File Skipped! (") + dir.File("in/") + name),
               std::string::npos)
         << name << "\n"
         << r.err;
-  EXPECT_NE(r.err.find("Information: Conversion Has Been Completed! (converted 2, skipped 4)"),
+  EXPECT_NE(r.err.find("Warning: Conversion Has Been Completed! (converted 2, skipped 4)\n"),
             std::string::npos)
       << r.err;
   EXPECT_GT(fs::file_size(dir.File("out/4-drive.csv")), 0u);
@@ -174,6 +195,27 @@ TEST_F(CliSafety, FolderRunsSkipWhatIsNoLogAloud) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("6-same.out: written by both"), std::string::npos) << r.err;
   EXPECT_TRUE(fs::is_empty(dir.Path() / "out"));
+}
+
+TEST_F(CliSafety, FolderRunsSkipALogOfAnotherProduct) {
+  fs::create_directory(dir.Path() / "in");
+  fs::create_directory(dir.Path() / "out");
+  Log("in/a.tvf");
+  KesCardLogBuilder kes("QVX KES CW RECEIVER V1.05");
+  KesScan scan;
+  scan.type = 3;
+  scan.codes = {212};
+  kes.Scan(scan).Data(KesDriveClock(0), {60});
+  kes.WriteTo(dir.File("in/b.tvf"));  // a Kes PC-card log among Tarvik logs
+  Result r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
+                 " --ext '*.tvf' --out-ext .csv");
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_EQ(r.err,
+            "Warning: Conversion Has Been Completed! (converted 1, skipped 1)\n"
+            "Input File Skipped! (" +
+                dir.File("in/b.tvf") + ": a log of another product)\n");
+  EXPECT_TRUE(fs::exists(dir.File("out/a.csv")));
+  EXPECT_FALSE(fs::exists(dir.File("out/b.csv")));
 }
 
 TEST_F(CliSafety, FolderPatternsMatchInLinearTime) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include "app/main_form.h"
 #include "index/make_index.h"
 #include "support/bytes.h"
 #include "support/conversion.h"
+#include "support/kes_card_log.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
 
@@ -40,7 +42,7 @@ class IndexTest : public ::testing::Test {
     form.ChooseInputFile(path);
     form.WaitForIndexing();
   }
-  const TreeNode& Root(int i) { return *form.tvIndex.Roots()[i]; }
+  TreeRoot& Root(int i) { return *form.tvIndex.Roots()[i]; }
   std::vector<std::string> Seconds() {
     form.AddSelectedField(21);
     form.FieldTitles.SetChecked(false);
@@ -63,8 +65,8 @@ TEST_F(IndexTest, OneKindGivesOneSection) {
   EXPECT_EQ(Root(0).Text, "Scan Data");
   EXPECT_TRUE(Root(0).Children.empty());
   ASSERT_EQ(Root(1).Children.size(), 1u);
-  EXPECT_EQ(Root(1).Children[0]->Text, "02:00:00");
-  EXPECT_EQ(Root(1).Children[0]->StateIndex, kStateSelected);
+  EXPECT_EQ(form.tvIndex.Text(Root(1).Children[0]), "02:00:00");
+  EXPECT_EQ(Root(1).Children[0].StateIndex, kStateSelected);
   EXPECT_FALSE(host.WaitWindowShown);
 }
 
@@ -75,10 +77,10 @@ TEST_F(IndexTest, AlternatingKindsAndDeselectingTheThirdSection) {
   ASSERT_EQ(Root(0).Children.size(), 2u);
   ASSERT_EQ(Root(1).Children.size(), 1u);
   const ProductConverter& c = *form.CurrentConverter.load();
-  EXPECT_EQ(c.SectionNodes[1], Root(0).Children[0].get());
-  EXPECT_EQ(c.SectionNodes[2], Root(1).Children[0].get());
-  EXPECT_EQ(c.SectionNodes[3], Root(0).Children[1].get());
-  EXPECT_EQ(Root(0).Children[1]->Text, "02:00:04");
+  EXPECT_EQ(c.SectionNodes[1], &Root(0).Children[0]);
+  EXPECT_EQ(c.SectionNodes[2], &Root(1).Children[0]);
+  EXPECT_EQ(c.SectionNodes[3], &Root(0).Children[1]);
+  EXPECT_EQ(form.tvIndex.Text(Root(0).Children[1]), "02:00:04");
   form.tvIndex.tvIndexMouseUp(c.SectionNodes[3]);
   EXPECT_EQ(Seconds(), (std::vector<std::string>{"00", "01", "02", "03"}));
 }
@@ -87,7 +89,7 @@ TEST_F(IndexTest, ClicksToggleOnlySectionNodes) {
   const std::string path = dir.File("c.tvf");
   WriteKinds(path, "SF");
   Choose(path);
-  TreeNode* section = Root(0).Children[0].get();
+  TreeNode* section = &Root(0).Children[0];
   form.tvIndex.tvIndexMouseUp(form.tvIndex.ModeNodes[1]);
   form.tvIndex.tvIndexMouseUp(nullptr);
   EXPECT_EQ(Root(0).StateIndex, kNoStateImage);
@@ -149,7 +151,7 @@ TEST_F(IndexTest, FolderModeBuildsNoIndexAndConvertsEverySection) {
   const std::string path = dir.File("f.tvf");
   WriteKinds(path, "SSFF");
   Choose(path);
-  form.tvIndex.tvIndexMouseUp(Root(0).Children[0].get());
+  form.tvIndex.tvIndexMouseUp(&Root(0).Children[0]);
   form.rbMultipleFiles.SetChecked(true);
   form.edInFolder.SetText(dir.Path().string());
   form.edOutFolder.SetText(dir.Path().string());
@@ -161,6 +163,62 @@ TEST_F(IndexTest, FolderModeBuildsNoIndexAndConvertsEverySection) {
   EXPECT_FALSE(form.Indexing());
   form.WaitForConversion();
   EXPECT_EQ(Lines(ReadFile(dir.File("f.csv"))).size(), 4u);
+}
+
+// Every label shape the readers write comes back from the tree as it was written, whether it
+// packs (a time, bare or after its source) or is kept as text (anything else).
+TEST(SectionLabelTest, EveryLabelComesBackAsWritten) {
+  SelectionTree tree;
+  TreeRoot* root = tree.AddRoot("Scan Data");
+  tree.ModeNodes[1] = root;
+  const std::vector<std::string> labels = {
+      "00:00:00", "23:59:59", "09:05:07", "165:165:165", "255:00:09", "511:511:511", "GPS 12:34:56",
+      "RTC 00:00:00", "N/A 00:00:00",
+      // Not of the packed shape: kept as written.
+      "", "7:05:00", "512:00:00", "-1:00:00", "12:34:56 ", "12:34", "12:34:56:78", "ABC 01:02:03",
+      "GPS12:34:56", "00:00:0x", "0000:00:00", "Scan Data"};
+  std::vector<TreeNode*> nodes;
+  std::uint32_t ordinal = 0;
+  for (const std::string& label : labels) nodes.push_back(tree.AddChild(root, ++ordinal, label, 2));
+  // The same odd text twice is kept once and read back both times.
+  TreeNode* again = tree.AddChild(root, ++ordinal, "7:05:00", 2);
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    ASSERT_NE(nodes[i], nullptr);
+    EXPECT_EQ(tree.Text(*nodes[i]), labels[i]);
+    EXPECT_EQ(nodes[i]->Ordinal, i + 1);
+  }
+  EXPECT_EQ(tree.Text(*again), "7:05:00");
+  EXPECT_EQ(tree.Text(*root), "Scan Data");
+  // A node of no tree of its own shows nothing rather than reading out of place.
+  TreeNode stray(kStateSelected);
+  EXPECT_EQ(tree.Text(stray), "");
+  tree.Clear();
+  EXPECT_TRUE(tree.Roots().empty());
+}
+
+// A Kes PC-card log of empty scan headers starts a section with every record: the index of
+// such a log keeps at most 32 bytes per section (the node and the converter's reference to it),
+// and every section keeps its ordinal and its label.
+TEST_F(IndexTest, ASectionPerRecordTakesAtMost32BytesPerSection) {
+  constexpr int kSections = 200000;
+  KesCardLogBuilder log("QVX KES CW RECEIVER V1.05");
+  log.Clock({9, 30, 0});
+  KesScan empty;
+  empty.type = 3;
+  for (int i = 0; i < kSections; ++i) log.Scan(empty);
+  const std::string path = dir.File("headers.bin");
+  log.WriteTo(path);
+
+  const std::size_t before = mallinfo2().uordblks;
+  Choose(path);
+  const std::size_t after = mallinfo2().uordblks;
+  const ProductConverter& c = *form.CurrentConverter.load();
+  ASSERT_EQ(c.SectionNodes.size(), kSections + 1u);
+  const TreeNode& last = *c.SectionNodes[kSections];
+  EXPECT_EQ(last.Ordinal, static_cast<std::uint32_t>(kSections));
+  EXPECT_EQ(form.tvIndex.Text(last), "09:30:00");
+  if (before == 0 || after == 0) GTEST_SKIP() << "the allocator reports no figures";
+  EXPECT_LE(static_cast<double>(after - before) / kSections, 32.0);
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ TEST_F(DrovelTest, AlternatingKindsGiveOneSectionPerRun) {
             (std::vector<IndexedSection>{{1, drovel::kSlotOneChannel, "10:00:00"},
                                          {2, drovel::kSlotThreeChannel, "10:00:02"},
                                          {3, drovel::kSlotOneChannel, "10:00:04"}}));
-  TreeNode on("", nullptr, kStateSelected), off("", nullptr, kStateDeselected);
+  TreeNode on(kStateSelected), off(kStateDeselected);
   c.SetSectionNode(1, &on);
   c.SetSectionNode(2, &off);
   c.SetSectionNode(3, &on);

@@ -131,7 +131,7 @@ TEST_F(KesDump, TitlesComeAgainAtEverySectionAndADeselectedOneIsDropped) {
   KesDumpLogBuilder log;
   log.Setup(Plan()).Data(Record({{5, 80}}, 1)).Data(Record({{5, 81}, {6, 82}}, 2));
   log.Data(Record({{5, 83}}, 5)).Data(Record({{5, 84}}, 9));
-  TreeNode off("x", nullptr, kStateDeselected);
+  TreeNode off(kStateDeselected);
   c->SetSectionNode(3, &off);
   EXPECT_THAT(Convert(log, Fields({0, 32})),
               ElementsAre("\"RSSI #1\",\"Record Number\"", "-80,1",

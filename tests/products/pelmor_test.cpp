@@ -393,10 +393,8 @@ TEST_F(PelmorTest, DeselectedSectionsAreLeftOut) {
   log.TableData({{0, 1, -52}}).TableData({{0, 1, -53}});
   log.ListSetup(Channels(1), Channels(1)).ListData({{0, 0, -54}});
   ASSERT_EQ(Index(log).size(), 4u);
-  TreeNode nodes[4] = {{"1", nullptr, kStateSelected},
-                       {"2", nullptr, kStateDeselected},
-                       {"3", nullptr, kStateDeselected},
-                       {"4", nullptr, kStateSelected}};
+  TreeNode nodes[4] = {TreeNode(kStateSelected), TreeNode(kStateDeselected),
+                       TreeNode(kStateDeselected), TreeNode(kStateSelected)};
   for (int k = 0; k < 4; ++k) c.SetSectionNode(k + 1, &nodes[k]);
   form.Receiver2.SetChecked(false);
   form.FrequencyField.SetChecked(false);
@@ -428,7 +426,8 @@ TEST_F(PelmorTest, PcCardFileGivesTheSameTreeAsThePlainLog) {
     Strings texts;
     for (const auto& root : window.tvIndex.Roots()) {
       texts.push_back(root->Text);
-      for (const auto& section : root->Children) texts.push_back("  " + section->Text);
+      for (const auto& section : root->Children)
+        texts.push_back("  " + window.tvIndex.Text(section));
     }
     return texts;
   };

@@ -206,8 +206,8 @@ TEST_F(SelvorTest, SectionsFollowTheRecordKind) {
                                          {2, selvor::kSlotScan, "09:00:02"},
                                          {3, selvor::kSlotFast, "09:00:03"}}));
 
-  TreeNode selected("09:00:00", nullptr, kStateSelected);
-  TreeNode deselected("09:00:02", nullptr, kStateDeselected);
+  TreeNode selected(kStateSelected);
+  TreeNode deselected(kStateDeselected);
   c.SetSectionNode(1, &selected);
   c.SetSectionNode(2, &deselected);
   c.SetSectionNode(3, &selected);

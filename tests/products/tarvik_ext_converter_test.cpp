@@ -450,8 +450,7 @@ TEST_F(TarvikExtTest, FastAndScanRecordsMakeTheSections) {
                 {1, 1, "09:00:00"}, {2, 0, "09:00:02"}, {3, 1, "09:00:04"}}));
 
   // Deselecting the fast section drops its records and the readings within it.
-  TreeNode scan1("09:00:00", nullptr, kStateSelected), fast("09:00:02", nullptr, kStateDeselected),
-      scan2("09:00:04", nullptr, kStateSelected);
+  TreeNode scan1(kStateSelected), fast(kStateDeselected), scan2(kStateSelected);
   c.SetSectionNode(1, &scan1);
   c.SetSectionNode(2, &fast);
   c.SetSectionNode(3, &scan2);

@@ -311,8 +311,7 @@ TEST_F(TarvikTest, SectionsAgreeBetweenIndexingAndConversion) {
   // Leave out section 4 (the two fast records): records 4 and 5 are dropped.
   std::vector<std::unique_ptr<TreeNode>> nodes;
   for (int k = 1; k <= 5; ++k) {
-    nodes.push_back(
-        std::make_unique<TreeNode>("", nullptr, k == 4 ? kStateDeselected : kStateSelected));
+    nodes.push_back(std::make_unique<TreeNode>(k == 4 ? kStateDeselected : kStateSelected));
     c.SetSectionNode(k, nodes.back().get());
   }
   form.FieldTitles.SetChecked(false);

@@ -19,6 +19,7 @@ namespace polvane::testing {
 std::unique_ptr<QObject> NewMainWindowTest();
 std::unique_ptr<QObject> NewAuxiliaryWindowsTest();
 std::unique_ptr<QObject> NewReductionWindowsTest();
+std::unique_ptr<QObject> NewWindowFitTest();
 
 struct ShownBox {
   int type;
