@@ -7,15 +7,19 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTime>
 #include <QTimer>
@@ -30,6 +34,7 @@
 #include "ui/help_window.h"
 #include "ui/index_tree.h"
 #include "ui/reduction_dialogs.h"
+#include "ui/views_pane.h"
 #include "ui/wait_dialog.h"
 
 namespace polvane {
@@ -94,14 +99,24 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kMainCaption));
 
-  auto* central = new QWidget(this);
-  auto* steps = new QVBoxLayout(central);
+  // The four steps on the left, the views of the drive beside them taking the room to spare.
+  auto* central = new QSplitter(Qt::Horizontal, this);
+  central->setObjectName(QStringLiteral("MainSplitter"));
+  central->setChildrenCollapsible(false);
+  auto* stepsPanel = new QWidget;
+  stepsPanel->setObjectName(QStringLiteral("Steps"));
+  auto* steps = new QVBoxLayout(stepsPanel);
   steps->setContentsMargins(4, 4, 4, 4);
   steps->setSpacing(3);
   steps->addWidget(BuildStep1());
   steps->addWidget(BuildStep2());
   steps->addWidget(BuildStep3(), 1);
   steps->addWidget(BuildStep4());
+  views_ = new ViewsPane(*form_, *tree_);
+  central->addWidget(stepsPanel);
+  central->addWidget(views_);
+  central->setStretchFactor(0, 0);
+  central->setStretchFactor(1, 1);
   setCentralWidget(central);
   BuildMenu();
   BuildStatusBar();
@@ -122,7 +137,12 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   for (const auto& bind : bindings_) bind();
   bindings_.clear();
   TMainForm& f = *form_;
-  f.tvIndex.Changed = [this] { RunOnGui([this] { tree_->Sync(); }); };
+  f.tvIndex.Changed = [this] {
+    RunOnGui([this] {
+      tree_->Sync();
+      views_->TreeChanged();
+    });
+  };
   tree_->Sync();
 
   timer_ = new QTimer(this);
@@ -130,6 +150,10 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   connect(timer_, &QTimer::timeout, this, [this] { TimerTimer(); });
   timer_->start();
 
+  // The window goes down to what the steps and the views need (minimumSizeHint); the main
+  // window's own constraint would hold it at the views' preferred width.
+  layout()->setSizeConstraint(QLayout::SetNoConstraint);
+  setMinimumSize(minimumSizeHint());
   resize(kMainWidth, kMainHeight);
 }
 
@@ -141,10 +165,25 @@ MainWindow::~MainWindow() {
   form_.reset();
 }
 
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    setMinimumSize(minimumSizeHint());
+}
+
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  setMinimumSize(minimumSizeHint());
   if (centred_) return;
   centred_ = true;
+  // Showing lays the window out at its widgets' preferred size; it opens at its own.
+  resize(kMainWidth, kMainHeight);
+  // A screen smaller than the opening size gets a window that fits it, down to what the steps
+  // need.
+  if (screen() && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    const QSize room = screen()->availableGeometry().size() - (frameGeometry().size() - size());
+    resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
+  }
   CentreOnScreen(this);
 }
 
@@ -157,7 +196,12 @@ void MainWindow::RunOnGui(std::function<void()> fn) {
 
 void MainWindow::Mirror(Control& control, std::function<void()> refresh) {
   bindings_.push_back([this, &control, refresh] {
-    control.Changed = [this, refresh] { RunOnGui(refresh); };
+    control.Changed = [this, refresh] {
+      RunOnGui([this, refresh] {
+        refresh();
+        views_->SettingsChanged();
+      });
+    };
     refresh();
   });
 }

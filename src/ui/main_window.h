@@ -37,10 +37,11 @@ class ChannelListDialog;
 class TOpenFolderDlg;
 class TrafficDialog;
 class TWaitDlg;
+class ViewsPane;
 
 // The size the window opens at; it can be resized, down to what its steps need.
-inline constexpr int kMainWidth = 1161;
-inline constexpr int kMainHeight = 712;
+inline constexpr int kMainWidth = 1440;
+inline constexpr int kMainHeight = 800;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -66,6 +67,7 @@ class MainWindow : public QMainWindow {
   PercentGauge* ProgressBar() const { return gauge_; }
   QLabel* Clock() const { return clock_; }
   QTimer* Timer() const { return timer_; }
+  ViewsPane* Views() const { return views_; }
 
   // A file named on the command line: chosen as "Browse" chooses it.
   void ChooseInputFile(const QString& path);
@@ -74,6 +76,7 @@ class MainWindow : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   QFrame* Step(int number, const QString& title, QLayout* header, QLayout* content);
@@ -115,6 +118,7 @@ class MainWindow : public QMainWindow {
   TWaitDlg* wait_ = nullptr;
   THelp_Form* help_ = nullptr;
   TOpenFolderDlg* folder_ = nullptr;
+  ViewsPane* views_ = nullptr;
   bool centred_ = false;
 };
 

@@ -104,7 +104,7 @@ class MainWindowTest : public QObject {
   void frameMenusAndStatusBar() {
     Window w;
     QCOMPARE(w.window->windowTitle(), QStringLiteral("QVX Polvane CW 5.52"));
-    QCOMPARE(w.window->size(), QSize(1161, 712));
+    QCOMPARE(w.window->size(), QSize(kMainWidth, kMainHeight));
     // Resizable: the lists and the tree take what the screen gives.
     QVERIFY(w.window->minimumSize() != w.window->maximumSize());
 
@@ -532,7 +532,7 @@ class MainWindowTest : public QObject {
     gui.start(POLVANE_GUI_PROGRAM, {"--screenshot", png, Q(SamplePath())});
     QVERIFY(gui.waitForFinished(30000));
     QCOMPARE(gui.exitCode(), 0);
-    QCOMPARE(QImage(png).size(), QSize(1161, 712));
+    QCOMPARE(QImage(png).size(), QSize(kMainWidth, kMainHeight));
 
     // The file argument goes the way "Browse" goes: an unknown file is warned about.
     const std::string junk = dir.File("junk.tvf");

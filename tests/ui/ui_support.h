@@ -20,6 +20,7 @@ std::unique_ptr<QObject> NewMainWindowTest();
 std::unique_ptr<QObject> NewAuxiliaryWindowsTest();
 std::unique_ptr<QObject> NewReductionWindowsTest();
 std::unique_ptr<QObject> NewWindowFitTest();
+std::unique_ptr<QObject> NewDriveViewsTest();
 
 struct ShownBox {
   int type;

@@ -9,9 +9,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   int status = 0;
-  for (auto make :
-       {polvane::testing::NewMainWindowTest, polvane::testing::NewAuxiliaryWindowsTest,
-        polvane::testing::NewReductionWindowsTest, polvane::testing::NewWindowFitTest}) {
+  for (auto make : {polvane::testing::NewMainWindowTest, polvane::testing::NewAuxiliaryWindowsTest,
+                    polvane::testing::NewReductionWindowsTest, polvane::testing::NewWindowFitTest,
+                    polvane::testing::NewDriveViewsTest}) {
     std::unique_ptr<QObject> suite = make();
     // POLVANE_UI_SUITE=Name runs only the suites whose class name holds Name.
     const QByteArray only = qgetenv("POLVANE_UI_SUITE");

@@ -1,0 +1,165 @@
+#include "ui/views_pane.h"
+
+#include <QLabel>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <set>
+
+#include "app/convert_job.h"
+#include "app/main_form.h"
+#include "ui/drive_map.h"
+#include "ui/index_tree.h"
+#include "ui/signal_chart.h"
+
+namespace polvane {
+
+namespace {
+
+// Changes come in bursts (a preset sets many controls): one pass follows a quiet spell.
+constexpr int kQuietMs = 250;
+
+}  // namespace
+
+std::vector<std::pair<int, TreeNode*>> SectionList(const TMainForm& form) {
+  std::vector<std::pair<int, TreeNode*>> list;
+  for (const auto& root : form.tvIndex.Roots())
+    for (const TreeNode& section : root->Children)
+      list.emplace_back(static_cast<int>(section.Ordinal), const_cast<TreeNode*>(&section));
+  return list;
+}
+
+ViewsPane::ViewsPane(TMainForm& form, IndexTree& tree, QWidget* parent)
+    : QTabWidget(parent), form_(form), tree_(tree) {
+  setObjectName(QStringLiteral("Views"));
+
+  auto* drive = new QWidget;
+  drive->setObjectName(QStringLiteral("DriveTab"));
+  auto* dl = new QVBoxLayout(drive);
+  dl->setContentsMargins(2, 2, 2, 2);
+  dl->setSpacing(2);
+  auto* split = new QSplitter(Qt::Vertical);
+  map_ = new DriveMap;
+  chart_ = new SignalChart;
+  split->addWidget(map_);
+  split->addWidget(chart_);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 2);
+  driveNote_ = new QLabel;
+  driveNote_->setObjectName(QStringLiteral("DriveNote"));
+  driveNote_->setWordWrap(true);
+  dl->addWidget(split, 1);
+  dl->addWidget(driveNote_);
+  addTab(drive, tr("Drive Map"));
+
+  timer_ = new QTimer(this);
+  timer_->setSingleShot(true);
+  timer_->setInterval(kQuietMs);
+  connect(timer_, &QTimer::timeout, this, [this] { Look(); });
+
+  drivePass_ = std::make_unique<LinePass>(
+      [] { return std::make_shared<DriveSink>(); },
+      [this](std::shared_ptr<CollectingSink> sink) { DriveDone(std::move(sink)); });
+
+  // The cursors go together; the tree's chosen section is highlighted; a rectangle drawn with
+  // Shift leaves its sections out.
+  connect(map_, &DriveMap::lineHovered, chart_, &SignalChart::SetCursor);
+  connect(chart_, &SignalChart::lineHovered, map_, &DriveMap::SetCursor);
+  connect(&tree_, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* item) { ChosenItem(item); });
+  connect(map_, &DriveMap::sectionsOutlined, this,
+          [this](const std::vector<std::uint32_t>& s) { Outlined(s); });
+}
+
+ViewsPane::~ViewsPane() = default;
+
+bool ViewsPane::WindowBusy() const {
+  TConvert* job = const_cast<TMainForm&>(form_).ConvertWorker();
+  return form_.Indexing() || (job && job->Running());
+}
+
+bool ViewsPane::Busy() const {
+  return timer_->isActive() || drivePass_->Running();
+}
+
+void ViewsPane::SettingsChanged() {
+  timer_->start();
+}
+
+void ViewsPane::TreeChanged() {
+  std::set<std::uint32_t> out;
+  for (const auto& [ordinal, node] : SectionList(form_))
+    if (ordinal > 0 && !node->Selected()) out.insert(static_cast<std::uint32_t>(ordinal));
+  map_->SetLeftOut(std::move(out));
+  SettingsChanged();
+}
+
+void ViewsPane::RefreshNow() {
+  timer_->stop();
+  Look();
+}
+
+void ViewsPane::Look() {
+  // An index being built or a conversion running come first; look again after them.
+  if (WindowBusy()) {
+    // A pass would slow the conversion down: it stops, and runs again after it.
+    drivePass_->Cancel();
+    timer_->start();
+    return;
+  }
+  const std::string config = scratch_.filePath(QStringLiteral("views.cfg")).toStdString();
+  const PassRequest drive = RequestFromWindow(form_, config, true);
+  if (drive.Empty()) {
+    drivePass_->Start(drive);
+    driveInput_.clear();
+    map_->SetTrack(nullptr);
+    chart_->SetTrack(nullptr);
+    driveNote_->clear();
+    return;
+  }
+  if (drive.Key != drivePass_->LastKey()) {
+    driveNote_->setText(tr("Reading the drive..."));
+    drivePass_->Start(drive);
+  }
+}
+
+void ViewsPane::DriveDone(std::shared_ptr<CollectingSink> sink) {
+  auto* collected = static_cast<DriveSink*>(sink.get());
+  auto track = std::make_shared<DriveTrack>(std::move(collected->Track()));
+  const std::string input = form_.InputFilename.Text();
+  map_->SetTrack(track, input != driveInput_);
+  driveInput_ = input;
+  chart_->SetTrack(track);
+  TreeChanged();
+  timer_->stop();
+  std::size_t placed = 0;
+  for (const DriveLine& l : track->Lines) placed += l.HasPosition;
+  QString note = sink->Failure.isEmpty()
+                     ? tr("%1 lines, %2 with a position.").arg(track->Lines.size()).arg(placed)
+                     : sink->Failure;
+  if (track->Truncated) note += tr(" The views show the first %1 lines.").arg(track->Lines.size());
+  driveNote_->setText(note);
+}
+
+void ViewsPane::ChosenItem(QTreeWidgetItem* item) {
+  TreeNode* node = IndexTree::NodeOf(item);
+  std::uint32_t chosen = 0;
+  if (node)
+    for (const auto& [ordinal, section] : SectionList(form_))
+      if (section == node && ordinal > 0) chosen = static_cast<std::uint32_t>(ordinal);
+  map_->SetChosenSection(chosen);
+}
+
+void ViewsPane::Outlined(const std::vector<std::uint32_t>& sections) {
+  const std::set<std::uint32_t> wanted(sections.begin(), sections.end());
+  bool changed = false;
+  for (const auto& [ordinal, node] : SectionList(form_))
+    if (ordinal > 0 && wanted.count(static_cast<std::uint32_t>(ordinal)) && node->Selected()) {
+      node->StateIndex = kStateDeselected;
+      changed = true;
+    }
+  if (changed && form_.tvIndex.Changed) form_.tvIndex.Changed();
+}
+
+}  // namespace polvane
