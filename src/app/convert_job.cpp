@@ -132,8 +132,18 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
     Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
     return false;
   }
+  // A sink that keeps no part of a cancelled file (a map dataset) is dropped unended: it leaves
+  // nothing under the output name.
+  if (result.Cancelled && !sink->KeepsPartOnCancel()) {
+    ReportCancelled(std::string(), 0, filesDone_);
+    return false;
+  }
   if (!sink->EndFile()) {
-    Message(kError, "Output File Cannot Be Accessed!");
+    const std::string reason = sink->ErrorText();
+    if (reason.empty())
+      Message(kError, "Output File Cannot Be Accessed!");
+    else
+      Message(kError, "Output File Cannot Be Accessed!", reason);
     return false;
   }
   if (result.Cancelled) {
@@ -141,6 +151,7 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
     return false;
   }
   if (result.Damaged()) WarnDamaged(input, result);
+  if (std::string note = sink->Note(); !note.empty()) notes_.push_back(std::move(note));
   Gauge(100);
   return true;
 }
@@ -232,6 +243,7 @@ bool TConvert::PairsCanBeWritten() {
 void TConvert::Execute() {
   outcome_ = RunOutcome::kRunning;
   warnings_.clear();
+  notes_.clear();
   cancelled_ = false;
   filesDone_ = 0;
   if (!PairsCanBeWritten()) {
@@ -284,6 +296,7 @@ void TConvert::Execute() {
   if (skipped > 0)
     text +=
         " (converted " + std::to_string(filesDone_) + ", skipped " + std::to_string(skipped) + ")";
+  for (const std::string& n : notes_) text += "\n" + n;
   for (const std::string& w : warnings_) text += "\n" + w;
   ShowText(warnings_.empty() ? kInformation : kWarning, text);
   outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;

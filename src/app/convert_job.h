@@ -89,6 +89,9 @@ class TConvert : public Worker {
   RecordLoop loop_;
   std::atomic<RunOutcome> outcome_{RunOutcome::kRunning};
   std::vector<std::string> warnings_;
+  // What the sinks say of their outputs (lines without a position, ...): in the completion
+  // message, without making the run one with warnings.
+  std::vector<std::string> notes_;
   bool cancelled_ = false;
   int filesDone_ = 0;
 };

@@ -23,17 +23,18 @@ enum : unsigned {
 struct ProductLayouts {
   int16_t code;
   unsigned layouts;
+  bool position;  // its records carry a GPS position
 };
 
 const ProductLayouts kProductLayouts[] = {
-    {kProductTarvik, kGrayson | kPathPro | kPlanet},
-    {kProductSelvor, kGrayson | kPathPro | kPlanet},
-    {kProductKesCard, kGrayson | kPathPro | kPlanet | kInFielder},
-    {kProductKesDump, kGrayson | kPathPro | kPlanet | kInFielder},
-    {kProductDrovel, kGrayson | kPathPro | kPlanet},
-    {kProductTarvikExt, kGrayson | kPathPro | kPlanet},
-    {kProductPelmor, kGrayson | kPathPro | kPlanet},
-    {kProductPelmorCard, kGrayson | kPathPro | kPlanet},
+    {kProductTarvik, kGrayson | kPathPro | kPlanet, true},
+    {kProductSelvor, kGrayson | kPathPro | kPlanet, true},
+    {kProductKesCard, kGrayson | kPathPro | kPlanet | kInFielder, true},
+    {kProductKesDump, kGrayson | kPathPro | kPlanet | kInFielder, true},
+    {kProductDrovel, kGrayson | kPathPro | kPlanet, false},
+    {kProductTarvikExt, kGrayson | kPathPro | kPlanet, true},
+    {kProductPelmor, kGrayson | kPathPro | kPlanet, true},
+    {kProductPelmorCard, kGrayson | kPathPro | kPlanet, true},
 };
 
 }  // namespace
@@ -42,6 +43,12 @@ bool ProductWritesLayout(int16_t code, int format) {
   if (format < 0 || format >= 32) return false;
   for (const ProductLayouts& row : kProductLayouts)
     if (row.code == code) return (row.layouts >> format & 1u) != 0;
+  return false;
+}
+
+bool ProductHasPosition(int16_t code) {
+  for (const ProductLayouts& row : kProductLayouts)
+    if (row.code == code) return row.position;
   return false;
 }
 

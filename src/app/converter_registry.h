@@ -14,6 +14,9 @@ namespace polvane {
 // readers write Wireless Valley InFielder.
 bool ProductWritesLayout(int16_t code, int format);
 
+// Whether the records of product `code` carry a position (every product but the Drovel).
+bool ProductHasPosition(int16_t code);
+
 // A new reader of product `code`, as constructed, nothing read yet; nullptr for 0 (none), 6 (Ulvas)
 // and unknown codes. Codes 8 and 9 share one reader class.
 std::unique_ptr<ProductConverter> NewConverter(int16_t code);

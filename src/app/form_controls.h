@@ -25,7 +25,11 @@ inline const std::vector<std::string> kOutputFormatItems = {"Comarco Workbench",
                                                             "TEC Cellular Wizard",
                                                             "Teleworx PlotworX",
                                                             "Custom ASCII Configuration",
-                                                            "Wireless Valley InFielder"};
+                                                            "Wireless Valley InFielder",
+                                                            "GeoPackage",
+                                                            "GeoJSON",
+                                                            "KML",
+                                                            "ESRI Shapefile"};
 
 inline constexpr int kCustomAsciiFormat = 11;
 

@@ -83,7 +83,7 @@ std::int16_t TMainForm::ChooseInputFile(const std::string& path) {
     // The names are in place before the product switch starts indexing, so the index is built
     // for the chosen file.
     InputFilename.SetText(path);
-    OutputFilename.SetText(DropLast4(path) + ".out");
+    OutputFilename.SetText(DropLast4(path) + OutputExtension());
     FileCount = 1;
     InputNames.assign(1, InputFilename.Text());
     OutputNames.assign(1, OutputFilename.Text());

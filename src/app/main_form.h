@@ -30,6 +30,7 @@ inline constexpr const char* kLogFileFilter =
 inline constexpr const char* kNotQvxProduct = "File is not from a QVX CW product.";
 inline constexpr const char* kLayoutNotWritten = "Output Format Not Available For This Product!";
 inline constexpr const char* kNoFieldSelected = "At Least One Field Must Be Selected.";
+inline constexpr const char* kMapNotWritten = "Map Output Not Available!";
 inline constexpr const char* kSpeedNotANumber = "Average Speed Must Be A Number!";
 inline constexpr const char* kReductionRefused = "Data Reduction Cannot Be Applied!";
 inline constexpr const char* kConfigurationNotWritten = "Configuration File Cannot Be Written!";
@@ -86,9 +87,17 @@ class TMainForm : public FormControls {
   // The window's state for the layout of `format`, without its preset: the delimiter, header
   // and selection controls, and the fixed-layout flag (a loaded configuration restores it).
   void ApplyLayoutState(int format);
+  // Gives the output name (and the folder mode's output extension) the chosen format's
+  // extension, where it has one of the formats' extensions.
+  void NameOutputsForFormat();
   // Why the chosen product's reader cannot write the chosen fixed layout ("QVX Tarvik does not
   // write the Wireless Valley InFielder layout"); empty when it can, or no layout is chosen.
   std::string LayoutRefusal() const;
+  // Why the chosen GIS format cannot be written ("QVX Drovel logs hold no position"); empty
+  // when it can, or no GIS format is chosen.
+  std::string GisRefusal() const;
+  // The extension of the output names: the chosen format's own (".gpkg"), else ".out".
+  std::string OutputExtension() const;
 
   // --- Conversion ---
   void btnConvertClick();
@@ -100,6 +109,9 @@ class TMainForm : public FormControls {
   // frames, the preview): each run's job makes one sink per output name with it. Unset, the
   // delimited file is written.
   std::function<std::unique_ptr<LineSink>(const std::string& output)> LineSinkFactory;
+  // The writer of the GIS formats (GeoPackage, GeoJSON, KML, Shapefile), set by the front ends
+  // that link it: a sink for an output name in the format of a list index.
+  std::function<std::unique_ptr<LineSink>(const std::string& output, int format)> GisSinkFactory;
   // Settings of the record loop as the window's controls stand.
   char CurrentDelimiter() const;
   std::int16_t CurrentReductionMode() const;

@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "app/convert_job.h"
+#include "app/converter_registry.h"
 #include "app/identify.h"
 #include "app/main_form.h"
 #include "convert/output_formats.h"
@@ -91,7 +92,16 @@ void TMainForm::btnConvertClick() {
     return;
   }
   convert_->FileCount = FileCount;
+  if (const std::string refusal = GisRefusal(); !refusal.empty()) {
+    ReportMessage(host(), kError, "%s (%s)", kMapNotWritten, refusal.c_str());
+    return;
+  }
   convert_->SinkFactory = LineSinkFactory;
+  if (const OutputFormatRow* row = FindOutputFormat(OutputFormatGroup.ItemIndex());
+      row && row->Writer == FormatWriter::kGis)
+    convert_->SinkFactory = [factory = GisSinkFactory, index = row->Index](const std::string& out) {
+      return factory(out, index);
+    };
   convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);
   convert_->OutputNames.assign(OutputNames.begin(), OutputNames.begin() + FileCount);
   convert_->Start();
@@ -111,6 +121,43 @@ std::string TMainForm::LayoutRefusal() const {
   if (!FixedLayout || code == kProductNone || ProductWritesLayout(code, format)) return {};
   return std::string(ProductLabel(code)) + " does not write the " + kOutputFormatItems[format] +
          " layout";
+}
+
+std::string TMainForm::GisRefusal() const {
+  const OutputFormatRow* row = FindOutputFormat(OutputFormatGroup.ItemIndex());
+  if (!row || row->Writer != FormatWriter::kGis) return {};
+  if (!GisSinkFactory)
+    return "this program does not write the " + std::string(row->Name) + " format";
+  const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
+  if (code != kProductNone && !ProductHasPosition(code))
+    return std::string(ProductLabel(code)) + " logs hold no position, and every " +
+           std::string(row->Name) + " feature is placed by one";
+  return {};
+}
+
+std::string TMainForm::OutputExtension() const {
+  const OutputFormatRow* row = FindOutputFormat(OutputFormatGroup.ItemIndex());
+  return row && !row->Extension.empty() ? std::string(row->Extension) : std::string(".out");
+}
+
+namespace {
+
+// Whether an extension is one the window gives output names: ".out" or a format's own.
+bool IsFormatExtension(const std::string& ext) {
+  if (ext == ".out") return true;
+  for (const OutputFormatRow& row : kOutputFormats)
+    if (!row.Extension.empty() && row.Extension == ext) return true;
+  return false;
+}
+
+}  // namespace
+
+void TMainForm::NameOutputsForFormat() {
+  const std::string ext = OutputExtension();
+  std::filesystem::path name(OutputFilename.Text());
+  if (!name.empty() && IsFormatExtension(name.extension().string()))
+    OutputFilename.SetText(name.replace_extension(ext).string());
+  if (IsFormatExtension(edOutputExt.Text())) edOutputExt.SetText(ext);
 }
 
 bool TMainForm::IsFixedLayout(int format) {
@@ -138,6 +185,7 @@ void TMainForm::OutputFormatGroupChange() {
   }
   ApplyLayoutState(index);
 
+  NameOutputsForFormat();
   const OutputFormatRow* row = FindOutputFormat(index);
   if (!row) return;  // a format without a preset: the rest unchanged
   if (row->Writer == FormatWriter::kFixed) {

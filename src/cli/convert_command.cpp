@@ -10,6 +10,9 @@
 #include "convert/identify.h"
 #include "convert/input_file.h"
 #include "convert/output_file.h"
+#include "convert/output_formats.h"
+#include "convert/signal_colors.h"
+#include "convert/table_shape.h"
 #include "index/make_index.h"
 #include "index/make_list.h"
 
@@ -72,6 +75,8 @@ int CheckInput(const std::string& path, Host& host) {
 int FormatIndex(const std::string& text) {
   for (std::size_t i = 0; i < kOutputFormatItems.size(); ++i)
     if (kOutputFormatItems[i] == text) return static_cast<int>(i);
+  for (const OutputFormatRow& row : kOutputFormats)
+    if (!row.ShortName.empty() && row.ShortName == text) return row.Index;
   int v = ParseInt(text, "--format");
   if (v < 0 || v >= static_cast<int>(kOutputFormatItems.size()))
     throw UsageError{"--format: no output format " + text};
@@ -312,7 +317,21 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
     form.OutputFormatGroupChange();
     if (const std::string refusal = form.LayoutRefusal(); !refusal.empty())
       throw UsageError{"--format: " + refusal};
+    if (const std::string refusal = form.GisRefusal(); !refusal.empty())
+      throw UsageError{"--format: " + refusal};
+    // The format names the outputs with its extension, unless --out-ext named one.
+    if (folderMode) {
+      if (o.outExt != ".out") form.edOutputExt.SetText(o.outExt);
+      form.edFileCount.SetText(std::to_string(form.CollectFolderFiles()));
+    }
   }
+  TableLayout layout;
+  if (!o.layout.empty() && !ParseTableLayout(o.layout, layout))
+    throw UsageError{"--layout: wide or long, not " + o.layout};
+  SignalColors colors;
+  std::string why;
+  if (!o.colorThresholds.empty() && !SignalColors::Parse(o.colorThresholds, colors, &why))
+    throw UsageError{"--color-thresholds: " + why};
   // 4. The options.
   ApplyOptions(form, o);
   prepared.gatherFirst =

@@ -51,6 +51,8 @@ struct ConvertOptions {
   std::string input, output, config, format, fields, delimiter, receivers, data, scanType,
       drovelMode, perSeconds, perMeters, lambda, deselect, saveConfig, folder, outFolder, threshold,
       traffic, channels;
+  // The GIS outputs: the table shape ("wide" or "long") and the KML colour thresholds.
+  std::string layout, colorThresholds;
   std::string ext = "*.pvf", outExt = ".out";
   bool allFields = false, header = false, noHeader = false, bestServer = false, split = false,
        quiet = false;

@@ -18,6 +18,8 @@
 #include "cli/convert_command.h"
 #include "convert/identify.h"
 #include "convert/output_file.h"
+#include "convert/output_formats.h"
+#include "gis/gis_sink.h"
 #include "index/make_index.h"
 #include "index/make_list.h"
 
@@ -162,6 +164,20 @@ void ReportInterrupted(RunStage stage) {
 // A folder run with --jobs N > 1: every log is converted as a run of its own, with converters of
 // its own, exactly as `polvane convert LOG OUT` converts it; N logs at a time. The first failure
 // ends the run once the logs being converted are done; an interrupt stops all of them.
+// The GIS writers of a form's runs, with the options' table shape and colours (checked by
+// PrepareConvert).
+void InstallGisWriters(TMainForm& form, const ConvertOptions& o) {
+  GisOptions gis;
+  if (!o.layout.empty()) ParseTableLayout(o.layout, gis.Layout);
+  if (!o.colorThresholds.empty()) SignalColors::Parse(o.colorThresholds, gis.Colors);
+  form.GisSinkFactory = [gis](const std::string& output, int format) -> std::unique_ptr<LineSink> {
+    const OutputFormatRow* row = FindOutputFormat(format);
+    GisFormat kind;
+    if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
+    return MakeGisSink(output, kind, gis);
+  };
+}
+
 int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   const std::vector<std::string> inputs(folder.InputNames.begin(),
                                         folder.InputNames.begin() + folder.FileCount);
@@ -213,6 +229,7 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
       std::string usage;
       try {
         TMainForm form(fileHost);
+        InstallGisWriters(form, one);
         PreparedConvert prepared;
         fileStatus = PrepareConvert(form, fileHost, one, prepared);
         if (fileStatus < 0) {
@@ -287,6 +304,7 @@ int RunConvert(const ConvertOptions& o) {
   if (o.jobs > 1 && o.folder.empty()) throw UsageError{"--jobs goes with --folder"};
   CliHost host;
   TMainForm form(host);
+  InstallGisWriters(form, o);
   PreparedConvert prepared;
   if (int status = PrepareConvert(form, host, o, prepared); status >= 0) return status;
   // From here on Ctrl-C (and SIGTERM, SIGHUP) stops the run in order rather than killing it.
@@ -313,7 +331,8 @@ int RunConvert(const ConvertOptions& o) {
 
 int main(int argc, char** argv) {
   using namespace polvane;
-  CLI::App app{"Polvane CW: converts QVX CW receiver logs into delimited text or fixed layouts."};
+  CLI::App app{
+      "Polvane CW: converts QVX CW receiver logs into delimited text, fixed layouts or maps."};
   app.require_subcommand(1);
 
   std::vector<std::string> identifyFiles;
@@ -340,7 +359,12 @@ int main(int argc, char** argv) {
   convert->add_option("--ext", o.ext, "input pattern in folder mode (default *.pvf)");
   convert->add_option("--out-ext", o.outExt, "output extension in folder mode (default .out)");
   convert->add_option("-c,--config", o.config, "load a configuration file first");
-  convert->add_option("-f,--format", o.format, "output format: 0 to 12 or its name");
+  convert->add_option("-f,--format", o.format,
+                      "output format: 0 to 16, its name, or gpkg, geojson, kml, shp");
+  convert->add_option("--layout", o.layout,
+                      "GIS outputs: wide (a row per line) or long (a row per reading)");
+  convert->add_option("--color-thresholds", o.colorThresholds,
+                      "KML colours by strongest RSSI, dBm thresholds (default -70,-85,-100)");
   convert->add_option("--fields", o.fields, "selected fields: catalogue indices, comma-separated");
   convert->add_flag("--all-fields", o.allFields, "select every offered field");
   convert->add_option("-d,--delimiter", o.delimiter, "comma|semicolon|tab|space|other:C");

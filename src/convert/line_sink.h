@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace polvane {
@@ -67,6 +68,13 @@ class LineSink {
   virtual void Message(std::string_view text) { (void)text; }
   // The end of one input file; false when the sink could not keep what it was given.
   virtual bool EndFile() { return true; }
+  // Why EndFile failed ("PATH: REASON"); empty when there is no more to say.
+  virtual std::string ErrorText() const { return {}; }
+  // A line for the completion message about the file just ended (lines a format could not
+  // place, ...); empty for none.
+  virtual std::string Note() const { return {}; }
+  // Whether a cancelled file is ended (what came before the cancel kept) or dropped unended.
+  virtual bool KeepsPartOnCancel() const { return true; }
 };
 
 }  // namespace polvane

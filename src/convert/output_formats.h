@@ -13,6 +13,7 @@ namespace polvane {
 enum class FormatWriter : std::uint8_t {
   kDelimited,  // the delimited lines of the selected fields
   kFixed,      // a fixed post-processing layout (src/formats)
+  kGis,        // point features through GDAL (src/gis), the GDAL format named as the list names it
 };
 
 // What choosing the format sets in the window. A header or delimiter of -1 leaves the control as
@@ -36,6 +37,10 @@ struct OutputFormatRow {
   // Written before the titles of each output file, as text (a line end becomes CR LF).
   std::string_view PreHeader;
   FormatPreset Preset;
+  // The output name's extension, where the format has its own ("" keeps ".out"), and the short
+  // name `polvane convert -f` also takes.
+  std::string_view Extension = "";
+  std::string_view ShortName = "";
 };
 
 // Field lists of the presets (catalogue indices, in order).
@@ -74,6 +79,10 @@ inline constexpr OutputFormatRow kOutputFormats[] = {
     {11, "Custom ASCII Configuration", FormatWriter::kDelimited, false, "", "",
      {true, false, kCommaItem, {}, {}, false}},
     {12, "Wireless Valley InFielder", FormatWriter::kFixed, false, "", "", {}},
+    {13, "GeoPackage", FormatWriter::kGis, true, "", "", {}, ".gpkg", "gpkg"},
+    {14, "GeoJSON", FormatWriter::kGis, true, "", "", {}, ".geojson", "geojson"},
+    {15, "KML", FormatWriter::kGis, true, "", "", {}, ".kml", "kml"},
+    {16, "ESRI Shapefile", FormatWriter::kGis, true, "", "", {}, ".shp", "shp"},
 };
 // clang-format on
 

@@ -336,6 +336,8 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
       if (place) {
         c.Place(line.Place);
         line.Place.Record = recordOrdinal_;
+        // The section the record lies in: the reader counts the sections it entered.
+        line.Place.Section = c.ModeChanges > 0 ? static_cast<std::uint32_t>(c.ModeChanges) : 0;
       }
       if (reducer_.Active() && !reducer_.Pass(cells_, line.Place)) continue;
       lines.Write(line);

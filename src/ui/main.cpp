@@ -3,11 +3,13 @@
 //   polvane-gui --screenshot PNG [FILE]     renders the window off-screen into PNG and ends
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
 
 #include "ui/main_window.h"
+#include "ui/views_pane.h"
 
 namespace {
 
@@ -40,6 +42,14 @@ int Screenshot(MainWindow& window, const QString& file, const QString& png) {
     form.FieldTitles.SetChecked(true);
   }
   window.TimerTimer();
+  // The preview and the drive follow the settings on threads of their own: the picture waits
+  // for them (a few seconds at most).
+  window.Views()->RefreshNow();
+  QElapsedTimer waited;
+  waited.start();
+  do {
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  } while (window.Views()->Busy() && waited.elapsed() < 10000);
   QApplication::processEvents();
   if (!window.grab().save(png)) {
     std::fprintf(stderr, "polvane-gui: cannot write %s\n", qPrintable(png));

@@ -26,6 +26,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "convert/output_formats.h"
+#include "gis/gis_sink.h"
 #include "ui/about_dialog.h"
 #include "ui/folder_dialog.h"
 #include "ui/gauge.h"
@@ -87,6 +89,13 @@ QStringList Strings(const std::vector<std::string>& items) {
 MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
     : QMainWindow(parent), host_(host ? std::move(host) : std::make_unique<QtHost>()) {
   form_ = std::make_unique<TMainForm>(*host_);
+  // The map formats of the list: the wide table shape and the usual drive-test colour bands.
+  form_->GisSinkFactory = [](const std::string& output, int format) -> std::unique_ptr<LineSink> {
+    const OutputFormatRow* row = FindOutputFormat(format);
+    GisFormat kind;
+    if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
+    return MakeGisSink(output, kind, GisOptions{});
+  };
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kMainCaption));
 

@@ -1,7 +1,9 @@
 #include "ui/views_pane.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -11,6 +13,7 @@
 #include "app/main_form.h"
 #include "ui/drive_map.h"
 #include "ui/index_tree.h"
+#include "ui/preview_sink.h"
 #include "ui/signal_chart.h"
 
 namespace polvane {
@@ -33,6 +36,24 @@ std::vector<std::pair<int, TreeNode*>> SectionList(const TMainForm& form) {
 ViewsPane::ViewsPane(TMainForm& form, IndexTree& tree, QWidget* parent)
     : QTabWidget(parent), form_(form), tree_(tree) {
   setObjectName(QStringLiteral("Views"));
+
+  auto* preview = new QWidget;
+  preview->setObjectName(QStringLiteral("PreviewTab"));
+  auto* pl = new QVBoxLayout(preview);
+  pl->setContentsMargins(2, 2, 2, 2);
+  pl->setSpacing(2);
+  table_ = new QTableWidget;
+  table_->setObjectName(QStringLiteral("PreviewTable"));
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+  table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
+  previewNote_ = new QLabel;
+  previewNote_->setObjectName(QStringLiteral("PreviewNote"));
+  previewNote_->setWordWrap(true);
+  pl->addWidget(table_, 1);
+  pl->addWidget(previewNote_);
+  addTab(preview, tr("Preview"));
 
   auto* drive = new QWidget;
   drive->setObjectName(QStringLiteral("DriveTab"));
@@ -62,6 +83,10 @@ ViewsPane::ViewsPane(TMainForm& form, IndexTree& tree, QWidget* parent)
       [] { return std::make_shared<DriveSink>(); },
       [this](std::shared_ptr<CollectingSink> sink) { DriveDone(std::move(sink)); });
 
+  previewPass_ = std::make_unique<LinePass>(
+      [] { return std::make_shared<PreviewSink>(); },
+      [this](std::shared_ptr<CollectingSink> sink) { PreviewDone(std::move(sink)); });
+
   // The cursors go together; the tree's chosen section is highlighted; a rectangle drawn with
   // Shift leaves its sections out.
   connect(map_, &DriveMap::lineHovered, chart_, &SignalChart::SetCursor);
@@ -80,7 +105,7 @@ bool ViewsPane::WindowBusy() const {
 }
 
 bool ViewsPane::Busy() const {
-  return timer_->isActive() || drivePass_->Running();
+  return timer_->isActive() || drivePass_->Running() || previewPass_->Running();
 }
 
 void ViewsPane::SettingsChanged() {
@@ -105,11 +130,25 @@ void ViewsPane::Look() {
   if (WindowBusy()) {
     // A pass would slow the conversion down: it stops, and runs again after it.
     drivePass_->Cancel();
+    previewPass_->Cancel();
     timer_->start();
     return;
   }
   const std::string config = scratch_.filePath(QStringLiteral("views.cfg")).toStdString();
   const PassRequest drive = RequestFromWindow(form_, config, true);
+  // The preview leaves out the sections the tree leaves out, as the conversion does.
+  const std::string previewConfig = scratch_.filePath(QStringLiteral("preview.cfg")).toStdString();
+  const PassRequest preview = RequestFromWindow(form_, previewConfig, false);
+  if (preview.Empty()) {
+    previewPass_->Start(preview);
+    table_->clear();
+    table_->setRowCount(0);
+    table_->setColumnCount(0);
+    previewNote_->clear();
+  } else if (preview.Key != previewPass_->LastKey()) {
+    previewNote_->setText(tr("Converting the first lines..."));
+    previewPass_->Start(preview);
+  }
   if (drive.Empty()) {
     drivePass_->Start(drive);
     driveInput_.clear();
@@ -140,6 +179,32 @@ void ViewsPane::DriveDone(std::shared_ptr<CollectingSink> sink) {
                      : sink->Failure;
   if (track->Truncated) note += tr(" The views show the first %1 lines.").arg(track->Lines.size());
   driveNote_->setText(note);
+}
+
+void ViewsPane::PreviewDone(std::shared_ptr<CollectingSink> sink) {
+  auto* lines = static_cast<PreviewSink*>(sink.get());
+  const auto& titles = lines->ColumnTitles();
+  const auto& rows = lines->Rows();
+  std::size_t columns = titles.size();
+  for (const auto& row : rows) columns = std::max(columns, row.size());
+  table_->clear();
+  table_->setColumnCount(static_cast<int>(columns));
+  table_->setRowCount(static_cast<int>(rows.size()));
+  QStringList header;
+  for (std::size_t c = 0; c < columns; ++c)
+    header << (c < titles.size() ? QString::fromStdString(titles[c]) : QString());
+  table_->setHorizontalHeaderLabels(header);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (std::size_t c = 0; c < rows[r].size(); ++c)
+      table_->setItem(static_cast<int>(r), static_cast<int>(c),
+                      new QTableWidgetItem(QString::fromStdString(rows[r][c])));
+    if (lines->IsMessage(r) && columns > 1)
+      table_->setSpan(static_cast<int>(r), 0, 1, static_cast<int>(columns));
+  }
+  table_->resizeColumnsToContents();
+  previewNote_->setText(!sink->Failure.isEmpty() ? sink->Failure
+                        : lines->Full()          ? tr("The first %1 lines.").arg(rows.size())
+                                                 : tr("All %1 lines.").arg(rows.size()));
 }
 
 void ViewsPane::ChosenItem(QTreeWidgetItem* item) {

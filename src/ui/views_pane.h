@@ -1,5 +1,6 @@
-// The views beside the four steps: the drive map over the signal chart, fed by a conversion
-// of the chosen file with the window's settings into a line sink. The conversion runs on a
+// The views beside the four steps: the preview of the first lines the settings would write,
+// and the drive map over the signal chart, each fed by a conversion of the chosen file with
+// the window's settings into a line sink. The conversion runs on a
 // thread of its own whenever the file or the settings change (not while the file is indexed
 // or converted), so the window never waits for it.
 #pragma once
@@ -14,6 +15,7 @@
 #include "ui/line_pass.h"
 
 class QLabel;
+class QTableWidget;
 class QTimer;
 class QTreeWidgetItem;
 
@@ -47,10 +49,12 @@ class ViewsPane : public QTabWidget {
 
   DriveMap* Map() const { return map_; }
   SignalChart* Chart() const { return chart_; }
+  QTableWidget* Preview() const { return table_; }
 
  private:
   void Look();
   void DriveDone(std::shared_ptr<CollectingSink> sink);
+  void PreviewDone(std::shared_ptr<CollectingSink> sink);
   void ChosenItem(QTreeWidgetItem* item);
   void Outlined(const std::vector<std::uint32_t>& sections);
   bool WindowBusy() const;
@@ -63,6 +67,9 @@ class ViewsPane : public QTabWidget {
   SignalChart* chart_ = nullptr;
   QLabel* driveNote_ = nullptr;
   std::unique_ptr<LinePass> drivePass_;
+  QTableWidget* table_ = nullptr;
+  QLabel* previewNote_ = nullptr;
+  std::unique_ptr<LinePass> previewPass_;
   std::string driveInput_;
 };
 

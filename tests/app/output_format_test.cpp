@@ -188,10 +188,13 @@ TEST(OutputFormatTable, RowsFollowTheList) {
     const bool fixed = row.Index == kFixedGrayson || row.Index == kFixedPathPro ||
                        row.Index == kFixedPlanet || row.Index == kFixedInFielder;
     EXPECT_EQ(row.Writer == FormatWriter::kFixed, fixed) << row.Name;
-    EXPECT_EQ(row.Binary, row.Index == kFormatPathPro) << row.Name;
+    const bool gis = row.Index >= 13;  // the map formats, appended after the thirteen
+    EXPECT_EQ(row.Writer == FormatWriter::kGis, gis) << row.Name;
+    EXPECT_EQ(row.Binary, row.Index == kFormatPathPro || gis) << row.Name;
+    EXPECT_EQ(!row.Extension.empty(), gis) << row.Name;
     EXPECT_EQ(FindOutputFormat(row.Index), &row);
   }
-  EXPECT_EQ(rows, 13);
+  EXPECT_EQ(rows, 17);
   EXPECT_EQ(FindOutputFormat(-1), nullptr);
   EXPECT_EQ(FindOutputFormat(rows), nullptr);
 }

@@ -122,7 +122,7 @@ TEST_F(CliTest, ErrorsAndUsage) {
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.err, "Warning: File is not from a QVX CW product.\n");
   for (const char* bad : {"--fields 45", "--receivers 5", "--data sat", "-d other:ab",
-                          "-d other:", "-d pipe", "--scan-type slow", "-f 13",
+                          "-d other:", "-d pipe", "--scan-type slow", "-f 17",
                           "-c "
                           "/no/such.cfg",
                           "--bogus"}) {

@@ -74,7 +74,7 @@ TEST_F(FormatOption, FieldPresetReachesTheOutput) {
 }
 
 TEST_F(FormatOption, UnknownFormatIsAUsageError) {
-  EXPECT_EQ(Convert(dir.File("drive.tvf") + " " + dir.File("x.out") + " -f 13"), 2);
+  EXPECT_EQ(Convert(dir.File("drive.tvf") + " " + dir.File("x.out") + " -f 17"), 2);
   EXPECT_EQ(Convert(dir.File("drive.tvf") + " " + dir.File("x.out") + " -f 'MSI'"), 2);
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.out")));
 }

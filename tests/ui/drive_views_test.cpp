@@ -1,16 +1,20 @@
-// The drive map and the signal chart: points of known positions land at their pixels in the
+// The preview, the drive map and the signal chart: the preview is the first lines of the
+// conversion; points of known positions land at their pixels in the
 // colours of their bands, the wheel zooms about the mouse, the window feeds the views from a
 // conversion of the chosen file with its settings, and the two cursors go together.
 #include <QApplication>
 #include <QImage>
 #include <QListWidget>
 #include <QProcess>
+#include <QTableWidget>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <QtTest>
 #include <cmath>
 
 #include "support/bytes.h"
 #include "ui/drive_map.h"
+#include "ui/index_tree.h"
 #include "ui/signal_chart.h"
 #include "ui/views_pane.h"
 #include "ui_support.h"
@@ -213,6 +217,63 @@ class DriveViewsTest : public QObject {
     QCOMPARE(views->Chart()->Cursor(), 3);
     emit views->Chart()->lineHovered(5);
     QCOMPARE(views->Map()->Cursor(), 5);
+  }
+  void thePreviewIsTheFirstLinesTheConversionWrites() {
+    Window w;
+    w.host->OpenAnswers.push_back(SamplePath());
+    w.Button("InBrowse")->click();
+    QVERIFY(QTest::qWaitFor([&] { return !w.form().Indexing(); }));
+    for (const char* title :
+         {"Latitude (Decimal Degrees)", "<< DATA >>", "Longitude (Decimal Degrees)"}) {
+      auto* list = w.Get<QListWidget>("AvailableBox");
+      const auto found = list->findItems(QString::fromLatin1(title), Qt::MatchExactly);
+      QVERIFY(!found.isEmpty());
+      list->setCurrentItem(found.first());
+      w.Button("SelectField")->click();
+    }
+    w.Button("DelimiterGroup_2")->click();  // Tab
+    w.Button("BSAvg")->click();
+    // Leave out the first scan section: the preview leaves it out too.
+    IndexTree* tree = w.window->Tree();
+    QTreeWidgetItem* section = tree->topLevelItem(0)->child(0);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(section).center());
+    int ordinal = 0;
+    for (const auto& [k, node] : SectionList(w.form()))
+      if (node == IndexTree::NodeOf(section)) ordinal = k;
+    QVERIFY(ordinal > 0);
+    ViewsPane* views = w.window->Views();
+    QVERIFY(QTest::qWaitFor([&] { return !views->Busy(); }, 20000));
+    QTableWidget* table = views->Preview();
+
+    ScratchDir dir;
+    const std::string out = dir.File("cli.txt");
+    QCOMPARE(QProcess::execute(POLVANE_CLI, {"convert", Q(SamplePath()), Q(out), "--fields",
+                                             "5,0,11", "-d", "tab", "--best-server", "--header",
+                                             "--deselect", QString::number(ordinal), "-q"}),
+             0);
+    QStringList lines = Q(ReadFile(out)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() > 1);
+    // The titles line is the table's header.
+    const QStringList titles = lines.takeFirst().split(QLatin1Char('\t'));
+    QVERIFY(table->columnCount() >= titles.size());
+    for (int c = 0; c < titles.size(); ++c) {
+      QString t = titles[c];
+      t.remove(QLatin1Char('"'));
+      QCOMPARE(table->horizontalHeaderItem(c)->text(), t);
+    }
+    const int expected = static_cast<int>(std::min<qsizetype>(lines.size(), 200));
+    QCOMPARE(table->rowCount(), expected);
+    for (int r = 0; r < expected; ++r) {
+      QStringList cells;
+      for (int c = 0; c < table->columnCount(); ++c)
+        if (QTableWidgetItem* item = table->item(r, c)) cells << item->text();
+      QCOMPARE(cells.join(QLatin1Char('\t')), lines[r]);
+    }
+
+    // A change of the settings is previewed again.
+    w.Button("ChannelField")->click();  // a channel column beside each frequency
+    QVERIFY(QTest::qWaitFor([&] { return !views->Busy(); }, 20000));
+    QVERIFY(table->columnCount() > titles.size());
   }
 };
 

@@ -185,7 +185,7 @@ class MainWindowTest : public QObject {
     auto* formats = w.Get<QComboBox>("OutputFormatGroup");
     QVERIFY(formats->isVisibleTo(w.window.get()) && formats->isEnabled());
     QCOMPARE(formats->currentText(), QStringLiteral("Custom ASCII Configuration"));
-    QCOMPARE(formats->count(), 13);
+    QCOMPARE(formats->count(), 17);
     QCOMPARE(w.Items("AvailableBox").size(), 30);
     QCOMPARE(w.Items("SelectedBox"), QStringList());
   }

@@ -1,0 +1,646 @@
+#include "gis/gis_sink.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_string.h>
+#include <gdal_priv.h>
+#include <ogr_feature.h>
+#include <ogr_geometry.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "convert/output_file.h"
+
+namespace polvane {
+
+namespace fs = std::filesystem;
+
+bool GisFormatOfName(std::string_view name, GisFormat& format) {
+  static constexpr std::pair<std::string_view, GisFormat> kNames[] = {
+      {"GeoPackage", GisFormat::GeoPackage},
+      {"GeoJSON", GisFormat::GeoJson},
+      {"KML", GisFormat::Kml},
+      {"ESRI Shapefile", GisFormat::Shapefile}};
+  for (const auto& [n, f] : kNames)
+    if (n == name) {
+      format = f;
+      return true;
+    }
+  return false;
+}
+
+std::string ShapefileNamesPath(const std::string& output) {
+  fs::path p(output);
+  p.replace_extension(".names.txt");
+  return p.string();
+}
+
+namespace {
+
+// Features between two commits of a GeoPackage: one transaction per feature would be hundreds of
+// times slower.
+constexpr std::uint64_t kFeaturesPerTransaction = 100000;
+constexpr std::size_t kShapefileMaxFields = 255;
+constexpr std::size_t kShapefileNameLength = 10;
+constexpr const char* kCircleIcon =
+    "http://maps.google.com/mapfiles/kml/shapes/placemark_circle.png";
+
+std::string Directory(const std::string& output) {
+  const fs::path parent = fs::path(output).parent_path();
+  return parent.empty() ? std::string(".") : parent.string();
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view tail) {
+  if (s.size() < tail.size()) return false;
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    const char a = s[s.size() - tail.size() + i];
+    if (std::tolower(static_cast<unsigned char>(a)) != tail[i]) return false;
+  }
+  return true;
+}
+
+// The lines of one output as they came, in a file beside the output that has no name (it is
+// removed as soon as it is made), so that nothing of it stays behind whatever ends the run.
+class Spool {
+ public:
+  Spool() = default;
+  Spool(const Spool&) = delete;
+  Spool& operator=(const Spool&) = delete;
+  ~Spool() {
+    if (file_) std::fclose(file_);
+  }
+
+  bool Open(const std::string& output, std::string& error) {
+    std::string name = Directory(output) + "/." + fs::path(output).filename().string() + ".XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+      error = PathError(name, errno);
+      return false;
+    }
+    ::unlink(name.c_str());
+    file_ = ::fdopen(fd, "w+b");
+    if (!file_) {
+      error = PathError(name, errno);
+      ::close(fd);
+      return false;
+    }
+    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    return true;
+  }
+
+  bool Put(const Line& line) {
+    const Head head{static_cast<std::uint32_t>(line.Cells.size()), line.Place};
+    bool ok = std::fwrite(&head, sizeof head, 1, file_) == 1;
+    if (last_.size() < line.Cells.size()) last_.resize(line.Cells.size());
+    for (std::size_t i = 0; i < line.Cells.size() && ok; ++i) {
+      const Cell& c = line.Cells[i];
+      const CellHead ch{TitleId(c.Title, last_[i]), static_cast<std::uint32_t>(c.Text.size()),
+                        c.Reading, static_cast<std::uint8_t>(c.Kind), c.Receiver};
+      ok = std::fwrite(&ch, sizeof ch, 1, file_) == 1 &&
+           (c.Text.empty() || std::fwrite(c.Text.data(), 1, c.Text.size(), file_) == c.Text.size());
+    }
+    return ok;
+  }
+
+  bool Rewind() { return std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0; }
+
+  // The next line, its views valid until the next call; false at the end.
+  bool Next(Line& line) {
+    Head head{};
+    if (std::fread(&head, sizeof head, 1, file_) != 1) return false;
+    cells_.resize(head.Cells);
+    offsets_.resize(head.Cells);
+    text_.clear();
+    for (std::uint32_t i = 0; i < head.Cells; ++i) {
+      CellHead ch{};
+      if (std::fread(&ch, sizeof ch, 1, file_) != 1 || ch.Title >= titles_.size()) return false;
+      const std::size_t at = text_.size();
+      text_.resize(at + ch.Length);
+      if (ch.Length && std::fread(text_.data() + at, 1, ch.Length, file_) != ch.Length)
+        return false;
+      offsets_[i] = {at, ch.Length};
+      cells_[i] =
+          Cell{titles_[ch.Title], static_cast<CellKind>(ch.Kind), {}, ch.Receiver, ch.Reading};
+    }
+    for (std::uint32_t i = 0; i < head.Cells; ++i)
+      cells_[i].Text = std::string_view(text_.data() + offsets_[i].first, offsets_[i].second);
+    line.Cells = cells_;
+    line.Place = head.Place;
+    return true;
+  }
+
+ private:
+  struct Head {
+    std::uint32_t Cells;
+    LinePlace Place;
+  };
+  struct CellHead {
+    std::uint32_t Title, Length;
+    std::uint16_t Reading;
+    std::uint8_t Kind, Receiver;
+  };
+  // Lines of one log repeat their titles: the title of the same cell of the last line is
+  // compared first.
+  std::uint32_t TitleId(std::string_view title, std::uint32_t& last) {
+    if (last < titles_.size() && titles_[last] == title) return last;
+    std::string key(title);
+    auto it = ids_.find(key);
+    if (it == ids_.end()) {
+      titles_.push_back(key);
+      it = ids_.emplace(std::move(key), static_cast<std::uint32_t>(titles_.size() - 1)).first;
+    }
+    return last = it->second;
+  }
+
+  std::FILE* file_ = nullptr;
+  std::unordered_map<std::string, std::uint32_t> ids_;
+  std::deque<std::string> titles_;
+  std::vector<std::uint32_t> last_;
+  std::vector<Cell> cells_;
+  std::vector<std::pair<std::size_t, std::size_t>> offsets_;
+  std::vector<char> text_;
+};
+
+// GDAL's messages of the calling thread, kept instead of printed: the first failure says why a
+// dataset could not be written.
+class GdalErrors {
+ public:
+  GdalErrors() { CPLPushErrorHandlerEx(&Handler, this); }
+  ~GdalErrors() { CPLPopErrorHandler(); }
+  GdalErrors(const GdalErrors&) = delete;
+  GdalErrors& operator=(const GdalErrors&) = delete;
+  const std::string& First() const { return first_; }
+
+ private:
+  static void CPL_STDCALL Handler(CPLErr type, CPLErrorNum, const char* message) {
+    auto* self = static_cast<GdalErrors*>(CPLGetErrorHandlerUserData());
+    if (self && type >= CE_Failure && self->first_.empty()) self->first_ = message ? message : "";
+  }
+  std::string first_;
+};
+
+void RegisterDrivers() {
+  static std::once_flag once;
+  std::call_once(once, [] { GDALAllRegister(); });
+}
+
+// Unique short names of at most ten characters for the attribute names: a title that fits is
+// kept; a longer one is cut, and a cut that another name took gets "_2", "_3", ... Names are
+// compared without case, as the dBASE table does.
+std::vector<std::string> ShortNames(const std::vector<std::string>& titles) {
+  auto fold = [](std::string s) {
+    for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    return s;
+  };
+  std::unordered_set<std::string> taken;
+  for (const std::string& t : titles)
+    if (t.size() <= kShapefileNameLength) taken.insert(fold(t));
+  std::vector<std::string> names;
+  std::unordered_set<std::string> given;
+  for (const std::string& t : titles) {
+    if (t.size() <= kShapefileNameLength && given.insert(fold(t)).second) {
+      names.push_back(t);
+      continue;
+    }
+    std::string base;
+    for (char ch : t) {
+      const bool keep = std::isalnum(static_cast<unsigned char>(ch)) != 0;
+      if (keep)
+        base += ch;
+      else if (!base.empty() && base.back() != '_')
+        base += '_';
+    }
+    if (base.empty()) base = "Field";
+    std::string name = base.substr(0, kShapefileNameLength);
+    for (int n = 2; taken.count(fold(name)) || given.count(fold(name)); ++n) {
+      const std::string suffix = "_" + std::to_string(n);
+      name = base.substr(0, kShapefileNameLength - suffix.size()) + suffix;
+    }
+    given.insert(fold(name));
+    taken.insert(fold(name));
+    names.push_back(name);
+  }
+  return names;
+}
+
+// The strongest level of a line: the largest number among its RSSI cells; false when it has none.
+bool StrongestRssi(const Line& line, double& strongest) {
+  bool any = false;
+  for (const Cell& c : line.Cells) {
+    if (c.Kind == CellKind::Text || c.Kind == CellKind::Time || c.Text.empty()) continue;
+    if (c.Title.find("RSSI") == std::string_view::npos) continue;
+    double v = 0;
+    auto [end, ec] = std::from_chars(c.Text.data(), c.Text.data() + c.Text.size(), v);
+    if (ec != std::errc() || end != c.Text.data() + c.Text.size()) continue;
+    if (!any || v > strongest) strongest = v;
+    any = true;
+  }
+  return any;
+}
+
+std::string KmlStyle(Rgb c) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "%02x%02x%02x", c.Red, c.Green, c.Blue);
+  return std::string("SYMBOL(id:\"") + kCircleIcon + "\",c:#" + hex + "ff)";
+}
+
+class GisSink final : public LineSink {
+ public:
+  GisSink(std::string output, GisFormat format, const GisOptions& options)
+      : output_(std::move(output)), format_(format), options_(options), shape_(options.Layout) {
+    if (format_ == GisFormat::Shapefile && !EndsWithNoCase(output_, ".shp"))
+      Fail(output_ + ": an ESRI Shapefile is named NAME.shp");
+    else
+      spooled_ = spool_.Open(output_, error_);
+  }
+  ~GisSink() override { RemoveTemporaries(); }
+
+  void Write(const Line& line) override {
+    if (!spooled_ || !error_.empty()) return;
+    shape_.Learn(line);
+    if (!spool_.Put(line)) {
+      Fail(PathError(Directory(output_), errno));
+      return;
+    }
+    ++lines_;
+    if (!line.Place.HasPosition) ++unplaced_;
+    char buf[32];
+    if (!IsoTimestamp(line.Place, buf).empty()) timed_ = true;
+    if (sectionIndex_.emplace(line.Place.Section, sections_.size()).second)
+      sections_.push_back(line.Place.Section);
+  }
+
+  bool EndFile() override {
+    if (!error_.empty()) return false;
+    RegisterDrivers();
+    GdalErrors errors;
+    const bool ok = WriteDataset(errors) && Commit();
+    if (!ok) {
+      if (error_.empty())
+        error_ = output_ + ": " + (errors.First().empty() ? "GDAL failed" : errors.First());
+      RemoveTemporaries();
+    }
+    return ok;
+  }
+
+  std::string ErrorText() const override { return error_; }
+  bool KeepsPartOnCancel() const override { return false; }
+
+  std::string Note() const override {
+    std::string note;
+    if (unplaced_ > 0) {
+      note = output_ + ": " + std::to_string(unplaced_) + " of " + std::to_string(lines_) +
+             " lines had no position and were " +
+             (format_ == GisFormat::Kml ? "left out (a KML point needs one)."
+                                        : "written without a geometry.");
+    }
+    if (!namesFile_.empty()) {
+      if (!note.empty()) note += "\n";
+      note += output_ + ": the attributes' short names are listed in " + namesFile_ + ".";
+    }
+    return note;
+  }
+
+ private:
+  bool Fail(std::string text) {
+    if (error_.empty()) error_ = std::move(text);
+    return false;
+  }
+
+  const char* DriverName() const {
+    switch (format_) {
+      case GisFormat::GeoPackage:
+        return "GPKG";
+      case GisFormat::GeoJson:
+        return "GeoJSON";
+      case GisFormat::Kml:
+        return GetGDALDriverManager()->GetDriverByName("LIBKML") ? "LIBKML" : "KML";
+      case GisFormat::Shapefile:
+        return "ESRI Shapefile";
+    }
+    return "";
+  }
+
+  // The attribute names: the columns' names in their display order, shortened for a Shapefile,
+  // then the timestamp's.
+  bool FieldNames() {
+    for (std::size_t c : shape_.Order()) titles_.push_back(shape_.Columns()[c].Name);
+    if (timed_) {
+      std::string name = "Timestamp";
+      while (std::find(titles_.begin(), titles_.end(), name) != titles_.end()) name += "_UTC";
+      titles_.push_back(name);
+    }
+    if (format_ == GisFormat::Kml) {
+      // GDAL's KML writer puts the names into XML attributes as they are: the characters of
+      // markup are left out ("<< FLEX DATA >>" is "FLEX DATA"), the names kept unique.
+      std::unordered_set<std::string> given;
+      for (const std::string& t : titles_) {
+        std::string name;
+        for (char ch : t)
+          if (!std::strchr("<>&\"'", ch)) name += ch;
+        while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+        while (!name.empty() && name.back() == ' ') name.pop_back();
+        if (name.empty()) name = "Field";
+        const std::string base = name;
+        for (int n = 2; !given.insert(name).second; ++n)
+          name = base + " (" + std::to_string(n) + ")";
+        names_.push_back(name);
+      }
+      return true;
+    }
+    if (format_ != GisFormat::Shapefile) {
+      names_ = titles_;
+      return true;
+    }
+    if (titles_.size() > kShapefileMaxFields)
+      return Fail(output_ + ": an ESRI Shapefile holds at most " +
+                  std::to_string(kShapefileMaxFields) + " attributes, these lines have " +
+                  std::to_string(titles_.size()) +
+                  " (select fewer fields or receivers, or use the long layout)");
+    names_ = ShortNames(titles_);
+    return true;
+  }
+
+  bool MakeTemporary() {
+    const std::string ext = format_ == GisFormat::Shapefile    ? ".shp"
+                            : format_ == GisFormat::GeoPackage ? ".gpkg"
+                            : format_ == GisFormat::GeoJson    ? ".geojson"
+                                                               : ".kml";
+    std::string name =
+        Directory(output_) + "/." + fs::path(output_).stem().string() + ".XXXXXX" + ext;
+    const int fd = ::mkstemps(name.data(), static_cast<int>(ext.size()));
+    if (fd < 0) return Fail(PathError(name, errno));
+    ::close(fd);
+    ::unlink(name.c_str());  // the driver creates it afresh
+    temp_ = name;
+    return true;
+  }
+
+  // Every file of the dataset under the temporary name (a Shapefile's companions too).
+  std::vector<std::pair<std::string, std::string>> DatasetFiles() const {
+    std::vector<std::pair<std::string, std::string>> files;
+    if (format_ != GisFormat::Shapefile) {
+      files.emplace_back(temp_, output_);
+      return files;
+    }
+    const std::string tempStem = temp_.substr(0, temp_.size() - 4);
+    const std::string outStem = output_.substr(0, output_.size() - 4);
+    files.emplace_back(temp_, output_);
+    for (const char* ext : {".shx", ".dbf", ".prj", ".cpg", ".qix"})
+      files.emplace_back(tempStem + ext, outStem + ext);
+    return files;
+  }
+
+  void RemoveTemporaries() {
+    if (temp_.empty()) return;
+    std::error_code ec;
+    for (const auto& [temp, out] : DatasetFiles()) fs::remove(temp, ec);
+    fs::remove(temp_ + "-journal", ec);
+    fs::remove(temp_ + "-wal", ec);
+    fs::remove(temp_ + "-shm", ec);
+    temp_.clear();
+  }
+
+  bool WriteDataset(GdalErrors& errors) {
+    (void)errors;
+    if (!spool_.Rewind()) return Fail(PathError(Directory(output_), errno));
+    if (!FieldNames()) return false;
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(DriverName());
+    if (!driver) return Fail(output_ + ": GDAL has no " + DriverName() + " driver");
+    if (!MakeTemporary()) return false;
+
+    GDALDataset* ds = driver->Create(temp_.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    if (!ds) return false;
+    const bool ok = WriteLayers(*ds);
+    // Closing writes what the drivers keep (a KML document, the GeoJSON's end, the GeoPackage's
+    // extent and spatial index).
+    CPLErrorReset();
+    GDALClose(ds);
+    return ok && CPLGetLastErrorType() < CE_Failure;
+  }
+
+  OGRLayer* MakeLayer(GDALDataset& ds, const std::string& name, bool fields) {
+    OGRSpatialReference srs;
+    srs.importFromEPSG(4326);
+    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    CPLStringList options;
+    switch (format_) {
+      case GisFormat::GeoJson:
+        options.SetNameValue("RFC7946", "YES");
+        break;
+      case GisFormat::Kml:
+        options.SetNameValue("FOLDER", "YES");
+        break;
+      case GisFormat::Shapefile:
+        options.SetNameValue("ENCODING", "UTF-8");
+        options.SetNameValue("2GB_LIMIT", "YES");
+        break;
+      case GisFormat::GeoPackage:
+        break;
+    }
+    OGRLayer* layer = ds.CreateLayer(name.c_str(), &srs, wkbPoint, options.List());
+    if (!layer || !fields) return layer;
+    const auto& columns = shape_.Columns();
+    const auto& order = shape_.Order();
+    for (std::size_t k = 0; k < names_.size(); ++k) {
+      OGRFieldType type = OFTString;
+      if (k < order.size()) {
+        const ColumnType t = columns[order[k]].Type;
+        // KML's schema has no 64-bit integer type; the readers' integers fit 32 bits.
+        const OGRFieldType integer = format_ == GisFormat::Kml ? OFTInteger : OFTInteger64;
+        type = t == ColumnType::Integer ? integer : t == ColumnType::Real ? OFTReal : OFTString;
+      } else if (format_ == GisFormat::GeoPackage || format_ == GisFormat::GeoJson) {
+        type = OFTDateTime;
+      }
+      OGRFieldDefn field(names_[k].c_str(), type);
+      if (format_ == GisFormat::Shapefile && type == OFTString) field.SetWidth(254);
+      if (layer->CreateField(&field, FALSE) != OGRERR_NONE) return nullptr;
+    }
+    return layer;
+  }
+
+  bool WriteLayers(GDALDataset& ds) {
+    const bool kml = format_ == GisFormat::Kml;
+    const std::string stem = fs::path(output_).stem().string();
+    const SignalColors& colors = options_.Colors;
+    std::vector<std::string> styles;
+    if (kml) {
+      // The bands as shared styles, and a legend folder with one placemark per band.
+      OGRStyleTable table;
+      for (std::size_t b = 0; b < colors.BandCount(); ++b) {
+        styles.push_back("@band" + std::to_string(b));
+        table.AddStyle(("band" + std::to_string(b)).c_str(), KmlStyle(colors.Color(b)).c_str());
+      }
+      styles.push_back("@nolevel");
+      table.AddStyle("nolevel", KmlStyle(Rgb{128, 128, 128}).c_str());
+      ds.SetStyleTable(&table);
+      OGRLayer* legend = ds.CreateLayer("Legend", nullptr, wkbNone, nullptr);
+      if (!legend) return false;
+      OGRFieldDefn name("name", OFTString);
+      if (legend->CreateField(&name) != OGRERR_NONE) return false;
+      for (std::size_t b = 0; b <= colors.BandCount(); ++b) {
+        OGRFeature f(legend->GetLayerDefn());
+        const std::string label =
+            b < colors.BandCount() ? colors.Label(b) + " (strongest RSSI)" : "no RSSI";
+        f.SetField(0, label.c_str());
+        f.SetStyleString(styles[b].c_str());
+        if (legend->CreateFeature(&f) != OGRERR_NONE) return false;
+      }
+    }
+    // One layer, or for KML one folder per section of the file index, in the order of the file.
+    // A section is a run of consecutive records, so the KML folders are made and filled one
+    // after the other, as the KML writer needs.
+    const std::size_t count = kml ? std::max<std::size_t>(sections_.size(), 1) : 1;
+    std::vector<OGRLayer*> layers(count, nullptr);
+    std::vector<std::unique_ptr<OGRFeature>> features(count);
+    auto layerAt = [&](std::size_t s) -> OGRLayer* {
+      if (layers[s]) return layers[s];
+      std::string name = stem;
+      if (kml && s < sections_.size() && sections_[s] != 0)
+        name = "Section " + std::to_string(sections_[s]);
+      OGRLayer* layer = MakeLayer(ds, name, true);
+      if (!layer) return nullptr;
+      layers[s] = layer;
+      features[s] = std::make_unique<OGRFeature>(layer->GetLayerDefn());
+      return layer;
+    };
+    if (!kml && !layerAt(0)) return false;
+
+    const bool transactions = format_ == GisFormat::GeoPackage;
+    std::uint64_t inTransaction = 0;
+    if (transactions && ds.StartTransaction() != OGRERR_NONE) return false;
+    const auto& columns = shape_.Columns();
+    const auto& order = shape_.Order();
+    std::string text;
+    Line line;
+    for (std::uint64_t n = 0; n < lines_; ++n) {
+      if (!spool_.Next(line))
+        return Fail(output_ + ": the lines kept for it could not be read back");
+      const LinePlace& place = line.Place;
+      if (kml && !place.HasPosition) continue;
+      const std::size_t at = kml ? sectionIndex_[place.Section] : 0;
+      OGRLayer* layer = layerAt(at);
+      if (!layer) return false;
+      OGRFeature& f = *features[at];
+      char iso[32];
+      const std::string_view stamp = IsoTimestamp(place, iso);
+      double strongest = 0;
+      const char* style = nullptr;
+      if (kml)
+        style = StrongestRssi(line, strongest) ? styles[colors.Band(strongest)].c_str()
+                                               : styles.back().c_str();
+      bool ok = true;
+      shape_.ForEachRow(line, [&](std::span<const TableValue> values) {
+        if (!ok) return;
+        for (std::size_t k = 0; k < order.size(); ++k) {
+          const std::size_t c = order[k];
+          const int field = static_cast<int>(k);
+          if (c >= values.size() || values[c].Null) {
+            f.SetFieldNull(field);
+            continue;
+          }
+          const TableValue& v = values[c];
+          switch (columns[c].Type) {
+            case ColumnType::Integer:
+              f.SetField(field, static_cast<GIntBig>(v.Integer));
+              break;
+            case ColumnType::Real:
+              f.SetField(field, v.AsReal());
+              break;
+            case ColumnType::Text:
+              text.assign(v.Text);
+              f.SetField(field, text.c_str());
+              break;
+          }
+        }
+        if (timed_) {
+          const int field = static_cast<int>(order.size());
+          if (stamp.empty()) {
+            f.SetFieldNull(field);
+          } else {
+            text.assign(stamp);
+            f.SetField(field, text.c_str());
+          }
+        }
+        if (place.HasPosition)
+          f.SetGeometryDirectly(new OGRPoint(place.Longitude, place.Latitude));
+        else
+          f.SetGeometryDirectly(nullptr);
+        if (style) f.SetStyleString(style);
+        f.SetFID(OGRNullFID);
+        ok = layer->CreateFeature(&f) == OGRERR_NONE;
+        if (ok && transactions && ++inTransaction == kFeaturesPerTransaction) {
+          inTransaction = 0;
+          ok = ds.CommitTransaction() == OGRERR_NONE && ds.StartTransaction() == OGRERR_NONE;
+        }
+      });
+      if (!ok) return false;
+    }
+    if (transactions && ds.CommitTransaction() != OGRERR_NONE) return false;
+    return true;
+  }
+
+  // The Shapefile's names beside their titles, then the dataset's files moved into place.
+  bool Commit() {
+    if (format_ == GisFormat::Shapefile) {
+      OutputFile names;
+      const std::string path = ShapefileNamesPath(output_);
+      if (!names.Open(path)) return Fail(names.ErrorText());
+      names.WriteText("Attribute\tTitle\n");
+      for (std::size_t k = 0; k < names_.size(); ++k)
+        names.WriteText(names_[k] + "\t" + titles_[k] + "\n");
+      if (!names.Close()) return Fail(names.ErrorText());
+      namesFile_ = path;
+    }
+    std::error_code ec;
+    for (const auto& [temp, out] : DatasetFiles()) {
+      if (!fs::exists(temp, ec)) {
+        // A companion this run did not write must not stay from an earlier one.
+        if (out != output_) fs::remove(out, ec);
+        continue;
+      }
+      if (std::rename(temp.c_str(), out.c_str()) != 0) return Fail(PathError(out, errno));
+    }
+    temp_.clear();
+    return true;
+  }
+
+  std::string output_;
+  GisFormat format_;
+  GisOptions options_;
+  TableShape shape_;
+  Spool spool_;
+  bool spooled_ = false;
+  std::string error_;
+  std::uint64_t lines_ = 0, unplaced_ = 0;
+  bool timed_ = false;
+  std::vector<std::uint32_t> sections_;  // in the order the lines reach them
+  std::unordered_map<std::uint32_t, std::size_t> sectionIndex_;
+  std::vector<std::string> titles_, names_;
+  std::string temp_, namesFile_;
+};
+
+}  // namespace
+
+std::unique_ptr<LineSink> MakeGisSink(const std::string& output, GisFormat format,
+                                      const GisOptions& options) {
+  return std::make_unique<GisSink>(output, format, options);
+}
+
+}  // namespace polvane

@@ -1,0 +1,44 @@
+// The GIS outputs: the lines of a conversion as point features in EPSG:4326 (longitude,
+// latitude), written through GDAL/OGR as a GeoPackage, GeoJSON (RFC 7946), KML or ESRI
+// Shapefile. The attributes are the line's cells in one table shape (wide or long), typed by the
+// cells' kinds, plus the ISO-8601 UTC time of the record where it has a date and a GPS time.
+//
+// A layer needs its whole schema before its first feature, and a later line can add a column or
+// widen a type: the sink learns the lines and keeps them in a spool file beside the output, and
+// writes the dataset at the end of the file, under a temporary name beside the output that is
+// renamed into place once the dataset is complete. A sink dropped before EndFile (a cancelled
+// run) leaves nothing under the output name.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "convert/line_sink.h"
+#include "convert/signal_colors.h"
+#include "convert/table_shape.h"
+
+namespace polvane {
+
+enum class GisFormat { GeoPackage, GeoJson, Kml, Shapefile };
+
+struct GisOptions {
+  TableLayout Layout = TableLayout::Wide;
+  // The KML colours: the bands of the line's strongest RSSI.
+  SignalColors Colors;
+};
+
+// The GIS format of an output-format list name ("GeoPackage", "GeoJSON", "KML",
+// "ESRI Shapefile"); false for any other name.
+bool GisFormatOfName(std::string_view name, GisFormat& format);
+
+// The sink that writes `output` in `format`. Its failures are reported by EndFile() (false) and
+// ErrorText().
+std::unique_ptr<LineSink> MakeGisSink(const std::string& output, GisFormat format,
+                                      const GisOptions& options);
+
+// The sidecar file that lists a Shapefile's short attribute names beside their titles:
+// "drive.shp" gives "drive.names.txt".
+std::string ShapefileNamesPath(const std::string& output);
+
+}  // namespace polvane
