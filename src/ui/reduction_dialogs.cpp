@@ -165,6 +165,22 @@ struct Widgets {
     QObject::connect(button, &QPushButton::clicked, dialog, std::move(onClick));
     return button;
   }
+  // The dialog's frame above its OK button, which takes the model's values and closes it.
+  template <class Model>
+  void OkBelow(Model& model, QWidget* bevel) {
+    QPushButton* ok = Button(model.OKBtn, "OKBtn", [d = dialog, &model] {
+      model.OKBtnClick();
+      d->QDialog::accept();
+    });
+    ok->setDefault(true);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    auto* outer = new QVBoxLayout(dialog);
+    outer->setContentsMargins(8, 8, 8, 8);
+    outer->addWidget(bevel, 1);
+    outer->addLayout(buttons);
+  }
 };
 
 }  // namespace
@@ -191,18 +207,7 @@ LambdaDialog::LambdaDialog(TLambdaDlg& model, QWidget* parent)
   speed->addStretch(1);
   inner->addLayout(speed);
 
-  QPushButton* ok = w.Button(model.OKBtn, "OKBtn", [this, &model] {
-    model.OKBtnClick();
-    QDialog::accept();
-  });
-  ok->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(8, 8, 8, 8);
-  outer->addWidget(bevel, 1);
-  outer->addLayout(buttons);
+  w.OkBelow(model, bevel);
   setFixedSize(360, 200);
   Bind();
 }
@@ -234,18 +239,7 @@ TrafficDialog::TrafficDialog(TTrafficDlg& model, QWidget* parent)
   sentence->addLayout(line, 0, 0);
   sentence->addWidget(w.Label(model.Text4, "Text4", true), 1, 0);
 
-  QPushButton* ok = w.Button(model.OKBtn, "OKBtn", [this, &model] {
-    model.OKBtnClick();
-    QDialog::accept();
-  });
-  ok->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(8, 8, 8, 8);
-  outer->addWidget(bevel, 1);
-  outer->addLayout(buttons);
+  w.OkBelow(model, bevel);
   setFixedSize(sizeHint());
   Bind();
 }
@@ -267,18 +261,7 @@ ThresholdDialog::ThresholdDialog(TThresholdDlg& model, QWidget* parent)
   criterion->addStretch(1);
   inner->addLayout(criterion);
 
-  QPushButton* ok = w.Button(model.OKBtn, "OKBtn", [this, &model] {
-    model.OKBtnClick();
-    QDialog::accept();
-  });
-  ok->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(8, 8, 8, 8);
-  outer->addWidget(bevel, 1);
-  outer->addLayout(buttons);
+  w.OkBelow(model, bevel);
   setFixedSize(360, 200);
   Bind();
 }
@@ -292,18 +275,7 @@ ChannelListDialog::ChannelListDialog(TChannelListDlg& model, QWidget* parent)
   inner->addWidget(Explanation(Text(model.Text.Caption()), "Text"), 1);
   inner->addWidget(w.Edit(model.edChannels, "edChannels"));
 
-  QPushButton* ok = w.Button(model.OKBtn, "OKBtn", [this, &model] {
-    model.OKBtnClick();
-    QDialog::accept();
-  });
-  ok->setDefault(true);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ok);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(8, 8, 8, 8);
-  outer->addWidget(bevel, 1);
-  outer->addLayout(buttons);
+  w.OkBelow(model, bevel);
   setFixedSize(360, 200);
   Bind();
 }
