@@ -123,11 +123,15 @@ void TMainForm::SaveConfiguration1Click() {
   const std::string failure = SaveConfigurationFailure(path);
   if (!failure.empty())
     ReportMessage(host_, kError, "%s (%s)", kConfigurationNotWritten, failure.c_str());
+  else if (FileUsed)
+    FileUsed(path, true);
 }
 
 void TMainForm::OpenConfiguration1Click() {
   std::string path;
-  if (host_.OpenFileDialog(kOpenSpec, path)) LoadConfiguration(path);
+  if (!host_.OpenFileDialog(kOpenSpec, path)) return;
+  LoadConfiguration(path);
+  if (FileUsed) FileUsed(path, true);
 }
 
 bool TMainForm::SaveConfiguration(const std::string& path) {
@@ -178,6 +182,8 @@ std::string TMainForm::SaveConfigurationFailure(const std::string& path) {
   p.Write("Reduction", "Channels", ChannelListDlg.edChannels.Text());
   p.WriteBool("Reduction", "PerMeters", rbORPM.Checked());
   p.Write("Reduction", "PerMetersValue", ORPM_Value.Text());
+  // The colour bands of the KML output and the map, in a section of their own as well.
+  p.Write("MapColors", "Thresholds", CurrentColors().Text());
   int error = 0;
   if (!p.Save(path, error)) return PathError(path, error);
   return {};
@@ -222,6 +228,11 @@ void TMainForm::LoadConfiguration(const std::string& path) {
   SetSelectedList(texts, tags);
   OutputFilename.SetText(p.Read("OutputFile", "Filename", "Sample.out"));
   if (p.HasSection("Reduction")) LoadReduction(p);
+  // A file without the colour bands (or with a list that is none) gives the usual ones.
+  SignalColors colors;
+  if (!SignalColors::Parse(p.Read("MapColors", "Thresholds", kDefaultColorThresholds), colors))
+    colors = SignalColors();
+  ColorThresholds.SetText(colors.Text());
 }
 
 void TMainForm::LoadReduction(const Profile& p) {

@@ -1,5 +1,6 @@
 #include "app/convert_job.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -40,6 +41,7 @@ void ReadAsIndexed(ProductConverter& c, const std::string& path, const std::atom
 TConvert::TConvert(TMainForm& form) : form_(form) {}
 
 void TConvert::Message(int type, const char* text) {
+  if (type == kError && summary_.Failure.empty()) summary_.Failure = text;
   Host& host = form_.host();
   host.Synchronize([&] { ReportMessage(host, type, "%s", text); });
 }
@@ -52,6 +54,34 @@ void TConvert::Message(int type, const char* text, const std::string& detail) {
 // It changes only with the whole percentage, at most 101 times a file.
 void TConvert::Gauge(int percent) {
   form_.host().Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
+}
+
+// Called with each new whole percentage of the current file, on the run's thread.
+void TConvert::Progress(int percent) {
+  const std::uint64_t records = recordsBefore_ + loop_.RecordsRead();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  const double done =
+      bytesTotal_ == 0
+          ? 0.0
+          : (double(bytesBefore_) + double(bytesNow_) * percent / 100.0) / double(bytesTotal_);
+  const std::string text = RunProgressText(records, seconds, done, fileNow_, FileCount);
+  form_.host().Synchronize([&] {
+    form_.ProgressBar.SetPosition(percent);
+    form_.RunStatus.SetCaption(text);
+  });
+}
+
+void TConvert::Finish() {
+  summary_.Outcome = outcome_.load();
+  summary_.FilesConverted = filesDone_;
+  summary_.FileCount = FileCount;
+  const std::string text = summary_.Text();
+  form_.host().Synchronize([&] {
+    form_.RunStatus.SetCaption(text);
+    form_.btnConvert.SetEnabled(true);
+    form_.RunActive.SetChecked(false);
+  });
 }
 
 bool TConvert::ConvertPair(const std::string& input, const std::string& output, RunState& run) {
@@ -93,9 +123,13 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
   }
+  summary_.Records = settings.FixedLayout;
+  summary_.Lines += result.Lines;
+  summary_.Outputs.push_back(output);
   if (result.Cancelled) {
     // The user asked for the run to end: the partial output stays under its name, is not
     // split, and the gauge stays where the run stopped.
+    summary_.LastPartial = true;
     ReportCancelled(output, result.Lines, filesDone_);
     return false;
   }
@@ -105,7 +139,15 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     WarnDamaged(input, result);
   }
   Gauge(100);
-  if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) return Split(output);
+  if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) {
+    if (!Split(output)) return false;
+    // The pieces in their order: a shorter name has the smaller number.
+    std::vector<std::string> pieces = ExistingSplitPieces(output);
+    std::sort(pieces.begin(), pieces.end(), [](const std::string& a, const std::string& b) {
+      return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    summary_.Outputs.insert(summary_.Outputs.end(), pieces.begin(), pieces.end());
+  }
   return true;
 }
 
@@ -146,7 +188,10 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
       Message(kError, "Output File Cannot Be Accessed!", reason);
     return false;
   }
+  summary_.Lines += result.Lines;
+  summary_.Outputs.push_back(output);
   if (result.Cancelled) {
+    summary_.LastPartial = true;
     ReportCancelled(output, result.Lines, filesDone_);
     return false;
   }
@@ -246,6 +291,15 @@ void TConvert::Execute() {
   notes_.clear();
   cancelled_ = false;
   filesDone_ = 0;
+  summary_ = RunSummary{};
+  recordsBefore_ = bytesBefore_ = bytesNow_ = bytesTotal_ = 0;
+  fileNow_ = 0;
+  started_ = std::chrono::steady_clock::now();
+  // However the run ends, the window hears of it last.
+  struct Finishing {
+    TConvert* run;
+    ~Finishing() { run->Finish(); }
+  } finishing{this};
   if (!PairsCanBeWritten()) {
     outcome_ = RunOutcome::kFailed;
     return;
@@ -265,9 +319,10 @@ void TConvert::Execute() {
   std::error_code ec;
   if (!folder && count == 1 && fs::is_regular_file(InputNames[0], ec))
     ReadAsIndexed(*converter_, InputNames[0], TerminatedFlag());
+  for (int i = 0; i < count; ++i) bytesTotal_ += FileSize(InputNames[i]);
   RunState run;
   run.Terminated = &TerminatedFlag();
-  run.Progress = [this](int p) { Gauge(p); };
+  run.Progress = [this](int p) { Progress(p); };
   int skipped = 0;
   for (int i = 0; i < count; ++i) {
     // A cancel between two files ends the run before the next output is made.
@@ -282,10 +337,16 @@ void TConvert::Execute() {
         // files were skipped.
         Warn(std::string(kInputSkipped) + " (" + InputNames[i] + ": " + reason + ")");
         ++skipped;
+        bytesBefore_ += FileSize(InputNames[i]);
         continue;
       }
     }
-    if (!ConvertPair(InputNames[i], OutputNames[i], run)) {
+    fileNow_ = i + 1;
+    bytesNow_ = FileSize(InputNames[i]);
+    const bool converted = ConvertPair(InputNames[i], OutputNames[i], run);
+    recordsBefore_ += loop_.RecordsRead();
+    bytesBefore_ += bytesNow_;
+    if (!converted) {
       outcome_ = cancelled_ ? RunOutcome::kCancelled : RunOutcome::kFailed;
       return;
     }
@@ -300,6 +361,74 @@ void TConvert::Execute() {
   for (const std::string& w : warnings_) text += "\n" + w;
   ShowText(warnings_.empty() ? kInformation : kWarning, text);
   outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;
+}
+
+namespace {
+
+std::string Count(std::uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "0:42", "12:05", "1:02:05".
+std::string Duration(double seconds) {
+  const auto total = static_cast<std::uint64_t>(std::max(0.0, seconds) + 0.5);
+  const std::uint64_t h = total / 3600, m = total / 60 % 60, sec = total % 60;
+  char buf[48];
+  if (h > 0)
+    std::snprintf(buf, sizeof buf, "%llu:%02llu:%02llu", static_cast<unsigned long long>(h),
+                  static_cast<unsigned long long>(m), static_cast<unsigned long long>(sec));
+  else
+    std::snprintf(buf, sizeof buf, "%llu:%02llu", static_cast<unsigned long long>(m),
+                  static_cast<unsigned long long>(sec));
+  return buf;
+}
+
+}  // namespace
+
+std::string RunProgressText(std::uint64_t records, double seconds, double done, int file,
+                            int fileCount) {
+  std::string text = "Converting";
+  if (fileCount > 1) text += " file " + std::to_string(file) + " of " + std::to_string(fileCount);
+  if (seconds < 0.5 || records == 0) return text + "...";
+  const auto rate = static_cast<std::uint64_t>(double(records) / seconds);
+  text += ": " + std::to_string(rate) + " records/s";
+  if (done > 0 && done < 1) text += ", " + Duration(seconds * (1 - done) / done) + " left";
+  return text;
+}
+
+std::string RunSummary::Text() const {
+  std::string text;
+  switch (Outcome) {
+    case RunOutcome::kCompleted:
+      text = "Completed";
+      break;
+    case RunOutcome::kWarned:
+      text = "Completed with warnings";
+      break;
+    case RunOutcome::kCancelled:
+      text = "Cancelled";
+      break;
+    case RunOutcome::kFailed:
+      text = "Failed";
+      break;
+    case RunOutcome::kRunning:
+      text = "Converting";
+      break;
+  }
+  if (Outcome == RunOutcome::kFailed && !Failure.empty())
+    text += " (" + Failure.substr(0, Failure.find('\n')) + ")";
+  text += ": " + Count(Outputs.size(), "file", "files") + " written, " +
+          Count(Lines, Records ? "record" : "line", Records ? "records" : "lines");
+  if (FileCount > 1)
+    text += ", " + std::to_string(FilesConverted) + " of " + std::to_string(FileCount) +
+            " logs converted";
+  if (LastPartial) text += "; the last file holds only part of its log";
+  if (!Outputs.empty()) {
+    text += ": " + Outputs.front();
+    if (Outputs.size() > 1) text += " and " + Count(Outputs.size() - 1, "other", "others");
+  }
+  for (const std::string& output : Outputs) text += "\n" + output;
+  return text;
 }
 
 std::string TConvert::SkipReason(const std::string& input, bool anyProduct) const {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +30,28 @@ enum class RunOutcome { kRunning, kCompleted, kWarned, kCancelled, kFailed };
 inline constexpr const char* kCompletedText = "Conversion Has Been Completed!";
 inline constexpr const char* kCancelledText = "Conversion Has Been Cancelled!";
 
+// What a run wrote, for the window's status bar: how it ended, the lines and the files.
+struct RunSummary {
+  RunOutcome Outcome = RunOutcome::kRunning;
+  std::uint64_t Lines = 0;  // data lines written; in a fixed layout, records
+  bool Records = false;     // a fixed layout: Lines counts records
+  // The files written, in order; a split output's pieces follow it.
+  std::vector<std::string> Outputs;
+  bool LastPartial = false;  // cancelled: the last output holds only part of its input
+  int FilesConverted = 0, FileCount = 0;
+  std::string Failure;  // the message that ended a failed run
+
+  // One line ("Completed: 1 file, 4512 lines written: drive.out"), then each file written on a
+  // line of its own.
+  std::string Text() const;
+};
+
+// The status of a running conversion: "Converting: 12345 records/s, 0:42 left" (and the file of
+// a folder run). Before the rate can be told (less than half a second or nothing read), the time
+// left is left out.
+std::string RunProgressText(std::uint64_t records, double seconds, double done, int file,
+                            int fileCount);
+
 class TConvert : public Worker {
  public:
   explicit TConvert(TMainForm& form);
@@ -49,6 +73,8 @@ class TConvert : public Worker {
   void Warn(std::string text);
   // The warnings of the last run, in order.
   const std::vector<std::string>& Warnings() const { return warnings_; }
+  // What the last run wrote; complete once it has ended.
+  const RunSummary& Summary() const { return summary_; }
   // False, with the message shown, when the pairs cannot all be written: a file the run would
   // write (an output, its split pieces, a side file) is one of its inputs, or two inputs would
   // write one output. A run checks its pairs before it writes anything; a front end that
@@ -77,6 +103,10 @@ class TConvert : public Worker {
   // "TEXT (DETAIL)": the detail names the file and the reason.
   void Message(int type, const char* text, const std::string& detail);
   void Gauge(int percent);
+  // The gauge, and the records per second and time left in the window's status.
+  void Progress(int percent);
+  // The end of the run in the window: its summary in the status, the controls open again.
+  void Finish();
   // A message of any length: the completion message lists every warning of the run.
   void ShowText(int type, const std::string& text);
   // The message of a cancelled run: how much its last output holds (output empty: the cancel
@@ -94,6 +124,12 @@ class TConvert : public Worker {
   std::vector<std::string> notes_;
   bool cancelled_ = false;
   int filesDone_ = 0;
+  RunSummary summary_;
+  // The run's pace: records read in earlier files, the bytes of every input and of those done,
+  // the size of the current one, and when the run started.
+  std::uint64_t recordsBefore_ = 0, bytesTotal_ = 0, bytesBefore_ = 0, bytesNow_ = 0;
+  int fileNow_ = 0;
+  std::chrono::steady_clock::time_point started_;
 };
 
 // The split pieces that exist now for an output, "<folder>/<base>-<k>.out", k from 1 on.

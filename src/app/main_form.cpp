@@ -62,8 +62,21 @@ void TMainForm::FormCreate() {
 // ---------------------------------------------------------------------------------------------
 // Product and files
 
+std::string LogDialogFilter() {
+  const std::string filter = kLogFileFilter;
+  std::string patterns;
+  // "Label|patterns|Label|patterns": every second piece.
+  std::size_t at = 0;
+  for (int piece = 0; at <= filter.size(); ++piece) {
+    const std::size_t bar = std::min(filter.find('|', at), filter.size());
+    if (piece % 2 == 1) patterns += (patterns.empty() ? "" : ";") + filter.substr(at, bar - at);
+    at = bar + 1;
+  }
+  return "All logs|" + patterns + "|" + filter;
+}
+
 void TMainForm::InBrowseClick() {
-  FileDialogSpec spec{"", kLogFileFilter, "*.512", true};
+  FileDialogSpec spec{"", LogDialogFilter(), "*.512", true};
   std::string path;
   if (!host_.OpenFileDialog(spec, path)) return;
   ChooseInputFile(path);
@@ -91,6 +104,7 @@ std::int16_t TMainForm::ChooseInputFile(const std::string& path) {
   InputFormatGroup.SetItemIndex(0);
   InputFormatGroup.SetItemIndex(code);
   if (code == kProductNone) ReportMessage(host_, kWarning, "%s", kNotQvxProduct);
+  if (code != kProductNone && FileUsed) FileUsed(path, false);
   if (rbLambda.Checked() && AverageInformationNeeded()) GeneratorDlg.SetVisible(true);
   return code;
 }

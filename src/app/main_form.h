@@ -2,6 +2,7 @@
 // and the command line both drive it; the workers read its controls.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "app/form_controls.h"
 #include "app/host.h"
 #include "convert/record_loop.h"
+#include "convert/signal_colors.h"
 #include "index/reduction_dialogs.h"
 #include "index/selection_tree.h"
 
@@ -27,6 +29,9 @@ inline constexpr const char* kApplicationTitle = "QVX Polvane CW";
 inline constexpr const char* kLogFileFilter =
     "Tarvik Log File |*.tvf|Selvor Log File|*.svf|Kes Log File (PC Card)|*.bin|Kes Log File (PC "
     "Dump)|*.kes|Drovel Log File|*.dvf|Vub Converted File|*.vub|Pelmor Log File|*.pvf";
+// The filter of the log dialog: "All logs" with the patterns of every product first, then
+// kLogFileFilter's own.
+std::string LogDialogFilter();
 inline constexpr const char* kNotQvxProduct = "File is not from a QVX CW product.";
 inline constexpr const char* kLayoutNotWritten = "Output Format Not Available For This Product!";
 inline constexpr const char* kNoFieldSelected = "At Least One Field Must Be Selected.";
@@ -35,6 +40,13 @@ inline constexpr const char* kSpeedNotANumber = "Average Speed Must Be A Number!
 inline constexpr const char* kReductionRefused = "Data Reduction Cannot Be Applied!";
 inline constexpr const char* kConfigurationNotWritten = "Configuration File Cannot Be Written!";
 inline constexpr const char* kConfigurationIsAnInput = "it is an input of this run";
+// The usual drive-test bands: green at or above -70 dBm, yellow to -85, orange to -100, red
+// below.
+inline constexpr const char* kDefaultColorThresholds = "-70,-85,-100";
+// The three thresholds of the window's colour dialog, strongest first (green, yellow, orange),
+// checked: each a number of dBm from -200 to 0, and each below the one before it. "" when they
+// stand, with their bands in `colors`; else the reason, as the dialog shows it.
+std::string CheckColorThresholds(const std::array<std::string, 3>& texts, SignalColors& colors);
 inline constexpr const char* kSplitHelp =
     "The Excel Split option will split the output file into multiple files of no more than "
     "60000 records if needed. A subfolder with the name of the original output folder will be "
@@ -105,6 +117,12 @@ class TMainForm : public FormControls {
   // Waits for the running conversion, if any.
   void WaitForConversion();
   TConvert* ConvertWorker() { return convert_.get(); }
+  // Checked from "CONVERT" until its run has ended (completed, cancelled or failed): the window
+  // closes the controls that would change the run meanwhile.
+  CheckBox RunActive{"Converting"};
+  // The run in the status bar: records per second and the time left while it converts, its
+  // summary (how it ended, lines and files written, then each output on a line) once it ended.
+  Control RunStatus{""};
   // Set by a front end that takes the delimited lines itself (the GIS writers, the data
   // frames, the preview): each run's job makes one sink per output name with it. Unset, the
   // delimited file is written.
@@ -166,6 +184,17 @@ class TMainForm : public FormControls {
   void LoadConfiguration(const std::string& path);
   // The [Reduction] section of a configuration file.
   void LoadReduction(const Profile& p);
+
+  // --- Map colours ---
+  // The signal bands of the KML output and of the window's map: thresholds in dBm, strongest
+  // first, separated by commas.
+  EditField ColorThresholds{kDefaultColorThresholds};
+  // The bands of ColorThresholds; the usual ones when it holds no list of thresholds.
+  SignalColors CurrentColors() const;
+
+  // --- Recent files ---
+  // Told of each log chosen (of a known product) and each configuration opened or saved.
+  std::function<void(const std::string& path, bool configuration)> FileUsed;
 
   // --- Help ---
   void sbHelpClick();

@@ -1,5 +1,7 @@
 // The window model's workers: indexing, conversion, and the output-format presets.
+#include <charconv>
 #include <filesystem>
+#include <string_view>
 
 #include "app/convert_job.h"
 #include "app/converter_registry.h"
@@ -104,6 +106,11 @@ void TMainForm::btnConvertClick() {
     };
   convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);
   convert_->OutputNames.assign(OutputNames.begin(), OutputNames.begin() + FileCount);
+  // "CONVERT" is closed while its run goes on; the run opens it again and clears RunActive
+  // when it ends.
+  RunStatus.SetCaption("Converting...");
+  btnConvert.SetEnabled(false);
+  RunActive.SetChecked(true);
   convert_->Start();
 }
 
@@ -133,6 +140,43 @@ std::string TMainForm::GisRefusal() const {
     return std::string(ProductLabel(code)) + " logs hold no position, and every " +
            std::string(row->Name) + " feature is placed by one";
   return {};
+}
+
+std::string CheckColorThresholds(const std::array<std::string, 3>& texts, SignalColors& colors) {
+  static constexpr const char* kBand[] = {"green", "yellow", "orange"};
+  std::array<double, 3> values{};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    std::string_view text = texts[i];
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), values[i]);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+      return "The " + std::string(kBand[i]) + " threshold is not a number of dBm: \"" +
+             std::string(text) + "\".";
+    if (!(values[i] >= -200 && values[i] <= 0))
+      return "The " + std::string(kBand[i]) + " threshold must lie between -200 and 0 dBm.";
+  }
+  for (std::size_t i = 1; i < values.size(); ++i)
+    if (!(values[i] < values[i - 1]))
+      return "The thresholds must ascend from orange to yellow to green (as in -100, -85, -70 "
+             "dBm): the " +
+             std::string(kBand[i]) + " threshold must be below the " + kBand[i - 1] + " one.";
+  SignalColors checked;
+  std::string list;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) list += ',';
+    list += texts[i];
+  }
+  std::string why;
+  if (!SignalColors::Parse(list, checked, &why)) return why;
+  colors = checked;
+  return {};
+}
+
+SignalColors TMainForm::CurrentColors() const {
+  SignalColors colors;
+  if (!SignalColors::Parse(ColorThresholds.Text(), colors)) colors = SignalColors();
+  return colors;
 }
 
 std::string TMainForm::OutputExtension() const {

@@ -332,6 +332,8 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
   std::string why;
   if (!o.colorThresholds.empty() && !SignalColors::Parse(o.colorThresholds, colors, &why))
     throw UsageError{"--color-thresholds: " + why};
+  // The bands are a setting of the form: saved with --save-config, used by the KML writer.
+  if (!o.colorThresholds.empty()) form.ColorThresholds.SetText(colors.Text());
   // 4. The options.
   ApplyOptions(form, o);
   prepared.gatherFirst =

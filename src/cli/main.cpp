@@ -169,12 +169,15 @@ void ReportInterrupted(RunStage stage) {
 void InstallGisWriters(TMainForm& form, const ConvertOptions& o) {
   GisOptions gis;
   if (!o.layout.empty()) ParseTableLayout(o.layout, gis.Layout);
-  if (!o.colorThresholds.empty()) SignalColors::Parse(o.colorThresholds, gis.Colors);
-  form.GisSinkFactory = [gis](const std::string& output, int format) -> std::unique_ptr<LineSink> {
+  // The colours are the form's, as a configuration or --color-thresholds left them.
+  form.GisSinkFactory = [gis, &form](const std::string& output,
+                                     int format) -> std::unique_ptr<LineSink> {
     const OutputFormatRow* row = FindOutputFormat(format);
     GisFormat kind;
     if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
-    return MakeGisSink(output, kind, gis);
+    GisOptions options = gis;
+    options.Colors = form.CurrentColors();
+    return MakeGisSink(output, kind, options);
   };
 }
 

@@ -75,6 +75,9 @@ class RecordLoop {
   // The same into the delimited output `out` (the header as the form's titles box says).
   FileResult Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
                  const Selection& selection, RunState& run, std::uint64_t inputSize);
+  // The records read from the input so far by the running (or the last) Run; for its progress
+  // callback, which runs on the same thread.
+  std::uint64_t RecordsRead() const { return recordOrdinal_; }
 
  private:
   // Where a cell of the line being built comes from: a field of the selected list, or a
