@@ -83,11 +83,12 @@ fuzz: fuzz-build
 	  test $${PIPESTATUS[0]} -eq 0; \
 	done
 
-# The window as README.md shows it, rendered off-screen (no display needed).
+# The window as README.md shows it, rendered off-screen (no display needed) from the bundled
+# Tarvik sample: with the preview showing, and with the drive map showing.
 screenshot: build
 	@mkdir -p docs
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/polvane-gui --screenshot docs/main-window.png \
-	  samples/drive-tarvik.tvf
+	  --map-screenshot docs/drive-map.png samples/drive-tarvik.tvf
 
 samples: build
 	./$(BUILD)/make_samples samples

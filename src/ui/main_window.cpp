@@ -4,6 +4,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +18,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -24,11 +28,14 @@
 #include <QTime>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "convert/output_formats.h"
 #include "gis/gis_sink.h"
 #include "ui/about_dialog.h"
+#include "ui/color_dialog.h"
+#include "ui/drive_map.h"
 #include "ui/folder_dialog.h"
 #include "ui/gauge.h"
 #include "ui/help_window.h"
@@ -84,18 +91,39 @@ QStringList Strings(const std::vector<std::string>& items) {
   return list;
 }
 
+bool IsConfiguration(const QString& path) {
+  return path.endsWith(QStringLiteral(".cfg"), Qt::CaseInsensitive);
+}
+
+// The first plain local file of a drag.
+QString DroppedFile(const QMimeData* mime) {
+  if (!mime) return {};
+  for (const QUrl& url : mime->urls())
+    if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) return url.toLocalFile();
+  return {};
+}
+
 }  // namespace
 
 MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
     : QMainWindow(parent), host_(host ? std::move(host) : std::make_unique<QtHost>()) {
   form_ = std::make_unique<TMainForm>(*host_);
-  // The map formats of the list: the wide table shape and the usual drive-test colour bands.
-  form_->GisSinkFactory = [](const std::string& output, int format) -> std::unique_ptr<LineSink> {
+  // The map formats of the list: the wide table shape, and the colour bands of the window's
+  // dialog (closed while a run goes on, so a run keeps the bands it started with).
+  form_->GisSinkFactory = [this](const std::string& output,
+                                 int format) -> std::unique_ptr<LineSink> {
     const OutputFormatRow* row = FindOutputFormat(format);
     GisFormat kind;
     if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
-    return MakeGisSink(output, kind, GisOptions{});
+    GisOptions options;
+    options.Colors = form_->CurrentColors();
+    return MakeGisSink(output, kind, options);
   };
+  form_->FileUsed = [this](const std::string& path, bool configuration) {
+    RecentFiles::Add({Text(path), configuration});
+    RefreshRecentMenu();
+  };
+  setAcceptDrops(true);
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QString::fromLatin1(kMainCaption));
 
@@ -108,10 +136,14 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   auto* steps = new QVBoxLayout(stepsPanel);
   steps->setContentsMargins(4, 4, 4, 4);
   steps->setSpacing(3);
-  steps->addWidget(BuildStep1());
-  steps->addWidget(BuildStep2());
-  steps->addWidget(BuildStep3(), 1);
+  QFrame* step1 = BuildStep1();
+  QFrame* step2 = BuildStep2();
+  QFrame* step3 = BuildStep3();
+  steps->addWidget(step1);
+  steps->addWidget(step2);
+  steps->addWidget(step3, 1);
   steps->addWidget(BuildStep4());
+  runLocked_ = {step1, step2, step3};
   views_ = new ViewsPane(*form_, *tree_);
   central->addWidget(stepsPanel);
   central->addWidget(views_);
@@ -131,7 +163,20 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   channels_ = new ChannelListDialog(form_->ChannelListDlg, this);
   help_ = new THelp_Form(this);
   folder_ = new TOpenFolderDlg(this);
+  colors_ = new ColorThresholdsDialog(*form_, this);
   host_->Attach(this, wait_, folder_);
+
+  // The run: the controls that would change it closed while it goes on, its pace and summary
+  // beside the gauge; the colour bands on the map.
+  TMainForm& model = *form_;
+  Mirror(model.RunActive, [this, &model] { LockForRun(model.RunActive.Checked()); });
+  Mirror(model.RunStatus, [this, &model] {
+    const QString text = Text(model.RunStatus.Caption());
+    runStatus_->setText(text.section(QLatin1Char('\n'), 0, 0));
+    runStatus_->setToolTip(text);
+  });
+  Mirror(model.ColorThresholds,
+         [this, &model] { views_->Map()->SetColors(model.CurrentColors()); });
 
   // The widgets stand: from now on they follow the model.
   for (const auto& bind : bindings_) bind();
@@ -185,6 +230,88 @@ void MainWindow::showEvent(QShowEvent* event) {
     resize(size().boundedTo(room).expandedTo(minimumSizeHint()));
   }
   CentreOnScreen(this);
+}
+
+void MainWindow::LockForRun(bool running) {
+  for (QWidget* w : runLocked_) w->setEnabled(!running);
+  for (QAction* a : runLockedActions_) a->setEnabled(!running);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!form_->RunActive.Checked() && !DroppedFile(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = DroppedFile(event->mimeData());
+  if (path.isEmpty() || form_->RunActive.Checked()) return;
+  event->acceptProposedAction();
+  // Once the drop is over: the file's messages are not shown inside the drag.
+  QTimer::singleShot(0, this, [this, path] {
+    OpenFile(path, IsConfiguration(path));
+    emit fileDropped(path);
+  });
+}
+
+void MainWindow::OpenFile(const QString& path, bool configuration) {
+  if (form_->RunActive.Checked()) return;
+  const std::string file = path.toStdString();
+  if (configuration) {
+    form_->LoadConfiguration(file);
+    if (form_->FileUsed) form_->FileUsed(file, true);
+    return;
+  }
+  // "Browse" belongs to single-file mode.
+  if (form_->rbMultipleFiles.Checked()) {
+    form_->rbSingleFile.SetChecked(true);
+    form_->FileModeClick();
+  }
+  form_->ChooseInputFile(file);
+}
+
+void MainWindow::OpenRecent(RecentFile file) {
+  if (!QFileInfo(file.Path).isFile()) {
+    RecentFiles::Remove(file.Path);
+    RefreshRecentMenu();
+    // A log that is gone is said to be so as "Browse" says it; a configuration is never loaded
+    // from a file that is not there (it would reset every setting to its default).
+    if (file.Configuration) {
+      ReportMessage(*host_, kError, "Configuration File Does Not Exist! (%s)",
+                    file.Path.toStdString().c_str());
+      return;
+    }
+  }
+  OpenFile(file.Path, file.Configuration);
+}
+
+void MainWindow::FillRecentMenu() {
+  recent_->clear();
+  const std::vector<RecentFile> files = RecentFiles::List();
+  int number = 0;
+  for (const RecentFile& file : files) {
+    QString shown = file.Path;
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* entry = recent_->addAction(QStringLiteral("&%1 %2").arg(++number).arg(shown));
+    entry->setData(file.Path);
+    connect(entry, &QAction::triggered, this, [this, file] { OpenRecent(file); });
+  }
+  if (files.empty()) {
+    recent_->addAction(tr("(none)"))->setEnabled(false);
+    return;
+  }
+  recent_->addSeparator();
+  QAction* clear = recent_->addAction(tr("Clear Recent Files"));
+  clear->setObjectName(QStringLiteral("ClearRecentFiles1"));
+  connect(clear, &QAction::triggered, this, [this] {
+    RecentFiles::Clear();
+    RefreshRecentMenu();
+  });
+}
+
+void MainWindow::RefreshRecentMenu() {
+  // Later, on the GUI thread: the entry being triggered is one of those the refill deletes.
+  QMetaObject::invokeMethod(
+      this, [this] { FillRecentMenu(); }, Qt::QueuedConnection);
 }
 
 void MainWindow::RunOnGui(std::function<void()> fn) {
@@ -650,6 +777,17 @@ void MainWindow::BuildMenu() {
   QAction* save = application->addAction(QStringLiteral("Save Configuration"));
   save->setObjectName(QStringLiteral("SaveConfiguration1"));
   connect(save, &QAction::triggered, this, [this] { form_->SaveConfiguration1Click(); });
+  recent_ = application->addMenu(QStringLiteral("Recent Files"));
+  recent_->setObjectName(QStringLiteral("RecentFiles1"));
+  connect(recent_, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
+  FillRecentMenu();
+  QAction* colors = application->addAction(QStringLiteral("Colour Thresholds..."));
+  colors->setObjectName(QStringLiteral("ColorThresholds1"));
+  connect(colors, &QAction::triggered, this, [this] {
+    colors_->LoadFromForm();
+    colors_->exec();
+  });
+  runLockedActions_ = {open, recent_->menuAction(), colors};
   application->addSeparator();
   QAction* exit = application->addAction(QStringLiteral("E&xit"));
   exit->setObjectName(QStringLiteral("Exit1"));
@@ -677,7 +815,12 @@ void MainWindow::BuildStatusBar() {
   clock_->setObjectName(QStringLiteral("olClock"));
   clock_->setAlignment(Qt::AlignCenter);
   clock_->setFixedWidth(100);
+  runStatus_ = new QLabel;
+  runStatus_->setObjectName(QStringLiteral("RunStatus"));
+  // The text never widens the window; the whole of it is the tooltip.
+  runStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   bar->addWidget(gauge_);
+  bar->addWidget(runStatus_, 1);
   bar->addWidget(clock_);
   TMainForm& f = *form_;
   Mirror(f.ProgressBar, [this, &f] {

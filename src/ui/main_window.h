@@ -11,8 +11,11 @@
 
 #include "app/main_form.h"
 #include "ui/qt_host.h"
+#include "ui/window_settings.h"
 
 class QAbstractButton;
+class QAction;
+class QMenu;
 class QComboBox;
 class QFrame;
 class QGridLayout;
@@ -34,6 +37,7 @@ class TAboutDlg;
 class THelp_Form;
 class ThresholdDialog;
 class ChannelListDialog;
+class ColorThresholdsDialog;
 class TOpenFolderDlg;
 class TrafficDialog;
 class TWaitDlg;
@@ -68,15 +72,30 @@ class MainWindow : public QMainWindow {
   QLabel* Clock() const { return clock_; }
   QTimer* Timer() const { return timer_; }
   ViewsPane* Views() const { return views_; }
+  ColorThresholdsDialog* ColorDlg() const { return colors_; }
+  // The status of the run beside the gauge: its pace while it converts, its summary after.
+  QLabel* RunStatusLabel() const { return runStatus_; }
+  // "Recent Files" of the Application menu.
+  QMenu* RecentMenu() const { return recent_; }
 
   // A file named on the command line: chosen as "Browse" chooses it.
   void ChooseInputFile(const QString& path);
   // The clock of the status bar: the local time of day.
   void TimerTimer();
+  // A file dropped on the window or chosen from "Recent Files": a configuration is opened as
+  // "Open Configuration" opens it, a log is chosen as "Browse" chooses it (in single-file mode).
+  // Nothing happens while a conversion runs.
+  void OpenFile(const QString& path, bool configuration);
+
+ signals:
+  // A dropped file was handed to OpenFile.
+  void fileDropped(const QString& path);
 
  protected:
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QFrame* Step(int number, const QString& title, QLayout* header, QLayout* content);
@@ -86,6 +105,11 @@ class MainWindow : public QMainWindow {
   QFrame* BuildStep4();
   void BuildMenu();
   void BuildStatusBar();
+  void FillRecentMenu();
+  void RefreshRecentMenu();
+  void OpenRecent(RecentFile file);
+  // Closes (or opens again) the controls that would change a running conversion.
+  void LockForRun(bool running);
 
   // Widgets made for a control of the model, wired both ways.
   QRadioButton* Radio(RadioButton& control, const char* name);
@@ -119,6 +143,13 @@ class MainWindow : public QMainWindow {
   THelp_Form* help_ = nullptr;
   TOpenFolderDlg* folder_ = nullptr;
   ViewsPane* views_ = nullptr;
+  ColorThresholdsDialog* colors_ = nullptr;
+  QLabel* runStatus_ = nullptr;
+  QMenu* recent_ = nullptr;
+  // What a conversion closes while it runs: the first three steps and the menu entries that
+  // change the settings. "CONVERT" is closed by the model.
+  std::vector<QWidget*> runLocked_;
+  std::vector<QAction*> runLockedActions_;
   bool centred_ = false;
 };
 

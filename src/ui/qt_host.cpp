@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 #include <QThread>
@@ -10,6 +11,7 @@
 #include "app/worker.h"
 #include "ui/folder_dialog.h"
 #include "ui/wait_dialog.h"
+#include "ui/window_settings.h"
 
 namespace polvane {
 
@@ -18,7 +20,8 @@ QString QtNameFilters(const std::string& filter) {
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     const QString label = parts[i].trimmed();
-    const QString patterns = parts[i + 1].trimmed();
+    // Several patterns, "*.tvf;*.svf", are one filter of Qt's, "*.tvf *.svf".
+    const QString patterns = parts[i + 1].trimmed().replace(QLatin1Char(';'), QLatin1Char(' '));
     const QString shown = QLatin1Char('(') + patterns + QLatin1Char(')');
     // "Configuration Files (*.cfg)" already names its pattern.
     filters << (label.endsWith(shown) ? label : label + QLatin1Char(' ') + shown);
@@ -35,15 +38,29 @@ QString DefaultSuffix(const std::string& extension) {
   return s;
 }
 
+// Each kind of dialog (the log, the output, the configurations) opens in the folder it last
+// took a file from.
+QString FolderKey(const FileDialogSpec& spec, bool save) {
+  QString kind = QString::fromStdString(spec.Title).remove(QLatin1Char(' '));
+  if (kind.isEmpty()) kind = save ? QStringLiteral("Output") : QStringLiteral("Log");
+  return (save ? QStringLiteral("Save") : QStringLiteral("Open")) + QLatin1Char('/') + kind;
+}
+
 bool RunFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save, std::string& path) {
   QFileDialog dialog(parent, QString::fromStdString(spec.Title));
+  const QString key = FolderKey(spec, save);
+  const QString last = LastFolder(key);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(spec.MustExist || !save ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!spec.Filter.empty()) dialog.setNameFilters(QtNameFilters(spec.Filter).split(";;"));
   dialog.setDefaultSuffix(DefaultSuffix(spec.DefaultExtension));
+  // A name without a folder of its own goes into the folder of the last time.
+  if (!last.isEmpty() && path.find('/') == std::string::npos) dialog.setDirectory(last);
   if (!path.empty()) dialog.selectFile(QString::fromStdString(path));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  path = dialog.selectedFiles().first().toStdString();
+  const QString chosen = dialog.selectedFiles().first();
+  RememberFolder(key, QFileInfo(chosen).absolutePath());
+  path = chosen.toStdString();
   return true;
 }
 

@@ -217,6 +217,8 @@ void ViewsPane::ChosenItem(QTreeWidgetItem* item) {
 }
 
 void ViewsPane::Outlined(const std::vector<std::uint32_t>& sections) {
+  // The sections of a running conversion stay as it started with them.
+  if (WindowBusy()) return;
   const std::set<std::uint32_t> wanted(sections.begin(), sections.end());
   bool changed = false;
   for (const auto& [ordinal, node] : SectionList(form_))

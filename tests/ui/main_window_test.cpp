@@ -113,8 +113,9 @@ class MainWindowTest : public QObject {
       entries << menu->text();
       for (QAction* a : menu->menu()->actions()) entries << (a->isSeparator() ? "-" : a->text());
     }
-    QCOMPARE(entries, QStringList({"&Application", "Open Configuration", "Save Configuration", "-",
-                                   "E&xit", "&Help", "Contents && Index", "-", "About"}));
+    QCOMPARE(entries, QStringList({"&Application", "Open Configuration", "Save Configuration",
+                                   "Recent Files", "Colour Thresholds...", "-", "E&xit", "&Help",
+                                   "Contents && Index", "-", "About"}));
 
     QStatusBar* bar = w.window->statusBar();
     QVERIFY(!bar->isSizeGripEnabled());
@@ -219,7 +220,11 @@ class MainWindowTest : public QObject {
   void choosingTheSampleThroughTheDialog() {
     Window w;
     QVERIFY(ChooseSample(w));
-    QCOMPARE(w.host->LastSpec.Filter, std::string(kLogFileFilter));
+    // "All logs" first, then the filter of each product.
+    QCOMPARE(w.host->LastSpec.Filter,
+             "All logs|*.tvf;*.svf;*.bin;*.kes;*.dvf;*.vub;*.pvf|" + std::string(kLogFileFilter));
+    QVERIFY(QtNameFilters(w.host->LastSpec.Filter)
+                .startsWith("All logs (*.tvf *.svf *.bin *.kes *.dvf *.vub *.pvf);;Tarvik"));
     QCOMPARE(w.Get<QLabel>("InputFormatLabel")->text(), QStringLiteral("QVX Tarvik"));
     QCOMPARE(w.Get<QLineEdit>("InputFilename")->text(), Q(SamplePath()));
     QCOMPARE(w.Get<QLineEdit>("OutputFilename")->text(), Q(DropLast4(SamplePath()) + ".out"));
@@ -425,7 +430,9 @@ class MainWindowTest : public QObject {
              qPrintable(cancelled.text));
     QVERIFY(w.form().ProgressBar.Position() < 100);
 
-    // A conversion left to run writes every record.
+    // A conversion left to run writes every record. CONVERT opens again once the cancelled run
+    // has ended.
+    QVERIFY(QTest::qWaitFor([&] { return w.Button("btnConvert")->isEnabled(); }));
     w.Button("btnConvert")->click();
     QVERIFY(QTest::qWaitFor([&] { return w.host->Boxes().size() == 2; }, 30000));
     QVERIFY(w.host->Shown(kInformation, kCompleted));

@@ -21,6 +21,7 @@ std::unique_ptr<QObject> NewAuxiliaryWindowsTest();
 std::unique_ptr<QObject> NewReductionWindowsTest();
 std::unique_ptr<QObject> NewWindowFitTest();
 std::unique_ptr<QObject> NewDriveViewsTest();
+std::unique_ptr<QObject> NewWindowRunsTest();
 
 struct ShownBox {
   int type;
