@@ -80,6 +80,13 @@ restored as they were stored, even when a file of another product is chosen.</li
 conversion is set up in one step. The folder settings, the "Other" delimiter character, the
 "Excel Split" box and the sections chosen in the tree are not saved. Configuration files are
 stored in ASCII form; they are not meant to be edited by hand.</li>
+<li><b>Recent Files</b> lists the last logs and configuration files opened or saved, the latest
+first; choosing one opens it again. A log or a configuration file can also be dropped on the
+window.</li>
+<li><b>Colour Thresholds...</b> sets the three signal levels in dBm that colour the drive map and
+the KML output: green at or above the first (-70), yellow at or above the second (-85), orange at
+or above the third (-100), red below it. The levels must rise from orange to green. They are saved
+with the configuration.</li>
 <li><b>Exit</b> closes the program.</li>
 </ul>
 <p><b>Help</b></p>
@@ -206,9 +213,13 @@ Selected."). During the conversion the progress bar at the bottom left of the wi
 much of the input has been read, in percent; when the last file is done it shows 100 and the
 message "Conversion Has Been Completed!" appears. A file that cannot be read ("Input File Does Not
 Exist!") or written ("Output File Cannot Be Accessed!") ends the run with that message.</p>
+<p>While the conversion runs, steps 1 to 3 and "CONVERT" cannot be used, so that nothing changes
+the run; the status bar shows how many records are read per second and the time left. When the
+run ends, the status bar sums it up: completed, completed with warnings, cancelled or failed, the
+files and lines written and the name of the output.</p>
 <p><b>CANCEL</b> stops the conversion: the file being converted ends where the conversion
-stopped, any further files of a folder are created with no records, and the completion message
-follows. Pressing "CONVERT" again while a conversion runs stops it and starts a new one.</p>
+stopped and keeps what was written so far, no further file of a folder is converted, and the
+message "Conversion Has Been Cancelled!" says how much was written.</p>
 )html");
 }
 
