@@ -19,9 +19,9 @@ struct ProductPlaces {
 
 const ProductPlaces kProductPlaces[] = {
     {kProductTarvik, true, true, true},   {kProductSelvor, true, false, true},
-    {kProductKesCard, true, true, false}, {kProductKesDump, true, true, false},
+    {kProductKesCard, true, true, true},  {kProductKesDump, true, true, true},
     {kProductDrovel, false, false, true}, {kProductTarvikExt, true, true, true},
-    {kProductPelmor, true, true, false},  {kProductPelmorCard, true, true, false},
+    {kProductPelmor, true, true, true},   {kProductPelmorCard, true, true, true},
 };
 
 ProductPlaces PlacesOf(std::int16_t code) {

@@ -114,7 +114,6 @@ TEST_F(ReductionOption, BadValuesAndChoicesTheProductCannotTakeAreUsageErrors) {
            dir.File("drive.dvf") + " --traffic 0.0005,30",
            dir.File("drive.dvf") + " --channels 300-",
            dir.File("drive.dvf") + " --channels 320-300",
-           dir.File("drive.bin") + " --channels 5",  // the Kes readers keep no channel list
            dir.File("drive.dvf") + " --channels 300 -f 7",
        }) {
     const Result r = Run(args);
@@ -138,6 +137,19 @@ TEST_F(ReductionOption, AChannelListUnderBestServer) {
   EXPECT_EQ(lines("--channels 300,315-400"), std::vector<std::string>{"300,-70,320,-80"});
   EXPECT_EQ(lines("--channels 300,315-400 --best-server"), std::vector<std::string>{"300,-70"});
   EXPECT_EQ(lines("--best-server"), std::vector<std::string>{"310,-60"});
+}
+
+TEST_F(ReductionOption, AChannelListOnAKesScan) {
+  KesScan scan;
+  scan.codes = {5, 6, 7};
+  KesCardLogBuilder kes;
+  kes.Scan(scan).Data(KesDriveClock(0), {80, 60, 70});
+  kes.WriteTo(dir.File("scan.bin"));
+  const std::string out = dir.File("k.csv");
+  const Result r = Run(dir.File("scan.bin") + " " + out +
+                       " --fields 0 --data channel,rssi --no-header --channels 5,7");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Lines(ReadFile(out)), std::vector<std::string>{"5,-80,7,-70"});
 }
 
 TEST_F(ReductionOption, AConfigurationKeepsEveryChoice) {

@@ -9,10 +9,16 @@
 
 #include "app/form_controls.h"
 #include "products/drovel/drovel_converter.h"
+#include "products/kes/kes_card_converter.h"
+#include "products/kes/kes_dump_converter.h"
+#include "products/pelmor/pelmor_converter.h"
 #include "products/tarvik/tarvik_converter.h"
 #include "products/tarvik/tarvik_ext_converter.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
+#include "support/kes_card_log.h"
+#include "support/kes_dump_log.h"
+#include "support/pelmor_log.h"
 #include "support/tarvik_ext_log.h"
 #include "support/tarvik_log.h"
 
@@ -134,6 +140,126 @@ TEST(TarvikExtChannels, TheReceiversReadingsKeepTheListedOnes) {
   EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), kept);
   s.Channels = List("6");
   EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), std::vector<std::string>{"6,-60"});
+}
+
+// The readers whose data group is a list of columns, one per channel of the scan.
+class KesChannels : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form.FrequencyField.SetChecked(false);
+    form.ChannelField.SetChecked(true);
+    form.FieldTitles.SetChecked(false);
+  }
+  std::vector<std::string> Run(ProductConverter& c, const std::string& path, const char* list,
+                               std::int16_t mode = kReduceNone) {
+    c.BindReceiverBoxes(form);
+    LoopSettings s;
+    s.ReductionMode = mode;
+    s.Channels = List(list);
+    return Lines(Convert(c, path, Fields({0}), s));
+  }
+  // A PC-card scan of channels 1 to 4 (type 3, or 8 for a fast fade) and one data record.
+  std::string CardLog(const std::vector<std::uint8_t>& samples, int type = 3) {
+    KesScan scan;
+    scan.type = type;
+    scan.codes = {1, 2, 3, 4};
+    KesCardLogBuilder log;
+    log.Scan(scan).Data(KesDriveClock(0), samples);
+    const std::string path = dir.File("card.bin");
+    log.WriteTo(path);
+    return path;
+  }
+  ScratchDir dir;
+  FormControls form;
+};
+
+TEST_F(KesChannels, ThePcCardDataGroupKeepsTheListedColumnsAndTheirTitles) {
+  KesCardConverter c;
+  const std::string path = CardLog({80, 60, 85, 70});
+  EXPECT_EQ(Run(c, path, "1,3-4"), std::vector<std::string>{"1,-80,3,-85,4,-70"});
+  form.FieldTitles.SetChecked(true);
+  EXPECT_EQ(Run(c, path, "2-3")[0], "\"Channel #2\",\"RSSI #2\",\"Channel #3\",\"RSSI #3\"");
+  form.FieldTitles.SetChecked(false);
+  // Channel 2 at -60 dBm is the strongest, but not listed.
+  EXPECT_EQ(Run(c, path, "1,3-4", kReduceBestServer), std::vector<std::string>{"4,-70"});
+  EXPECT_EQ(Run(c, path, "7-9", kReduceBestServer), std::vector<std::string>{});
+  EXPECT_EQ(Run(c, path, "7-9"), std::vector<std::string>{});
+}
+
+TEST_F(KesChannels, AFastFadeKeepsEachListedColumnWithItsOwnSample) {
+  // Two sweeps of four channels: each column takes the next sample, the left-out ones too.
+  KesCardConverter c;
+  const std::string path = CardLog({81, 82, 83, 84, 85, 86, 87, 88}, 8);
+  EXPECT_EQ(Run(c, path, "2,4"), (std::vector<std::string>{"2,-82,4,-84", "2,-86,4,-88"}));
+}
+
+TEST_F(KesChannels, ThePcDumpDataGroupKeepsTheListedChannels) {
+  KesDumpRecord r;
+  r.channels = {{10, 80}, {11, 60}, {12, 85}, {13, 70}};
+  KesDumpLogBuilder log;
+  log.Data(r);
+  const std::string path = dir.File("dump.kes");
+  log.WriteTo(path);
+  KesDumpConverter c;
+  EXPECT_EQ(Run(c, path, "10,12-20"), std::vector<std::string>{"10,-80,12,-85,13,-70"});
+  EXPECT_EQ(Run(c, path, "10,12-20", kReduceBestServer), std::vector<std::string>{"13,-70"});
+  EXPECT_EQ(Run(c, path, "11", kReduceBestServer), std::vector<std::string>{"11,-60"});
+}
+
+class PelmorChannels : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c.BindReceiverBoxes(form);
+    form.FrequencyField.SetChecked(false);
+    form.ChannelField.SetChecked(true);
+    form.FieldTitles.SetChecked(false);
+  }
+  // Receiver 1 active on a 30 kHz plan whose first frequency is channel 1.
+  static PelmorLogBuilder Log() {
+    PelmorPlan plan;
+    plan.first = 29001;
+    plan.last = 29833;
+    plan.stepKhz = 30;
+    PelmorLogBuilder log;
+    log.Configuration(1, plan, plan).Clock({});
+    return log;
+  }
+  std::vector<std::string> Run(const PelmorLogBuilder& log, const char* list,
+                               std::int16_t mode = kReduceNone) {
+    const std::string path = dir.File("log.pvf");
+    log.WriteTo(path);
+    LoopSettings s;
+    s.ReductionMode = mode;
+    if (*list) s.Channels = List(list);
+    return Lines(Convert(c, path, Fields({0}), s));
+  }
+  ScratchDir dir;
+  FormControls form;
+  PelmorConverter c;
+};
+
+TEST_F(PelmorChannels, AListRecordKeepsTheListedChannels) {
+  std::array<std::uint32_t, 10> list{};
+  for (int j = 0; j < 10; ++j) list[j] = 29001 + static_cast<std::uint32_t>(j);  // channels 1-10
+  PelmorLogBuilder log = Log();
+  log.ListSetup(list, list).ListData({{0, 1, -45}, {0, 4, -55}, {0, 7, -30}});
+  EXPECT_EQ(Run(log, "2,5-6"), std::vector<std::string>{"2,-45,5,-55,6,-120"});
+  // Channel 8 at -30 dBm is the strongest, but not listed.
+  EXPECT_EQ(Run(log, "2,5-6", kReduceBestServer), std::vector<std::string>{"2,-45"});
+  EXPECT_EQ(Run(log, "20", kReduceBestServer), std::vector<std::string>{});
+}
+
+TEST_F(PelmorChannels, TableBestServerFollowsTheSweepsOfTheListedChannels) {
+  PelmorLogBuilder log = Log();
+  log.TableData({{0, 1, -90}, {0, 2, -80}, {0, 3, -85}, {0, 4, -70}});
+  log.TableData({{0, 5, -95}, {0, 6, -60}, {0, 7, -75}, {0, 1, -88}});
+  log.TableData({{0, 6, -40}, {0, 7, -45}, {0, 4, -53}, {0, 2, -50}});
+  EXPECT_EQ(Run(log, "2-3,5"), (std::vector<std::string>{"2,-80,3,-85", "5,-95", "2,-50"}));
+  // A sweep ends in the record whose last entry begins the next one. Without a list that is
+  // the second record (channel 1 comes round; channel 6 was best); over channels 2, 3 and 5 it
+  // is the third, whose last listed entry is channel 2 again.
+  EXPECT_EQ(Run(log, "", kReduceBestServer), std::vector<std::string>{"6,-60"});
+  EXPECT_EQ(Run(log, "2-3,5", kReduceBestServer), std::vector<std::string>{"2,-80"});
 }
 
 }  // namespace

@@ -290,13 +290,18 @@ int16_t KesCardConverter::DataTitles(int16_t next, char* out, char delimiter) {
 int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = Columns();
   if (NextColumn(next, n, valueColumn_) < 0) return -1;
-  const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
+  const int type = MeasurementType();
   const KesColumnParts parts = CheckedParts(Cellular());
+  // The columns the channel list leaves out; a fast fade's samples go with its columns.
+  if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [&](int) {
+        if (parts.signal && type == kes::kTypeFastFade) ConsumeFastFadeSample();
+      }))
+    return -1;
+  const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
   KesColumn v;
   if (parts.frequency) v.frequency = Frequency(i);
   if (parts.channel) v.channel = ChannelNumber(i);
   if (parts.signal) {
-    const int type = MeasurementType();
     if (ReductionMode == kReducePerSeconds) {
       v.signal = AverageValues[std::min(i, kes::kAverageChannels - 1)];
     } else if (type == kes::kTypeFlex || type == kes::kTypePocsag) {
@@ -304,8 +309,7 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
     } else if (type == kes::kTypeFastFade) {
       // A fast fade records successive samples of its channels: each column takes the next.
       v.signal = Samples[0];
-      const int k = SampleCount();
-      if (k > 1) std::memmove(Samples, Samples + 1, k - 1);
+      ConsumeFastFadeSample();
     } else {
       v.signal = Samples[i];
     }
@@ -315,6 +319,11 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   tx::End(PutColumnValues(out, v, parts, delimiter));
   valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
   return 0;
+}
+
+void KesCardConverter::ConsumeFastFadeSample() {
+  const int k = SampleCount();
+  if (k > 1) std::memmove(Samples, Samples + 1, k - 1);
 }
 
 KesFieldSources KesCardConverter::Sources() const {

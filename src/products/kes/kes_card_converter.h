@@ -88,7 +88,7 @@ class KesCardConverter : public KesConverter {
   int SampleCount() const;
 
   double Frequency(int column) const;
-  long long ChannelNumber(int column) const;
+  long long ChannelNumber(int column) const override;
 
  private:
   void SectionStep();
@@ -98,6 +98,8 @@ class KesCardConverter : public KesConverter {
   // The channel of the first checked receiver box (only receiver 1 exists): -1 for none.
   int SelectedChannel() const;
   KesFieldSources Sources() const;
+  // Moves a fast fade's samples on by one: each column of the sweep takes the next.
+  void ConsumeFastFadeSample();
   void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v) const;
   int Columns() const;

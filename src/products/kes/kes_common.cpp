@@ -118,7 +118,15 @@ int KesConverter::NextColumn(std::int16_t next, int columns, int& cursor) const 
 
 std::int16_t KesConverter::ColumnTitles(std::int16_t next, char* out, char delimiter, int columns,
                                         const KesColumnParts& parts) {
-  if (NextColumn(next, columns, titleColumn_) < 0) return -1;
+  if (NextColumn(next, columns, titleColumn_) < 0) {
+    // Best server over a channel list that the last scan did not hold: the titles of one
+    // reading stand all the same.
+    if (!(next == 0 && ReductionMode == kReduceBestServer && columns > 0)) return -1;
+    titleColumn_ = 0;
+  }
+  // The titles name the columns the channel list keeps, by their place in the scan.
+  if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(titleColumn_, columns, [](int) {}))
+    return -1;
   text::End(PutColumnTitles(out, titleColumn_, parts, delimiter));
   titleColumn_ = ReductionMode == kReduceBestServer ? columns : titleColumn_ + 1;
   return 0;
@@ -149,14 +157,23 @@ char* KesConverter::PutColumnValues(char* p, const KesColumn& v, const KesColumn
 
 void KesConverter::ChooseBestChannel(const std::uint8_t* samples, int count, int stride) {
   int best = 0, level = -121;
+  bool listed = false;
   for (int i = 0; i < count; ++i) {
+    if (!KeptColumn(i)) continue;
+    listed = true;
     const int v = -static_cast<int>(samples[i * stride]);
     if (v > level) {
       best = i;
       level = v;
     }
   }
-  BestEntry[0] = static_cast<std::int16_t>(best);
+  BestEntry[0] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
+}
+
+bool KesConverter::KeptColumn(int column) const {
+  if (KeptChannels.Empty()) return true;
+  const long long channel = ChannelNumber(column);
+  return channel >= 0 && channel <= 65535 && KeptChannels.Contains(static_cast<int>(channel));
 }
 
 bool KesConverter::PutKesField(std::int16_t field, char* out, const KesFieldSources& src) {

@@ -125,8 +125,23 @@ class KesConverter : public ProductConverter {
                             const KesColumnParts& parts);
 
   // Best-channel search over magnitudes: the strongest channel above -121 dBm, the lower index
-  // on a tie, channel 0 when none qualifies.
+  // on a tie, channel 0 when none qualifies. With a channel list only its channels count, and
+  // a scan that holds none of them has no best channel (-1).
   void ChooseBestChannel(const std::uint8_t* samples, int count, int stride = 1);
+
+  // The channel number the "Channel" column shows for column `column` of the current scan.
+  virtual long long ChannelNumber(int column) const = 0;
+  // Whether the channel list keeps column `column` (every column without a list).
+  bool KeptColumn(int column) const;
+  // Moves `cursor` past the columns the channel list leaves out, calling `skipped` with each;
+  // false when no kept column is left. Without a list nothing moves.
+  template <class SkipFn>
+  bool SkipLeftOutColumns(int& cursor, int columns, SkipFn&& skipped) const {
+    if (KeptChannels.Empty()) return true;
+    const int last = columns > 1 ? columns : 1;  // a paging capture's one column has no count
+    while (cursor < last && !KeptColumn(cursor)) skipped(cursor++);
+    return cursor < last;
+  }
 
   // The phase count of the last FLEX capture, for a frame whose speed code keeps it.
   std::uint16_t previousFlexPhases_ = 0;

@@ -233,6 +233,8 @@ int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
 int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = ChannelCount();
   if (NextColumn(next, n, valueColumn_) < 0) return -1;
+  if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [](int) {}))
+    return -1;
   const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
   const KesColumnParts parts = CheckedParts(Cellular());
   KesColumn v;

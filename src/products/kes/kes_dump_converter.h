@@ -74,7 +74,7 @@ class KesDumpConverter : public KesConverter {
   // Channel entries of the last data record as stored (its count cut to the 86 kept).
   int ChannelCount() const;
   double Frequency(int column) const;
-  long long ChannelNumber(int column) const;
+  long long ChannelNumber(int column) const override;
   int Sample(int column) const;
   // The level written for a column: its latest window mean on an averaged record, otherwise
   // (and before the column's first mean) the record's own sample.

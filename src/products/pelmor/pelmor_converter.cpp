@@ -154,6 +154,7 @@ int PelmorConverter::OpenInput(const std::string& path) {
   if (dataEnd_ == 0) dataEnd_ = Input.Size();
   position_ = headerSize;
   bodyValid_ = false;
+  for (pelmor::BestServerState& b : ListedBestServer) b = pelmor::BestServerState{};
 
   ModeChanges = 0;
   Fix = GpsFix{};
@@ -395,7 +396,8 @@ int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
   if (!write) return kActionNone;
   DataKind = kKindTable;
   std::memset(ChannelTable, 0, sizeof ChannelTable);
-  bool present[kReceivers] = {};
+  bool present[kReceivers] = {}, listed[kReceivers] = {};
+  const bool list = !KeptChannels.Empty();
   for (int k = 0; k < kTableDataEntries; ++k) {
     const std::uint8_t* entry = r + 1 + 4 * k;
     const int receiver = entry[0];
@@ -406,12 +408,18 @@ int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
     RssiTable[receiver][k] = rssi;
     BestServer[receiver].Update(ChannelTable[receiver][k], rssi);
     present[receiver] = true;
+    // With a channel list, best server follows the sweeps of its channels alone.
+    if (list && KeptChannels.Contains(ChannelTable[receiver][k])) {
+      ListedBestServer[receiver].Update(ChannelTable[receiver][k], rssi);
+      listed[receiver] = true;
+    }
   }
   // Best server writes the record when a receiver's sweep ended in it: the receiver began a
   // new sweep at its last entry here. Only that receiver's line is due; a receiver without
   // entries in this record, or still in its first sweep, has no finished sweep to report.
   for (int rx = 0; rx < kReceivers; ++rx)
-    sweepEnded_[rx] = present[rx] && BestServer[rx].SweepDone();
+    sweepEnded_[rx] = list ? listed[rx] && ListedBestServer[rx].SweepDone()
+                           : present[rx] && BestServer[rx].SweepDone();
   if (ReductionMode == kReduceBestServer && !sweepEnded_[0] && !sweepEnded_[1]) {
     RepeatCount = 0;
     return kActionNone;
@@ -482,6 +490,18 @@ char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimi
   return p;
 }
 
+bool PelmorConverter::KeptEntry(int rx, int j) const {
+  if (KeptChannels.Empty()) return true;
+  std::int64_t channel = 0;
+  if (DataKind == kKindTable)
+    channel = ChannelTable[rx][j];
+  else if (ChannelList[rx][j] != 0)
+    channel = ChannelPlans[rx].ChannelNumber(ChannelList[rx][j]);
+  else
+    return false;
+  return channel >= 0 && channel <= 65535 && KeptChannels.Contains(static_cast<int>(channel));
+}
+
 int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
   if (valuesWritten_) {
     valuesWritten_ = false;
@@ -493,7 +513,7 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
   if (!Form) return 0;
   const int rx = LineReceiver();
   if (ReductionMode == kReduceBestServer && DataKind == kKindTable) {
-    const BestServerState& b = BestServer[rx];
+    const BestServerState& b = KeptChannels.Empty() ? BestServer[rx] : ListedBestServer[rx];
     if (Form->FrequencyField.Checked())
       p = tx::PutFixed(tx::Join(p, out, delimiter), ChannelPlans[rx].TableFrequency(b.BestChannel),
                        5);
@@ -512,7 +532,7 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
         // Only the strongest listed entry; the first of equal levels wins.
         int level = -150;
         for (int j = 0; j < kListEntries; ++j)
-          if (ChannelList[rx][j] != 0 && RssiTable[rx][j] > level) {
+          if (ChannelList[rx][j] != 0 && RssiTable[rx][j] > level && KeptEntry(rx, j)) {
             level = RssiTable[rx][j];
             first = last = j;
           }
@@ -526,7 +546,8 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
     default:
       break;
   }
-  for (int j = first; j <= last; ++j) p = PutEntry(p, out, rx, j, delimiter);
+  for (int j = first; j <= last; ++j)
+    if (KeptEntry(rx, j)) p = PutEntry(p, out, rx, j, delimiter);
   tx::End(p);
   return 0;
 }

@@ -174,6 +174,8 @@ class PelmorConverter : public ProductConverter {
   std::uint8_t TpPosition[pelmor::kTpPositionSize] = {};
   std::uint8_t TpMotion[pelmor::kTpMotionSize] = {};
   pelmor::BestServerState BestServer[pelmor::kReceivers];
+  // Best server over the channels of the channel list alone, fed while converting with one.
+  pelmor::BestServerState ListedBestServer[pelmor::kReceivers];
 
   // The product code the open file is read as (8 or 9).
   std::int16_t FileCode() const { return fileCode_; }
@@ -205,6 +207,9 @@ class PelmorConverter : public ProductConverter {
   pelmor::Coordinate LineLongitude() const;
   void LineTime(int& hour, int& minute, int& second) const;
   char* PutEntry(char* p, char* start, int receiver, int entry, char delimiter) const;
+  // Whether the channel list keeps entry `entry` of the receiver's data (every entry without
+  // a list; an entry whose channel is not known is not kept by one).
+  bool KeptEntry(int receiver, int entry) const;
   // The values of the fixed layouts: for a record line the line's own time and position, for
   // the header and trailer those of the last fix.
   void Place(LinePlace& place) const override;
