@@ -184,7 +184,10 @@ class WindowRunsTest : public QObject {
     QVERIFY(SelectFields(w, {"GPS Time (HH:MM:SS)"}));
     w.Button("btnConvert")->click();
     QVERIFY(AllClosedButCancel(Open(w)));
-    // The map's rectangle leaves no section out while the run goes on.
+    // Nor is a log dropped meanwhile taken.
+    bool entered = true;
+    Drop(w.window.get(), Q(SamplePath()), entered);
+    QVERIFY(!entered);
     w.Button("btnCancel")->click();
     QVERIFY(QTest::qWaitFor([&] { return w.host->Boxes().size() == 1; }, 20000));
     QVERIFY(QTest::qWaitFor([&] { return AllOpen(Open(w)); }));
