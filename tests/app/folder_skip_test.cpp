@@ -14,22 +14,13 @@
 #include "support/kes_card_log.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing;
-
-void WriteTarvik(const fs::path& path) {
-  TarvikLogBuilder log;
-  log.Identification("QVX TARVIK", "1.25");
-  std::array<TarvikScanReceiver, 4> rx;
-  rx[0].entries = {{5, 70}, {6, 60}};
-  TarvikHeader h;
-  log.Scan(h, rx).Scan(h, rx);
-  log.WriteTo(path.string());
-}
 
 // A Kes PC-card log of a one-channel scan with a few readings.
 void WriteKesCard(const fs::path& path) {
@@ -42,7 +33,7 @@ void WriteKesCard(const fs::path& path) {
   log.WriteTo(path.string());
 }
 
-class FolderSkip : public ::testing::Test {
+class FolderSkip : public WindowModelTest {
  protected:
   void SetUp() override {
     fs::create_directories(in);
@@ -50,31 +41,21 @@ class FolderSkip : public ::testing::Test {
   }
   // Converts every "*.tvf" of the input folder as "CONVERT" does in multiple-files mode.
   std::vector<std::string> ConvertFolder() {
-    form.rbMultipleFiles.SetChecked(true);
-    form.edInFolder.SetText(in.string());
-    form.edOutFolder.SetText(out.string());
-    form.cbInputExt.SetText("*.tvf");
-    form.edOutputExt.SetText(".csv");
+    ChooseFolders(in.string(), out.string(), ".csv");
     form.AddSelectedField(18);
-    host.ClearMessages();
-    form.btnConvertClick();
-    form.WaitForConversion();
-    return host.MessageLines();
+    return ConvertNow();
   }
   static std::string Skipped(const fs::path& file, const std::string& reason) {
     return "\nInput File Skipped! (" + file.string() + ": " + reason + ")";
   }
 
-  ScratchDir dir;
   const fs::path in = dir.Path() / "in", out = dir.Path() / "out";
-  TestHost host;
-  TMainForm form{host};
 };
 
 TEST_F(FolderSkip, ALogOfAnotherProductIsSkippedNotConvertedAsTheRunsProduct) {
-  WriteTarvik(in / "a.tvf");
+  TarvikScanDrive(2).WriteTo((in / "a.tvf").string());
   WriteKesCard(in / "b.tvf");  // a Kes PC-card log among Tarvik logs
-  WriteTarvik(in / "c.tvf");
+  TarvikScanDrive(2).WriteTo((in / "c.tvf").string());
   EXPECT_EQ(
       ConvertFolder(),
       std::vector<std::string>{"Warning: Conversion Has Been Completed! (converted 2, skipped 1)" +
@@ -86,9 +67,9 @@ TEST_F(FolderSkip, ALogOfAnotherProductIsSkippedNotConvertedAsTheRunsProduct) {
 }
 
 TEST_F(FolderSkip, AFileThatCannotBeReadIsSkippedWithTheSystemsReason) {
-  WriteTarvik(in / "a.tvf");
-  WriteTarvik(in / "b.tvf");
-  WriteTarvik(in / "c.tvf");
+  TarvikScanDrive(2).WriteTo((in / "a.tvf").string());
+  TarvikScanDrive(2).WriteTo((in / "b.tvf").string());
+  TarvikScanDrive(2).WriteTo((in / "c.tvf").string());
   // A failing disk under one file: its first read fails. Taken for a file of no product, it
   // would be skipped for the wrong reason.
   InputFile::SetReadFaultForTesting(0, EIO, (in / "b.tvf").string());
@@ -104,9 +85,9 @@ TEST_F(FolderSkip, AFileThatCannotBeReadIsSkippedWithTheSystemsReason) {
 
 TEST_F(FolderSkip, AFileTheUserMayNotReadIsSkippedWithTheSystemsReason) {
   if (geteuid() == 0) GTEST_SKIP() << "root may read any file";
-  WriteTarvik(in / "a.tvf");
-  WriteTarvik(in / "b.tvf");
-  WriteTarvik(in / "c.tvf");
+  TarvikScanDrive(2).WriteTo((in / "a.tvf").string());
+  TarvikScanDrive(2).WriteTo((in / "b.tvf").string());
+  TarvikScanDrive(2).WriteTo((in / "c.tvf").string());
   ASSERT_EQ(chmod((in / "b.tvf").c_str(), 0), 0);
   EXPECT_EQ(
       ConvertFolder(),

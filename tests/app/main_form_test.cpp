@@ -9,28 +9,14 @@
 #include "support/conversion.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
 
 using namespace testing;
 
-// A small Tarvik log: `scans` scan records then `fasts` fast records.
-void WriteTarvik(const std::string& path, int scans, int fasts) {
-  TarvikLogBuilder log;
-  log.Identification("QVX TARVIK", "1.25");
-  std::array<TarvikScanReceiver, 4> rx;
-  rx[0].entries = {{5, 70}, {6, 60}};
-  for (int i = 0; i < scans; ++i) {
-    TarvikHeader h;
-    h.gps = {1, 0, i % 60};
-    log.Scan(h, rx);
-  }
-  for (int i = 0; i < fasts; ++i) log.Fast({}, {});
-  log.WriteTo(path);
-}
-
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public WindowModelTest {
  protected:
   std::string Browse(const std::string& path) {
     host.OpenAnswers.push_back(path);
@@ -38,16 +24,6 @@ class MainFormTest : public ::testing::Test {
     form.WaitForIndexing();
     return path;
   }
-  // Converts as "CONVERT" does and waits for the run.
-  std::vector<std::string> ConvertNow() {
-    host.ClearMessages();
-    form.btnConvertClick();
-    form.WaitForConversion();
-    return host.MessageLines();
-  }
-  ScratchDir dir;
-  TestHost host;
-  TMainForm form{host};
 };
 
 TEST_F(MainFormTest, StartsWithTarvikCurrentAndItsFieldsOffered) {
@@ -61,7 +37,7 @@ TEST_F(MainFormTest, StartsWithTarvikCurrentAndItsFieldsOffered) {
 
 TEST_F(MainFormTest, BrowsingALogSetsProductNamesAndIndex) {
   const std::string path = dir.File("drive1.tvf");
-  WriteTarvik(path, 3, 2);
+  TarvikScanDrive(3, 2).WriteTo(path);
   Browse(path);
   EXPECT_EQ(form.InputFormatLabel.Caption(), "QVX Tarvik");
   EXPECT_EQ(form.InputFilename.Text(), path);
@@ -80,7 +56,7 @@ TEST_F(MainFormTest, BrowsingALogSetsProductNamesAndIndex) {
 
 TEST_F(MainFormTest, UnknownFileWarnsAndKeepsTheNames) {
   const std::string good = dir.File("good.tvf");
-  WriteTarvik(good, 1, 0);
+  TarvikScanDrive(1).WriteTo(good);
   Browse(good);
   const std::string bad = dir.File("bad.tvf");
   WriteFile(bad, {1, 2, 3, 4, 5, 6});
@@ -187,13 +163,13 @@ TEST_F(MainFormTest, ConvertNeedsNamesOrFolders) {
 
 TEST_F(MainFormTest, EdxSignalProWritesFiveFirst) {
   const std::string path = dir.File("d.tvf");
-  WriteTarvik(path, 2, 0);
+  TarvikScanDrive(2).WriteTo(path);
   Browse(path);
   form.OutputFormatGroup.SetItemIndex(1);
   form.OutputFormatGroupChange();
   form.FieldTitles.SetChecked(true);
   EXPECT_EQ(ConvertNow(),
-            (std::vector<std::string>{"Information: Conversion Has Been Completed!"}));
+            kCompleted);
   const auto lines = Lines(ReadFile(form.OutputFilename.Text()));
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "5");
@@ -204,7 +180,7 @@ TEST_F(MainFormTest, EdxSignalProWritesFiveFirst) {
 
 TEST_F(MainFormTest, MessagesEndTheRunInTheirOrder) {
   const std::string path = dir.File("m.tvf");
-  WriteTarvik(path, 1, 0);
+  TarvikScanDrive(1).WriteTo(path);
   Browse(path);
   form.AddSelectedField(11);
   form.OutputFilename.SetText(dir.File("no/such/folder/x.out"));
@@ -222,8 +198,8 @@ TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndSkipsAMissingOne) {
   const std::filesystem::path in = dir.Path() / "in", out = dir.Path() / "out";
   std::filesystem::create_directories(in);
   std::filesystem::create_directories(out);
-  WriteTarvik((in / "a.tvf").string(), 1, 1);
-  WriteTarvik((in / "b.TVF").string(), 2, 0);
+  TarvikScanDrive(1, 1).WriteTo((in / "a.tvf").string());
+  TarvikScanDrive(2).WriteTo((in / "b.TVF").string());
   WriteFile(in / "c.txt", {1});
   form.AddSelectedField(32);
   form.rbMultipleFiles.SetChecked(true);
@@ -232,7 +208,7 @@ TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndSkipsAMissingOne) {
   form.cbInputExt.SetText("*.tvf");
   form.edOutputExt.SetText(".csv");
   EXPECT_EQ(ConvertNow(),
-            (std::vector<std::string>{"Information: Conversion Has Been Completed!"}));
+            kCompleted);
   EXPECT_EQ(form.edFileCount.Text(), "2");
   EXPECT_TRUE(form.CurrentConverter.load()->BatchMode);
   EXPECT_EQ(Lines(ReadFile(out / "a.csv")).size(), 3u);
@@ -272,7 +248,7 @@ TEST_F(MainFormTest, EmptyFolderCompletesWithCountZero) {
   form.edInFolder.SetText(dir.Path().string());
   form.edOutFolder.SetText(dir.Path().string());
   EXPECT_EQ(ConvertNow(),
-            (std::vector<std::string>{"Information: Conversion Has Been Completed!"}));
+            kCompleted);
   EXPECT_EQ(form.edFileCount.Text(), "0");
 }
 
@@ -337,13 +313,13 @@ TEST(Split, FolderThatCannotBeCreated) {
 
 TEST_F(MainFormTest, SixtyThousandRecordsAreNotSplitButOneMoreIs) {
   const std::string path = dir.File("big.tvf");
-  WriteTarvik(path, 60000, 0);
+  TarvikScanDrive(60000).WriteTo(path);
   Browse(path);
   form.cbSplit.SetChecked(true);
   form.AddSelectedField(32);
   ConvertNow();
   EXPECT_FALSE(std::filesystem::exists(dir.Path() / "big"));
-  WriteTarvik(path, 60001, 0);
+  TarvikScanDrive(60001).WriteTo(path);
   ConvertNow();
   EXPECT_EQ(CountLines(dir.Path() / "big" / "big-1.out"), 60000);  // titles and 59999 records
   EXPECT_EQ(CountLines(dir.Path() / "big" / "big-2.out"), 2);
@@ -351,7 +327,7 @@ TEST_F(MainFormTest, SixtyThousandRecordsAreNotSplitButOneMoreIs) {
 
 TEST_F(MainFormTest, ConfigurationSaveKeepsForeignKeysAndRoundTrips) {
   const std::string log = dir.File("c.tvf");
-  WriteTarvik(log, 3, 2);
+  TarvikScanDrive(3, 2).WriteTo(log);
   Browse(log);
   form.AddSelectedField(5);
   form.AddSelectedField(0);

@@ -13,13 +13,14 @@
 #include "app/main_form.h"
 #include "support/bytes.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
 
 using namespace testing;
 
-class SpecialFiles : public ::testing::Test {
+class SpecialFiles : public WindowModelTest {
  protected:
   void SetUp() override {
     fifo = dir.File("pipe.tvf");
@@ -37,10 +38,7 @@ class SpecialFiles : public ::testing::Test {
     return false;
   }
 
-  ScratchDir dir;
   std::string fifo;
-  TestHost host;
-  TMainForm form{host};
 };
 
 TEST_F(SpecialFiles, AFifoGivenAsTheLogIsRefusedWithItsReason) {

@@ -12,6 +12,7 @@
 #include "support/conversion.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
@@ -22,13 +23,10 @@ void WriteText(const std::string& path, const std::string& text) {
   WriteFile(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
-class ReductionForm : public ::testing::Test {
+class ReductionForm : public WindowModelTest {
  protected:
   void SetUp() override { form.AutoIndex = false; }
   void Choose(std::int16_t code) { form.InputFormatGroup.SetItemIndex(code); }
-  ScratchDir dir;
-  TestHost host;
-  TMainForm form{host};
 };
 
 TEST_F(ReductionForm, OptionsOpenTheDialogsWhoseValuesTheRunTakes) {

@@ -12,6 +12,7 @@
 #include "support/fixed_layout_reader.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
@@ -44,37 +45,11 @@ std::array<TarvikScanReceiver, 4> OneEntry() {
   return rx;
 }
 
-class RepeatRun : public ::testing::Test {
+class RepeatRun : public WindowModelTest {
  protected:
   RepeatRun() { SetFixedClock(&FixedStamp); }
   ~RepeatRun() override { SetFixedClock(nullptr); }
-
-  void ChooseFormat(int index) {
-    form.OutputFormatGroup.SetItemIndex(index);
-    form.OutputFormatGroupChange();
-  }
-  std::vector<std::string> ConvertNow() {
-    host.ClearMessages();
-    form.btnConvertClick();
-    form.WaitForConversion();
-    return host.MessageLines();
-  }
-  // A folder run of every "*.tvf" in `in` into `out`, with output extension `ext`.
-  void ChooseFolders(const std::string& in, const std::string& out, const std::string& ext) {
-    form.rbMultipleFiles.SetChecked(true);
-    form.FileModeClick();
-    form.edInFolder.SetText(in);
-    form.edOutFolder.SetText(out);
-    form.cbInputExt.SetText("*.tvf");
-    form.edOutputExt.SetText(ext);
-  }
-
-  ScratchDir dir;
-  TestHost host;
-  TMainForm form{host};
 };
-
-const std::vector<std::string> kCompleted{"Information: Conversion Has Been Completed!"};
 
 // ---------------------------------------------------------------------------------------------
 // The same input and settings give the same output

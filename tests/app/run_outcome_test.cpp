@@ -14,6 +14,7 @@
 #include "support/pelmor_log.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
@@ -22,20 +23,6 @@ using namespace testing;
 namespace fs = std::filesystem;
 
 constexpr std::int16_t kGpsTime = 11;
-
-// A Tarvik log of `scans` scan records, each with two entries for receiver 1.
-TarvikLogBuilder TarvikDrive(int scans) {
-  TarvikLogBuilder log;
-  log.Identification("QVX TARVIK", "1.25");
-  std::array<TarvikScanReceiver, 4> rx;
-  rx[0].entries = {{5, 70}, {6, 60}};
-  for (int i = 0; i < scans; ++i) {
-    TarvikHeader h;
-    h.gps = {1, i / 60 % 60, i % 60};
-    log.Scan(h, rx);
-  }
-  return log;
-}
 
 // A Kes PC-card drive: one scan header, then `records` data records of one channel.
 KesCardLogBuilder KesDrive(int records) {
@@ -48,7 +35,7 @@ KesCardLogBuilder KesDrive(int records) {
   return log;
 }
 
-class RunOutcomeTest : public ::testing::Test {
+class RunOutcomeTest : public WindowModelTest {
  protected:
   RunOutcomeTest() { form.AutoIndex = false; }
   std::int16_t Choose(const std::string& path) {
@@ -56,28 +43,12 @@ class RunOutcomeTest : public ::testing::Test {
     form.OutputFilename.SetText(dir.File("out.txt"));
     return code;
   }
-  void ChooseFormat(int index) {
-    form.OutputFormatGroup.SetItemIndex(index);
-    form.OutputFormatGroupChange();
-  }
-  std::vector<std::string> ConvertNow() {
-    host.ClearMessages();
-    form.btnConvertClick();
-    form.WaitForConversion();
-    return host.MessageLines();
-  }
   RunOutcome Outcome() { return form.ConvertWorker()->Outcome(); }
-
-  ScratchDir dir;
-  TestHost host;
-  TMainForm form{host};
 };
-
-const std::vector<std::string> kCompleted{"Information: Conversion Has Been Completed!"};
 
 TEST_F(RunOutcomeTest, ALoadedConfigurationConvertsAsTheFormatChosenByHand) {
   const std::string log = dir.File("drive.tvf");
-  TarvikDrive(3).WriteTo(log);
+  TarvikScanDrive(3).WriteTo(log);
   Choose(log);
   ChooseFormat(6);  // MLJ PathPro
   form.OutputFilename.SetText(dir.File("byhand.m01"));
@@ -114,7 +85,7 @@ TEST_F(RunOutcomeTest, ALoadedConfigurationConvertsAsTheFormatChosenByHand) {
 
 TEST_F(RunOutcomeTest, ALayoutTheProductDoesNotWriteIsRefusedAndNothingIsWritten) {
   const std::string tarvik = dir.File("drive.tvf");
-  TarvikDrive(3).WriteTo(tarvik);
+  TarvikScanDrive(3).WriteTo(tarvik);
   Choose(tarvik);
   ChooseFormat(12);  // Wireless Valley InFielder
   // An earlier output under the name stays as it was.
@@ -138,7 +109,7 @@ TEST_F(RunOutcomeTest, ALayoutTheProductDoesNotWriteIsRefusedAndNothingIsWritten
 
 TEST_F(RunOutcomeTest, NoFieldSelectedAndASpeedThatIsNoNumberAreRefused) {
   const std::string log = dir.File("drive.tvf");
-  TarvikDrive(3).WriteTo(log);
+  TarvikScanDrive(3).WriteTo(log);
   Choose(log);
   ASSERT_EQ(form.SelectedBox.Count(), 0);
   EXPECT_EQ(ConvertNow(),
@@ -172,7 +143,7 @@ TEST_F(RunOutcomeTest, NoFieldSelectedAndASpeedThatIsNoNumberAreRefused) {
 
 TEST_F(RunOutcomeTest, ACancelledRunSaysSoAndTheGaugeStaysWhereItStopped) {
   const std::string log = dir.File("long.tvf");
-  TarvikDrive(4000).WriteTo(log);
+  TarvikScanDrive(4000).WriteTo(log);
   Choose(log);
   form.AddSelectedField(kGpsTime);
   form.FieldTitles.SetChecked(false);
@@ -205,8 +176,8 @@ TEST_F(RunOutcomeTest, ACancelledRunSaysSoAndTheGaugeStaysWhereItStopped) {
 
 TEST_F(RunOutcomeTest, ACancelBetweenTheFilesOfAFolderMakesNoFurtherOutput) {
   ScratchDir in, out;
-  TarvikDrive(2).WriteTo(in.File("a.tvf"));
-  TarvikDrive(2).WriteTo(in.File("b.tvf"));
+  TarvikScanDrive(2).WriteTo(in.File("a.tvf"));
+  TarvikScanDrive(2).WriteTo(in.File("b.tvf"));
   form.AddSelectedField(kGpsTime);
   form.rbMultipleFiles.SetChecked(true);
   form.edInFolder.SetText(in.Path().string());
@@ -250,8 +221,8 @@ TEST_F(RunOutcomeTest, ADamagedLogIsConvertedUpToTheDamageAndReported) {
   EXPECT_EQ(Lines(ReadFile(dir.File("out.txt"))).size(), 10u);
 
   // A last record cut short is reported the same way, from where that record began.
-  const std::size_t whole = TarvikDrive(4).Data().size();
-  TarvikLogBuilder cutShort = TarvikDrive(5);
+  const std::size_t whole = TarvikScanDrive(4).Data().size();
+  TarvikLogBuilder cutShort = TarvikScanDrive(5);
   cutShort.Truncate(cutShort.Data().size() - whole - 9).WriteTo(dir.File("cut.tvf"));
   Choose(dir.File("cut.tvf"));
   form.AddSelectedField(kGpsTime);
@@ -263,7 +234,7 @@ TEST_F(RunOutcomeTest, ADamagedLogIsConvertedUpToTheDamageAndReported) {
   EXPECT_EQ(Outcome(), RunOutcome::kWarned);
 
   // A whole log is not, nor a Pelmor log whose header ends the data before the file's end.
-  TarvikDrive(4).WriteTo(dir.File("whole.tvf"));
+  TarvikScanDrive(4).WriteTo(dir.File("whole.tvf"));
   Choose(dir.File("whole.tvf"));
   form.AddSelectedField(kGpsTime);
   EXPECT_EQ(ConvertNow(), kCompleted);
@@ -301,7 +272,7 @@ TEST_F(RunOutcomeTest, AMissingInputIsNotAnUnknownProduct) {
 TEST_F(RunOutcomeTest, FolderModeShowsNoSectionsItWouldNotHonour) {
   form.AutoIndex = true;
   const std::string log = dir.File("drive.tvf");
-  TarvikDrive(3).WriteTo(log);
+  TarvikScanDrive(3).WriteTo(log);
   form.ChooseInputFile(log);
   form.WaitForIndexing();
   ASSERT_FALSE(form.tvIndex.Roots().empty());

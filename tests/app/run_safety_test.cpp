@@ -12,6 +12,7 @@
 #include "support/bytes.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
@@ -19,44 +20,25 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-void WriteTarvik(const std::string& path, int scans) {
-  TarvikLogBuilder log;
-  log.Identification("QVX TARVIK", "1.25");
-  std::array<TarvikScanReceiver, 4> rx;
-  rx[0].entries = {{5, 70}, {6, 60}};
-  for (int i = 0; i < scans; ++i) {
-    TarvikHeader h;
-    h.gps = {1, 0, i % 60};
-    log.Scan(h, rx);
-  }
-  log.WriteTo(path);
-}
-
-class RunSafety : public ::testing::Test {
+class RunSafety : public WindowModelTest {
  protected:
   void Choose(const std::string& path) {
     form.ChooseInputFile(path);
     form.WaitForIndexing();
   }
   std::vector<std::string> ConvertNow() {
-    host.ClearMessages();
     // A run with nothing selected is refused before the outputs are looked at.
     if (form.SelectedBox.Count() == 0) form.AddSelectedField(18);
-    form.btnConvertClick();
-    form.WaitForConversion();
-    return host.MessageLines();
+    return WindowModelTest::ConvertNow();
   }
   std::string Refusal(const std::string& path) {
     return "Error: Output File Cannot Be Accessed! (" + path + ": it is an input of this run)";
   }
-  ScratchDir dir;
-  TestHost host;
-  TMainForm form{host};
 };
 
 TEST_F(RunSafety, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsWritten) {
   const std::string log = dir.File("x.tvf");
-  WriteTarvik(log, 3);
+  TarvikScanDrive(3).WriteTo(log);
   const std::string before = ReadFile(log);
   Choose(log);
   // The same name, another spelling, a hard link and a symbolic link to it.
@@ -74,7 +56,7 @@ TEST_F(RunSafety, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsWritten) {
 
 TEST_F(RunSafety, ALogNamedLikeAnOutputIsNotReplacedByItsDerivedName) {
   const std::string log = dir.File("drive.out");  // a log that was given the output extension
-  WriteTarvik(log, 3);
+  TarvikScanDrive(3).WriteTo(log);
   const std::string before = ReadFile(log);
   Choose(log);
   EXPECT_EQ(form.OutputFilename.Text(), log);
@@ -83,7 +65,7 @@ TEST_F(RunSafety, ALogNamedLikeAnOutputIsNotReplacedByItsDerivedName) {
 }
 
 TEST_F(RunSafety, FolderOutputsOverTheirOwnLogsAreRefused) {
-  for (const char* name : {"a.tvf", "b.tvf"}) WriteTarvik(dir.File(name), 2);
+  for (const char* name : {"a.tvf", "b.tvf"}) TarvikScanDrive(2).WriteTo(dir.File(name));
   const std::string before = ReadFile(dir.File("a.tvf"));
   form.rbMultipleFiles.SetChecked(true);
   form.edInFolder.SetText(dir.Path().string());
@@ -98,7 +80,7 @@ TEST_F(RunSafety, FolderOutputsOverTheirOwnLogsAreRefused) {
 
 TEST_F(RunSafety, SplitPiecesAndSideFilesAreNotInputsEither) {
   const std::string log = dir.File("s.tvf");
-  WriteTarvik(log, 2);
+  TarvikScanDrive(2).WriteTo(log);
   Choose(log);
   // An earlier piece of this output's split is, by a link, the log itself.
   fs::create_directory(dir.Path() / "s");
@@ -111,7 +93,7 @@ TEST_F(RunSafety, SplitPiecesAndSideFilesAreNotInputsEither) {
 
   // The PathPro side file of "MLJ.M01" is "MLJ.MDF": here, the log.
   const std::string mdfLog = dir.File("MLJ.MDF");
-  WriteTarvik(mdfLog, 2);
+  TarvikScanDrive(2).WriteTo(mdfLog);
   const std::string before = ReadFile(mdfLog);
   Choose(mdfLog);
   form.OutputFormatGroup.SetItemIndex(6);
@@ -124,7 +106,7 @@ TEST_F(RunSafety, SplitPiecesAndSideFilesAreNotInputsEither) {
 
 TEST_F(RunSafety, AFailedReadEndsTheRunAndKeepsTheEarlierOutput) {
   const std::string log = dir.File("big.tvf");
-  WriteTarvik(log, 20000);
+  TarvikScanDrive(20000).WriteTo(log);
   ASSERT_GT(fs::file_size(log), 2 * InputFile::kBufferSize);
   Choose(log);
   const std::string out = dir.File("big.out");
@@ -141,7 +123,7 @@ TEST_F(RunSafety, AFailedReadEndsTheRunAndKeepsTheEarlierOutput) {
 
 TEST_F(RunSafety, ConfigurationSavesAreWholeOrNotAtAll) {
   const std::string log = dir.File("c.tvf");
-  WriteTarvik(log, 1);
+  TarvikScanDrive(1).WriteTo(log);
   Choose(log);
   const std::string cfg = dir.File("run.cfg");
   ASSERT_TRUE(form.SaveConfiguration(cfg));
@@ -175,7 +157,7 @@ TEST_F(RunSafety, DerivedNamesNeverCutIntoTheFolder) {
                                   {"data/d.tvf", "data/d.out"},
                                   {"data/x.t", "data/x.t.out"}};
   for (const auto& [in, want] : cases) {
-    WriteTarvik(dir.File(in), 1);
+    TarvikScanDrive(1).WriteTo(dir.File(in));
     Choose(dir.File(in));
     EXPECT_EQ(form.OutputFilename.Text(), dir.File(want)) << in;
   }

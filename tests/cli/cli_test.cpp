@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "support/bytes.h"
+#include "support/command_run.h"
 #include "support/conversion.h"
 #include "support/tarvik_log.h"
 
@@ -18,19 +19,9 @@ namespace {
 
 using namespace testing;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
 class CliTest : public ::testing::Test {
  protected:
-  Result Run(const std::string& args) {
-    const std::string out = dir.File("stdout"), err = dir.File("stderr");
-    const std::string command = std::string(POLVANE_CLI) + " " + args + " >" + out + " 2>" + err;
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
-  }
+  CommandResult Run(const std::string& args) { return RunPolvane(dir, args); }
   std::string Log(const std::string& name = "drive.tvf") {
     const std::string path = dir.File(name);
     TarvikLogBuilder log;
@@ -49,7 +40,7 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, IdentifyPrintsCodeAndLabelPerFile) {
   const std::string good = Log();
-  Result r = Run("identify " + good);
+  CommandResult r = Run("identify " + good);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, good + "\t1\tQVX Tarvik\n");
   WriteFile(dir.File("x.bin"), {0, 0, 0, 0});
@@ -59,7 +50,7 @@ TEST_F(CliTest, IdentifyPrintsCodeAndLabelPerFile) {
 }
 
 TEST_F(CliTest, FieldsListsTheOfferInOrder) {
-  Result r = Run("fields " + Log());
+  CommandResult r = Run("fields " + Log());
   EXPECT_EQ(r.status, 0);
   const auto lines = Lines(r.out);  // plain LF lines: one line holds it all
   EXPECT_EQ(r.out.substr(0, 28), "0\t<< DATA >>\n4\tCR / LF\n5\tLat");
@@ -74,14 +65,14 @@ TEST_F(CliTest, FieldsListsTheOfferInOrder) {
 }
 
 TEST_F(CliTest, IndexPrintsTheTree) {
-  Result r = Run("index " + Log());
+  CommandResult r = Run("index " + Log());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Scan Data\n  1\t10:20:30\n  3\t10:20:30\nFast Data\n  2\t10:20:30\n");
 }
 
 TEST_F(CliTest, ConvertWithFieldsReceiversAndBestServer) {
   const std::string in = Log(), out = dir.File("out.csv");
-  Result r = Run("convert " + in + " -o " + out + " --fields 5,0,18 --receivers 1,2 --best-server");
+  CommandResult r = Run("convert " + in + " -o " + out + " --fields 5,0,18 --receivers 1,2 --best-server");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "Information: Conversion Has Been Completed!\n");
   const auto lines = Lines(ReadFile(out));
@@ -95,7 +86,7 @@ TEST_F(CliTest, ConvertWithFieldsReceiversAndBestServer) {
 
 TEST_F(CliTest, ConvertDefaultsNameAndFields) {
   const std::string in = Log("day1.tvf");
-  Result r = Run("convert " + in + " -q --no-header -d tab");
+  CommandResult r = Run("convert " + in + " -q --no-header -d tab");
   EXPECT_EQ(r.status, 0) << r.err;
   const auto lines = Lines(ReadFile(dir.File("day1.out")));
   ASSERT_EQ(lines.size(), 4u);
@@ -105,7 +96,7 @@ TEST_F(CliTest, ConvertDefaultsNameAndFields) {
 
 TEST_F(CliTest, ConvertLeavesOutDeselectedSections) {
   const std::string in = Log(), out = dir.File("d.csv");
-  Result r = Run("convert " + in + " " + out + " --fields 17 --no-header --deselect 1,2");
+  CommandResult r = Run("convert " + in + " " + out + " --fields 17 --no-header --deselect 1,2");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(ReadFile(out)), (std::vector<std::string>{"OK"}));
   EXPECT_EQ(Run("convert " + in + " " + out + " --deselect 9").status, 2);
@@ -113,7 +104,7 @@ TEST_F(CliTest, ConvertLeavesOutDeselectedSections) {
 
 TEST_F(CliTest, ErrorsAndUsage) {
   const std::string in = Log();
-  Result r = Run("convert " + dir.File("missing.tvf"));
+  CommandResult r = Run("convert " + dir.File("missing.tvf"));
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error: Input File Does Not Exist! (" + dir.File("missing.tvf") +
                        ": No such file or directory)\n");
@@ -142,7 +133,7 @@ TEST_F(CliTest, FolderModeAndSavedConfiguration) {
   Log("in/a.tvf");
   Log("in/b.tvf");
   const std::string cfg = dir.File("run.cfg");
-  Result r = Run("convert --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
+  CommandResult r = Run("convert --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
                  " --ext '*.tvf' --out-ext .txt --fields 17,29 -d semicolon --save-config " + cfg);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(ReadFile(dir.Path() / "out" / "b.txt")).size(), 5u);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/bytes.h"
+#include "support/command_run.h"
 #include "support/conversion.h"
 #include "support/fixed_layout_reader.h"
 #include "support/tarvik_log.h"
@@ -33,12 +34,7 @@ class FormatOption : public ::testing::Test {
   }
 
   // Runs polvane convert with the given arguments; returns its exit status.
-  int Convert(const std::string& args) {
-    const std::string command =
-        std::string(POLVANE_CLI) + " convert -q " + args + " >/dev/null 2>" + dir.File("err");
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int Convert(const std::string& args) { return RunPolvane(dir, "convert -q " + args).status; }
 
   ScratchDir dir;
 };
@@ -97,10 +93,10 @@ TEST_F(FormatOption, EveryFileOfAFolderGetsTheHeader) {
 
 TEST_F(FormatOption, ALayoutTheProductDoesNotWriteIsAUsageError) {
   EXPECT_EQ(Convert(dir.File("drive.tvf") + " " + dir.File("drive.wvi") + " -f 12"), 2);
-  EXPECT_NE(ReadFile(dir.File("err"))
+  EXPECT_NE(ReadFile(dir.File("stderr"))
                 .find("QVX Tarvik does not write the Wireless Valley InFielder layout"),
             std::string::npos)
-      << ReadFile(dir.File("err"));
+      << ReadFile(dir.File("stderr"));
   EXPECT_FALSE(std::filesystem::exists(dir.File("drive.wvi")));
 }
 
@@ -124,7 +120,7 @@ TEST_F(FormatOption, ALogThatEndsInDamagedDataExitsWithAWarning) {
   log.Truncate(log.Data().size() - whole - 20);
   log.WriteTo(dir.File("cut.tvf"));
   EXPECT_EQ(Convert(dir.File("cut.tvf") + " " + dir.File("cut.out") + " --fields 11"), 4);
-  EXPECT_EQ(ReadFile(dir.File("err")),
+  EXPECT_EQ(ReadFile(dir.File("stderr")),
             "Warning: Conversion Has Been Completed!\n" + dir.File("cut.tvf") +
                 ": reading stopped at byte " + std::to_string(whole) +
                 "; 20 bytes were left unread (damaged or cut-short data).\n");

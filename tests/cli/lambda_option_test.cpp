@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/bytes.h"
+#include "support/command_run.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
 #include "support/kes_dump_log.h"
@@ -29,16 +30,7 @@ class LambdaOption : public ::testing::Test {
     log.Fast({}, {b});
     log.WriteTo(dir.File("drive.tvf"));
   }
-  struct Result {
-    int status;
-    std::string err;
-  };
-  Result Run(const std::string& args) {
-    const std::string command =
-        std::string(POLVANE_CLI) + " convert -q " + args + " >/dev/null 2>" + dir.File("err");
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir.File("err"))};
-  }
+  CommandResult Run(const std::string& args) { return RunPolvane(dir, "convert -q " + args); }
   std::size_t LinesOf(const std::string& args) {
     const std::string out = dir.File("out.csv");
     EXPECT_EQ(Run(dir.File("drive.tvf") + " " + out + " --fields 0 --no-header " + args).status, 0);
@@ -64,7 +56,7 @@ TEST_F(LambdaOption, UsageErrors) {
        {dir.File("drive.tvf") + " --lambda fast", dir.File("drive.tvf") + " --lambda 30knots",
         dir.File("drive.tvf") + " --lambda -5", dir.File("drive.tvf") + " --lambda kmh",
         dir.File("drive.dvf") + " --lambda 30"}) {
-    const Result r = Run(args);
+    const CommandResult r = Run(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
   }
@@ -85,7 +77,7 @@ TEST_F(LambdaOption, KesDumpFilesGatherTheirAverageInformationFirst) {
   std::filesystem::create_directories(dir.Path() / "in");
   log.WriteTo(dir.File("in/drive.kes"));
   const std::string out = dir.File("out.csv");
-  const Result r =
+  const CommandResult r =
       Run(dir.File("in/drive.kes") + " " + out + " --lambda 30 --fields 0 --data rssi --no-header");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err,
@@ -96,7 +88,7 @@ TEST_F(LambdaOption, KesDumpFilesGatherTheirAverageInformationFirst) {
   ASSERT_EQ(lines.size(), 50u);
   EXPECT_EQ(lines[0], "-61");  // (60 + 61 + 62 + 63) / 4
   // A folder holds no one file to gather from.
-  const Result folder = Run("--folder " + dir.File("in") + " --out-folder " + dir.File("in") +
+  const CommandResult folder = Run("--folder " + dir.File("in") + " --out-folder " + dir.File("in") +
                             " --ext '*.kes' --lambda 30");
   EXPECT_EQ(folder.status, 2);
   EXPECT_EQ(std::count(folder.err.begin(), folder.err.end(), '\n'), 1) << folder.err;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/bytes.h"
+#include "support/command_run.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
 #include "support/kes_card_log.h"
@@ -56,20 +57,11 @@ class ReductionOption : public ::testing::Test {
     KesCardLogBuilder kes;
     kes.WriteTo(dir.File("drive.bin"));
   }
-  struct Result {
-    int status;
-    std::string err;
-  };
-  Result Run(const std::string& args) {
-    const std::string command =
-        std::string(POLVANE_CLI) + " convert -q " + args + " >/dev/null 2>" + dir.File("err");
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir.File("err"))};
-  }
+  CommandResult Run(const std::string& args) { return RunPolvane(dir, "convert -q " + args); }
   // The lines of a conversion of the drive: RSSI, then the velocity.
   std::vector<std::string> LinesOf(const std::string& args) {
     const std::string out = dir.File("out.csv");
-    const Result r = Run(dir.File("drive.tvf") + " " + out +
+    const CommandResult r = Run(dir.File("drive.tvf") + " " + out +
                          " --scan-type fast --fields 0,27 --data rssi --no-header " + args);
     EXPECT_EQ(r.status, 0) << args << ": " << r.err;
     return Lines(ReadFile(out));
@@ -116,7 +108,7 @@ TEST_F(ReductionOption, BadValuesAndChoicesTheProductCannotTakeAreUsageErrors) {
            dir.File("drive.dvf") + " --channels 320-300",
            dir.File("drive.dvf") + " --channels 300 -f 7",
        }) {
-    const Result r = Run(args);
+    const CommandResult r = Run(args);
     EXPECT_EQ(r.status, 2) << args << ": " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
   }
@@ -129,7 +121,7 @@ TEST_F(ReductionOption, BadValuesAndChoicesTheProductCannotTakeAreUsageErrors) {
 TEST_F(ReductionOption, AChannelListUnderBestServer) {
   const std::string out = dir.File("d.csv");
   auto lines = [&](const std::string& args) {
-    const Result r = Run(dir.File("drive.dvf") + " " + out +
+    const CommandResult r = Run(dir.File("drive.dvf") + " " + out +
                          " --drovel-mode 3ch --fields 0 --data channel,rssi --no-header " + args);
     EXPECT_EQ(r.status, 0) << args << ": " << r.err;
     return Lines(ReadFile(out));
@@ -181,7 +173,7 @@ TEST_F(ReductionOption, AConfigurationWithoutTheSectionLoadsAsBefore) {
   const std::string cfg = dir.File("old.cfg");
   WriteText(cfg, "[Product]\r\nInputFormat=1\r\n[OutputFilter]\r\nNoAvg=1\r\nBSAvg=0\r\n");
   const std::string out = dir.File("out.csv");
-  const Result r = Run(dir.File("drive.tvf") + " " + out + " -c " + cfg +
+  const CommandResult r = Run(dir.File("drive.tvf") + " " + out + " -c " + cfg +
                        " --scan-type fast --fields 0 --data rssi --no-header");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(ReadFile(out)).size(), 4u);

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "support/bytes.h"
+#include "support/command_run.h"
 #include "support/conversion.h"
 #include "support/kes_card_log.h"
 #include "support/tarvik_log.h"
@@ -19,22 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
 class CliSafety : public ::testing::Test {
  protected:
   // Runs polvane; a run that blocks is ended after 20 seconds (status -1).
-  Result Run(const std::string& args) {
-    const std::string out = dir.File("stdout"), err = dir.File("stderr");
-    const std::string command =
-        "timeout 20 " + std::string(POLVANE_CLI) + " " + args + " >" + out + " 2>" + err;
-    const int raw = std::system(command.c_str());
-    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return {status == 124 ? -1 : status, ReadFile(out), ReadFile(err)};
-  }
+  CommandResult Run(const std::string& args) { return RunPolvane(dir, args, 20); }
   std::string Log(const std::string& name) {
     const std::string path = dir.File(name);
     TarvikLogBuilder log;
@@ -55,7 +44,7 @@ class CliSafety : public ::testing::Test {
 TEST_F(CliSafety, NoRunReplacesItsInput) {
   const std::string log = Log("x.tvf");
   const std::string before = ReadFile(log);
-  Result r = Run("convert -q " + log + " " + log);
+  CommandResult r = Run("convert -q " + log + " " + log);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, Refused(log));
   // The derived name of a log called *.out is the log itself.
@@ -82,7 +71,7 @@ TEST_F(CliSafety, ShortNamesKeepTheirOutputInTheirFolder) {
   fs::create_directory(dir.Path() / "data");
   WriteFile(dir.File("data.out"), {'k', 'e', 'e', 'p'});  // an unrelated file beside the folder
   const std::string log = Log("data/log");
-  Result r = Run("convert -q " + log);
+  CommandResult r = Run("convert -q " + log);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(dir.File("data/log.out")));
   EXPECT_EQ(ReadFile(dir.File("data.out")), "keep");
@@ -93,7 +82,7 @@ TEST_F(CliSafety, SpecialFilesAreRefusedAtOnce) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string refusal =
       "Error: Input File Does Not Exist! (" + fifo + ": not a regular file)\n";
-  Result r = Run("identify " + fifo);
+  CommandResult r = Run("identify " + fifo);
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(r.out, fifo + "\t0\t(None)\n");
   for (const char* command : {"fields ", "index -q ", "convert -q "}) {
@@ -106,7 +95,7 @@ TEST_F(CliSafety, SpecialFilesAreRefusedAtOnce) {
 TEST_F(CliSafety, AConfigurationThatIsNoPlainFileIsRefusedAtOnce) {
   const std::string log = Log("c.tvf"), fifo = dir.File("pipe.cfg");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  Result r = Run("convert -q " + log + " " + dir.File("c.csv") + " --config " + fifo);
+  CommandResult r = Run("convert -q " + log + " " + dir.File("c.csv") + " --config " + fifo);
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "polvane: --config: " + fifo + ": not a regular file\n");
   r = Run("convert -q " + log + " " + dir.File("c.csv") + " -c " + dir.File("none.cfg"));
@@ -125,7 +114,7 @@ TEST_F(CliSafety, AConfigurationThatIsNoPlainFileIsRefusedAtOnce) {
 
 TEST_F(CliSafety, TargetsThatAreNotPlainFiles) {
   const std::string log = Log("t.tvf");
-  Result r = Run("convert -q " + log + " /dev/null");
+  CommandResult r = Run("convert -q " + log + " /dev/null");
   EXPECT_EQ(r.status, 0) << r.err;
   struct stat st {};
   ASSERT_EQ(stat("/dev/null", &st), 0);
@@ -172,7 +161,7 @@ TEST_F(CliSafety, FolderRunsSkipWhatIsNoLogAloud) {
   Log("in/5-drive.TVF");  // matched without regard to case, like the window
   const std::string folders =
       " --folder " + dir.File("in") + " --out-folder " + dir.File("out") + " --ext '*.tvf'";
-  Result r = Run("convert -q" + folders + " --out-ext .csv");
+  CommandResult r = Run("convert -q" + folders + " --out-ext .csv");
   EXPECT_EQ(r.status, 4) << r.err;
   for (const char* name : {"0-empty.tvf: an empty file", "1-dangling.tvf: No such file",
                            "2-pipe.tvf: not a regular file", "3-junk.tvf: not from a QVX"})
@@ -207,7 +196,7 @@ TEST_F(CliSafety, FolderRunsSkipALogOfAnotherProduct) {
   scan.codes = {212};
   kes.Scan(scan).Data(KesDriveClock(0), {60});
   kes.WriteTo(dir.File("in/b.tvf"));  // a Kes PC-card log among Tarvik logs
-  Result r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
+  CommandResult r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
                  " --ext '*.tvf' --out-ext .csv");
   EXPECT_EQ(r.status, 4) << r.err;
   EXPECT_EQ(r.err,
@@ -222,7 +211,7 @@ TEST_F(CliSafety, FolderPatternsMatchInLinearTime) {
   fs::create_directory(dir.Path() / "in");
   Log("in/" + std::string(60, 'a'));
   // A backtracking matcher takes ages over this pattern; fnmatch does not.
-  Result r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("in") +
+  CommandResult r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("in") +
                  " --ext '" + std::string(30, '*') + "a*a*a*a*a*a*a*b'");
   EXPECT_EQ(r.status, 0) << r.err;
 }

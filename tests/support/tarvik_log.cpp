@@ -104,4 +104,18 @@ TarvikLogBuilder& TarvikLogBuilder::Scan(const TarvikHeader& h,
   return Record(b);
 }
 
+TarvikLogBuilder TarvikScanDrive(int scans, int fasts) {
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  std::array<TarvikScanReceiver, 4> rx;
+  rx[0].entries = {{5, 70}, {6, 60}};
+  for (int i = 0; i < scans; ++i) {
+    TarvikHeader h;
+    h.gps = {1, i / 60 % 60, i % 60};
+    log.Scan(h, rx);
+  }
+  for (int i = 0; i < fasts; ++i) log.Fast({}, {});
+  return log;
+}
+
 }  // namespace polvane::testing

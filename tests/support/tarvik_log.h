@@ -81,4 +81,9 @@ class TarvikLogBuilder {
   Bytes log_;
 };
 
+// A firmware 1.25 drive of `scans` scan records, one a second from 01:00:00 GPS time, in which
+// receiver 1 hears channel 5 at -70 dBm and channel 6 at -60 dBm; then `fasts` fast records
+// without readings.
+TarvikLogBuilder TarvikScanDrive(int scans, int fasts = 0);
+
 }  // namespace polvane::testing
