@@ -168,8 +168,7 @@ TEST_F(MainFormTest, EdxSignalProWritesFiveFirst) {
   form.OutputFormatGroup.SetItemIndex(1);
   form.OutputFormatGroupChange();
   form.FieldTitles.SetChecked(true);
-  EXPECT_EQ(ConvertNow(),
-            kCompleted);
+  EXPECT_EQ(ConvertNow(), kCompleted);
   const auto lines = Lines(ReadFile(form.OutputFilename.Text()));
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "5");
@@ -207,8 +206,7 @@ TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndSkipsAMissingOne) {
   form.edOutFolder.SetText(out.string());
   form.cbInputExt.SetText("*.tvf");
   form.edOutputExt.SetText(".csv");
-  EXPECT_EQ(ConvertNow(),
-            kCompleted);
+  EXPECT_EQ(ConvertNow(), kCompleted);
   EXPECT_EQ(form.edFileCount.Text(), "2");
   EXPECT_TRUE(form.CurrentConverter.load()->BatchMode);
   EXPECT_EQ(Lines(ReadFile(out / "a.csv")).size(), 3u);
@@ -247,8 +245,7 @@ TEST_F(MainFormTest, EmptyFolderCompletesWithCountZero) {
   form.rbMultipleFiles.SetChecked(true);
   form.edInFolder.SetText(dir.Path().string());
   form.edOutFolder.SetText(dir.Path().string());
-  EXPECT_EQ(ConvertNow(),
-            kCompleted);
+  EXPECT_EQ(ConvertNow(), kCompleted);
   EXPECT_EQ(form.edFileCount.Text(), "0");
 }
 

@@ -72,7 +72,8 @@ TEST_F(CliTest, IndexPrintsTheTree) {
 
 TEST_F(CliTest, ConvertWithFieldsReceiversAndBestServer) {
   const std::string in = Log(), out = dir.File("out.csv");
-  CommandResult r = Run("convert " + in + " -o " + out + " --fields 5,0,18 --receivers 1,2 --best-server");
+  CommandResult r =
+      Run("convert " + in + " -o " + out + " --fields 5,0,18 --receivers 1,2 --best-server");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "Information: Conversion Has Been Completed!\n");
   const auto lines = Lines(ReadFile(out));
@@ -133,8 +134,9 @@ TEST_F(CliTest, FolderModeAndSavedConfiguration) {
   Log("in/a.tvf");
   Log("in/b.tvf");
   const std::string cfg = dir.File("run.cfg");
-  CommandResult r = Run("convert --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
-                 " --ext '*.tvf' --out-ext .txt --fields 17,29 -d semicolon --save-config " + cfg);
+  CommandResult r =
+      Run("convert --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
+          " --ext '*.tvf' --out-ext .txt --fields 17,29 -d semicolon --save-config " + cfg);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(ReadFile(dir.Path() / "out" / "b.txt")).size(), 5u);
   EXPECT_NE(ReadFile(cfg).find("Delimiter=1"), std::string::npos);

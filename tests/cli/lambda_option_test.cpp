@@ -88,8 +88,8 @@ TEST_F(LambdaOption, KesDumpFilesGatherTheirAverageInformationFirst) {
   ASSERT_EQ(lines.size(), 50u);
   EXPECT_EQ(lines[0], "-61");  // (60 + 61 + 62 + 63) / 4
   // A folder holds no one file to gather from.
-  const CommandResult folder = Run("--folder " + dir.File("in") + " --out-folder " + dir.File("in") +
-                            " --ext '*.kes' --lambda 30");
+  const CommandResult folder = Run("--folder " + dir.File("in") + " --out-folder " +
+                                   dir.File("in") + " --ext '*.kes' --lambda 30");
   EXPECT_EQ(folder.status, 2);
   EXPECT_EQ(std::count(folder.err.begin(), folder.err.end(), '\n'), 1) << folder.err;
 }

@@ -62,7 +62,7 @@ class ReductionOption : public ::testing::Test {
   std::vector<std::string> LinesOf(const std::string& args) {
     const std::string out = dir.File("out.csv");
     const CommandResult r = Run(dir.File("drive.tvf") + " " + out +
-                         " --scan-type fast --fields 0,27 --data rssi --no-header " + args);
+                                " --scan-type fast --fields 0,27 --data rssi --no-header " + args);
     EXPECT_EQ(r.status, 0) << args << ": " << r.err;
     return Lines(ReadFile(out));
   }
@@ -121,8 +121,9 @@ TEST_F(ReductionOption, BadValuesAndChoicesTheProductCannotTakeAreUsageErrors) {
 TEST_F(ReductionOption, AChannelListUnderBestServer) {
   const std::string out = dir.File("d.csv");
   auto lines = [&](const std::string& args) {
-    const CommandResult r = Run(dir.File("drive.dvf") + " " + out +
-                         " --drovel-mode 3ch --fields 0 --data channel,rssi --no-header " + args);
+    const CommandResult r =
+        Run(dir.File("drive.dvf") + " " + out +
+            " --drovel-mode 3ch --fields 0 --data channel,rssi --no-header " + args);
     EXPECT_EQ(r.status, 0) << args << ": " << r.err;
     return Lines(ReadFile(out));
   };
@@ -138,8 +139,8 @@ TEST_F(ReductionOption, AChannelListOnAKesScan) {
   kes.Scan(scan).Data(KesDriveClock(0), {80, 60, 70});
   kes.WriteTo(dir.File("scan.bin"));
   const std::string out = dir.File("k.csv");
-  const Result r = Run(dir.File("scan.bin") + " " + out +
-                       " --fields 0 --data channel,rssi --no-header --channels 5,7");
+  const CommandResult r = Run(dir.File("scan.bin") + " " + out +
+                              " --fields 0 --data channel,rssi --no-header --channels 5,7");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(ReadFile(out)), std::vector<std::string>{"5,-80,7,-70"});
 }
@@ -174,7 +175,7 @@ TEST_F(ReductionOption, AConfigurationWithoutTheSectionLoadsAsBefore) {
   WriteText(cfg, "[Product]\r\nInputFormat=1\r\n[OutputFilter]\r\nNoAvg=1\r\nBSAvg=0\r\n");
   const std::string out = dir.File("out.csv");
   const CommandResult r = Run(dir.File("drive.tvf") + " " + out + " -c " + cfg +
-                       " --scan-type fast --fields 0 --data rssi --no-header");
+                              " --scan-type fast --fields 0 --data rssi --no-header");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(ReadFile(out)).size(), 4u);
 }

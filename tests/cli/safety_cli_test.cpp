@@ -196,8 +196,8 @@ TEST_F(CliSafety, FolderRunsSkipALogOfAnotherProduct) {
   scan.codes = {212};
   kes.Scan(scan).Data(KesDriveClock(0), {60});
   kes.WriteTo(dir.File("in/b.tvf"));  // a Kes PC-card log among Tarvik logs
-  CommandResult r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("out") +
-                 " --ext '*.tvf' --out-ext .csv");
+  CommandResult r = Run("convert -q --folder " + dir.File("in") + " --out-folder " +
+                        dir.File("out") + " --ext '*.tvf' --out-ext .csv");
   EXPECT_EQ(r.status, 4) << r.err;
   EXPECT_EQ(r.err,
             "Warning: Conversion Has Been Completed! (converted 1, skipped 1)\n"
@@ -211,8 +211,8 @@ TEST_F(CliSafety, FolderPatternsMatchInLinearTime) {
   fs::create_directory(dir.Path() / "in");
   Log("in/" + std::string(60, 'a'));
   // A backtracking matcher takes ages over this pattern; fnmatch does not.
-  CommandResult r = Run("convert -q --folder " + dir.File("in") + " --out-folder " + dir.File("in") +
-                 " --ext '" + std::string(30, '*') + "a*a*a*a*a*a*a*b'");
+  CommandResult r = Run("convert -q --folder " + dir.File("in") + " --out-folder " +
+                        dir.File("in") + " --ext '" + std::string(30, '*') + "a*a*a*a*a*a*a*b'");
   EXPECT_EQ(r.status, 0) << r.err;
 }
 
