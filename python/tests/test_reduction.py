@@ -84,7 +84,6 @@ def test_convert_writes_the_command_lines_reduced_bytes(sample, tmp_path, option
         ("drive-tarvik.tvf", {"channels": ["abc"]}, ["--channels", "abc"]),
         ("drive-tarvik.tvf", {"channels": [70000]}, ["--channels", "70000"]),
         ("drive-tarvik.tvf", {"channels": []}, ["--channels", ","]),
-        ("drive-kes-card.bin", {"channels": [100]}, ["--channels", "100"]),
     ],
     ids=lambda v: v if isinstance(v, str) else None,
 )
