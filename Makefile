@@ -17,7 +17,7 @@ SUDO        = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo test test-asan test-tsan bench fuzz fuzz-build clean format samples screenshot
+.PHONY: all deps build demo test test-asan test-tsan bench bench-compare fuzz fuzz-build clean format samples screenshot
 
 all: build
 
@@ -99,6 +99,13 @@ format:
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) out
 
-# Throughput and memory of the conversion path against a raw-I/O baseline (prints numbers only).
+# Throughput and memory of the conversion path against a raw-I/O baseline (prints numbers only;
+# BENCH_JSON=FILE writes the table also as JSON).
 bench: build
-	./$(BUILD)/polvane_bench ./$(BUILD)/polvane $${BENCH_DIR:-/tmp/polvane-bench} $${BENCH_MB:-512}
+	BENCH_JSON="$(BENCH_JSON)" ./$(BUILD)/polvane_bench ./$(BUILD)/polvane \
+	  $${BENCH_DIR:-/tmp/polvane-bench} $${BENCH_MB:-512}
+
+# The ratio of two benchmark tables row by row: make bench-compare A=old.json B=new.json
+bench-compare:
+	@test -n "$(A)" -a -n "$(B)" || { echo "usage: make bench-compare A=old.json B=new.json" >&2; exit 2; }
+	$(PYTHON) tools/bench_compare "$(A)" "$(B)"

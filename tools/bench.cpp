@@ -4,7 +4,8 @@
 // scan records, half as much of every other product), converts and indexes them in child
 // processes, and compares each run with a raw-I/O baseline of the same bytes in the same run.
 // Every case runs three times and keeps its run of least CPU time. It prints numbers and never
-// fails.
+// fails. With BENCH_JSON=FILE it writes its rows also as JSON to FILE (tools/bench_compare
+// compares two such files).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -140,6 +141,56 @@ double PlainRead(const std::string& input) {
   const double start = SelfCpu();
   const std::uint64_t sum = ReadOnce(input, buffer);
   return SelfCpu() - start + (sum == 1 ? 1e-12 : 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table as JSON (BENCH_JSON=FILE): one object per row, its numbers under fixed names, so
+// that two builds' runs can be compared row by row (tools/bench_compare).
+
+struct JsonRow {
+  std::string run;
+  std::vector<std::pair<std::string, double>> numbers;
+};
+
+std::vector<JsonRow> gJsonRows;
+
+void Record(const std::string& run, std::vector<std::pair<std::string, double>> numbers) {
+  gJsonRows.push_back({run, std::move(numbers)});
+}
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char ch : text) {
+    if (ch == '"' || ch == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (static_cast<unsigned char>(ch) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(ch));
+      out += escaped;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+// Writes the rows to `path`; false when it cannot be written.
+bool WriteJson(const std::string& path, std::uint64_t megabytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  std::fprintf(f, "{\n  \"size_mb\": %llu,\n  \"rows\": [",
+               static_cast<unsigned long long>(megabytes));
+  for (std::size_t i = 0; i < gJsonRows.size(); ++i) {
+    const JsonRow& row = gJsonRows[i];
+    std::fprintf(f, "%s\n    {\"run\": %s", i ? "," : "", JsonString(row.run).c_str());
+    for (const auto& [name, value] : row.numbers)
+      // Not a number (a rate of a run that wrote nothing) is left out: JSON has no NaN.
+      if (std::isfinite(value)) std::fprintf(f, ", \"%s\": %.6g", name.c_str(), value);
+    std::fputs("}", f);
+  }
+  std::fputs("\n  ]\n}\n", f);
+  return std::fclose(f) == 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -675,13 +726,23 @@ void Row(const Case& c, const std::string& out, const RunResult& r, double basel
   if (r.status != 0) name += " (exit " + std::to_string(r.status) + ")";
   const double in = Mb(SizeOf(c.input)) / r.cpuSeconds;
   char outRate[32] = "-", lineRate[32] = "-";
+  const double outMbs = out.empty() ? NAN : Mb(SizeOf(out)) / r.cpuSeconds;
+  const double linesPerS = out.empty() ? NAN : Lines(out) / r.cpuSeconds;
   if (!out.empty()) {
-    std::snprintf(outRate, sizeof outRate, "%.1f", Mb(SizeOf(out)) / r.cpuSeconds);
-    std::snprintf(lineRate, sizeof lineRate, "%.0f", Lines(out) / r.cpuSeconds);
+    std::snprintf(outRate, sizeof outRate, "%.1f", outMbs);
+    std::snprintf(lineRate, sizeof lineRate, "%.0f", linesPerS);
   }
   std::printf("| %-*s | %8.1f | %8s | %11s | %7.2f | %7.2f | %6.2f | %6.1f |\n", kNameWidth,
               name.c_str(), in, outRate, lineRate, r.seconds, r.cpuSeconds, r.cpuSeconds / baseline,
               r.peakKb / 1024.0);
+  Record(c.name, {{"in_mb_s", in},
+                  {"out_mb_s", outMbs},
+                  {"lines_s", linesPerS},
+                  {"wall_s", r.seconds},
+                  {"cpu_s", r.cpuSeconds},
+                  {"x_base", r.cpuSeconds / baseline},
+                  {"rss_mb", r.peakKb / 1024.0},
+                  {"exit", static_cast<double>(r.status)}});
 }
 
 // Runs a case kRuns times and prints the row of its run of least CPU time against the least
@@ -848,6 +909,14 @@ int main(int argc, char** argv) try {
         best.peakKb / 1024.0,
         sections ? (best.peakKb - base.peakKb) * 1024.0 / static_cast<double>(sections) : 0.0,
         best.status);
+    Record("index of a section per record",
+           {{"sections", static_cast<double>(sections)},
+            {"wall_s", best.seconds},
+            {"cpu_s", best.cpuSeconds},
+            {"rss_mb", best.peakKb / 1024.0},
+            {"bytes_per_section",
+             sections ? (best.peakKb - base.peakKb) * 1024.0 / static_cast<double>(sections) : NAN},
+            {"exit", static_cast<double>(best.status)}});
     fs::remove(many);
     fs::remove(one);
   }
@@ -862,6 +931,8 @@ int main(int argc, char** argv) try {
     else
       std::printf("\ncancellation: the run ended %.1f ms after SIGINT (exit %d)\n",
                   r.seconds * 1000, r.status);
+    Record("cancellation",
+           {{"wall_s", r.status == 0 ? NAN : r.seconds}, {"exit", static_cast<double>(r.status)}});
   }
   {
     const fs::path in = work / "many", out = work / "many-out";
@@ -876,6 +947,10 @@ int main(int argc, char** argv) try {
                                out.string(), "--ext", "*.tvf", "-q"});
     std::printf("multiple files: 1000 small files in %.2f s, %.0f files per second\n", r.seconds,
                 1000 / r.seconds);
+    Record("multiple files", {{"files_s", 1000 / r.seconds},
+                              {"wall_s", r.seconds},
+                              {"cpu_s", r.cpuSeconds},
+                              {"exit", static_cast<double>(r.status)}});
   }
   {
     // A campaign folder converted one log at a time and two at a time (each log a run of its
@@ -900,11 +975,23 @@ int main(int argc, char** argv) try {
       }
     std::printf("parallel folder: %d Tarvik scan-table logs of %.0f MB\n", logs,
                 Mb(size / 2 / logs));
-    for (int j = 0; j < 2; ++j)
+    for (int j = 0; j < 2; ++j) {
       std::printf("  --jobs %d: %6.2f files per second (%.2f s wall, %.2f s CPU, exit %d)\n", j + 1,
                   logs / jobs[j].seconds, jobs[j].seconds, jobs[j].cpuSeconds, jobs[j].status);
+      Record("parallel folder, --jobs " + std::to_string(j + 1),
+             {{"files_s", logs / jobs[j].seconds},
+              {"wall_s", jobs[j].seconds},
+              {"cpu_s", jobs[j].cpuSeconds},
+              {"exit", static_cast<double>(jobs[j].status)}});
+    }
     std::printf("  --jobs 2 against --jobs 1: %.2f times the files per second\n",
                 jobs[0].seconds / jobs[1].seconds);
+  }
+  if (const char* json = std::getenv("BENCH_JSON"); json && *json) {
+    if (WriteJson(json, megabytes))
+      std::printf("\nthe table as JSON: %s\n", json);
+    else
+      std::printf("\nthe table as JSON could not be written to %s\n", json);
   }
   if (!std::getenv("BENCH_KEEP")) fs::remove_all(work);
   return 0;
