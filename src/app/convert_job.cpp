@@ -315,10 +315,20 @@ void TConvert::Execute() {
     return;
   }
   // A single file is converted as the window converts the file it indexed when it was chosen:
-  // its index pass comes first, on the run's reader.
+  // from the reader of its index pass, or, when the file was not indexed with the settings the
+  // readers consult while indexing, after an index pass on the run's reader.
   std::error_code ec;
-  if (!folder && count == 1 && fs::is_regular_file(InputNames[0], ec))
-    ReadAsIndexed(*converter_, InputNames[0], TerminatedFlag());
+  if (!folder && count == 1 && fs::is_regular_file(InputNames[0], ec)) {
+    IndexPassKey key;
+    form_.host().Synchronize(
+        [&] { key = IndexPassKeyOf(form_, InputNames[0], converter_->ProductCodeValue()); });
+    if (std::unique_ptr<ProductConverter> indexed = form_.IndexedReader.Take(key)) {
+      TakeWindowSettings(*indexed, *form_.CurrentConverter.load());
+      converter_ = std::move(indexed);
+    } else {
+      ReadAsIndexed(*converter_, InputNames[0], TerminatedFlag());
+    }
+  }
   for (int i = 0; i < count; ++i) bytesTotal_ += FileSize(InputNames[i]);
   RunState run;
   run.Terminated = &TerminatedFlag();

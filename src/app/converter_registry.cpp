@@ -76,16 +76,19 @@ std::unique_ptr<ProductConverter> NewConverter(int16_t code) {
 
 std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from) {
   std::unique_ptr<ProductConverter> c = NewConverter(from.ProductCodeValue());
-  if (!c) return c;
-  c->Form = from.Form;
-  c->ReceiverBoxes = from.ReceiverBoxes;
-  c->LambdaDlg = from.LambdaDlg;
-  c->BatchMode = from.BatchMode;
-  c->SectionNodes = from.SectionNodes;
-  c->GatherRecords = from.GatherRecords;
-  c->GatherSeconds = from.GatherSeconds;
-  c->RecordsPerSecond = from.RecordsPerSecond;
+  if (c) TakeWindowSettings(*c, from);
   return c;
+}
+
+void TakeWindowSettings(ProductConverter& to, const ProductConverter& from) {
+  to.Form = from.Form;
+  to.ReceiverBoxes = from.ReceiverBoxes;
+  to.LambdaDlg = from.LambdaDlg;
+  to.BatchMode = from.BatchMode;
+  to.SectionNodes = from.SectionNodes;
+  to.GatherRecords = from.GatherRecords;
+  to.GatherSeconds = from.GatherSeconds;
+  to.RecordsPerSecond = from.RecordsPerSecond;
 }
 
 ConverterRegistry::ConverterRegistry() {

@@ -27,6 +27,8 @@ std::unique_ptr<ProductConverter> NewConverter(int16_t code);
 // earlier file left in it. What the readers carry from one file to the next is then carried only
 // between the files of that run. nullptr when the product has no reader.
 std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from);
+// Gives `to`, a run's reader, what the window set on `from`, as RunConverter does.
+void TakeWindowSettings(ProductConverter& to, const ProductConverter& from);
 
 class ConverterRegistry {
  public:

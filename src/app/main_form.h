@@ -13,6 +13,7 @@
 #include "app/converter_registry.h"
 #include "app/form_controls.h"
 #include "app/host.h"
+#include "app/indexed_reader.h"
 #include "convert/record_loop.h"
 #include "convert/signal_colors.h"
 #include "index/reduction_dialogs.h"
@@ -143,6 +144,8 @@ class TMainForm : public FormControls {
   void StopIndexing();
   bool Indexing() const;
   SelectionTree tvIndex;
+  // The reader of the last index pass that read its whole file, for the conversion of that file.
+  IndexedReaderSlot IndexedReader;
 
   // --- Data reduction ---
   // "40 Lambda": for a Kes PC-dump file whose average information has not been gathered, the

@@ -15,8 +15,9 @@ void TMakeIndex::Execute() {
   // sections and their labels do not depend on what an earlier run left in the window's reader.
   ProductConverter* target = form_.CurrentConverter.load();
   if (!target) return;
-  const std::unique_ptr<ProductConverter> reader = RunConverter(*target);
+  std::unique_ptr<ProductConverter> reader = RunConverter(*target);
   ProductConverter* c = reader ? reader.get() : target;
+  form_.IndexedReader.Clear();
   host.Synchronize([&] { host.ShowWaitWindow(true); });
 
   // The tree of the product's data kinds, rebuilt from scratch.
@@ -31,6 +32,10 @@ void TMakeIndex::Execute() {
   c->CurrentMode = -1;
 
   const std::string path = form_.InputFilename.Text();
+  // What this pass depends on, taken before the file is read: a file changed while it is read
+  // matches no conversion.
+  IndexPassKey key;
+  host.Synchronize([&] { key = IndexPassKeyOf(form_, path, target->ProductCodeValue()); });
   if (c->OpenInput(path) != 0) {
     host.Synchronize([&] {
       ReportMessage(host, kError, "Input File Does Not Exist!");
@@ -76,6 +81,11 @@ void TMakeIndex::Execute() {
     n = c->ReadRecord(buffer.get());
   }
   c->CloseInput();
+  // A pass that read the whole file leaves its reader for the conversion of the file.
+  if (n == 0 && !Terminated() && reader) {
+    reader->SectionStarted = false;
+    form_.IndexedReader.Keep(std::move(reader), std::move(key));
+  }
   host.Synchronize([&] {
     form_.ProgressBar.SetPosition(0);
     host.ShowWaitWindow(false);
