@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/main_form.h"
+#include "convert/line_sink.h"
 
 namespace polvane {
 
@@ -20,11 +21,16 @@ void TMakeIndex::Execute() {
   form_.IndexedReader.Clear();
   host.Synchronize([&] { host.ShowWaitWindow(true); });
 
-  // The tree of the product's data kinds, rebuilt from scratch.
+  // The tree of the product's data kinds, rebuilt from scratch. The sections are gathered in a
+  // tree of the worker's own and handed to the window's in one piece at the end: a log of many
+  // thousands of sections is shown at once, not node by node.
+  SelectionTree built;
   host.Synchronize([&] {
     form_.tvIndex.Clear();
-    for (int slot : ProductSlots(code_))
+    for (int slot : ProductSlots(code_)) {
       form_.tvIndex.ModeNodes[slot] = form_.tvIndex.AddRoot(SlotText(slot, code_));
+      built.ModeNodes[slot] = built.AddRoot(SlotText(slot, code_));
+    }
     target->ClearSectionNodes();
     c->ClearSectionNodes();
     c->ModeChanges = 0;
@@ -52,6 +58,9 @@ void TMakeIndex::Execute() {
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   c->Converting = false;
   PercentSteps steps(size);
+  // The section the records now read belong to (none before the first, or in one of no kind).
+  TreeNode* current = nullptr;
+  LinePlace place;
   int n = c->ReadRecord(buffer.get());
   c->RecordCount = 0;
   while (!Terminated() && n != 0) {
@@ -62,21 +71,25 @@ void TMakeIndex::Execute() {
       lastShown_ = percent;
     }
     c->ParseRecord(buffer.get());
-    if (c->SectionStarted && c->SectionLabel[0] != '\0') {
-      host.Synchronize([&] {
+    if (c->SectionStarted) {
+      current = nullptr;
+      if (c->SectionLabel[0] != '\0') {
         const int slot = c->CurrentMode;
-        TreeRoot* parent = slot >= 0 && slot < kTreeSlots ? form_.tvIndex.ModeNodes[slot] : nullptr;
+        TreeRoot* parent = slot >= 0 && slot < kTreeSlots ? built.ModeNodes[slot] : nullptr;
         // A section of no known kind has no top-level node to hang under: it gets no node,
         // and its records are converted.
         if (parent) {
           c->SectionLabel[kSectionLabelSize - 1] = '\0';
-          target->SetSectionNode(
-              c->ModeChanges,
-              form_.tvIndex.AddChild(parent, static_cast<std::uint32_t>(c->ModeChanges),
-                                     c->SectionLabel, kStateSelected));
+          current = built.AddChild(parent, static_cast<std::uint32_t>(c->ModeChanges),
+                                   c->SectionLabel, kStateSelected);
         }
-      });
-      c->SectionStarted = false;
+        c->SectionStarted = false;
+      }
+    }
+    if (current) {
+      place.HasTime = false;
+      c->Place(place);
+      current->Count(place.HasTime ? place.GpsSeconds : -1);
     }
     n = c->ReadRecord(buffer.get());
   }
@@ -87,6 +100,11 @@ void TMakeIndex::Execute() {
     form_.IndexedReader.Keep(std::move(reader), std::move(key));
   }
   host.Synchronize([&] {
+    // The sections found (all of them, or those before the pass was stopped), in one piece.
+    form_.tvIndex.Adopt(std::move(built));
+    for (const auto& root : form_.tvIndex.Roots())
+      for (TreeNode& section : root->Children)
+        target->SetSectionNode(static_cast<int>(section.Ordinal), &section);
     form_.ProgressBar.SetPosition(0);
     host.ShowWaitWindow(false);
     form_.btnConvert.SetEnabled(true);

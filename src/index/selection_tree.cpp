@@ -78,6 +78,13 @@ std::string Unpack(std::uint32_t packed) {
 
 }  // namespace section_labels
 
+std::string SectionTime(std::uint32_t seconds) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u", seconds / 3600 % 24, seconds / 60 % 60,
+                seconds % 60);
+  return text;
+}
+
 void SelectionTree::Clear() {
   roots_.clear();
   ModeNodes.fill(nullptr);
@@ -108,6 +115,31 @@ TreeNode* SelectionTree::AddChild(TreeRoot* parent, std::uint32_t ordinal, std::
       parent->Children.emplace_back(state, ordinal, label, static_cast<std::uint8_t>(position));
   if (Changed) Changed();
   return &node;
+}
+
+void SelectionTree::Adopt(SelectionTree&& built) {
+  roots_ = std::move(built.roots_);
+  ModeNodes = built.ModeNodes;
+  storedLabels_ = std::move(built.storedLabels_);
+  storedIndex_ = std::move(built.storedIndex_);
+  built.roots_.clear();
+  built.ModeNodes.fill(nullptr);
+  if (Changed) Changed();
+}
+
+void SelectionTree::SetKind(const TreeRoot* root, bool selected) {
+  if (!root || !IsModeNode(root)) return;
+  for (const auto& r : roots_)
+    if (r.get() == root)
+      for (TreeNode& section : r->Children)
+        section.StateIndex.store(selected ? kStateSelected : kStateDeselected);
+  if (Changed) Changed();
+}
+
+std::size_t SelectionTree::SelectedCount(const TreeRoot& root) const {
+  std::size_t n = 0;
+  for (const TreeNode& section : root.Children) n += section.Selected();
+  return n;
 }
 
 std::string SelectionTree::Text(const TreeNode& node) const {

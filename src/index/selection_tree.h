@@ -34,6 +34,9 @@ bool Pack(std::string_view text, std::uint32_t& packed);
 std::string Unpack(std::uint32_t packed);
 }  // namespace section_labels
 
+// A time of day of a section (TreeNode::Start, TreeNode::End) as "HH:MM:SS".
+std::string SectionTime(std::uint32_t seconds);
+
 // A top-level node: the name of its data kind and the sections of that kind, in file order.
 struct TreeRoot : TreeNode {
   explicit TreeRoot(std::string text) : TreeNode(kNoStateImage), Text(std::move(text)) {}
@@ -55,11 +58,18 @@ class SelectionTree {
   TreeRoot* AddRoot(const std::string& text);
   // Adds section `ordinal` (its number in the file) under `parent` with the label `text`.
   TreeNode* AddChild(TreeRoot* parent, std::uint32_t ordinal, std::string_view text, int state);
+  // Takes every node of `built` (a tree the indexing worker filled on its own) in place of this
+  // tree's, in one piece: the nodes keep their addresses, and Changed is called once.
+  void Adopt(SelectionTree&& built);
+  // Selects (or deselects) every section of a data kind; other nodes are left alone.
+  void SetKind(const TreeRoot* root, bool selected);
   // The click handler's rule: a section node toggles between selected and not selected;
   // top-level nodes, other nodes and no node at all are left alone.
   void tvIndexMouseUp(TreeNode* node);
   // The text a node shows: the kind of a top-level node, the label of a section.
   std::string Text(const TreeNode& node) const;
+  // The number of sections of a data kind that are selected.
+  std::size_t SelectedCount(const TreeRoot& root) const;
 
   const std::vector<std::unique_ptr<TreeRoot>>& Roots() const { return roots_; }
   std::array<TreeRoot*, kTreeSlots> ModeNodes{};

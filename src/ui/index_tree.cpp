@@ -1,127 +1,255 @@
 #include "ui/index_tree.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QStyleOptionButton>
+#include <QStyleOptionViewItem>
 
 namespace polvane {
 
-namespace {
+// A row's internal id: 0 for a data kind, the kind's position plus 1 for its sections.
+IndexModel::IndexModel(SelectionTree& tree, QObject* parent)
+    : QAbstractItemModel(parent), tree_(tree) {}
 
-constexpr int kNodeRole = Qt::UserRole;
-constexpr int kStateRole = Qt::UserRole + 1;
-
-// The state images: the style's check box, checked and not.
-QIcon CheckBoxImage(QWidget* widget, bool checked) {
-  QStyleOptionButton option;
-  option.initFrom(widget);
-  const int size = widget->style()->pixelMetric(QStyle::PM_IndicatorWidth, &option, widget);
-  option.rect = QRect(0, 0, size, size);
-  option.state = QStyle::State_Enabled | (checked ? QStyle::State_On : QStyle::State_Off);
-  QPixmap image(size, size);
-  image.fill(Qt::transparent);
-  QPainter p(&image);
-  widget->style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &p, widget);
-  return QIcon(image);
+const TreeRoot* IndexModel::RootAt(std::size_t position) const {
+  // The rows stand for what was shown last; the tree may have moved on before Sync.
+  if (position >= shown_.size() || position >= tree_.Roots().size()) return nullptr;
+  const TreeRoot* root = tree_.Roots()[position].get();
+  return root == shown_[position].first ? root : nullptr;
 }
 
-}  // namespace
+QModelIndex IndexModel::index(int row, int column, const QModelIndex& parent) const {
+  if (row < 0 || column < 0 || column >= kColumns) return {};
+  if (!parent.isValid()) {
+    if (static_cast<std::size_t>(row) >= shown_.size()) return {};
+    return createIndex(row, column, quintptr{0});
+  }
+  if (parent.internalId() != 0) return {};
+  const auto position = static_cast<std::size_t>(parent.row());
+  if (position >= shown_.size() || static_cast<std::size_t>(row) >= shown_[position].second)
+    return {};
+  return createIndex(row, column, static_cast<quintptr>(position + 1));
+}
 
-IndexTree::IndexTree(SelectionTree& model, QWidget* parent) : QTreeWidget(parent), model_(model) {
+QModelIndex IndexModel::parent(const QModelIndex& child) const {
+  if (!child.isValid() || child.internalId() == 0) return {};
+  return createIndex(static_cast<int>(child.internalId() - 1), 0, quintptr{0});
+}
+
+int IndexModel::rowCount(const QModelIndex& parent) const {
+  if (!parent.isValid()) return static_cast<int>(shown_.size());
+  if (parent.internalId() != 0 || parent.column() != 0) return 0;
+  const auto position = static_cast<std::size_t>(parent.row());
+  return position < shown_.size() ? static_cast<int>(shown_[position].second) : 0;
+}
+
+int IndexModel::columnCount(const QModelIndex&) const {
+  return kColumns;
+}
+
+const TreeRoot* IndexModel::RootOf(const QModelIndex& index) const {
+  if (!index.isValid() || index.internalId() != 0) return nullptr;
+  return RootAt(static_cast<std::size_t>(index.row()));
+}
+
+TreeNode* IndexModel::NodeOf(const QModelIndex& index) const {
+  if (!index.isValid()) return nullptr;
+  if (index.internalId() == 0) return const_cast<TreeRoot*>(RootOf(index));
+  const TreeRoot* root = RootAt(static_cast<std::size_t>(index.internalId() - 1));
+  const auto row = static_cast<std::size_t>(index.row());
+  if (!root || row >= root->Children.size()) return nullptr;
+  return const_cast<TreeNode*>(&root->Children[row]);
+}
+
+QModelIndex IndexModel::IndexOf(const TreeNode* node) const {
+  if (!node) return {};
+  for (std::size_t r = 0; r < shown_.size(); ++r) {
+    const TreeRoot* root = RootAt(r);
+    if (!root) continue;
+    if (root == node) return index(static_cast<int>(r), 0);
+    if (node->Parent != r) continue;
+    for (std::size_t s = 0; s < root->Children.size() && s < shown_[r].second; ++s)
+      if (&root->Children[s] == node)
+        return index(static_cast<int>(s), 0, index(static_cast<int>(r), 0));
+  }
+  return {};
+}
+
+Qt::CheckState IndexModel::CheckStateOf(const QModelIndex& index) const {
+  if (const TreeRoot* root = RootOf(index)) {
+    const std::size_t selected = tree_.SelectedCount(*root);
+    if (root->Children.empty() || selected == root->Children.size()) return Qt::Checked;
+    return selected == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
+  }
+  const TreeNode* node = NodeOf(index);
+  return node && node->Selected() ? Qt::Checked : Qt::Unchecked;
+}
+
+QVariant IndexModel::data(const QModelIndex& index, int role) const {
+  const TreeNode* node = NodeOf(index);
+  if (!node) return {};
+  const bool section = index.internalId() != 0;
+  switch (role) {
+    case Qt::DisplayRole:
+      switch (index.column()) {
+        case kLabel:
+          return QString::fromStdString(tree_.Text(*node));
+        case kStart:
+          return section && node->HasTimes() ? QString::fromStdString(SectionTime(node->Start))
+                                             : QVariant();
+        case kEnd:
+          return section && node->HasTimes() ? QString::fromStdString(SectionTime(node->End()))
+                                             : QVariant();
+        case kRecords:
+          if (section) return QString::number(node->Records);
+          return QString::number(static_cast<const TreeRoot*>(node)->Children.size());
+      }
+      return {};
+    case Qt::CheckStateRole:
+      if (index.column() != kLabel) return {};
+      // A data kind without sections has nothing to check.
+      if (!section && static_cast<const TreeRoot*>(node)->Children.empty()) return {};
+      return CheckStateOf(index);
+    case Qt::TextAlignmentRole:
+      if (index.column() == kRecords)
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+      return {};
+    case Qt::ToolTipRole:
+      if (!section)
+        return tr("%n section(s)", nullptr,
+                  static_cast<int>(static_cast<const TreeRoot*>(node)->Children.size()));
+      return node->HasTimes() ? tr("Section %1: %2 records, %3 to %4")
+                                    .arg(node->Ordinal)
+                                    .arg(node->Records)
+                                    .arg(QString::fromStdString(SectionTime(node->Start)),
+                                         QString::fromStdString(SectionTime(node->End())))
+                              : tr("Section %1: %2 records").arg(node->Ordinal).arg(node->Records);
+  }
+  return {};
+}
+
+QVariant IndexModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  switch (section) {
+    case kLabel:
+      return tr("Section");
+    case kStart:
+      return tr("Start");
+    case kEnd:
+      return tr("End");
+    case kRecords:
+      return tr("Records");
+  }
+  return {};
+}
+
+Qt::ItemFlags IndexModel::flags(const QModelIndex& index) const {
+  // The boxes are toggled by the view (the click handler's rule), not by the item delegate.
+  if (!NodeOf(index)) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+bool IndexModel::Sync() {
+  const auto& roots = tree_.Roots();
+  bool same = roots.size() == shown_.size();
+  for (std::size_t r = 0; same && r < roots.size(); ++r)
+    same = roots[r].get() == shown_[r].first && roots[r]->Children.size() == shown_[r].second;
+  if (same) {
+    // Only states changed: every box of every row, a range per data kind.
+    for (std::size_t r = 0; r < shown_.size(); ++r) {
+      const QModelIndex root = index(static_cast<int>(r), 0);
+      emit dataChanged(root, root, {Qt::CheckStateRole});
+      if (shown_[r].second > 0)
+        emit dataChanged(index(0, 0, root), index(static_cast<int>(shown_[r].second) - 1, 0, root),
+                         {Qt::CheckStateRole});
+    }
+    return false;
+  }
+  beginResetModel();
+  shown_.clear();
+  for (const auto& root : roots) shown_.emplace_back(root.get(), root->Children.size());
+  endResetModel();
+  return true;
+}
+
+IndexTree::IndexTree(SelectionTree& model, QWidget* parent)
+    : QTreeView(parent), tree_(model), model_(new IndexModel(model, this)) {
   setObjectName(QStringLiteral("tvIndex"));
-  setHeaderHidden(true);
-  setColumnCount(1);
+  setModel(model_);
   setIndentation(19);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::NoSelection);
-  setFocusPolicy(Qt::NoFocus);
-  QFont font(QStringLiteral("Courier New"));
-  font.setStyleHint(QFont::TypeWriter);
-  font.setPixelSize(9);
-  font.setBold(true);
-  setFont(font);
-  selected_ = CheckBoxImage(this, true);
-  deselected_ = CheckBoxImage(this, false);
-  Rebuild();
-}
-
-TreeNode* IndexTree::NodeOf(const QTreeWidgetItem* item) {
-  return item ? reinterpret_cast<TreeNode*>(item->data(0, kNodeRole).value<quintptr>()) : nullptr;
-}
-
-int IndexTree::StateImageOf(const QTreeWidgetItem* item) {
-  return item ? item->data(0, kStateRole).toInt() : kNoStateImage;
-}
-
-QTreeWidgetItem* IndexTree::NewItem(TreeNode* node) {
-  auto* item = new QTreeWidgetItem(QStringList(QString::fromStdString(model_.Text(*node))));
-  item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
-  item->setFlags(Qt::ItemIsEnabled);
-  ShowState(item);
-  return item;
-}
-
-void IndexTree::ShowState(QTreeWidgetItem* item) {
-  const int state = NodeOf(item)->StateIndex.load();
-  if (item->data(0, kStateRole).isValid() && StateImageOf(item) == state) return;
-  item->setData(0, kStateRole, state);
-  item->setIcon(0, state == kStateSelected     ? selected_
-                   : state == kStateDeselected ? deselected_
-                                               : QIcon());
-}
-
-void IndexTree::Rebuild() {
-  clear();
-  AddNewNodes();
-}
-
-// Nodes are only ever appended to the model between two clears, so the widget grows by the
-// nodes past its own items. Returns whether anything was added.
-bool IndexTree::AddNewNodes() {
-  bool added = false;
-  const auto& roots = model_.Roots();
-  for (std::size_t r = 0; r < roots.size(); ++r) {
-    TreeRoot* root = roots[r].get();
-    QTreeWidgetItem* rootItem = topLevelItem(static_cast<int>(r));
-    if (!rootItem) {
-      rootItem = NewItem(root);
-      addTopLevelItem(rootItem);
-      rootItem->setExpanded(true);
-      added = true;
-    }
-    for (std::size_t c = rootItem->childCount(); c < root->Children.size(); ++c) {
-      rootItem->addChild(NewItem(&root->Children[c]));
-      added = true;
-    }
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setFocusPolicy(Qt::StrongFocus);
+  setUniformRowHeights(true);
+  setAllColumnsShowFocus(true);
+  setAlternatingRowColors(true);
+  header()->setStretchLastSection(false);
+  header()->setSectionResizeMode(IndexModel::kLabel, QHeaderView::Stretch);
+  // Widths from the font rather than from the rows: measuring many thousands of rows would
+  // cost what the view saves by making texts only when they are shown.
+  const int margin = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+  const int time = fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + margin;
+  const int count = fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + margin;
+  for (int c = IndexModel::kStart; c < IndexModel::kColumns; ++c) {
+    header()->setSectionResizeMode(c, QHeaderView::Interactive);
+    header()->resizeSection(c, c == IndexModel::kRecords ? count : time);
   }
-  return added;
-}
-
-void IndexTree::RefreshStates() {
-  for (int r = 0; r < topLevelItemCount(); ++r) {
-    QTreeWidgetItem* root = topLevelItem(r);
-    ShowState(root);
-    for (int c = 0; c < root->childCount(); ++c) ShowState(root->child(c));
-  }
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { emit CurrentNodeChanged(NodeOf(current)); });
+  Sync();
 }
 
 void IndexTree::Sync() {
-  const auto& roots = model_.Roots();
-  // A cleared model has other root nodes (or fewer) than the widget: start again.
-  bool same = topLevelItemCount() <= static_cast<int>(roots.size());
-  for (int r = 0; same && r < topLevelItemCount(); ++r)
-    same = NodeOf(topLevelItem(r)) == roots[r].get();
-  if (!same) {
-    Rebuild();
-    return;
-  }
-  if (!AddNewNodes()) RefreshStates();
+  if (model_->Sync()) expandAll();
+}
+
+int IndexTree::StateImageOf(const QModelIndex& index) const {
+  const TreeNode* node = NodeOf(index);
+  return node ? node->StateIndex.load() : kNoStateImage;
+}
+
+QRect IndexTree::CheckBoxRect(const QModelIndex& index) const {
+  if (!index.isValid()) return {};
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  option.rect = visualRect(index.siblingAtColumn(IndexModel::kLabel));
+  option.features |= QStyleOptionViewItem::HasCheckIndicator;
+  return style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, this);
+}
+
+void IndexTree::ToggleKind(const QModelIndex& index) {
+  const TreeRoot* root = model_->RootOf(index);
+  if (!root || root->Children.empty()) return;
+  tree_.SetKind(root, model_->CheckStateOf(index) != Qt::Checked);
 }
 
 void IndexTree::mouseReleaseEvent(QMouseEvent* event) {
-  QTreeWidget::mouseReleaseEvent(event);
+  QTreeView::mouseReleaseEvent(event);
+  const QPoint point = event->position().toPoint();
+  const QModelIndex index = indexAt(point);
+  // A data kind's box checks or unchecks its sections; the rest of its row does nothing.
+  if (model_->RootOf(index)) {
+    if (CheckBoxRect(index).contains(point)) ToggleKind(index);
+    return;
+  }
   // Any button releases into the model's handler; it decides what a node does.
-  model_.tvIndexMouseUp(NodeOf(itemAt(event->position().toPoint())));
+  tree_.tvIndexMouseUp(NodeOf(index));
+}
+
+void IndexTree::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Space || event->key() == Qt::Key_Select) &&
+      event->modifiers() == Qt::NoModifier) {
+    const QModelIndex index = currentIndex().siblingAtColumn(IndexModel::kLabel);
+    if (model_->RootOf(index))
+      ToggleKind(index);
+    else
+      tree_.tvIndexMouseUp(NodeOf(index));
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
 }
 
 }  // namespace polvane

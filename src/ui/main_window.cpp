@@ -159,6 +159,7 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   traffic_ = new TrafficDialog(form_->TrafficDlg, this);
   generator_ = new GeneratorDialog(form_->GeneratorDlg, this);
   wait_ = new TWaitDlg(this);
+  connect(wait_, &TWaitDlg::CancelClicked, this, [this] { form_->StopIndexing(); });
   threshold_ = new ThresholdDialog(form_->ThresholdDlg, this);
   channels_ = new ChannelListDialog(form_->ChannelListDlg, this);
   help_ = new THelp_Form(this);

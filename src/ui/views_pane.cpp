@@ -5,7 +5,6 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <set>
 
@@ -91,8 +90,8 @@ ViewsPane::ViewsPane(TMainForm& form, IndexTree& tree, QWidget* parent)
   // Shift leaves its sections out.
   connect(map_, &DriveMap::lineHovered, chart_, &SignalChart::SetCursor);
   connect(chart_, &SignalChart::lineHovered, map_, &DriveMap::SetCursor);
-  connect(&tree_, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* item) { ChosenItem(item); });
+  connect(&tree_, &IndexTree::CurrentNodeChanged, this,
+          [this](TreeNode* node) { ChosenNode(node); });
   connect(map_, &DriveMap::sectionsOutlined, this,
           [this](const std::vector<std::uint32_t>& s) { Outlined(s); });
 }
@@ -207,13 +206,9 @@ void ViewsPane::PreviewDone(std::shared_ptr<CollectingSink> sink) {
                                                  : tr("All %1 lines.").arg(rows.size()));
 }
 
-void ViewsPane::ChosenItem(QTreeWidgetItem* item) {
-  TreeNode* node = IndexTree::NodeOf(item);
-  std::uint32_t chosen = 0;
-  if (node)
-    for (const auto& [ordinal, section] : SectionList(form_))
-      if (section == node && ordinal > 0) chosen = static_cast<std::uint32_t>(ordinal);
-  map_->SetChosenSection(chosen);
+void ViewsPane::ChosenNode(const TreeNode* node) {
+  // A data kind's node has no ordinal: no section is chosen.
+  map_->SetChosenSection(node ? node->Ordinal : 0);
 }
 
 void ViewsPane::Outlined(const std::vector<std::uint32_t>& sections) {

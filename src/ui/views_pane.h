@@ -17,7 +17,6 @@
 class QLabel;
 class QTableWidget;
 class QTimer;
-class QTreeWidgetItem;
 
 namespace polvane {
 
@@ -55,7 +54,7 @@ class ViewsPane : public QTabWidget {
   void Look();
   void DriveDone(std::shared_ptr<CollectingSink> sink);
   void PreviewDone(std::shared_ptr<CollectingSink> sink);
-  void ChosenItem(QTreeWidgetItem* item);
+  void ChosenNode(const TreeNode* node);
   void Outlined(const std::vector<std::uint32_t>& sections);
   bool WindowBusy() const;
 

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -41,12 +42,26 @@ TWaitDlg::TWaitDlg(QWidget* parent) : QDialog(parent) {
   gauge_ = new PercentGauge(QColor(0, 0, 255), bevel);
   gauge_->setObjectName(QStringLiteral("ProgressBar"));
 
+  auto* cancel = new QPushButton(tr("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("btnCancel"));
+  cancel->setAutoDefault(false);
+  connect(cancel, &QPushButton::clicked, this, [this] { emit CancelClicked(); });
+
   auto* inner = new QVBoxLayout(bevel);
+  inner->setContentsMargins(6, 4, 6, 4);
+  inner->setSpacing(4);
   inner->addWidget(label, 1);
   inner->addWidget(gauge_);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(8, 8, 8, 8);
-  outer->addWidget(bevel);
+  outer->setSpacing(6);
+  outer->addWidget(bevel, 1);
+  outer->addWidget(cancel, 0, Qt::AlignHCenter);
+}
+
+void TWaitDlg::reject() {
+  // Escape stops the pass as the button does; the pass hides the window when it ends.
+  emit CancelClicked();
 }
 
 void TWaitDlg::ShowCentred() {

@@ -1,4 +1,5 @@
-// The wait window shown, without being modal, while a file is indexed.
+// The wait window shown, without being modal, while a file is indexed. Its Cancel button (or
+// Escape) asks for the index pass to stop.
 #pragma once
 
 #include <QDialog>
@@ -16,6 +17,12 @@ class TWaitDlg : public QDialog {
   PercentGauge* ProgressBar() const { return gauge_; }
   // Shows the window in the middle of the screen, leaving the main window usable.
   void ShowCentred();
+
+ signals:
+  void CancelClicked();
+
+ protected:
+  void reject() override;
 
  private:
   PercentGauge* gauge_;

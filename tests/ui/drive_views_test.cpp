@@ -7,7 +7,6 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QTableWidget>
-#include <QTreeWidget>
 #include <QWheelEvent>
 #include <QtTest>
 #include <cmath>
@@ -235,11 +234,11 @@ class DriveViewsTest : public QObject {
     w.Button("BSAvg")->click();
     // Leave out the first scan section: the preview leaves it out too.
     IndexTree* tree = w.window->Tree();
-    QTreeWidgetItem* section = tree->topLevelItem(0)->child(0);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(section).center());
+    const QModelIndex section = tree->Section(0, 0);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(section).center());
     int ordinal = 0;
     for (const auto& [k, node] : SectionList(w.form()))
-      if (node == IndexTree::NodeOf(section)) ordinal = k;
+      if (node == tree->NodeOf(section)) ordinal = k;
     QVERIFY(ordinal > 0);
     ViewsPane* views = w.window->Views();
     QVERIFY(QTest::qWaitFor([&] { return !views->Busy(); }, 20000));

@@ -242,16 +242,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.host->WaitWindowShown, 1);
     QVERIFY(!w.window->WaitDlg()->isVisible());
     IndexTree* tree = w.window->Tree();
-    QCOMPARE(tree->topLevelItemCount(), 2);
-    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Scan Data"));
-    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Fast Data"));
-    QVERIFY(tree->topLevelItem(0)->isExpanded());
+    QCOMPARE(tree->Model()->rowCount(), 2);
+    QCOMPARE(tree->Root(0).data().toString(), QStringLiteral("Scan Data"));
+    QCOMPARE(tree->Root(1).data().toString(), QStringLiteral("Fast Data"));
+    QVERIFY(tree->isExpanded(tree->Root(0)));
     int sections = 0;
     for (int r = 0; r < 2; ++r) {
-      QTreeWidgetItem* root = tree->topLevelItem(r);
-      QCOMPARE(IndexTree::StateImageOf(root), kNoStateImage);
-      for (int c = 0; c < root->childCount(); ++c, ++sections)
-        QCOMPARE(IndexTree::StateImageOf(root->child(c)), kStateSelected);
+      QCOMPARE(tree->StateImageOf(tree->Root(r)), kNoStateImage);
+      for (int c = 0; c < tree->Model()->rowCount(tree->Root(r)); ++c, ++sections)
+        QCOMPARE(tree->StateImageOf(tree->Section(r, c)), kStateSelected);
     }
     QCOMPARE(sections, 4);
     QCOMPARE(w.window->ProgressBar()->Position(), 0);
@@ -261,23 +260,23 @@ class MainWindowTest : public QObject {
     Window w;
     QVERIFY(ChooseSample(w));
     IndexTree* tree = w.window->Tree();
-    QTreeWidgetItem* root = tree->topLevelItem(0);
-    QTreeWidgetItem* section = root->child(0);
-    auto click = [&](QTreeWidgetItem* item, Qt::MouseButton button) {
-      QTest::mouseClick(tree->viewport(), button, {}, tree->visualItemRect(item).center());
+    const QModelIndex root = tree->Root(0);
+    const QModelIndex section = tree->Section(0, 0);
+    auto click = [&](const QModelIndex& index, Qt::MouseButton button) {
+      QTest::mouseClick(tree->viewport(), button, {}, tree->visualRect(index).center());
     };
     click(section, Qt::LeftButton);
-    QCOMPARE(IndexTree::StateImageOf(section), kStateDeselected);
-    QCOMPARE(IndexTree::NodeOf(section)->StateIndex.load(), kStateDeselected);
-    // Any button toggles; a data-kind node and empty space do nothing.
+    QCOMPARE(tree->StateImageOf(section), kStateDeselected);
+    QCOMPARE(section.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    // Any button toggles; a data-kind node's text and empty space do nothing.
     click(section, Qt::RightButton);
-    QCOMPARE(IndexTree::StateImageOf(section), kStateSelected);
+    QCOMPARE(tree->StateImageOf(section), kStateSelected);
     click(root, Qt::LeftButton);
-    QCOMPARE(IndexTree::NodeOf(root)->StateIndex.load(), kNoStateImage);
+    QCOMPARE(tree->StateImageOf(root), kNoStateImage);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                       QPoint(5, tree->viewport()->height() - 3));
-    for (int c = 0; c < root->childCount(); ++c)
-      QCOMPARE(IndexTree::StateImageOf(root->child(c)), kStateSelected);
+    for (int c = 0; c < tree->Model()->rowCount(root); ++c)
+      QCOMPARE(tree->StateImageOf(tree->Section(0, c)), kStateSelected);
   }
 
   void selectionButtonsKeepTheTagsInStep() {
@@ -374,11 +373,11 @@ class MainWindowTest : public QObject {
     w.Button("ChannelField")->click();
     // Leave out the second scan section.
     IndexTree* tree = w.window->Tree();
-    QTreeWidgetItem* section = tree->topLevelItem(0)->child(1);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(section).center());
+    const QModelIndex section = tree->Section(0, 1);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(section).center());
     const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
     const int ordinal = static_cast<int>(
-        std::find(nodes.begin(), nodes.end(), IndexTree::NodeOf(section)) - nodes.begin());
+        std::find(nodes.begin(), nodes.end(), tree->NodeOf(section)) - nodes.begin());
     QVERIFY(ordinal > 0 && ordinal < static_cast<int>(nodes.size()));
 
     w.Button("btnConvert")->click();
@@ -444,15 +443,16 @@ class MainWindowTest : public QObject {
     Window w;
     QVERIFY(ChooseSample(w));
     IndexTree* tree = w.window->Tree();
-    QCOMPARE(tree->topLevelItemCount(), 2);
+    QCOMPARE(tree->Model()->rowCount(), 2);
     w.Button("rbMultipleFiles")->click();
     QCoreApplication::processEvents();
-    QCOMPARE(tree->topLevelItemCount(), 0);
+    QCOMPARE(tree->Model()->rowCount(), 0);
     // Single-file mode shows the chosen file's sections again.
     w.Button("rbSingleFile")->click();
     QVERIFY(QTest::qWaitFor([&] { return !w.form().Indexing(); }));
-    QVERIFY(QTest::qWaitFor([&] { return tree->topLevelItemCount() == 2; }));
-    QVERIFY(tree->topLevelItem(0)->childCount() > 0);
+    QVERIFY(QTest::qWaitFor([&] {
+      return tree->Model()->rowCount() == 2 && tree->Model()->rowCount(tree->Root(0)) > 0;
+    }));
   }
 
   void formatTypeReachesPresetsAndFixedLayouts() {

@@ -22,6 +22,7 @@ std::unique_ptr<QObject> NewReductionWindowsTest();
 std::unique_ptr<QObject> NewWindowFitTest();
 std::unique_ptr<QObject> NewDriveViewsTest();
 std::unique_ptr<QObject> NewWindowRunsTest();
+std::unique_ptr<QObject> NewIndexTreeTest();
 
 struct ShownBox {
   int type;

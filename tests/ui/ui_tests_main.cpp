@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   int status = 0;
   for (auto make : {polvane::testing::NewMainWindowTest, polvane::testing::NewAuxiliaryWindowsTest,
                     polvane::testing::NewReductionWindowsTest, polvane::testing::NewWindowFitTest,
-                    polvane::testing::NewDriveViewsTest, polvane::testing::NewWindowRunsTest}) {
+                    polvane::testing::NewDriveViewsTest, polvane::testing::NewWindowRunsTest,
+                    polvane::testing::NewIndexTreeTest}) {
     std::unique_ptr<QObject> suite = make();
     // POLVANE_UI_SUITE=Name runs only the suites whose class name holds Name.
     const QByteArray only = qgetenv("POLVANE_UI_SUITE");

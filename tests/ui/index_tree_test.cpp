@@ -1,0 +1,232 @@
+// The section tree of step 2: what its rows show of a generated log, the data kind's box, the
+// keyboard, the tree handed over in one piece, and the wait window's Cancel.
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include "support/bytes.h"
+#include "support/tarvik_log.h"
+#include "ui/gauge.h"
+#include "ui/index_tree.h"
+#include "ui/wait_dialog.h"
+#include "ui_support.h"
+
+namespace polvane::testing {
+namespace {
+
+// A Tarvik log whose records follow `kinds` ('S' scan, 'F' fast), one GPS second apart from
+// 02:00:00, and the log written.
+std::string WriteKinds(ScratchDir& dir, const std::string& kinds) {
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  std::array<TarvikScanReceiver, 4> rx;
+  rx[0].entries = {{5, 70}};
+  int second = 0;
+  for (char k : kinds) {
+    TarvikHeader h;
+    h.gps = {2 + second / 3600, second / 60 % 60, second % 60};
+    ++second;
+    if (k == 'S')
+      log.Scan(h, rx);
+    else
+      log.Fast(h, {});
+  }
+  const std::string path = dir.File("kinds.tvf");
+  log.WriteTo(path);
+  return path;
+}
+
+bool Choose(Window& w, const std::string& path) {
+  w.window->ChooseInputFile(QString::fromStdString(path));
+  if (!QTest::qWaitFor([&] { return !w.form().Indexing(); }, 20000)) return false;
+  QCoreApplication::processEvents();
+  return true;
+}
+
+QString Cell(const QModelIndex& row, int column) {
+  return row.siblingAtColumn(column).data().toString();
+}
+
+Qt::CheckState Box(const QModelIndex& row) {
+  return static_cast<Qt::CheckState>(row.data(Qt::CheckStateRole).toInt());
+}
+
+class IndexTreeTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void rowsShowLabelsTimesAndCounts() {
+    ScratchDir dir;
+    Window w;
+    IndexTree* tree = w.window->Tree();
+    QSignalSpy inserted(tree->Model(), &QAbstractItemModel::rowsInserted);
+    QVERIFY(Choose(w, WriteKinds(dir, "SSSFFS")));
+    // The rows come in one piece, never one by one.
+    QCOMPARE(inserted.count(), 0);
+
+    const QModelIndex scan = tree->Root(0), fast = tree->Root(1);
+    QCOMPARE(Cell(scan, IndexModel::kLabel), QStringLiteral("Scan Data"));
+    QCOMPARE(Cell(scan, IndexModel::kRecords), QStringLiteral("2"));  // its sections
+    QCOMPARE(Cell(fast, IndexModel::kLabel), QStringLiteral("Fast Data"));
+    QCOMPARE(tree->Model()->rowCount(scan), 2);
+    QCOMPARE(tree->Model()->rowCount(fast), 1);
+    const auto row = [&](const QModelIndex& s) {
+      return QStringList{Cell(s, IndexModel::kLabel), Cell(s, IndexModel::kStart),
+                         Cell(s, IndexModel::kEnd), Cell(s, IndexModel::kRecords)};
+    };
+    QCOMPARE(row(tree->Section(0, 0)), QStringList({"02:00:00", "02:00:00", "02:00:02", "3"}));
+    QCOMPARE(row(tree->Section(1, 0)), QStringList({"02:00:03", "02:00:03", "02:00:04", "2"}));
+    QCOMPARE(row(tree->Section(0, 1)), QStringList({"02:00:05", "02:00:05", "02:00:05", "1"}));
+    QCOMPARE(tree->NodeOf(tree->Section(0, 1))->Ordinal, 3u);
+    QStringList titles;
+    for (int c = 0; c < IndexModel::kColumns; ++c)
+      titles << tree->Model()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(titles, QStringList({"Section", "Start", "End", "Records"}));
+
+    // The system's font, as the rest of the window has it.
+    QVERIFY(!tree->testAttribute(Qt::WA_SetFont));
+    QCOMPARE(tree->font(), QApplication::font(tree));
+    QVERIFY(tree->font().family() != QStringLiteral("Courier New"));
+  }
+
+  void aSectionRunsOverMidnight() {
+    TreeNode node(kStateSelected, 1);
+    node.Count(86398);
+    node.Count(-1);  // a record without a time counts, and leaves the times alone
+    node.Count(1);
+    QCOMPARE(node.Records, 3u);
+    QCOMPARE(QString::fromStdString(SectionTime(node.Start)), QStringLiteral("23:59:58"));
+    QCOMPARE(QString::fromStdString(SectionTime(node.End())), QStringLiteral("00:00:01"));
+    // A clock that steps back a little does not shorten the section.
+    node.Count(86397);
+    QCOMPARE(node.Span, std::uint16_t{3});
+  }
+
+  void theKindsBoxChecksAllItsSections() {
+    ScratchDir dir;
+    Window w;
+    QVERIFY(Choose(w, WriteKinds(dir, "SFSFS")));
+    IndexTree* tree = w.window->Tree();
+    const QModelIndex scan = tree->Root(0);
+    const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
+    auto states = [&] {
+      QList<int> s;
+      for (std::size_t k = 1; k < nodes.size(); ++k) s << nodes[k]->StateIndex.load();
+      return s;
+    };
+    auto clickBox = [&](const QModelIndex& row) {
+      QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->CheckBoxRect(row).center());
+    };
+    QCOMPARE(Box(scan), Qt::Checked);
+    // One section left out: the kind is partly checked.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualRect(tree->Section(0, 1)).center());
+    QCOMPARE(Box(scan), Qt::PartiallyChecked);
+    QCOMPARE(states(), QList<int>({2, 2, 1, 2, 2}));
+    // The box checks every section of the kind, then unchecks them; the other kind stays.
+    clickBox(scan);
+    QCOMPARE(Box(scan), Qt::Checked);
+    QCOMPARE(states(), QList<int>({2, 2, 2, 2, 2}));
+    clickBox(scan);
+    QCOMPARE(Box(scan), Qt::Unchecked);
+    QCOMPARE(states(), QList<int>({1, 2, 1, 2, 1}));
+    QCOMPARE(Box(tree->Root(1)), Qt::Checked);
+    // The kind's node itself carries no state of its own.
+    QCOMPARE(tree->StateImageOf(scan), kNoStateImage);
+  }
+
+  void theKeyboardReachesAndTogglesTheTree() {
+    ScratchDir dir;
+    Window w;
+    QVERIFY(Choose(w, WriteKinds(dir, "SSFS")));
+    IndexTree* tree = w.window->Tree();
+    w.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    // Tab reaches the tree from the first step.
+    w.Button("InBrowse")->setFocus();
+    for (int k = 0; k < 80 && QApplication::focusWidget() != tree; ++k)
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
+
+    const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
+    tree->setCurrentIndex(tree->Root(0));
+    QTest::keyClick(tree, Qt::Key_Down);
+    QCOMPARE(tree->CurrentNode(), nodes[1]);
+    QTest::keyClick(tree, Qt::Key_Space);
+    QCOMPARE(int(nodes[1]->StateIndex.load()), kStateDeselected);
+    QCOMPARE(Box(tree->Section(0, 0)), Qt::Unchecked);
+    // The next row is the kind's other section (the third of the file).
+    QTest::keyClick(tree, Qt::Key_Down);
+    QCOMPARE(tree->CurrentNode(), nodes[3]);
+    QTest::keyClick(tree, Qt::Key_Space);
+    QCOMPARE(int(nodes[3]->StateIndex.load()), kStateDeselected);
+    QTest::keyClick(tree, Qt::Key_Space);
+    QCOMPARE(int(nodes[3]->StateIndex.load()), kStateSelected);
+    // Space on a data kind checks all its sections (one of them was left out).
+    tree->setCurrentIndex(tree->Root(0));
+    QTest::keyClick(tree, Qt::Key_Space);
+    for (std::size_t k = 1; k < nodes.size(); ++k)
+      QCOMPARE(int(nodes[k]->StateIndex.load()), kStateSelected);
+    QTest::keyClick(tree, Qt::Key_Space);
+    QCOMPARE(int(nodes[1]->StateIndex.load()), kStateDeselected);
+    QCOMPARE(int(nodes[3]->StateIndex.load()), kStateDeselected);
+    QCOMPARE(int(nodes[2]->StateIndex.load()), kStateSelected);  // the fast section
+  }
+
+  void cancelStopsTheIndex() {
+    ScratchDir dir;
+    std::string kinds;
+    for (int i = 0; i < 20000; ++i) kinds += i % 2 ? 'F' : 'S';
+    const std::string path = WriteKinds(dir, kinds);
+    Window w;
+    TWaitDlg* wait = w.window->WaitDlg();
+    auto* cancel = wait->findChild<QPushButton*>("btnCancel");
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+    // Half way through the file the button is pressed (the worker waits for the gauge's
+    // hand-over, so it reads at most one more percent before it sees the request).
+    bool pressed = false;
+    const auto mirror = w.form().ProgressBar.Changed;
+    w.form().ProgressBar.Changed = [&] {
+      if (mirror) mirror();
+      if (!pressed && w.form().ProgressBar.Position() >= 50) {
+        pressed = true;
+        QTimer::singleShot(0, cancel, [cancel] {
+          QVERIFY(cancel->isVisible());
+          cancel->click();
+        });
+      }
+    };
+    QVERIFY(Choose(w, path));
+    QVERIFY(pressed);
+    QVERIFY(!wait->isVisible());
+    QVERIFY(w.Button("btnConvert")->isEnabled());
+    QCOMPARE(w.window->ProgressBar()->Position(), 0);
+    // The sections read before the stop are shown, in file order.
+    IndexTree* tree = w.window->Tree();
+    const int shown =
+        tree->Model()->rowCount(tree->Root(0)) + tree->Model()->rowCount(tree->Root(1));
+    QVERIFY2(shown >= 10000 && shown < 11000, qPrintable(QString::number(shown)));
+    const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
+    QCOMPARE(static_cast<int>(nodes.size()), shown + 1);
+    for (int k = 1; k <= shown; ++k) QCOMPARE(nodes[k]->Ordinal, static_cast<std::uint32_t>(k));
+
+    // The window goes on: the same file indexed again shows all its sections.
+    w.form().ProgressBar.Changed = mirror;
+    QVERIFY(Choose(w, path));
+    QCOMPARE(tree->Model()->rowCount(tree->Root(0)), 10000);
+    QCOMPARE(tree->Model()->rowCount(tree->Root(1)), 10000);
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<QObject> NewIndexTreeTest() {
+  return std::make_unique<IndexTreeTest>();
+}
+
+}  // namespace polvane::testing
+
+#include "index_tree_test.moc"
