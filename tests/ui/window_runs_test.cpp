@@ -209,7 +209,7 @@ class WindowRunsTest : public QObject {
     QVERIFY(Indexed(w));
     QVERIFY(w.form().rbSingleFile.Checked());
     QCOMPARE(w.Get<QLabel>("InputFormatLabel")->text(), QStringLiteral("QVX Tarvik"));
-    QCOMPARE(w.window->Tree()->topLevelItemCount(), 2);
+    QCOMPARE(w.window->Tree()->Model()->rowCount(), 2);
     QCOMPARE(w.host->Boxes().size(), std::size_t{0});
 
     // A folder is not a log; a file that is no log is warned about as "Browse" warns.
