@@ -22,10 +22,7 @@ struct Setup {
   RecordLoop loop;
   ProductConverter* c;
   Setup() : c(converters.ForCode(FUZZ_PRODUCT)) {
-    converters.ForEach([this](ProductConverter& p) {
-      p.BindReceiverBoxes(form);
-      p.LambdaDlg = &lambda;
-    });
+    converters.ForEach([this](ProductConverter& p) { p.LambdaDlg = &lambda; });
     form.OutputFilename.SetText(fuzz::ScratchPath(".M01"));
   }
 };
@@ -59,11 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     selection.Tags.push_back(s.c->OfferedFields[i]);
     selection.Texts.push_back(CatalogueTitle(s.c->OfferedFields[i]));
   }
-  LoopSettings settings;
+  ConversionSettings settings = ControlSettings(s.form);
   settings.OutputFormat = format;
   settings.FixedLayout = format == 3 || format == 6 || format == 7 || format == 12;
   const std::int16_t modes[] = {kReduceNone, kReduceBestServer, kReducePerSeconds, kReduceLambda};
   settings.ReductionMode = modes[choice >> 6];
+  s.c->Settings = settings;
 
   // Both passes, as the window runs them: indexing, then conversion.
   for (bool converting : {false, true}) {
@@ -82,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static OutputFile out;  // one output buffer for the whole campaign
     if (!out.Open(fuzz::ScratchPath(".out"))) return 0;
     RunState run;
-    s.loop.Run(*s.c, out, settings, selection, run, size);
+    s.loop.Run(*s.c, out, selection, run, size);
     out.Close();
   }
   return 0;

@@ -38,7 +38,14 @@ void ReadAsIndexed(ProductConverter& c, const std::string& path, const std::atom
 
 }  // namespace
 
-TConvert::TConvert(TMainForm& form) : form_(form) {}
+TConvert::TConvert(TMainForm& form) : form_(form) {
+  TakeSettings();
+}
+
+void TConvert::TakeSettings() {
+  Settings = form_.RunSettings();
+  Fields = form_.SnapshotSelection();
+}
 
 void TConvert::Message(int type, const char* text) {
   if (type == kError && summary_.Failure.empty()) summary_.Failure = text;
@@ -90,7 +97,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, "Input File Does Not Exist!", PathError(input, c.Input.Error()));
     return false;
   }
-  if (SinkFactory && !form_.FixedLayout.load()) return ConvertToSink(c, input, output, run);
+  if (SinkFactory && !Settings.FixedLayout) return ConvertToSink(c, input, output, run);
   OutputFile out;
   if (!out.Open(output)) {
     c.CloseInput();
@@ -102,16 +109,9 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   const std::uint64_t size = FileSize(input);
   Gauge(0);
 
-  LoopSettings settings;
-  settings.Delimiter = form_.CurrentDelimiter();
-  settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
-  settings.FixedLayout = form_.FixedLayout.load();
-  settings.ReductionMode = form_.CurrentReductionMode();
-  settings.Reduction = form_.CurrentLineReduction();
-  settings.Channels = form_.CurrentChannelList();
-  if (settings.OutputFormat == 1) out.WriteText("5\n", 2);  // EDX SignalPro
+  if (Settings.OutputFormat == 1) out.WriteText("5\n", 2);  // EDX SignalPro
 
-  const FileResult result = loop_.Run(c, out, settings, form_.SnapshotSelection(), run, size);
+  const FileResult result = loop_.Run(c, out, Fields, run, size);
   c.Converting = false;
   if (c.Input.Failed()) {
     // What was read is not the whole log: the earlier output stays as it was.
@@ -123,7 +123,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
   }
-  summary_.Records = settings.FixedLayout;
+  summary_.Records = Settings.FixedLayout;
   summary_.Lines += result.Lines;
   summary_.Outputs.push_back(output);
   if (result.Cancelled) {
@@ -139,7 +139,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     WarnDamaged(input, result);
   }
   Gauge(100);
-  if (form_.cbSplit.Checked() && c.RecordCount > kSplitLines) {
+  if (Settings.Split && c.RecordCount > kSplitLines) {
     if (!Split(output)) return false;
     // The pieces in their order: a shorter name has the smaller number.
     std::vector<std::string> pieces = ExistingSplitPieces(output);
@@ -161,14 +161,7 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   }
   c.Converting = true;
   Gauge(0);
-  LoopSettings settings;
-  settings.Delimiter = form_.CurrentDelimiter();
-  settings.OutputFormat = form_.OutputFormatGroup.ItemIndex();
-  settings.ReductionMode = form_.CurrentReductionMode();
-  settings.Reduction = form_.CurrentLineReduction();
-  settings.Channels = form_.CurrentChannelList();
-  const FileResult result =
-      loop_.Run(c, *sink, nullptr, settings, form_.SnapshotSelection(), run, FileSize(input));
+  const FileResult result = loop_.Run(c, *sink, nullptr, Fields, run, FileSize(input));
   c.Converting = false;
   if (c.Input.Failed()) {
     Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
@@ -219,7 +212,7 @@ void TConvert::ReportCancelled(const std::string& output, std::uint64_t lines, i
   cancelled_ = true;
   std::string text = kCancelledText;
   if (!output.empty()) {
-    const bool fixed = form_.FixedLayout.load();
+    const bool fixed = Settings.FixedLayout;
     text += "\n" + std::to_string(lines) + (fixed ? " records" : " lines") + " were written to " +
             output + ", which holds only part of its input.";
   }
@@ -242,7 +235,7 @@ bool TConvert::Split(const std::string& output) {
 std::vector<std::string> TConvert::WrittenNames() const {
   std::vector<std::string> names;
   const int count = std::min<int>(FileCount, static_cast<int>(OutputNames.size()));
-  const bool split = form_.cbSplit.Checked();
+  const bool split = Settings.Split;
   for (int i = 0; i < count; ++i) {
     names.push_back(OutputNames[i]);
     if (split) {
@@ -250,7 +243,7 @@ std::vector<std::string> TConvert::WrittenNames() const {
     }
   }
   // A PathPro output has its MDF side file beside it.
-  if (form_.OutputFormatGroup.ItemIndex() == kFixedPathPro) {
+  if (Settings.OutputFormat == kFixedPathPro) {
     for (int i = 0; i < count; ++i)
       if (const std::string mdf = MdfFileName(OutputNames[i]); !mdf.empty()) names.push_back(mdf);
   }
@@ -309,7 +302,7 @@ void TConvert::Execute() {
   // The run's own reader: the same input and settings give the same output, whatever an earlier
   // run or index left in the window's reader. Its state carries from one file of the run to the
   // next.
-  converter_ = RunConverter(*form_.CurrentConverter.load());
+  converter_ = RunConverter(*form_.CurrentConverter.load(), Settings);
   if (!converter_) {
     outcome_ = RunOutcome::kFailed;
     return;
@@ -323,7 +316,7 @@ void TConvert::Execute() {
     form_.host().Synchronize(
         [&] { key = IndexPassKeyOf(form_, InputNames[0], converter_->ProductCodeValue()); });
     if (std::unique_ptr<ProductConverter> indexed = form_.IndexedReader.Take(key)) {
-      TakeWindowSettings(*indexed, *form_.CurrentConverter.load());
+      TakeWindowSettings(*indexed, *form_.CurrentConverter.load(), Settings);
       converter_ = std::move(indexed);
     } else {
       ReadAsIndexed(*converter_, InputNames[0], TerminatedFlag());

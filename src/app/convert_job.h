@@ -55,9 +55,15 @@ std::string RunProgressText(std::uint64_t records, double seconds, double done, 
 class TConvert : public Worker {
  public:
   explicit TConvert(TMainForm& form);
+  // Takes the settings and the selected fields from the window as they stand now.
+  void TakeSettings();
   ~TConvert() override { Stop(); }
 
   int FileCount = 0;
+  // The settings and the selected fields of the run, taken from the window when the job is
+  // made (and again by "CONVERT" just before it starts); the run reads only these.
+  ConversionSettings Settings;
+  Selection Fields;
   std::vector<std::string> InputNames;
   std::vector<std::string> OutputNames;
   // Where the delimited lines of each output go instead of the delimited file: a sink made

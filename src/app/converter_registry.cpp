@@ -74,15 +74,16 @@ std::unique_ptr<ProductConverter> NewConverter(int16_t code) {
   }
 }
 
-std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from) {
+std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from,
+                                               const ConversionSettings& settings) {
   std::unique_ptr<ProductConverter> c = NewConverter(from.ProductCodeValue());
-  if (c) TakeWindowSettings(*c, from);
+  if (c) TakeWindowSettings(*c, from, settings);
   return c;
 }
 
-void TakeWindowSettings(ProductConverter& to, const ProductConverter& from) {
-  to.Form = from.Form;
-  to.ReceiverBoxes = from.ReceiverBoxes;
+void TakeWindowSettings(ProductConverter& to, const ProductConverter& from,
+                        const ConversionSettings& settings) {
+  to.Settings = settings;
   to.LambdaDlg = from.LambdaDlg;
   to.BatchMode = from.BatchMode;
   to.SectionNodes = from.SectionNodes;

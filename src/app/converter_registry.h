@@ -22,13 +22,16 @@ bool ProductHasPosition(int16_t code);
 std::unique_ptr<ProductConverter> NewConverter(int16_t code);
 
 // A new reader for one run (a conversion or an index) of the product of `from`, the window's
-// reader: it holds what the window set on `from` (its controls and Lambda dialog, folder mode,
-// the sections of the index, the average information gathered) and nothing that reading an
-// earlier file left in it. What the readers carry from one file to the next is then carried only
-// between the files of that run. nullptr when the product has no reader.
-std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from);
-// Gives `to`, a run's reader, what the window set on `from`, as RunConverter does.
-void TakeWindowSettings(ProductConverter& to, const ProductConverter& from);
+// reader, with the run's settings: it holds what the window set on `from` (its Lambda dialog,
+// folder mode, the sections of the index, the average information gathered) and nothing that
+// reading an earlier file left in it. What the readers carry from one file to the next is then
+// carried only between the files of that run. nullptr when the product has no reader.
+std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from,
+                                               const ConversionSettings& settings);
+// Gives `to`, a run's reader, the run's settings and what the window set on `from`, as
+// RunConverter does.
+void TakeWindowSettings(ProductConverter& to, const ProductConverter& from,
+                        const ConversionSettings& settings);
 
 class ConverterRegistry {
  public:

@@ -1,11 +1,12 @@
-// The controls of the main window with their captions and initial states. The converters, the
-// record loop and the workers read the conversion settings from here; the handlers of the window
-// model (TMainForm) change them; the Qt view mirrors them.
+// The controls of the main window with their captions and initial states. The handlers of the
+// window model (TMainForm) change them; the Qt view mirrors them; a run takes its settings from
+// them once, when it starts (ControlSettings), and the readers see only that value.
 #pragma once
 
 #include <array>
 
 #include "app/controls.h"
+#include "convert/conversion_settings.h"
 
 namespace polvane {
 
@@ -30,8 +31,6 @@ inline const std::vector<std::string> kOutputFormatItems = {"Comarco Workbench",
                                                             "GeoJSON",
                                                             "KML",
                                                             "ESRI Shapefile"};
-
-inline constexpr int kCustomAsciiFormat = 11;
 
 struct FormControls {
   FormControls() {
@@ -116,5 +115,15 @@ struct FormControls {
   // The window's own array of the receiver boxes, in order.
   std::array<CheckBox*, 4> ReceiverBoxes{&Receiver1, &Receiver2, &Receiver3, &Receiver4};
 };
+
+// The delimiter that the delimiter group and the "Other" field give.
+char ChosenDelimiter(const FormControls& form);
+// The reduction mode of the reduction buttons.
+std::int16_t ChosenReductionMode(const FormControls& form);
+// The settings the controls give as they stand: product, scan type, receivers, data boxes,
+// header, delimiter, reduction mode and per-seconds value, output format and name, split. The
+// window model adds what lies outside the controls (the fixed-layout state, the dialogs'
+// threshold, traffic and channel choices).
+ConversionSettings ControlSettings(const FormControls& form);
 
 }  // namespace polvane

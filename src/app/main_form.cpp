@@ -52,10 +52,7 @@ TMainForm::~TMainForm() {
 void TMainForm::FormCreate() {
   CurrentConverter = converters_.ForCode(kProductTarvik);
   ListOfferedFields();
-  converters_.ForEach([this](ProductConverter& c) {
-    c.BindReceiverBoxes(*this);
-    c.LambdaDlg = &LambdaDlg;
-  });
+  converters_.ForEach([this](ProductConverter& c) { c.LambdaDlg = &LambdaDlg; });
   OutputFormatGroup.SetItemIndex(kCustomAsciiFormat);
 }
 
@@ -340,31 +337,19 @@ void TMainForm::DeselectAllClick() {
 // Conversion settings
 
 char TMainForm::CurrentDelimiter() const {
-  switch (DelimiterGroup.ItemIndex()) {
-    case 0:
-      return ',';
-    case 1:
-      return ';';
-    case 2:
-      return '\t';
-    case 3:
-      return ' ';
-    case 4: {
-      // An empty "Other" field falls back to its default rather than a zero byte.
-      const std::string other = OtherDelimiter.Text();
-      return other.empty() ? ':' : other[0];
-    }
-    default:
-      return '@';
-  }
+  return ChosenDelimiter(*this);
 }
 
 std::int16_t TMainForm::CurrentReductionMode() const {
-  if (BSAvg.Checked()) return kReduceBestServer;
-  if (rbLambda.Checked()) return kReduceLambda;
-  if (rbORPM.Checked()) return kReducePerMeters;
-  if (rbORPS.Checked()) return kReducePerSeconds;
-  return kReduceNone;
+  return ChosenReductionMode(*this);
+}
+
+ConversionSettings TMainForm::RunSettings() const {
+  ConversionSettings s = ControlSettings(*this);
+  s.FixedLayout = FixedLayout.load();
+  s.Reduction = CurrentLineReduction();
+  s.Channels = CurrentChannelList();
+  return s;
 }
 
 void TMainForm::rbLambdaClick() {

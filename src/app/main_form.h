@@ -1,5 +1,5 @@
 // The main window as a headless model: its controls, its state and its handlers. The Qt window
-// and the command line both drive it; the workers read its controls.
+// and the command line both drive it; each run takes its settings from it when it starts.
 #pragma once
 
 #include <array>
@@ -134,6 +134,9 @@ class TMainForm : public FormControls {
   // Settings of the record loop as the window's controls stand.
   char CurrentDelimiter() const;
   std::int16_t CurrentReductionMode() const;
+  // The settings of a run that starts now: the controls, the fixed-layout state and the
+  // reduction dialogs' choices. Made on the thread that drives the window, once per run.
+  ConversionSettings RunSettings() const;
 
   // --- Indexing ---
   // A product switch in single-file mode starts indexing on a worker (the window's way); the

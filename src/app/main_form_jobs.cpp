@@ -104,6 +104,7 @@ void TMainForm::btnConvertClick() {
     convert_->SinkFactory = [factory = GisSinkFactory, index = row->Index](const std::string& out) {
       return factory(out, index);
     };
+  convert_->TakeSettings();
   convert_->InputNames.assign(InputNames.begin(), InputNames.begin() + FileCount);
   convert_->OutputNames.assign(OutputNames.begin(), OutputNames.begin() + FileCount);
   // "CONVERT" is closed while its run goes on; the run opens it again and clears RunActive

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "convert/tree_node.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -70,11 +69,6 @@ void ProductConverter::SetOffered(std::span<const std::int16_t> fields) {
   OfferedCount = 0;
   for (std::int16_t f : fields)
     if (OfferedCount < kMaxOffered) OfferedFields[OfferedCount++] = f;
-}
-
-void ProductConverter::BindReceiverBoxes(FormControls& form) {
-  Form = &form;
-  ReceiverBoxes = form.ReceiverBoxes;
 }
 
 int ProductConverter::OpenInput(const std::string& path) {
@@ -229,10 +223,6 @@ void ProductConverter::SetSectionNode(int ordinal, TreeNode* node) {
   if (ordinal <= 0) return;
   if (ordinal >= static_cast<int>(SectionNodes.size())) SectionNodes.resize(ordinal + 1, nullptr);
   SectionNodes[ordinal] = node;
-}
-
-bool ProductConverter::ReceiverChecked(int n) const {
-  return n >= 1 && n <= 4 && ReceiverBoxes[n - 1] && ReceiverBoxes[n - 1]->Checked();
 }
 
 }  // namespace polvane

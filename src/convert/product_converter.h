@@ -13,13 +13,13 @@
 
 #include "convert/catalogue.h"
 #include "convert/channel_list.h"
+#include "convert/codes.h"
+#include "convert/conversion_settings.h"
 #include "convert/input_file.h"
 #include "convert/line_sink.h"
 
 namespace polvane {
 
-struct FormControls;
-class CheckBox;
 struct TreeNode;
 
 inline constexpr int kRecordBufferSize = 4096;    // one raw record body
@@ -63,29 +63,6 @@ enum Action : int16_t {
   kActionTitlesThenWrite = 4,
 };
 
-// Data reduction modes.
-enum Reduction : int16_t {
-  kReduceNone = 0,
-  kReduceLambda = 1,
-  kReducePerMeters = 2,
-  kReduceBestServer = 3,
-  kReducePerSeconds = 4,
-};
-
-// Product codes (the item index of the input-format group).
-enum ProductCode : int16_t {
-  kProductNone = 0,
-  kProductTarvik = 1,
-  kProductSelvor = 2,
-  kProductKesCard = 3,
-  kProductKesDump = 4,
-  kProductDrovel = 5,
-  kProductUlvas = 6,
-  kProductTarvikExt = 7,
-  kProductPelmor = 8,
-  kProductPelmorCard = 9,
-};
-
 // Where 40-wavelength averaging takes the vehicle's speed from (the window's Lambda dialog).
 class SpeedSource {
  public:
@@ -104,7 +81,6 @@ class ProductConverter {
   ProductConverter& operator=(const ProductConverter&) = delete;
 
   // The operations every reader provides.
-  virtual void BindReceiverBoxes(FormControls& form);
   virtual int OpenInput(const std::string& path);
   virtual void CloseInput();
   virtual int16_t DataTitles(int16_t next, char* out, char delimiter);
@@ -195,8 +171,8 @@ class ProductConverter {
   void SetSectionNode(int ordinal, TreeNode* node);
   void ClearSectionNodes() { SectionNodes.assign(1, nullptr); }
 
-  // Reads the receiver check box n (1 to 4).
-  bool ReceiverChecked(int n) const;
+  // Whether receiver n (1 to 4) is checked in the run's settings.
+  bool ReceiverChecked(int n) const { return Settings.ReceiverChecked(n); }
 
   // --- 40-wavelength averaging ---
   // Whether the record just parsed is averaged: mode 1 with the lambda flag set.
@@ -227,11 +203,12 @@ class ProductConverter {
   // --- Members shared by the loop, the workers and the readers ---
 
   InputFile Input;
+  // The settings of the run, constant while it goes on: the run that drives the reader sets
+  // them before it opens the first file (the record loop hands them on for each file).
+  ConversionSettings Settings;
   // The output being written; the side file of a layout (the PathPro MDF file) is named from it.
-  // Empty: the window's output name.
+  // Empty: the output name of the settings.
   std::string OutputName;
-  FormControls* Form = nullptr;
-  std::array<CheckBox*, 4> ReceiverBoxes{};
   char MessageText[kMessageSize] = {};
   std::int32_t RecordCount = 0;
   bool TitlesPending = true;

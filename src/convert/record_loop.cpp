@@ -4,8 +4,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "app/form_controls.h"
-
 namespace polvane {
 
 namespace {
@@ -13,10 +11,6 @@ namespace {
 // What the readers put between the cells of a data-group chunk. The record loop splits the
 // chunk there; the sink joins the cells with the delimiter the user chose.
 constexpr char kCellSeparator = '\x1f';
-
-bool HeaderChecked(const ProductConverter& c) {
-  return !c.Form || c.Form->FieldTitles.Checked();
-}
 
 // Receiver passes of one record: the products whose records carry several receivers write
 // one line per receiver.
@@ -129,12 +123,7 @@ void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint1
 }
 
 int RecordLoop::ReadingWidth(const ProductConverter& c, std::size_t titles) const {
-  int width = 0;
-  if (c.Form) {
-    const CheckBox* boxes[] = {&c.Form->FrequencyField, &c.Form->ChannelField, &c.Form->RSSIField,
-                               &c.Form->SATField, &c.Form->VMACField};
-    for (const CheckBox* b : boxes) width += b->Checked() && b->Enabled();
-  }
+  int width = c.Settings.ReadingCells;
   if (width <= 0 || static_cast<std::size_t>(width) > titles) width = static_cast<int>(titles);
   return width > 0 ? width : 1;
 }
@@ -254,7 +243,7 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
   c.TitlesPending = false;
 }
 
-void RecordLoop::WriteFixed(const LoopSettings& settings, OutputFile* out, int n) {
+void RecordLoop::WriteFixed(const ConversionSettings& settings, OutputFile* out, int n) {
   if (n <= 0 || !out) return;
   if (n > kFixedBufferSize) n = kFixedBufferSize;
   if (settings.BinaryLayout())
@@ -263,9 +252,9 @@ void RecordLoop::WriteFixed(const LoopSettings& settings, OutputFile* out, int n
     out->WriteText(fixed_.get(), n);
 }
 
-void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out,
-                                  const LoopSettings& settings) {
+void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out) {
   if (!headerDue_ || !c.TitlesPending) return;
+  const ConversionSettings& settings = c.Settings;
   char* f = fixed_.get();
   f[0] = '\0';
   int n = c.FixedHeader(f);
@@ -279,7 +268,8 @@ void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out,
 }
 
 void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                             const LoopSettings& settings, const Selection& selection) {
+                             const Selection& selection) {
+  const ConversionSettings& settings = c.Settings;
   const std::int16_t code = c.ProductCodeValue();
   const int passes = ReceiverPasses(code);
   const bool place = place_;
@@ -291,7 +281,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         c.Place(where);
         if (!reducer_.PassRecord(where)) continue;
       }
-      WriteFixedHeader(c, fixed, settings);
+      WriteFixedHeader(c, fixed);
       const int n = c.FixedRecord(fixed_.get());
       WriteFixed(settings, fixed, n);
       if (n > 0) ++lines_;
@@ -347,15 +337,15 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
   c.LinesLeft = 1;
 }
 
-FileResult RecordLoop::Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
-                           const Selection& selection, RunState& run, std::uint64_t inputSize) {
-  DelimitedSink sink(out, settings.Delimiter, HeaderChecked(c));
-  return Run(c, sink, &out, settings, selection, run, inputSize);
+FileResult RecordLoop::Run(ProductConverter& c, OutputFile& out, const Selection& selection,
+                           RunState& run, std::uint64_t inputSize) {
+  DelimitedSink sink(out, c.Settings.Delimiter, c.Settings.FieldTitles);
+  return Run(c, sink, &out, selection, run, inputSize);
 }
 
 FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                           const LoopSettings& settings, const Selection& selection, RunState& run,
-                           std::uint64_t inputSize) {
+                           const Selection& selection, RunState& run, std::uint64_t inputSize) {
+  const ConversionSettings& settings = c.Settings;
   lines_ = 0;
   headerDue_ = true;  // every output of a fixed layout is a whole file: header, records, trailer
   const std::int16_t code = c.ProductCodeValue();
@@ -391,7 +381,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
     }
     switch (c.ParseRecord(buffer)) {
       case kActionWrite:
-        WriteRecord(c, lines, fixed, settings, selection);
+        WriteRecord(c, lines, fixed, selection);
         break;
       case kActionMessage:
         c.MessageText[kMessageSize - 1] = '\0';
@@ -399,18 +389,18 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
         break;
       case kActionTitles:
         if (settings.FixedLayout)
-          WriteFixedHeader(c, fixed, settings);
+          WriteFixedHeader(c, fixed);
         else
           WriteTitles(c, lines, selection);
         break;
       case kActionTitlesThenWrite:
         if (settings.FixedLayout) {
-          WriteFixedHeader(c, fixed, settings);
+          WriteFixedHeader(c, fixed);
         } else {
           c.TitlesPending = true;
           WriteTitles(c, lines, selection);
         }
-        WriteRecord(c, lines, fixed, settings, selection);
+        WriteRecord(c, lines, fixed, selection);
         break;
       default:
         break;

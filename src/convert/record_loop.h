@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/catalogue.h"
+#include "convert/conversion_settings.h"
 #include "convert/delimited_sink.h"
 #include "convert/line_reduction.h"
 #include "convert/line_sink.h"
@@ -26,21 +27,6 @@ struct Selection {
   std::vector<std::string> Texts;
   std::vector<std::int16_t> Tags;
   int Count() const { return static_cast<int>(Tags.size()); }
-};
-
-inline constexpr int kFormatPathPro = 6;  // the one binary fixed layout
-
-struct LoopSettings {
-  char Delimiter = ',';
-  bool FixedLayout = false;
-  int OutputFormat = 11;  // item index of the output-format list
-  std::int16_t ReductionMode = kReduceNone;
-  // Threshold, traffic and one line per N metres, over the lines the reader makes.
-  LineReduction Reduction;
-  // The channels of the data group (the readers of the products that offer the choice).
-  ChannelList Channels;
-  // PathPro pieces reach the file byte for byte; every other layout is text.
-  bool BinaryLayout() const { return FixedLayout && OutputFormat == kFormatPathPro; }
 };
 
 // State that belongs to the whole conversion run rather than to one file.
@@ -66,15 +52,15 @@ class RecordLoop {
   RecordLoop();
 
   // Steps of one file: reduction, early titles, records, fixed trailer, CloseInput. The input
-  // must already be open on the converter; inputSize drives the progress percentage. Every
-  // delimited line, the titles line and the product's message lines go to `lines`; a fixed
-  // layout goes to `fixed` (nothing is written for it without one).
+  // must already be open on the converter, with the run's settings on it (c.Settings: the
+  // output format, the reduction, the channels); inputSize drives the progress percentage.
+  // Every delimited line, the titles line and the product's message lines go to `lines`; a
+  // fixed layout goes to `fixed` (nothing is written for it without one).
   FileResult Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                 const LoopSettings& settings, const Selection& selection, RunState& run,
-                 std::uint64_t inputSize);
-  // The same into the delimited output `out` (the header as the form's titles box says).
-  FileResult Run(ProductConverter& c, OutputFile& out, const LoopSettings& settings,
                  const Selection& selection, RunState& run, std::uint64_t inputSize);
+  // The same into the delimited output `out`, with the settings' delimiter and header.
+  FileResult Run(ProductConverter& c, OutputFile& out, const Selection& selection, RunState& run,
+                 std::uint64_t inputSize);
   // The records read from the input so far by the running (or the last) Run; for its progress
   // callback, which runs on the same thread.
   std::uint64_t RecordsRead() const { return recordOrdinal_; }
@@ -92,10 +78,10 @@ class RecordLoop {
 
   void WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection);
   void WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
-                   const LoopSettings& settings, const Selection& selection);
+                   const Selection& selection);
   // The fixed-layout header, once per output, just before its first record.
-  void WriteFixedHeader(ProductConverter& c, OutputFile* out, const LoopSettings& settings);
-  void WriteFixed(const LoopSettings& settings, OutputFile* out, int n);
+  void WriteFixedHeader(ProductConverter& c, OutputFile* out);
+  void WriteFixed(const ConversionSettings& settings, OutputFile* out, int n);
 
   // Building a line: text pieces, cell boundaries and the origin of each cell.
   void BeginLine();

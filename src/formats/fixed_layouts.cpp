@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/form_controls.h"
 #include "convert/record_loop.h"
 #include "convert/text.h"
 
@@ -322,9 +321,8 @@ int WriteFixedTrailer(int format, const FixedValues& v, char* out, int capacity)
 }
 
 int WriteFixedHeader(const ProductConverter& c, const FixedValues& v, char* out) {
-  if (!c.Form) return 0;
   return WriteFixedHeader(ChosenOutputFormat(c), v,
-                          c.OutputName.empty() ? c.Form->OutputFilename.Text() : c.OutputName, out);
+                          c.OutputName.empty() ? c.Settings.OutputFileName : c.OutputName, out);
 }
 
 int WriteFixedRecord(const ProductConverter& c, const FixedValues& v, char* out) {
@@ -336,7 +334,7 @@ int WriteFixedTrailer(const ProductConverter& c, const FixedValues& v, char* out
 }
 
 int ChosenOutputFormat(const ProductConverter& c) {
-  return c.Form ? c.Form->OutputFormatGroup.ItemIndex() : -1;
+  return c.Settings.OutputFormat;
 }
 
 int FirstCheckedReceiver(const ProductConverter& c, int receivers) {
@@ -346,7 +344,7 @@ int FirstCheckedReceiver(const ProductConverter& c, int receivers) {
 }
 
 bool FastDataChosen(const ProductConverter& c) {
-  return c.Form && c.Form->ScanTypeGroup.ItemIndex() == 1;
+  return c.Settings.ScanType == 1;
 }
 
 std::string MdfFileName(std::string_view outputName) {

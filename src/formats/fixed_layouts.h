@@ -22,7 +22,7 @@
 // The same fill serves the header (called just before the first record line of the run, so it
 // carries that record) and the trailer (the last record decoded).
 //
-// The writers choose the layout from the window's output-format list (the converter's Form),
+// The writers choose the layout from the output format of the run's settings (c.Settings),
 // write into the caller's 16384-byte piece buffer, always zero-terminated (the record loop
 // writes a text header by its zero-terminated length), and return the number of bytes of the
 // piece, the terminator not counted. Any other list item writes nothing and returns 0.
@@ -163,9 +163,9 @@ int WriteFixedHeader(const ProductConverter& c, const FixedValues& v, char* out)
 int WriteFixedRecord(const ProductConverter& c, const FixedValues& v, char* out);
 int WriteFixedTrailer(const ProductConverter& c, const FixedValues& v, char* out);
 
-// --- What the readers ask the window ---------------------------------------------------------
+// --- What the readers ask the run's settings ---------------------------------------------------
 
-// The output-format item chosen in the converter's window, -1 without one.
+// The output-format item of the run's settings.
 int ChosenOutputFormat(const ProductConverter& c);
 // The reading receiver: the first of receivers 1 to `receivers` whose box is checked, 0 when
 // none is (Pelmor considers receivers 1 and 2 only).

@@ -8,7 +8,7 @@
 namespace polvane {
 
 TMakeIndex::TMakeIndex(TMainForm& form, std::int16_t productCode)
-    : form_(form), code_(productCode) {}
+    : form_(form), code_(productCode), settings_(form.RunSettings()) {}
 
 void TMakeIndex::Execute() {
   Host& host = form_.host();
@@ -16,7 +16,7 @@ void TMakeIndex::Execute() {
   // sections and their labels do not depend on what an earlier run left in the window's reader.
   ProductConverter* target = form_.CurrentConverter.load();
   if (!target) return;
-  std::unique_ptr<ProductConverter> reader = RunConverter(*target);
+  std::unique_ptr<ProductConverter> reader = RunConverter(*target, settings_);
   ProductConverter* c = reader ? reader.get() : target;
   form_.IndexedReader.Clear();
   host.Synchronize([&] { host.ShowWaitWindow(true); });

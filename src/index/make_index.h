@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/worker.h"
+#include "convert/conversion_settings.h"
 
 namespace polvane {
 
@@ -28,6 +29,8 @@ class TMakeIndex : public Worker {
  private:
   TMainForm& form_;
   const std::int16_t code_;
+  // The window's settings when the index was asked for: the reader reads them, not the window.
+  const ConversionSettings settings_;
   int lastShown_ = 0;
 };
 

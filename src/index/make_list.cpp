@@ -19,13 +19,16 @@ void ShowPercent(TGeneratorDlg& dialog, int percent) {
 
 }  // namespace
 
-TMakeList::TMakeList(TMainForm& form, TGeneratorDlg& dialog) : form_(form), dialog_(dialog) {}
+TMakeList::TMakeList(TMainForm& form, TGeneratorDlg& dialog)
+    : form_(form), dialog_(dialog), settings_(form.RunSettings()) {}
 
 void TMakeList::Execute() {
   completed_ = false;
   Host& host = form_.host();
   ProductConverter* c = form_.CurrentConverter.load();
   if (!c) return;
+  // The pass reads the file through the window's own reader, which keeps what it gathers.
+  c->Settings = settings_;
   const std::string path = form_.InputFilename.Text();
   if (c->OpenInput(path) != 0) {
     host.Synchronize([&] { ReportMessage(host, kError, "Input File Does Not Exist!"); });

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/worker.h"
+#include "convert/conversion_settings.h"
 
 namespace polvane {
 
@@ -26,6 +27,8 @@ class TMakeList : public Worker {
  private:
   TMainForm& form_;
   TGeneratorDlg& dialog_;
+  // The window's settings when the pass was asked for: the reader reads them, not the window.
+  const ConversionSettings settings_;
   bool completed_ = false;
 };
 

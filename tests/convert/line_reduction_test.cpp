@@ -30,7 +30,6 @@ struct Fix {
 class LineReductionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.BindReceiverBoxes(form);
     form.ScanTypeGroup.SetItemIndex(1);  // "Fast Data": one reading per receiver
   }
   std::vector<std::string> Run(const std::vector<Fix>& drive, const LineReduction& r,
@@ -51,10 +50,10 @@ class LineReductionTest : public ::testing::Test {
     }
     const std::string path = dir.File("drive.tvf");
     log.WriteTo(path);
-    LoopSettings s;
+    ConversionSettings s;
     s.Reduction = r;
     form.FieldTitles.SetChecked(false);
-    return Lines(Convert(c, path, fields, s));
+    return Lines(Convert(c, form, path, fields, s));
   }
   static LineReduction Limit(ThresholdField field, Comparator cmp, double value) {
     LineReduction r;
@@ -237,14 +236,15 @@ TEST_F(LineReductionTest, EverySinkGetsTheSameReducedLines) {
   ASSERT_EQ(delimited.size(), 4u);
 
   const std::string path = dir.File("drive.tvf");  // the drive Run wrote
+  ConversionSettings s;
+  s.Reduction = r;
+  c.Settings = FormSettings(form, s);
   ASSERT_EQ(c.OpenInput(path), 0);
   c.Converting = true;
   JoiningSink sink;
   RecordLoop loop;
   RunState run;
-  LoopSettings s;
-  s.Reduction = r;
-  loop.Run(c, sink, nullptr, s, fields, run, 1);
+  loop.Run(c, sink, nullptr, fields, run, 1);
   c.Converting = false;
   EXPECT_EQ(sink.lines, delimited);
   // Each line keeps the place of the record that passed the mark.
@@ -268,12 +268,12 @@ TEST_F(LineReductionTest, TrafficDropsTheRecordsOfAFixedLayoutToo) {
   }
   const std::string path = dir.File("planet.tvf");
   log.WriteTo(path);
-  LoopSettings s;
+  ConversionSettings s;
   s.FixedLayout = true;
   s.OutputFormat = 7;
-  const std::size_t all = Lines(Convert(c, path, Fields({0}), s)).size();
+  const std::size_t all = Lines(Convert(c, form, path, Fields({0}), s)).size();
   s.Reduction = r;
-  const std::vector<std::string> reduced = Lines(Convert(c, path, Fields({0}), s));
+  const std::vector<std::string> reduced = Lines(Convert(c, form, path, Fields({0}), s));
   EXPECT_EQ(all - reduced.size(), 2u);  // 10:00:13 and :14
   for (const std::string& line : reduced) EXPECT_EQ(line.find("10:00:13"), std::string::npos);
 }

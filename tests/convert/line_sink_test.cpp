@@ -117,17 +117,15 @@ class ChunkConverter : public ProductConverter {
 };
 
 struct LineSinkTest : ::testing::Test {
-  void SetUp() override {
-    c.BindReceiverBoxes(form);
-    WriteFile(input, {1, 2, 3});
-  }
-  std::string Delimited(const Selection& s) { return Convert(c, input, s); }
+  void SetUp() override { WriteFile(input, {1, 2, 3}); }
+  std::string Delimited(const Selection& s) { return Convert(c, form, input, s); }
   void Collect(const Selection& s) {
     RunState run;
+    c.Settings = FormSettings(form);
     ASSERT_EQ(c.OpenInput(input), 0);
     c.Converting = true;
     RecordLoop loop;
-    loop.Run(c, sink, nullptr, LoopSettings{}, s, run, 3);
+    loop.Run(c, sink, nullptr, s, run, 3);
   }
   ScratchDir dir;
   std::string input = dir.File("in.log");
@@ -213,14 +211,14 @@ TEST(LineSinkReader, TarvikGivesThePositionAndTimeOfItsRecords) {
   log.WriteTo(input);
   FormControls form;
   TarvikConverter c;
-  c.BindReceiverBoxes(form);
   form.ScanTypeGroup.SetItemIndex(1);  // "Fast Data"
   CollectingSink sink;
   RunState run;
+  c.Settings = FormSettings(form);
   ASSERT_EQ(c.OpenInput(input), 0);
   c.Converting = true;
   RecordLoop loop;
-  loop.Run(c, sink, nullptr, LoopSettings{}, Fields({0, 5, 11}), run, FileSize(input));
+  loop.Run(c, sink, nullptr, Fields({0, 5, 11}), run, FileSize(input));
   ASSERT_FALSE(sink.lines.empty());
   const LinePlace& p = sink.lines.back().Place;
   EXPECT_TRUE(p.HasPosition);

@@ -69,7 +69,7 @@ class FixedLoop : public ::testing::Test {
   ScratchDir dir;
   std::string input;
   ScriptedConverter c;
-  LoopSettings settings;
+  ConversionSettings settings;
 };
 
 TEST_F(FixedLoop, HeaderBeforeTheFirstRecordThenTrailerAfterTheLast) {

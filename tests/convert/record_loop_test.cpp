@@ -82,12 +82,9 @@ class ScriptedConverter : public ProductConverter {
 
 class RecordLoopTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    c.BindReceiverBoxes(form);
-    WriteFile(input, {1, 2, 3});
-  }
-  std::string Run(const Selection& s, LoopSettings settings = {}, RunState* run = nullptr) {
-    return Convert(c, input, s, settings, run);
+  void SetUp() override { WriteFile(input, {1, 2, 3}); }
+  std::string Run(const Selection& s, ConversionSettings settings = {}, RunState* run = nullptr) {
+    return Convert(c, form, input, s, settings, run);
   }
   ScratchDir dir;
   std::string input = dir.File("in.log");
@@ -168,9 +165,8 @@ TEST_F(RecordLoopTest, CancelledRunStopsBeforeTheNextRecord) {
 
 TEST_F(RecordLoopTest, KesAndPelmorAnnounceTheirOwnTitles) {
   ScriptedConverter kes(kProductKesCard);
-  kes.BindReceiverBoxes(form);
   kes.script = {{kActionWrite, {"1"}}, {kActionTitles}, {kActionWrite, {"2"}}};
-  EXPECT_EQ(Convert(kes, input, Fields({5})), "1\r\n\"Latitude (Decimal Degrees)\"\r\n2\r\n");
+  EXPECT_EQ(Convert(kes, form, input, Fields({5})), "1\r\n\"Latitude (Decimal Degrees)\"\r\n2\r\n");
 }
 
 TEST(Percentage, StepsAgreeWithTheDirectPercentageAtEveryCount) {

@@ -29,7 +29,6 @@ DrovelData At(int hour, int minute, int second, std::uint8_t flags) {
 class DrovelFixed : public ::testing::Test {
  protected:
   DrovelFixed() {
-    drovel.BindReceiverBoxes(form);
     form.OutputFilename.SetText(dir.File("OUT"));
     log.Setup({450, 1250, 125, 1});  // 450.1250 MHz at channel 1, 12.5 kHz apart
   }
@@ -38,10 +37,10 @@ class DrovelFixed : public ::testing::Test {
     const std::string input = dir.File("log" + std::to_string(files++) + ".dvf");
     log.WriteTo(input);
     form.OutputFormatGroup.SetItemIndex(format);
-    LoopSettings settings;
+    ConversionSettings settings;
     settings.FixedLayout = true;
     settings.OutputFormat = format;
-    return Convert(drovel, input, Fields({}), settings);
+    return Convert(drovel, form, input, Fields({}), settings);
   }
 
   ScratchDir dir;

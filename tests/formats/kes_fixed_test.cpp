@@ -35,8 +35,6 @@ class KesFixed : public ::testing::Test {
  protected:
   KesFixed()
       : card(std::make_unique<KesCardConverter>()), dump(std::make_unique<KesDumpConverter>()) {
-    card->BindReceiverBoxes(form);
-    dump->BindReceiverBoxes(form);
     form.OutputFilename.SetText(dir.File("OUT"));
   }
 
@@ -45,10 +43,10 @@ class KesFixed : public ::testing::Test {
     const std::string input = dir.File("log" + std::to_string(files++));
     log.WriteTo(input);
     form.OutputFormatGroup.SetItemIndex(format);
-    LoopSettings settings;
+    ConversionSettings settings;
     settings.FixedLayout = true;
     settings.OutputFormat = format;
-    return Convert(c, input, Fields({}), settings);
+    return Convert(c, form, input, Fields({}), settings);
   }
 
   // A PC-card drive: a GPS fix at 10:20:30, a position record, a scan of channels 35 and 36

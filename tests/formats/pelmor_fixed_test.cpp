@@ -54,7 +54,6 @@ PelmorLogBuilder TableLog(int rssi1 = -85) {
 class PelmorFixed : public ::testing::Test {
  protected:
   PelmorFixed() {
-    pelmor.BindReceiverBoxes(form);
     form.Receiver2.SetChecked(true);
     form.OutputFilename.SetText(dir.File("OUT"));
   }
@@ -63,10 +62,10 @@ class PelmorFixed : public ::testing::Test {
     const std::string input = dir.File("log" + std::to_string(files++) + ".pvf");
     log.WriteTo(input);
     form.OutputFormatGroup.SetItemIndex(format);
-    LoopSettings settings;
+    ConversionSettings settings;
     settings.FixedLayout = true;
     settings.OutputFormat = format;
-    return Convert(pelmor, input, Fields({}), settings);
+    return Convert(pelmor, form, input, Fields({}), settings);
   }
 
   ScratchDir dir;

@@ -39,19 +39,16 @@ std::array<SelvorFastBlock, 2> Blocks() {
 
 class SelvorFixed : public ::testing::Test {
  protected:
-  SelvorFixed() {
-    selvor.BindReceiverBoxes(form);
-    form.OutputFilename.SetText(dir.File("OUT"));
-  }
+  SelvorFixed() { form.OutputFilename.SetText(dir.File("OUT")); }
 
   std::string Run(const SelvorLogBuilder& log, int format) {
     const std::string input = dir.File("log" + std::to_string(files++) + ".svf");
     log.WriteTo(input);
     form.OutputFormatGroup.SetItemIndex(format);
-    LoopSettings settings;
+    ConversionSettings settings;
     settings.FixedLayout = true;
     settings.OutputFormat = format;
-    return Convert(selvor, input, Fields({}), settings);
+    return Convert(selvor, form, input, Fields({}), settings);
   }
 
   ScratchDir dir;

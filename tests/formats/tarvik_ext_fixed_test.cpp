@@ -41,7 +41,6 @@ std::array<TarvikExtFastBlock, 4> Blocks() {
 class TarvikExtFixed : public ::testing::Test {
  protected:
   TarvikExtFixed() {
-    c.BindReceiverBoxes(form);
     form.Receiver1.SetChecked(false);
     form.Receiver2.SetChecked(true);
     form.Receiver3.SetChecked(true);
@@ -53,10 +52,10 @@ class TarvikExtFixed : public ::testing::Test {
     const std::string input = dir.File("log" + std::to_string(files++) + ".tvf");
     log.WriteTo(input);
     form.OutputFormatGroup.SetItemIndex(format);
-    LoopSettings settings;
+    ConversionSettings settings;
     settings.FixedLayout = true;
     settings.OutputFormat = format;
-    return Convert(c, input, Fields({}), settings);
+    return Convert(c, form, input, Fields({}), settings);
   }
 
   ScratchDir dir;

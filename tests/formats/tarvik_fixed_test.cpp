@@ -48,20 +48,17 @@ std::array<TarvikScanReceiver, 4> ScanTables() {
 
 class TarvikFixed : public ::testing::Test {
  protected:
-  TarvikFixed() {
-    tarvik.BindReceiverBoxes(form);
-    form.OutputFilename.SetText(dir.File("OUT"));
-  }
+  TarvikFixed() { form.OutputFilename.SetText(dir.File("OUT")); }
 
   // Converts the log in the given layout, with Scan Type "Fast Data" unless told otherwise.
   std::string Run(const TarvikLogBuilder& log, int format, RunState* run = nullptr) {
     const std::string input = dir.File("log" + std::to_string(files++) + ".tvf");
     log.WriteTo(input);
     form.OutputFormatGroup.SetItemIndex(format);
-    LoopSettings settings;
+    ConversionSettings settings;
     settings.FixedLayout = true;
     settings.OutputFormat = format;
-    return Convert(tarvik, input, Fields({}), settings, run);
+    return Convert(tarvik, form, input, Fields({}), settings, run);
   }
 
   ScratchDir dir;

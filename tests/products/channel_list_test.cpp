@@ -51,7 +51,6 @@ TEST(ChannelListText, ChannelsAndRanges) {
 class TarvikChannels : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.BindReceiverBoxes(form);
     form.ScanTypeGroup.SetItemIndex(0);  // "Scan Table"
     form.FrequencyField.SetChecked(false);
     form.ChannelField.SetChecked(true);
@@ -67,10 +66,10 @@ class TarvikChannels : public ::testing::Test {
     log.Identification("QVX TARVIK", "1.25").Scan({}, rx);
     const std::string path = dir.File("scan.tvf");
     log.WriteTo(path);
-    LoopSettings s;
+    ConversionSettings s;
     s.ReductionMode = mode;
     s.Channels = List(list);
-    return Lines(Convert(c, path, Fields({0}), s));
+    return Lines(Convert(c, form, path, Fields({0}), s));
   }
   ScratchDir dir;
   FormControls form;
@@ -97,7 +96,6 @@ TEST(DrovelChannels, TheThreeChannelReadingsKeepTheListedOnes) {
   ScratchDir dir;
   FormControls form;
   DrovelConverter c;
-  c.BindReceiverBoxes(form);
   form.DrovelMode.SetItemIndex(1);  // "3 Channel"
   form.FrequencyField.SetChecked(false);
   form.ChannelField.SetChecked(true);
@@ -110,18 +108,18 @@ TEST(DrovelChannels, TheThreeChannelReadingsKeepTheListedOnes) {
   log.Data(d);
   const std::string path = dir.File("d.dvf");
   log.WriteTo(path);
-  LoopSettings s;
+  ConversionSettings s;
   s.Channels = List("300,320");
-  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), std::vector<std::string>{"300,-70,320,-80"});
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({0}), s)),
+            std::vector<std::string>{"300,-70,320,-80"});
   s.ReductionMode = kReduceBestServer;
-  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), std::vector<std::string>{"300,-70"});
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({0}), s)), std::vector<std::string>{"300,-70"});
 }
 
 TEST(TarvikExtChannels, TheReceiversReadingsKeepTheListedOnes) {
   ScratchDir dir;
   FormControls form;
   TarvikExtConverter c;
-  c.BindReceiverBoxes(form);
   form.FrequencyField.SetChecked(false);
   form.ChannelField.SetChecked(true);
   form.FieldTitles.SetChecked(false);
@@ -131,15 +129,15 @@ TEST(TarvikExtChannels, TheReceiversReadingsKeepTheListedOnes) {
   log.Scan(h, {}).C(0, 5, 70, 1).C(0, 6, 60, 2).C(0, 7, 80, 3);
   const std::string path = dir.File("ext.tvf");
   log.WriteTo(path);
-  LoopSettings s;
+  ConversionSettings s;
   s.Channels = List("5,7-9");
   // Each control-channel record holds one reading: channel 6's line has nothing left to write.
   const std::vector<std::string> kept = {"5,-70", "7,-80"};
-  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), kept);
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({0}), s)), kept);
   s.ReductionMode = kReduceBestServer;
-  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), kept);
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({0}), s)), kept);
   s.Channels = List("6");
-  EXPECT_EQ(Lines(Convert(c, path, Fields({0}), s)), std::vector<std::string>{"6,-60"});
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({0}), s)), std::vector<std::string>{"6,-60"});
 }
 
 // The readers whose data group is a list of columns, one per channel of the scan.
@@ -152,11 +150,10 @@ class KesChannels : public ::testing::Test {
   }
   std::vector<std::string> Run(ProductConverter& c, const std::string& path, const char* list,
                                std::int16_t mode = kReduceNone) {
-    c.BindReceiverBoxes(form);
-    LoopSettings s;
+    ConversionSettings s;
     s.ReductionMode = mode;
     s.Channels = List(list);
-    return Lines(Convert(c, path, Fields({0}), s));
+    return Lines(Convert(c, form, path, Fields({0}), s));
   }
   // A PC-card scan of channels 1 to 4 (type 3, or 8 for a fast fade) and one data record.
   std::string CardLog(const std::vector<std::uint8_t>& samples, int type = 3) {
@@ -209,7 +206,6 @@ TEST_F(KesChannels, ThePcDumpDataGroupKeepsTheListedChannels) {
 class PelmorChannels : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.BindReceiverBoxes(form);
     form.FrequencyField.SetChecked(false);
     form.ChannelField.SetChecked(true);
     form.FieldTitles.SetChecked(false);
@@ -228,10 +224,10 @@ class PelmorChannels : public ::testing::Test {
                                std::int16_t mode = kReduceNone) {
     const std::string path = dir.File("log.pvf");
     log.WriteTo(path);
-    LoopSettings s;
+    ConversionSettings s;
     s.ReductionMode = mode;
     if (*list) s.Channels = List(list);
-    return Lines(Convert(c, path, Fields({0}), s));
+    return Lines(Convert(c, form, path, Fields({0}), s));
   }
   ScratchDir dir;
   FormControls form;

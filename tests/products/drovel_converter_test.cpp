@@ -18,10 +18,7 @@ using namespace testing;
 
 class DrovelTest : public ::testing::Test {
  protected:
-  DrovelTest() {
-    c.BindReceiverBoxes(form);
-    form.ChannelField.SetChecked(true);
-  }
+  DrovelTest() { form.ChannelField.SetChecked(true); }
 
   std::string Write(const DrovelLogBuilder& log) {
     const std::string path = dir.File("log" + std::to_string(files++) + ".dvf");
@@ -29,8 +26,8 @@ class DrovelTest : public ::testing::Test {
     return path;
   }
   std::vector<std::string> ConvertLines(const DrovelLogBuilder& log, const Selection& fields,
-                                        LoopSettings settings = {}) {
-    return Lines(Convert(c, Write(log), fields, settings));
+                                        ConversionSettings settings = {}) {
+    return Lines(Convert(c, form, Write(log), fields, settings));
   }
 
   ScratchDir dir;
@@ -60,14 +57,14 @@ TEST_F(DrovelTest, KindByFlagPriorityAndScanModeByMaskedFlags) {
   for (int i = 0; i < 8; ++i) log.Data(Record(i, flags[i]));
   const std::string path = Write(log);
   // Records of no kind at the start belong to no section; after a known kind they start one.
-  EXPECT_EQ(IndexSections(c, path),
+  EXPECT_EQ(IndexSections(c, form, path),
             (std::vector<IndexedSection>{{1, drovel::kSlotOneChannel, "10:00:01"},
                                          {2, drovel::kSlotThreeChannel, "10:00:03"},
                                          {3, -1, "10:00:05"},
                                          {4, drovel::kSlotOneChannel, "10:00:06"},
                                          {5, drovel::kSlotScan, "10:00:07"}}));
   // 0x30 is one-channel data, but its "Scan Mode" is none of the three texts.
-  EXPECT_EQ(Lines(Convert(c, path, Fields({44, 37}))),
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({44, 37}))),
             (std::vector<std::string>{"\"Scan Mode\",\"RTC Time (HH:MM:SS)\"", ",10:00:00",
                                       "1CH,10:00:01", ",10:00:02", "3CH,10:00:03", ",10:00:04",
                                       ",10:00:05", ",10:00:06", "SCAN,10:00:07"}));
@@ -113,7 +110,7 @@ TEST_F(DrovelTest, ChannelPlanCarriesOverToTheNextFile) {
 }
 
 TEST_F(DrovelTest, BestServerTakesTheSmallestMagnitudeOnALiveChannel) {
-  LoopSettings best;
+  ConversionSettings best;
   best.ReductionMode = kReduceBestServer;
   DrovelLogBuilder log;
   log.Setup({450, 1250, 125, 1});
@@ -133,7 +130,7 @@ TEST_F(DrovelTest, AlternatingKindsGiveOneSectionPerRun) {
   log.Data(Record(2, kDrovelThreeChannel)).Data(Record(3, kDrovelThreeChannel));
   log.Data(Record(4, kDrovelOneChannel));
   const std::string path = Write(log);
-  EXPECT_EQ(IndexSections(c, path),
+  EXPECT_EQ(IndexSections(c, form, path),
             (std::vector<IndexedSection>{{1, drovel::kSlotOneChannel, "10:00:00"},
                                          {2, drovel::kSlotThreeChannel, "10:00:02"},
                                          {3, drovel::kSlotOneChannel, "10:00:04"}}));
@@ -141,7 +138,7 @@ TEST_F(DrovelTest, AlternatingKindsGiveOneSectionPerRun) {
   c.SetSectionNode(1, &on);
   c.SetSectionNode(2, &off);
   c.SetSectionNode(3, &on);
-  EXPECT_EQ(Lines(Convert(c, path, Fields({40}))),
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({40}))),
             (std::vector<std::string>{"\"RTC Second (SS)\"", "00", "01", "04"}));
   c.ClearSectionNodes();
 }
@@ -175,7 +172,7 @@ TEST_F(DrovelTest, FramingFaults) {
   EXPECT_EQ(consumed, (std::vector<int>{20, 4, 20, 4, 20}));
 
   // An empty record does not repeat the record before it.
-  EXPECT_EQ(Lines(Convert(c, path, Fields({40}))),
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({40}))),
             (std::vector<std::string>{"\"RTC Second (SS)\"", "00", "01", "02"}));
 
   DrovelLogBuilder cut;
@@ -184,7 +181,7 @@ TEST_F(DrovelTest, FramingFaults) {
   bytes.resize(bytes.size() - 3);
   const std::string cutPath = dir.File("cut.dvf");
   WriteFile(cutPath, bytes);
-  EXPECT_EQ(Lines(Convert(c, cutPath, Fields({40}))),
+  EXPECT_EQ(Lines(Convert(c, form, cutPath, Fields({40}))),
             (std::vector<std::string>{"\"RTC Second (SS)\"", "00"}));
 }
 
@@ -200,13 +197,13 @@ TEST_F(DrovelTest, RandomRecordsOfEveryLengthConvertWithoutHarm) {
     log.Record(body);
   }
   const std::string path = Write(log);
-  LoopSettings best;
+  ConversionSettings best;
   best.ReductionMode = kReduceBestServer;
-  for (const LoopSettings& settings : {LoopSettings{}, best}) {
-    const auto lines = Lines(Convert(c, path, Fields({0, 29, 37, 44, 32}), settings));
+  for (const ConversionSettings& settings : {ConversionSettings{}, best}) {
+    const auto lines = Lines(Convert(c, form, path, Fields({0, 29, 37, 44, 32}), settings));
     EXPECT_GT(lines.size(), 1u);
   }
-  EXPECT_FALSE(IndexSections(c, path).empty());
+  EXPECT_FALSE(IndexSections(c, form, path).empty());
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ using ::testing::StartsWith;
 
 class KesCard : public ::testing::Test {
  protected:
-  KesCard() : c(std::make_unique<KesCardConverter>()) { c->BindReceiverBoxes(form); }
+  KesCard() : c(std::make_unique<KesCardConverter>()) {}
 
   std::string Write(const KesCardLogBuilder& log) {
     const std::string path = dir.File("log" + std::to_string(files++) + ".bin");
@@ -34,12 +34,12 @@ class KesCard : public ::testing::Test {
     return path;
   }
   std::vector<std::string> Convert(const KesCardLogBuilder& log, const Selection& selection,
-                                   LoopSettings settings = {}) {
-    return Lines(testing::Convert(*c, Write(log), selection, settings));
+                                   ConversionSettings settings = {}) {
+    return Lines(testing::Convert(*c, form, Write(log), selection, settings));
   }
   std::vector<std::string> ConvertMode(const KesCardLogBuilder& log, const Selection& selection,
                                        std::int16_t mode) {
-    LoopSettings s;
+    ConversionSettings s;
     s.ReductionMode = mode;
     return Convert(log, selection, s);
   }
@@ -204,7 +204,7 @@ TEST_F(KesCard, EveryScanHeaderOpensASectionLabelledWithTheClockBeforeIt) {
   log.Scan(sweep);
   KesScan unlisted = OneChannelScan({1}, 17);
   log.Scan(unlisted);
-  EXPECT_THAT(IndexSections(*c, Write(log)),
+  EXPECT_THAT(IndexSections(*c, form, Write(log)),
               ElementsAre(IndexedSection{1, 6, "08:00:01"}, IndexedSection{2, 6, "08:00:02"},
                           IndexedSection{3, 8, "08:00:03"}, IndexedSection{4, 21, "08:00:03"},
                           IndexedSection{5, 21, "08:00:03"}));
@@ -218,7 +218,7 @@ TEST_F(KesCard, PagingRecordsOpenASectionOnlyWhenTheKindChanges) {
       .Pocsag(block)
       .Flex(FlexFrameBuilder().Build().Capture());
   log.Flex(FlexFrameBuilder().Build().Capture()).Pocsag(block);
-  const auto sections = IndexSections(*c, Write(log));
+  const auto sections = IndexSections(*c, form, Write(log));
   std::vector<int> slots;
   for (const auto& s : sections) slots.push_back(s.slot);
   EXPECT_THAT(slots, ElementsAre(6, 10, 18, 10));
@@ -229,8 +229,8 @@ TEST_F(KesCard, BothPassesCountTheSameSectionsWhateverThePreviousPassEndedWith) 
   KesCardLogBuilder log;
   log.Pocsag(block).Scan(OneChannelScan({1})).Data({}, {80}).Pocsag(block);
   const std::string path = Write(log);
-  const auto first = IndexSections(*c, path);
-  EXPECT_EQ(IndexSections(*c, path), first);
+  const auto first = IndexSections(*c, form, path);
+  EXPECT_EQ(IndexSections(*c, form, path), first);
   std::vector<int> slots;
   for (const auto& s : first) slots.push_back(s.slot);
   EXPECT_THAT(slots, ElementsAre(10, 6, 10));
@@ -402,18 +402,18 @@ TEST_F(KesCard, TimeAveragingWritesTheRoundedMeanOncePerNGpsRecords) {
 TEST_F(KesCard, IndexingLeavesTheTimeAverageAlone) {
   SignalOnly();
   form.ORPS_Value.SetText("1");
-  LoopSettings s;
+  ConversionSettings s;
   s.ReductionMode = kReducePerSeconds;
   KesCardLogBuilder first;
   first.Scan(OneChannelScan({5})).Data({}, {80}).Gps({});
-  EXPECT_THAT(Lines(testing::Convert(*c, Write(first), Fields({0}), s)), ElementsAre("-80"));
+  EXPECT_THAT(Lines(testing::Convert(*c, form, Write(first), Fields({0}), s)), ElementsAre("-80"));
   // The next file is indexed while the converter still holds mode 4: the sample 50 after its
   // last GPS record must not join the first average of its conversion.
   KesCardLogBuilder next;
   next.Scan(OneChannelScan({5})).Data({}, {70}).Gps({}).Data({}, {50});
   const std::string path = Write(next);
-  IndexSections(*c, path);
-  EXPECT_THAT(Lines(testing::Convert(*c, path, Fields({0}), s)), ElementsAre("-70"));
+  IndexSections(*c, form, path);
+  EXPECT_THAT(Lines(testing::Convert(*c, form, path, Fields({0}), s)), ElementsAre("-70"));
 }
 
 }  // namespace

@@ -49,8 +49,6 @@ class KesDamaged : public ::testing::Test {
  protected:
   KesDamaged()
       : card(std::make_unique<KesCardConverter>()), dump(std::make_unique<KesDumpConverter>()) {
-    card->BindReceiverBoxes(form);
-    dump->BindReceiverBoxes(form);
     form.ChannelField.SetChecked(true);
     form.SATField.SetChecked(true);
     form.VMACField.SetChecked(true);
@@ -60,19 +58,20 @@ class KesDamaged : public ::testing::Test {
 
   // Indexes the file, then converts it in every reduction mode and fixed layout.
   void Exercise(ProductConverter& c, const std::string& path) {
-    IndexSections(c, path);
+    IndexSections(c, form, path);
     for (std::int16_t mode : {kReduceNone, kReduceBestServer, kReducePerSeconds}) {
-      LoopSettings s;
+      ConversionSettings s;
       s.ReductionMode = mode;
       form.OutputFormatGroup.SetItemIndex(11);
-      Convert(c, path, Fields({0, 1, 2, 3, 17, 5, 18, 26, 27, 29, 30, 32, 33, 41, 42, 45}), s);
+      Convert(c, form, path, Fields({0, 1, 2, 3, 17, 5, 18, 26, 27, 29, 30, 32, 33, 41, 42, 45}),
+              s);
     }
     for (int format : {kFixedGrayson, kFixedPathPro, kFixedPlanet, kFixedInFielder}) {
-      LoopSettings s;
+      ConversionSettings s;
       s.FixedLayout = true;
       s.OutputFormat = format;
       form.OutputFormatGroup.SetItemIndex(format);
-      Convert(c, path, Fields({}), s);
+      Convert(c, form, path, Fields({}), s);
     }
   }
 
@@ -116,7 +115,7 @@ TEST_F(KesDamaged, ADumpFrameLongerThanTheRecordBufferIsCutAndTheNextOneRead) {
   log.Setup({}).Data(flex).Data(next);
   const std::string path = dir.File("long.kes");
   log.WriteTo(path);
-  const auto lines = Lines(Convert(*dump, path, Fields({1, 0})));
+  const auto lines = Lines(Convert(*dump, form, path, Fields({1, 0})));
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "FLEX   NS 0000000005 1   ,0.0000,-0");
   EXPECT_EQ(lines[1], ",870.1500,-77");

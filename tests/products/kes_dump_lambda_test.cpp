@@ -37,7 +37,6 @@ KesDumpRecord Scan(std::vector<KesDumpChannel> channels, int second = 0) {
 class KesDumpLambda : public ::testing::Test {
  protected:
   KesDumpLambda() {
-    c.BindReceiverBoxes(form);
     c.LambdaDlg = &dialog;
     form.FrequencyField.SetChecked(false);
     form.FieldTitles.SetChecked(false);
@@ -45,9 +44,9 @@ class KesDumpLambda : public ::testing::Test {
   std::vector<std::string> Run(const KesDumpLogBuilder& log) {
     const std::string path = dir.File("drive.kes");
     log.WriteTo(path);
-    LoopSettings s;
+    ConversionSettings s;
     s.ReductionMode = kReduceLambda;
-    return Lines(Convert(c, path, Fields({0}), s));
+    return Lines(Convert(c, form, path, Fields({0}), s));
   }
   ScratchDir dir;
   FormControls form;

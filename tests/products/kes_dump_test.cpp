@@ -24,7 +24,7 @@ using ::testing::Pair;
 
 class KesDump : public ::testing::Test {
  protected:
-  KesDump() : c(std::make_unique<KesDumpConverter>()) { c->BindReceiverBoxes(form); }
+  KesDump() : c(std::make_unique<KesDumpConverter>()) {}
 
   std::string Write(const KesDumpLogBuilder& log) {
     const std::string path = dir.File("log" + std::to_string(files++) + ".kes");
@@ -32,12 +32,13 @@ class KesDump : public ::testing::Test {
     return path;
   }
   std::vector<std::string> Convert(const KesDumpLogBuilder& log, const Selection& selection,
-                                   LoopSettings settings = {}) {
-    return Lines(testing::Convert(*c, Write(log), selection, settings));
+                                   ConversionSettings settings = {}) {
+    return Lines(testing::Convert(*c, form, Write(log), selection, settings));
   }
   // The ReadRecord results and ParseRecord actions of a conversion pass.
   std::vector<std::pair<int, int>> Steps(const KesDumpLogBuilder& log) {
     std::vector<std::pair<int, int>> steps;
+    c->Settings = FormSettings(form);
     if (c->OpenInput(Write(log)) != 0) return steps;
     c->Converting = true;
     auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
@@ -74,7 +75,7 @@ KesDumpSetup Plan(std::int16_t first = 1, std::int16_t last = 800) {
 TEST_F(KesDump, TheFileHeaderFrameWritesNothing) {
   KesDumpLogBuilder log;
   EXPECT_THAT(Steps(log), ElementsAre(std::pair{18, 0}));  // L = 17, result L + 1
-  EXPECT_EQ(testing::Convert(*c, Write(log), Fields({0, 32})), "");
+  EXPECT_EQ(testing::Convert(*c, form, Write(log), Fields({0, 32})), "");
 }
 
 TEST_F(KesDump, BytesBetweenFramesAreSkippedOneAtATime) {
@@ -122,7 +123,7 @@ TEST_F(KesDump, ASectionBeginsWhenTheKindOfDataRecordChanges) {
   a.clock = {9, 10, 11};
   log.Setup(Plan()).Data(a).Gps({}).Data(a).Data(b);
   EXPECT_THAT(Steps(log), ElementsAre(_, _, Pair(_, 4), _, Pair(_, 1), Pair(_, 4)));
-  EXPECT_THAT(IndexSections(*c, Write(log)),
+  EXPECT_THAT(IndexSections(*c, form, Write(log)),
               ElementsAre(IndexedSection{1, 4, "09:10:11"}, IndexedSection{2, 5, "12:00:00"}));
 }
 
@@ -159,7 +160,8 @@ TEST_F(KesDump, NewerFirmwareTakesThePlanOfTheLastSetupRecordAlsoAcrossFiles) {
 
   KesDumpLogBuilder third;
   third.Data(Record({{4, 84}}));
-  IndexSections(*c, Write(KesDumpLogBuilder().Setup(Plan(1, 2))));  // indexing reads plans too
+  IndexSections(*c, form,
+                Write(KesDumpLogBuilder().Setup(Plan(1, 2))));  // indexing reads plans too
   EXPECT_THAT(Convert(third, Fields({0})), ElementsAre("0.0000,-84"));
 }
 
@@ -296,7 +298,7 @@ TEST_F(KesDump, BestChannelPicksTheStrongestEntry) {
   NoTitles();
   KesDumpLogBuilder log;
   log.Setup(Plan()).Data(Record({{1, 90}, {2, 70}, {3, 70}})).Data(Record({{1, 121}, {2, 130}}));
-  LoopSettings s;
+  ConversionSettings s;
   s.ReductionMode = kReduceBestServer;
   EXPECT_THAT(Convert(log, Fields({0}), s), ElementsAre("870.0600,-70", "870.0300,-121"));
   s.ReductionMode = kReducePerSeconds;  // no time averaging for this product

@@ -19,8 +19,8 @@ namespace {
 
 using namespace testing;
 
-LoopSettings Lambda() {
-  LoopSettings s;
+ConversionSettings Lambda() {
+  ConversionSettings s;
   s.ReductionMode = kReduceLambda;
   return s;
 }
@@ -44,17 +44,16 @@ TarvikFastBlock Flat(int mhz, int level) {
 class TarvikLambdaTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.BindReceiverBoxes(form);
     c.LambdaDlg = &dialog;
     form.ScanTypeGroup.SetItemIndex(1);
     form.FrequencyField.SetChecked(false);
     form.FieldTitles.SetChecked(false);
   }
   std::vector<std::string> Run(const TarvikLogBuilder& log, const Selection& fields,
-                               LoopSettings s = Lambda()) {
+                               ConversionSettings s = Lambda()) {
     const std::string path = dir.File("log.tvf");
     log.WriteTo(path);
-    return Lines(Convert(c, path, fields, s));
+    return Lines(Convert(c, form, path, fields, s));
   }
   ScratchDir dir;
   FormControls form;
@@ -89,6 +88,7 @@ TEST_F(TarvikLambdaTest, SpeedInKilometresPerHourAndFrequencyScaleTheWindow) {
   c.Converting = true;
   ASSERT_NE(c.ReadRecord(buffer.data()), 0);
   form.Receiver2.SetChecked(true);
+  c.Settings = FormSettings(form);
   c.SetReduction(kReduceLambda);
   EXPECT_EQ(c.ParseRecord(buffer.data()), kActionWrite);
   c.CloseInput();
@@ -158,7 +158,7 @@ TEST_F(TarvikLambdaTest, ScanRecordsAndOtherModesAreNotAveraged) {
   ASSERT_EQ(lines.size(), 1u + 42u);
   EXPECT_EQ(lines[0], "1,-70,-60");
   // A file converted without averaging after an averaged one writes one line per record.
-  EXPECT_EQ(Run(log, Fields({32, 0}), LoopSettings{}).size(), 2u);
+  EXPECT_EQ(Run(log, Fields({32, 0}), ConversionSettings{}).size(), 2u);
   EXPECT_FALSE(c.LambdaFlag);
 }
 
@@ -178,7 +178,7 @@ TEST_F(TarvikLambdaTest, EverySetReductionStartsTheWindowsAfresh) {
 TEST_F(TarvikLambdaTest, FixedLayoutsWriteOneRecordPerWindowMean) {
   TarvikLogBuilder log(false);
   log.Fast({}, {TarvikBlock(900, [](int i) { return 60 + i / 12 % 10; })});
-  LoopSettings s = Lambda();
+  ConversionSettings s = Lambda();
   s.FixedLayout = true;
   s.OutputFormat = 7;  // MSI Planet
   form.OutputFormatGroup.SetItemIndex(7);
@@ -196,7 +196,6 @@ TEST(SelvorLambda, AveragesEachReceiversSweep) {
   FormControls form;
   TLambdaDlg dialog;
   SelvorConverter c;
-  c.BindReceiverBoxes(form);
   c.LambdaDlg = &dialog;
   form.FieldTitles.SetChecked(false);
   form.FrequencyField.SetChecked(false);
@@ -217,7 +216,7 @@ TEST(SelvorLambda, AveragesEachReceiversSweep) {
   log.Fast({}, {a, b});
   const std::string path = dir.File("log.svf");
   log.WriteTo(path);
-  const auto lines = Lines(Convert(c, path, Fields({0}), Lambda()));
+  const auto lines = Lines(Convert(c, form, path, Fields({0}), Lambda()));
   EXPECT_EQ(c.LambdaWindow(1), 12);
   EXPECT_EQ(c.LambdaWindow(2), 25);
   ASSERT_EQ(lines.size(), 42u);
@@ -229,7 +228,6 @@ TEST(SelvorLambda, AveragesEachReceiversSweep) {
 class TarvikExtLambdaTest : public ::testing::Test {
  protected:
   TarvikExtLambdaTest() {
-    c.BindReceiverBoxes(form);
     c.LambdaDlg = &dialog;
     form.FieldTitles.SetChecked(false);
     form.FrequencyField.SetChecked(false);
@@ -246,7 +244,7 @@ class TarvikExtLambdaTest : public ::testing::Test {
   std::vector<std::string> Run(const TarvikExtLogBuilder& log) {
     const std::string path = dir.File("log.tvf");
     log.WriteTo(path);
-    return Lines(Convert(c, path, Fields({49, 0}), Lambda()));
+    return Lines(Convert(c, form, path, Fields({49, 0}), Lambda()));
   }
   static TarvikExtHeader Moving(int centimetresPerSecond) {
     TarvikExtHeader h;

@@ -52,7 +52,6 @@ std::array<std::uint32_t, 10> Channels(int first) {
 class PelmorTest : public ::testing::Test {
  protected:
   PelmorTest() {
-    c.BindReceiverBoxes(form);
     form.Receiver2.SetChecked(true);
     form.FieldTitles.SetChecked(false);
   }
@@ -66,18 +65,18 @@ class PelmorTest : public ::testing::Test {
 
   std::string Path(const std::string& name = "log.pvf") const { return dir.File(name); }
 
-  Strings Run(const PelmorLogBuilder& log, const Selection& selection, LoopSettings s = {}) {
+  Strings Run(const PelmorLogBuilder& log, const Selection& selection, ConversionSettings s = {}) {
     log.WriteTo(Path());
-    return Lines(Convert(c, Path(), selection, s));
+    return Lines(Convert(c, form, Path(), selection, s));
   }
   std::string RunText(const PelmorLogBuilder& log, const Selection& selection,
-                      LoopSettings s = {}) {
+                      ConversionSettings s = {}) {
     log.WriteTo(Path());
-    return Convert(c, Path(), selection, s);
+    return Convert(c, form, Path(), selection, s);
   }
   std::vector<IndexedSection> Index(const PelmorLogBuilder& log) {
     log.WriteTo(Path());
-    return IndexSections(c, Path());
+    return IndexSections(c, form, Path());
   }
 
   ScratchDir dir;
@@ -109,6 +108,7 @@ TEST_F(PelmorTest, DataEndCountsBlocksAndRemainderInBothHeaders) {
 TEST_F(PelmorTest, InputFormatOfTheWindowChoosesTheHeader) {
   Log(false).WriteTo(Path());
   form.InputFormatGroup.SetItemIndex(kProductPelmorCard);
+  c.Settings = FormSettings(form);
   ASSERT_EQ(c.OpenInput(Path()), 0);
   EXPECT_EQ(c.FileCode(), kProductPelmorCard);
   c.CloseInput();
@@ -186,7 +186,7 @@ TEST_F(PelmorTest, DamagedLogsNeverReadOutsideTheirBuffers) {
       std::vector<std::uint8_t> bad = good;
       bad[at] = v;
       WriteFile(Path(), bad);
-      Convert(c, Path(), sel);
+      Convert(c, form, Path(), sel);
     }
   }
   SUCCEED();
@@ -476,7 +476,7 @@ TEST_F(PelmorTest, ListBestServerWritesTheStrongestListedEntry) {
   log.ListData({{0, 2, -50}, {0, 3, -40}, {0, 6, -10}, {0, 8, -40}});
   form.Receiver2.SetChecked(false);
   form.FieldTitles.SetChecked(true);
-  LoopSettings s;
+  ConversionSettings s;
   s.ReductionMode = kReduceBestServer;
   EXPECT_EQ(Run(log, Fields({0}), s), (Strings{"\"Frequency\",\"RSSI\"", "870.12000,-40"}));
 }
@@ -526,7 +526,7 @@ TEST_F(PelmorTest, BestServerWritesATableRecordOnlyWhenASweepRestarts) {
   form.Receiver2.SetChecked(false);
   form.ChannelField.SetChecked(true);
   form.FieldTitles.SetChecked(true);
-  LoopSettings s;
+  ConversionSettings s;
   s.ReductionMode = kReduceBestServer;
   // The written record reports the strongest channel of the sweep that just ended.
   EXPECT_EQ(Run(log, Fields({32, 0}), s),
@@ -546,7 +546,7 @@ TEST_F(PelmorTest, BestServerWritesOnlyTheReceiverWhoseSweepEnded) {
   // Now receiver 2's sweep ends; receiver 1, still holding, has no entry at the end here.
   log.TableData({{1, 1, -50}, {0, 2, -70}, {0, 3, -72}, {0, 4, -74}});
   form.ChannelField.SetChecked(true);
-  LoopSettings s;
+  ConversionSettings s;
   s.ReductionMode = kReduceBestServer;
   EXPECT_EQ(Run(log, Fields({49, 0}), s), (Strings{"1,870.12000,4,-75", "2,870.06000,2,-60"}));
 }

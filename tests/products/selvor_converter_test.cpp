@@ -18,7 +18,7 @@ using namespace testing;
 
 class SelvorTest : public ::testing::Test {
  protected:
-  SelvorTest() { c.BindReceiverBoxes(form); }
+  SelvorTest() {}
 
   std::string Write(const SelvorLogBuilder& log) {
     const std::string path = dir.File("log" + std::to_string(files++) + ".svf");
@@ -26,8 +26,8 @@ class SelvorTest : public ::testing::Test {
     return path;
   }
   std::vector<std::string> ConvertLines(const SelvorLogBuilder& log, const Selection& fields,
-                                        LoopSettings settings = {}) {
-    return Lines(Convert(c, Write(log), fields, settings));
+                                        ConversionSettings settings = {}) {
+    return Lines(Convert(c, form, Write(log), fields, settings));
   }
 
   ScratchDir dir;
@@ -136,7 +136,7 @@ TEST_F(SelvorTest, TitlesFollowTheScanTypeChoiceNotTheRecords) {
   EXPECT_EQ(lines[1], "870.0300,-80,870.0300,-80");
 
   // Best server writes one group whatever the choice.
-  LoopSettings best;
+  ConversionSettings best;
   best.ReductionMode = kReduceBestServer;
   EXPECT_EQ(ConvertLines(log, Fields({0}), best)[0],
             "\"Rec#1 Frequency\",\"Rec#1 RSSI\",\"Rec#2 Frequency\",\"Rec#2 RSSI\"");
@@ -182,7 +182,7 @@ TEST_F(SelvorTest, EmptyScanTableStillCountsAsAColumnGroup) {
 TEST_F(SelvorTest, BestServerPassesOverChannelCodeZero) {
   form.ChannelField.SetChecked(true);
   form.Receiver2.SetChecked(true);
-  LoopSettings best;
+  ConversionSettings best;
   best.ReductionMode = kReduceBestServer;
   SelvorLogBuilder log;
   log.Scan({}, {Table({{120, 80}, {0, 10}, {121, 70}}), Table({{5, 121}, {6, 130}})});
@@ -201,7 +201,7 @@ TEST_F(SelvorTest, SectionsFollowTheRecordKind) {
   log.Scan(At(9, 0, 2), {Table({{3, 70}}), {}});
   log.Fast(At(9, 0, 3), {});
   const std::string path = Write(log);
-  EXPECT_EQ(IndexSections(c, path),
+  EXPECT_EQ(IndexSections(c, form, path),
             (std::vector<IndexedSection>{{1, selvor::kSlotFast, "09:00:00"},
                                          {2, selvor::kSlotScan, "09:00:02"},
                                          {3, selvor::kSlotFast, "09:00:03"}}));
@@ -212,10 +212,10 @@ TEST_F(SelvorTest, SectionsFollowTheRecordKind) {
   c.SetSectionNode(2, &deselected);
   c.SetSectionNode(3, &selected);
   EXPECT_EQ(
-      Lines(Convert(c, path, Fields({18}))),
+      Lines(Convert(c, form, path, Fields({18}))),
       (std::vector<std::string>{"\"GPS Time (HH:MM:SS)\"", "09:00:00", "09:00:01", "09:00:03"}));
   c.BatchMode = true;
-  EXPECT_EQ(Lines(Convert(c, path, Fields({18}))).size(), 5u);
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({18}))).size(), 5u);
   c.ClearSectionNodes();
 }
 
@@ -242,7 +242,7 @@ TEST_F(SelvorTest, BadLengthsSkipOnlyTheirOwnFourBytes) {
   EXPECT_EQ(consumed, (std::vector<int>{1087, 4, 1087, 4, 1087, 4, 1087}));
   EXPECT_EQ(total, log.Data().size());
 
-  EXPECT_EQ(Lines(Convert(c, path, Fields({18}))),
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({18}))),
             (std::vector<std::string>{"\"GPS Time (HH:MM:SS)\"", "08:00:00", "08:00:01", "08:00:02",
                                       "08:00:03"}));
 }
@@ -252,7 +252,7 @@ TEST_F(SelvorTest, DamagedTailKeepsTheGoodRecords) {
   log.Fast(At(8, 0, 0), {});
   log.Scan(At(8, 0, 1), {Table({{3, 70}}), {}});
   log.Truncate(100);
-  EXPECT_EQ(Lines(Convert(c, Write(log), Fields({18, 0}))),
+  EXPECT_EQ(Lines(Convert(c, form, Write(log), Fields({18, 0}))),
             (std::vector<std::string>{"\"GPS Time (HH:MM:SS)\",\"Rec#1 Frequency\",\"Rec#1 RSSI\"",
                                       "08:00:00,870.0300,-80"}));
 
@@ -260,7 +260,7 @@ TEST_F(SelvorTest, DamagedTailKeepsTheGoodRecords) {
   SelvorLogBuilder shortRecord;
   Bytes head = SelvorLogBuilder::HeadBytes('S', At(8, 0, 2));
   shortRecord.Record(head);
-  EXPECT_EQ(Lines(Convert(c, Write(shortRecord), Fields({18, 0})))[1], "08:00:02,");
+  EXPECT_EQ(Lines(Convert(c, form, Write(shortRecord), Fields({18, 0})))[1], "08:00:02,");
 }
 
 TEST_F(SelvorTest, RandomRecordsOfEveryLengthConvertWithoutHarm) {
@@ -278,13 +278,13 @@ TEST_F(SelvorTest, RandomRecordsOfEveryLengthConvertWithoutHarm) {
   form.ChannelField.SetChecked(true);
   form.ScanTypeGroup.SetItemIndex(0);
   const std::string path = Write(log);
-  LoopSettings best;
+  ConversionSettings best;
   best.ReductionMode = kReduceBestServer;
-  for (const LoopSettings& settings : {LoopSettings{}, best}) {
-    const auto lines = Lines(Convert(c, path, Fields({0, 5, 11, 18, 29, 33, 37}), settings));
+  for (const ConversionSettings& settings : {ConversionSettings{}, best}) {
+    const auto lines = Lines(Convert(c, form, path, Fields({0, 5, 11, 18, 29, 33, 37}), settings));
     EXPECT_GT(lines.size(), 1u);
   }
-  EXPECT_FALSE(IndexSections(c, path).empty());
+  EXPECT_FALSE(IndexSections(c, form, path).empty());
 }
 
 }  // namespace

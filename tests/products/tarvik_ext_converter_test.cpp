@@ -55,10 +55,7 @@ TarvikExtFastBlock Block(int channel, int first = 40) {
 
 class TarvikExtTest : public ::testing::Test {
  protected:
-  TarvikExtTest() {
-    c.BindReceiverBoxes(form);
-    form.FieldTitles.SetChecked(false);
-  }
+  TarvikExtTest() { form.FieldTitles.SetChecked(false); }
 
   std::string Write(const TarvikExtLogBuilder& log) {
     const std::string path = dir.File("log" + std::to_string(files_++) + ".tvf");
@@ -66,11 +63,11 @@ class TarvikExtTest : public ::testing::Test {
     return path;
   }
   std::vector<std::string> Run(const TarvikExtLogBuilder& log, const Selection& selection,
-                               LoopSettings settings = {}) {
-    return Lines(Convert(c, Write(log), selection, settings));
+                               ConversionSettings settings = {}) {
+    return Lines(Convert(c, form, Write(log), selection, settings));
   }
-  static LoopSettings BestServer() {
-    LoopSettings s;
+  static ConversionSettings BestServer() {
+    ConversionSettings s;
     s.ReductionMode = kReduceBestServer;
     return s;
   }
@@ -129,7 +126,7 @@ TEST_F(TarvikExtTest, DamagedLogsYieldTheirGoodRecords) {
   for (std::size_t size : {0, 3, 6, 7}) {
     const std::string path = dir.File("short" + std::to_string(size));
     testing::WriteFile(path, std::vector<std::uint8_t>(header.begin(), header.begin() + size));
-    EXPECT_TRUE(Lines(Convert(c, path, Fields({0}))).empty()) << size;
+    EXPECT_TRUE(Lines(Convert(c, form, path, Fields({0}))).empty()) << size;
   }
 }
 
@@ -236,7 +233,7 @@ TEST_F(TarvikExtTest, SecondPlanFlagsGiveTheReadingsTheirValues) {
   blocks[1].value2 = 9;  // a second value that is not written
   TarvikExtLogBuilder log;
   log.Fast(At(9, 0, 0), blocks);
-  LoopSettings tab = BestServer();
+  ConversionSettings tab = BestServer();
   tab.Delimiter = '\t';
   EXPECT_EQ(Run(log, Fields({49, 0}), tab),
             (std::vector<std::string>{
@@ -445,7 +442,7 @@ TEST_F(TarvikExtTest, FastAndScanRecordsMakeTheSections) {
   log.Fast(At(9, 0, 3), testing::PresentBlocks({1}, Block(6)));
   log.Scan(At(9, 0, 4), Plans()).C(0, 7, 72, 1);
   const std::string path = Write(log);
-  EXPECT_EQ(IndexSections(c, path),
+  EXPECT_EQ(IndexSections(c, form, path),
             (std::vector<testing::IndexedSection>{
                 {1, 1, "09:00:00"}, {2, 0, "09:00:02"}, {3, 1, "09:00:04"}}));
 
@@ -454,7 +451,7 @@ TEST_F(TarvikExtTest, FastAndScanRecordsMakeTheSections) {
   c.SetSectionNode(1, &scan1);
   c.SetSectionNode(2, &fast);
   c.SetSectionNode(3, &scan2);
-  EXPECT_EQ(Lines(Convert(c, path, Fields({18, 0}), BestServer())),
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({18, 0}), BestServer())),
             (std::vector<std::string>{"09:00:00,870.15000,-70", "09:00:04,870.21000,-72"}));
   c.ClearSectionNodes();
 }
@@ -480,10 +477,9 @@ TEST_F(TarvikExtTest, IndexingLeavesTheReadingsToTheConversion) {
   log.R(0, 2, 13, 64).V(0, 14, 65, 0, 0);
   const std::string path = Write(log);
   TarvikExtConverter fresh;
-  fresh.BindReceiverBoxes(form);
-  const std::string expected = Convert(fresh, path, Fields({0}));
-  IndexSections(c, path);
-  EXPECT_EQ(Convert(c, path, Fields({0})), expected);
+  const std::string expected = Convert(fresh, form, path, Fields({0}));
+  IndexSections(c, form, path);
+  EXPECT_EQ(Convert(c, form, path, Fields({0})), expected);
 }
 
 }  // namespace

@@ -15,16 +15,15 @@ using namespace testing;
 class TarvikTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.BindReceiverBoxes(form);
     form.ScanTypeGroup.SetItemIndex(1);  // "Fast Data"
   }
-  std::string Run(const TarvikLogBuilder& log, const Selection& fields, LoopSettings s = {}) {
+  std::string Run(const TarvikLogBuilder& log, const Selection& fields, ConversionSettings s = {}) {
     const std::string path = dir.File("log.tvf");
     log.WriteTo(path);
-    return Convert(c, path, fields, s);
+    return Convert(c, form, path, fields, s);
   }
   std::vector<std::string> RunLines(const TarvikLogBuilder& log, const Selection& fields,
-                                    LoopSettings s = {}) {
+                                    ConversionSettings s = {}) {
     return Lines(Run(log, fields, s));
   }
 
@@ -192,7 +191,7 @@ TEST_F(TarvikTest, UncheckedReceiverIsNotRefreshedAndWritesNothing) {
   log.Identification("QVX TARVIK", "1.25").Fast({}, FastBlocks(60));
   const std::string path = dir.File("a.tvf");
   log.WriteTo(path);
-  EXPECT_EQ(Lines(Convert(c, path, Fields({0}))),
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({0}))),
             (std::vector<std::string>{"870.3000,-60,870.3300,-61"}));
   // Receiver 2 unchecked for a second file: it keeps the block of the first file, and it no
   // longer contributes a column.
@@ -200,7 +199,8 @@ TEST_F(TarvikTest, UncheckedReceiverIsNotRefreshedAndWritesNothing) {
   TarvikLogBuilder second;
   second.Identification("QVX TARVIK", "1.25").Fast({}, FastBlocks(70));
   second.WriteTo(path);
-  EXPECT_EQ(Lines(Convert(c, path, Fields({32, 0}))), (std::vector<std::string>{"1,870.3000,-70"}));
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({32, 0}))),
+            (std::vector<std::string>{"1,870.3000,-70"}));
   EXPECT_EQ(c.FastRssi(2), 61);
 }
 
@@ -259,7 +259,7 @@ TEST_F(TarvikTest, BestServerTakesTheStrongestFirstOfEquals) {
   rx[1] = ScanList({{5, 121}, {6, 130}});  // all too weak: entry 0
   rx[2] = ScanList({{0, 50}, {0, 40}});    // all channels 0: entry 0, which writes nothing
   for (CheckBox* b : {&form.Receiver2, &form.Receiver3}) b->SetChecked(true);
-  LoopSettings best;
+  ConversionSettings best;
   best.ReductionMode = kReduceBestServer;
   TarvikLogBuilder log;
   log.Identification("QVX TARVIK", "1.25").Scan({}, rx);
@@ -303,11 +303,11 @@ TEST_F(TarvikTest, SectionsAgreeBetweenIndexingAndConversion) {
   log.Fast(header(), FastBlocks()).Fast(header(), FastBlocks()).Scan(header(), rx);
   const std::string path = dir.File("s.tvf");
   log.WriteTo(path);
-  EXPECT_EQ(IndexSections(c, path), (std::vector<IndexedSection>{{1, 1, "01:02:00"},
-                                                                 {2, 0, "01:02:01"},
-                                                                 {3, 1, "01:02:02"},
-                                                                 {4, 0, "01:02:03"},
-                                                                 {5, 1, "01:02:05"}}));
+  EXPECT_EQ(IndexSections(c, form, path), (std::vector<IndexedSection>{{1, 1, "01:02:00"},
+                                                                       {2, 0, "01:02:01"},
+                                                                       {3, 1, "01:02:02"},
+                                                                       {4, 0, "01:02:03"},
+                                                                       {5, 1, "01:02:05"}}));
   // Leave out section 4 (the two fast records): records 4 and 5 are dropped.
   std::vector<std::unique_ptr<TreeNode>> nodes;
   for (int k = 1; k <= 5; ++k) {
@@ -315,11 +315,11 @@ TEST_F(TarvikTest, SectionsAgreeBetweenIndexingAndConversion) {
     c.SetSectionNode(k, nodes.back().get());
   }
   form.FieldTitles.SetChecked(false);
-  EXPECT_EQ(Lines(Convert(c, path, Fields({21}))),
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({21}))),
             (std::vector<std::string>{"00", "01", "02", "05"}));
   // In multiple-files mode nothing is left out.
   c.BatchMode = true;
-  EXPECT_EQ(Lines(Convert(c, path, Fields({21}))).size(), 6u);
+  EXPECT_EQ(Lines(Convert(c, form, path, Fields({21}))).size(), 6u);
 }
 
 }  // namespace

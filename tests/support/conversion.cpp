@@ -19,18 +19,43 @@ Selection Fields(std::initializer_list<std::int16_t> fields) {
   return s;
 }
 
+ConversionSettings FormSettings(const FormControls& form, ConversionSettings loop) {
+  const ConversionSettings controls = ControlSettings(form);
+  loop.InputFormat = controls.InputFormat;
+  loop.ScanType = controls.ScanType;
+  loop.Receivers = controls.Receivers;
+  loop.Data = controls.Data;
+  loop.ReadingCells = controls.ReadingCells;
+  loop.FieldTitles = controls.FieldTitles;
+  loop.PerSecondsValue = controls.PerSecondsValue;
+  loop.OutputFileName = controls.OutputFileName;
+  return loop;
+}
+
+std::string Convert(ProductConverter& c, const FormControls& form, const std::string& input,
+                    const Selection& selection, const ConversionSettings& loop, RunState* run) {
+  return Convert(c, input, selection, FormSettings(form, loop), run);
+}
+
+std::vector<IndexedSection> IndexSections(ProductConverter& c, const FormControls& form,
+                                          const std::string& input) {
+  c.Settings = FormSettings(form);
+  return IndexSections(c, input);
+}
+
 std::string Convert(ProductConverter& c, const std::string& input, const Selection& selection,
-                    LoopSettings settings, RunState* run) {
+                    const ConversionSettings& settings, RunState* run) {
   static int counter = 0;
   const std::string output = input + ".test-out-" + std::to_string(counter++);
   RunState own;
   RunState& state = run ? *run : own;
+  c.Settings = settings;
   if (c.OpenInput(input) != 0) return "<cannot open input>";
   OutputFile out;
   if (!out.Open(output)) return "<cannot open output>";
   c.Converting = true;
   RecordLoop loop;
-  loop.Run(c, out, settings, selection, state, FileSize(input));
+  loop.Run(c, out, selection, state, FileSize(input));
   c.Converting = false;
   out.Close();
   std::string text = ReadFile(output);

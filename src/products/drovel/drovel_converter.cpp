@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "convert/text.h"
 
 namespace polvane {
@@ -110,9 +109,9 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (!TitlesPending) return -1;
   // The count follows the record at hand; before any record it stays as it was.
   if (next == 0 && EntryCount() > 0) titleCount_ = EntryCount();
-  const bool freq = Form && Form->FrequencyField.Checked();
-  const bool chan = Form && Form->ChannelField.Checked();
-  const bool rssi = Form && Form->RSSIField.Checked();
+  const bool freq = Settings.Data.Frequency;
+  const bool chan = Settings.Data.Channel;
+  const bool rssi = Settings.Data.Rssi;
   const int triples = ReductionMode == kReduceBestServer ? 1 : titleCount_;
   char* p = out;
   for (int t = 0; t < triples; ++t) {
@@ -127,17 +126,15 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
 
 char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) const {
   char* start = p;
-  if (Form->FrequencyField.Checked()) p = tx::PutFixed(p, Frequency(entry), 4);
-  if (Form->ChannelField.Checked()) p = tx::PutInt(tx::Join(p, start, delimiter), Channels[entry]);
-  if (Form->RSSIField.Checked())
-    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
+  if (Settings.Data.Frequency) p = tx::PutFixed(p, Frequency(entry), 4);
+  if (Settings.Data.Channel) p = tx::PutInt(tx::Join(p, start, delimiter), Channels[entry]);
+  if (Settings.Data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
   return p;
 }
 
 int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
   out[0] = '\0';
   if (next != 0) return -1;
-  if (!Form) return 0;
   char* p = out;
   const int count = EntryCount();
   if (ReductionMode == kReduceBestServer) {

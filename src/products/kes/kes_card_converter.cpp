@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "formats/fixed_layouts.h"
 
 namespace polvane {
@@ -228,7 +227,7 @@ int16_t KesCardConverter::ParseRecord(std::uint8_t* buffer) {
       DecodeGps(body);
       if (ReductionMode == kReducePerSeconds && Converting) {
         RecordsPerAverage = static_cast<std::int16_t>(
-            std::clamp(kes::LeadingInteger(Form ? Form->ORPS_Value.Text().c_str() : "1"),
+            std::clamp(kes::LeadingInteger(Settings.PerSecondsValue.c_str()),
                        static_cast<int>(INT16_MIN), static_cast<int>(INT16_MAX)));
         if (GpsRecordCount < INT16_MAX) ++GpsRecordCount;
         if (GpsRecordCount >= RecordsPerAverage) {

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "paging/flex_decoder.h"
 #include "paging/pocsag_decoder.h"
 
@@ -86,12 +85,11 @@ void KesConverter::DecodePocsag(const std::uint8_t* block) {
 
 KesColumnParts KesConverter::CheckedParts(bool cellular) const {
   KesColumnParts parts;
-  if (!Form) return parts;
-  parts.frequency = Form->FrequencyField.Checked();
-  parts.channel = Form->ChannelField.Checked();
-  parts.signal = Form->RSSIField.Checked();
-  parts.sat = cellular && Form->SATField.Checked();
-  parts.vmac = cellular && Form->VMACField.Checked();
+  parts.frequency = Settings.Data.Frequency;
+  parts.channel = Settings.Data.Channel;
+  parts.signal = Settings.Data.Rssi;
+  parts.sat = cellular && Settings.Data.SatDcc;
+  parts.vmac = cellular && Settings.Data.Vmac;
   return parts;
 }
 

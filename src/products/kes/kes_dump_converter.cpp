@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "formats/fixed_layouts.h"
 
 namespace polvane {

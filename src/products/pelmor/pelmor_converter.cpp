@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "convert/clock_fields.h"
 #include "convert/identify.h"
 #include "convert/text.h"
@@ -139,7 +138,7 @@ int PelmorConverter::OpenInput(const std::string& path) {
 
   // The window's input format says which header the file has; a file opened without it
   // (a converter driven on its own) is probed.
-  const int index = Form ? Form->InputFormatGroup.ItemIndex() : 0;
+  const int index = Settings.InputFormat;
   if (index == kProductPelmor || index == kProductPelmorCard)
     fileCode_ = static_cast<std::int16_t>(index);
   else
@@ -453,9 +452,9 @@ int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (kind == kKindSamples) triples = 1;
   if (kind == kKindList) triples = best ? 1 : kListEntries;
   if (kind == kKindTable) triples = best ? 1 : kTableDataEntries;
-  const bool freq = Form && Form->FrequencyField.Checked();
-  const bool chan = Form && Form->ChannelField.Checked();
-  const bool rssi = Form && Form->RSSIField.Checked();
+  const bool freq = Settings.Data.Frequency;
+  const bool chan = Settings.Data.Channel;
+  const bool rssi = Settings.Data.Rssi;
   char* p = out;
   for (int t = 0; t < triples; ++t) {
     if (freq) p = tx::Put(tx::Join(p, out, delimiter), "\"Frequency\"");
@@ -472,16 +471,16 @@ char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimi
   const bool listed = listFrequency != 0 || table;
   if (ChannelTable[rx][j] == 0 && !listed) return p;
   const ChannelPlan& plan = ChannelPlans[rx];
-  if (listed && Form->FrequencyField.Checked()) {
+  if (listed && Settings.Data.Frequency) {
     const double mhz =
         table ? plan.TableFrequency(ChannelTable[rx][j]) : plan.Frequency(listFrequency);
     p = tx::PutFixed(tx::Join(p, start, delimiter), mhz, 5);
   }
-  if (listed && Form->ChannelField.Checked()) {
+  if (listed && Settings.Data.Channel) {
     const std::int64_t channel = table ? ChannelTable[rx][j] : plan.ChannelNumber(listFrequency);
     p = tx::PutInt(tx::Join(p, start, delimiter), channel);
   }
-  if (Form->RSSIField.Checked()) {
+  if (Settings.Data.Rssi) {
     if (Interpolated())
       p = tx::PutInt(tx::Join(p, start, delimiter), samples_[SampleIndex()].Values[j]);
     else if (listed)
@@ -510,15 +509,14 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
   valuesWritten_ = true;
   char* p = out;
   tx::End(p);
-  if (!Form) return 0;
   const int rx = LineReceiver();
   if (ReductionMode == kReduceBestServer && DataKind == kKindTable) {
     const BestServerState& b = KeptChannels.Empty() ? BestServer[rx] : ListedBestServer[rx];
-    if (Form->FrequencyField.Checked())
+    if (Settings.Data.Frequency)
       p = tx::PutFixed(tx::Join(p, out, delimiter), ChannelPlans[rx].TableFrequency(b.BestChannel),
                        5);
-    if (Form->ChannelField.Checked()) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestChannel);
-    if (Form->RSSIField.Checked()) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestRssi);
+    if (Settings.Data.Channel) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestChannel);
+    if (Settings.Data.Rssi) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestRssi);
     tx::End(p);
     return 0;
   }

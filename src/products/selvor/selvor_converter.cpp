@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "convert/clock_fields.h"
 
 namespace polvane {
@@ -143,16 +142,16 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (next == 0) {
     titleReceiver_ = 0;
     // The titles follow the Scan Type choice, not the kinds of record in the file.
-    const int scanType = Form ? Form->ScanTypeGroup.ItemIndex() : -1;
+    const int scanType = Settings.ScanType;
     if (scanType == 0) titleGroups_ = kScanEntries;
     if (scanType == 1) titleGroups_ = 1;
   }
   const int n = titleReceiver_ + 1;
   int16_t result = 1;
   if (n <= kReceivers && ReceiverChecked(n)) {
-    const bool freq = Form && Form->FrequencyField.Checked();
-    const bool chan = Form && Form->ChannelField.Checked();
-    const bool rssi = Form && Form->RSSIField.Checked();
+    const bool freq = Settings.Data.Frequency;
+    const bool chan = Settings.Data.Channel;
+    const bool rssi = Settings.Data.Rssi;
     const int groups = ReductionMode == kReduceBestServer ? 1 : titleGroups_;
     char* p = out;
     auto title = [&](const char* what) {
@@ -175,9 +174,9 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
 char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   char* start = p;
   p = scanTexts_[n - 1].Put(
-      p, start, delimiter, Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
-      ScanCode(n, e), 4, [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
-  if (Form->RSSIField.Checked())
+      p, start, delimiter, Settings.Data.Frequency, Settings.Data.Channel, ScanCode(n, e), 4,
+      [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
+  if (Settings.Data.Rssi)
     p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), ScanLevel(n, e));
   return p;
 }
@@ -190,7 +189,6 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
     return -1;
   const int n = ++valueReceiver_;
   if (!ReceiverChecked(n)) return 1;
-  if (!Form) return 0;
   char* p = out;
   if (CurrentMode == kSlotScan) {
     // The receiver's set-up: flags, base frequency, fraction, spacing and base code.
@@ -204,8 +202,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
       if (best) break;
     }
   } else if (CurrentMode == kSlotFast && KeptChannels.Takes(FastChannel(n))) {
-    const bool boxes[3] = {Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
-                           Form->RSSIField.Checked()};
+    const bool boxes[3] = {Settings.Data.Frequency, Settings.Data.Channel, Settings.Data.Rssi};
     for (int k = 0; k < 3; ++k) {
       if (!boxes[k]) continue;
       p = tx::Join(p, out, delimiter);

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/form_controls.h"
 #include "convert/clock_fields.h"
 
 namespace polvane {
@@ -251,10 +250,10 @@ int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
   const int n = ++titleCursor_;
   if (n == 4) TitlesPending = false;
   if (!ReceiverChecked(n)) return 1;
-  const bool freq = Form && Form->FrequencyField.Checked();
-  const bool chan = Form && Form->ChannelField.Checked();
-  const bool rssi = Form && Form->RSSIField.Checked();
-  int triples = Form && Form->ScanTypeGroup.ItemIndex() == 0 ? kScanEntries : 1;
+  const bool freq = Settings.Data.Frequency;
+  const bool chan = Settings.Data.Channel;
+  const bool rssi = Settings.Data.Rssi;
+  int triples = Settings.ScanType == 0 ? kScanEntries : 1;
   if (ReductionMode == kReduceBestServer) triples = 1;
   char* p = out;
   auto title = [&](const char* what) {
@@ -290,10 +289,9 @@ char* TarvikConverter::PutFastValue(char* p, int n, int which) {
 char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   char* start = p;
   p = scanTexts_[n - 1].Put(
-      p, start, delimiter, Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
-      ScanRawChannel(n, e), 4, [&] { return ScanFrequency(n, e); },
-      [&] { return ScanChannel(n, e); });
-  if (Form->RSSIField.Checked()) {
+      p, start, delimiter, Settings.Data.Frequency, Settings.Data.Channel, ScanRawChannel(n, e), 4,
+      [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
+  if (Settings.Data.Rssi) {
     p = tx::Join(p, start, delimiter);
     *p++ = '-';
     p = tx::PutInt(p, ScanRssi(n, e));
@@ -308,14 +306,12 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = ++valueCursor_;
   if (!ReceiverChecked(n)) return 1;
   char* p = out;
-  if (!Form) return 0;
   if (CurrentMode == kSlotFast) {
     if (!KeptChannels.Takes(FastChannel(n))) {
       tx::End(p);
       return 0;
     }
-    const bool boxes[3] = {Form->FrequencyField.Checked(), Form->ChannelField.Checked(),
-                           Form->RSSIField.Checked()};
+    const bool boxes[3] = {Settings.Data.Frequency, Settings.Data.Channel, Settings.Data.Rssi};
     for (int k = 0; k < 3; ++k)
       if (boxes[k]) p = PutFastValue(tx::Join(p, out, delimiter), n, k + 1);
   } else if (CurrentMode == kSlotScan) {

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <utility>
 
-#include "app/form_controls.h"
 #include "convert/clock_fields.h"
 #include "convert/text.h"
 
@@ -345,17 +344,15 @@ int16_t TarvikExtConverter::AverageSamples(int16_t receiver) {
 int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
   if (!TitlesPending) return -1;
   char* p = out;
-  if (Form) {
-    const std::pair<bool, const char*> titles[] = {{Form->FrequencyField.Checked(), "Frequency"},
-                                                   {Form->ChannelField.Checked(), "Channel"},
-                                                   {Form->RSSIField.Checked(), "RSSI"},
-                                                   {Form->SATField.Checked(), "SAT/DCC"},
-                                                   {Form->VMACField.Checked(), "VMAC"}};
-    for (const auto& [checked, title] : titles) {
-      if (!checked) continue;
-      p = tx::Put(tx::Join(p, out, delimiter), '"');
-      p = tx::Put(tx::Put(p, title), '"');
-    }
+  const std::pair<bool, const char*> titles[] = {{Settings.Data.Frequency, "Frequency"},
+                                                 {Settings.Data.Channel, "Channel"},
+                                                 {Settings.Data.Rssi, "RSSI"},
+                                                 {Settings.Data.SatDcc, "SAT/DCC"},
+                                                 {Settings.Data.Vmac, "VMAC"}};
+  for (const auto& [checked, title] : titles) {
+    if (!checked) continue;
+    p = tx::Put(tx::Join(p, out, delimiter), '"');
+    p = tx::Put(tx::Put(p, title), '"');
   }
   tx::End(p);
   TitlesPending = false;
@@ -365,15 +362,14 @@ int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
 char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& r, char delimiter) {
   const ChannelPlan& plan = Plans[CurrentReceiver];
   p = channelTexts_[CurrentReceiver].Put(
-      p, start, delimiter, Form->FrequencyField.Checked(), Form->ChannelField.Checked(), r.Channel,
-      5, [&] { return plan.Frequency(r.Channel); }, [&] { return plan.Displayed(r.Channel); });
-  if (Form->RSSIField.Checked())
-    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
-  if (Form->SATField.Checked()) {
+      p, start, delimiter, Settings.Data.Frequency, Settings.Data.Channel, r.Channel, 5,
+      [&] { return plan.Frequency(r.Channel); }, [&] { return plan.Displayed(r.Channel); });
+  if (Settings.Data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
+  if (Settings.Data.SatDcc) {
     p = tx::PutInt(tx::Join(p, start, delimiter), r.Sat);
     p = tx::PutInt(tx::Put(p, ','), r.Dcc);
   }
-  if (Form->VMACField.Checked()) p = tx::PutInt(tx::Join(p, start, delimiter), r.Vmac);
+  if (Settings.Data.Vmac) p = tx::PutInt(tx::Join(p, start, delimiter), r.Vmac);
   return p;
 }
 
@@ -387,22 +383,20 @@ int TarvikExtConverter::BestReading(const ReadingList& list) const {
 int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (next != 0) return -1;
   char* p = out;
-  if (Form) {
-    const ReadingList& list = Lists[CurrentReceiver];
-    // Flags, base frequency, fraction, spacing and lowest channel decide the texts.
-    channelTexts_[CurrentReceiver].UsePlan(Plans[CurrentReceiver].Bytes + 2, 9);
-    // The items of all readings are joined by the delimiter, with none before the first.
-    if (ReductionMode == kReduceBestServer) {
-      const int best = BestReading(list);
-      if (best >= 0) p = PutReading(p, out, list[best], delimiter);
-    } else if (averagedLine_) {
-      const int line = LineIndex();
-      if (line >= 0 && line < list.Count() && Listed(list[line]))
-        p = PutReading(p, out, list[line], delimiter);
-    } else {
-      for (int i = 0; i < list.Count(); ++i)
-        if (Listed(list[i])) p = PutReading(p, out, list[i], delimiter);
-    }
+  const ReadingList& list = Lists[CurrentReceiver];
+  // Flags, base frequency, fraction, spacing and lowest channel decide the texts.
+  channelTexts_[CurrentReceiver].UsePlan(Plans[CurrentReceiver].Bytes + 2, 9);
+  // The items of all readings are joined by the delimiter, with none before the first.
+  if (ReductionMode == kReduceBestServer) {
+    const int best = BestReading(list);
+    if (best >= 0) p = PutReading(p, out, list[best], delimiter);
+  } else if (averagedLine_) {
+    const int line = LineIndex();
+    if (line >= 0 && line < list.Count() && Listed(list[line]))
+      p = PutReading(p, out, list[line], delimiter);
+  } else {
+    for (int i = 0; i < list.Count(); ++i)
+      if (Listed(list[i])) p = PutReading(p, out, list[i], delimiter);
   }
   tx::End(p);
   return 0;
