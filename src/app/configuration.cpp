@@ -184,6 +184,9 @@ std::string TMainForm::SaveConfigurationFailure(const std::string& path) {
   p.Write("Reduction", "PerMetersValue", ORPM_Value.Text());
   // The colour bands of the KML output and the map, in a section of their own as well.
   p.Write("MapColors", "Thresholds", CurrentColors().Text());
+  // The map formats' table shape and colour column.
+  p.Write("Map", "Layout", TableLayoutName(MapLayout));
+  p.Write("Map", "ColorColumn", ColorColumn.Text());
   int error = 0;
   if (!p.Save(path, error)) return PathError(path, error);
   return {};
@@ -233,6 +236,11 @@ void TMainForm::LoadConfiguration(const std::string& path) {
   if (!SignalColors::Parse(p.Read("MapColors", "Thresholds", kDefaultColorThresholds), colors))
     colors = SignalColors();
   ColorThresholds.SetText(colors.Text());
+  // A file without [Map] (or with a layout that does not read) gives the wide rows and the
+  // strongest RSSI.
+  MapLayout = TableLayout::Wide;
+  ParseTableLayout(p.Read("Map", "Layout", "wide"), MapLayout);
+  ColorColumn.SetText(p.Read("Map", "ColorColumn", ""));
 }
 
 void TMainForm::LoadReduction(const Profile& p) {

@@ -16,6 +16,7 @@
 #include "app/indexed_reader.h"
 #include "convert/record_loop.h"
 #include "convert/signal_colors.h"
+#include "gis/gis_options.h"
 #include "index/reduction_dialogs.h"
 #include "index/selection_tree.h"
 
@@ -197,6 +198,14 @@ class TMainForm : public FormControls {
   EditField ColorThresholds{kDefaultColorThresholds};
   // The bands of ColorThresholds; the usual ones when it holds no list of thresholds.
   SignalColors CurrentColors() const;
+  // The table shape of the map formats' features (--layout) and the numeric attribute whose
+  // value colours each point ("Rec#2 RSSI"; empty: the line's strongest RSSI), kept in a
+  // configuration's [Map] section.
+  TableLayout MapLayout = TableLayout::Wide;
+  EditField ColorColumn{""};
+  // The choices of the map writers as the form stands: MapLayout, CurrentColors() and
+  // ColorColumn. A writer made by GisSinkFactory takes them when its file starts.
+  GisOptions CurrentMapOptions() const;
 
   // --- Recent files ---
   // Told of each log chosen (of a known product) and each configuration opened or saved.

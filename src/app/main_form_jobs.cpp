@@ -180,6 +180,14 @@ SignalColors TMainForm::CurrentColors() const {
   return colors;
 }
 
+GisOptions TMainForm::CurrentMapOptions() const {
+  GisOptions options;
+  options.Layout = MapLayout;
+  options.Colors = CurrentColors();
+  options.ColorColumn = ColorColumn.Text();
+  return options;
+}
+
 std::string TMainForm::OutputExtension() const {
   const OutputFormatRow* row = FindOutputFormat(OutputFormatGroup.ItemIndex());
   return row && !row->Extension.empty() ? std::string(row->Extension) : std::string(".out");

@@ -325,15 +325,15 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
       form.edFileCount.SetText(std::to_string(form.CollectFolderFiles()));
     }
   }
-  TableLayout layout;
-  if (!o.layout.empty() && !ParseTableLayout(o.layout, layout))
+  // The map options, over those of the configuration (saved with --save-config).
+  if (!o.layout.empty() && !ParseTableLayout(o.layout, form.MapLayout))
     throw UsageError{"--layout: wide or long, not " + o.layout};
   SignalColors colors;
   std::string why;
   if (!o.colorThresholds.empty() && !SignalColors::Parse(o.colorThresholds, colors, &why))
     throw UsageError{"--color-thresholds: " + why};
-  // The bands are a setting of the form: saved with --save-config, used by the KML writer.
   if (!o.colorThresholds.empty()) form.ColorThresholds.SetText(colors.Text());
+  if (!o.colorColumn.empty()) form.ColorColumn.SetText(o.colorColumn);
   // 4. The options.
   ApplyOptions(form, o);
   prepared.gatherFirst =

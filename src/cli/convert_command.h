@@ -51,8 +51,9 @@ struct ConvertOptions {
   std::string input, output, config, format, fields, delimiter, receivers, data, scanType,
       drovelMode, perSeconds, perMeters, lambda, deselect, saveConfig, folder, outFolder, threshold,
       traffic, channels;
-  // The GIS outputs: the table shape ("wide" or "long") and the KML colour thresholds.
-  std::string layout, colorThresholds;
+  // The GIS outputs: the table shape ("wide" or "long"), the KML colour thresholds and the
+  // attribute that colours the points.
+  std::string layout, colorThresholds, colorColumn;
   std::string ext = "*.pvf", outExt = ".out";
   bool allFields = false, header = false, noHeader = false, bestServer = false, split = false,
        quiet = false;
@@ -123,6 +124,11 @@ struct RunHooks {
 // the exit status; `stoppedIn` says where an interrupt stopped the run.
 int RunPrepared(TMainForm& form, const ConvertOptions& o, const PreparedConvert& prepared,
                 const RunHooks& hooks, RunStage& stoppedIn);
+
+// Lets the form write the map formats (GeoPackage, GeoJSON, KML, Shapefile) with its map
+// options (set by the configuration and the options). A run whose lines have no attribute of
+// the chosen colour column sets `missingColorColumn` (when given) and fails.
+void InstallGisWriters(TMainForm& form, std::atomic<bool>* missingColorColumn = nullptr);
 
 // The offered fields of the chosen file's product, in offer order: (catalogue index, title).
 std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form);

@@ -81,6 +81,17 @@ std::atomic<Worker*> gPasses[kMaxJobs];
 
 std::atomic<bool> gInterrupted{false};
 
+// Set by a map writer whose lines have no attribute of --color-column's name: the run failed
+// with the reason, and the command takes it for a usage error.
+std::atomic<bool> missingColorColumn{false};
+
+int ColorColumnStatus(const ConvertOptions& o, int status) {
+  if (!missingColorColumn) return status;
+  std::fprintf(stderr, "polvane: --color-column: these lines have no numeric attribute \"%s\"\n",
+               o.colorColumn.c_str());
+  return kExitUsage;
+}
+
 // Ctrl-C, SIGTERM and SIGHUP stop the run in order. A second one ends the program at once,
 // after removing the temporary files of the outputs being written.
 extern "C" void OnInterrupt(int sig) {
@@ -164,23 +175,6 @@ void ReportInterrupted(RunStage stage) {
 // A folder run with --jobs N > 1: every log is converted as a run of its own, with converters of
 // its own, exactly as `polvane convert LOG OUT` converts it; N logs at a time. The first failure
 // ends the run once the logs being converted are done; an interrupt stops all of them.
-// The GIS writers of a form's runs, with the options' table shape and colours (checked by
-// PrepareConvert).
-void InstallGisWriters(TMainForm& form, const ConvertOptions& o) {
-  GisOptions gis;
-  if (!o.layout.empty()) ParseTableLayout(o.layout, gis.Layout);
-  // The colours are the form's, as a configuration or --color-thresholds left them.
-  form.GisSinkFactory = [gis, &form](const std::string& output,
-                                     int format) -> std::unique_ptr<LineSink> {
-    const OutputFormatRow* row = FindOutputFormat(format);
-    GisFormat kind;
-    if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
-    GisOptions options = gis;
-    options.Colors = form.CurrentColors();
-    return MakeGisSink(output, kind, options);
-  };
-}
-
 int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   const std::vector<std::string> inputs(folder.InputNames.begin(),
                                         folder.InputNames.begin() + folder.FileCount);
@@ -232,7 +226,7 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
       std::string usage;
       try {
         TMainForm form(fileHost);
-        InstallGisWriters(form, one);
+        InstallGisWriters(form, &missingColorColumn);
         PreparedConvert prepared;
         fileStatus = PrepareConvert(form, fileHost, one, prepared);
         if (fileStatus < 0) {
@@ -286,7 +280,7 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
     ReportInterrupted(stopped == RunStage::None ? RunStage::Converting : stopped);
     return kExitError;
   }
-  if (status != kExitOk && status != kExitWarned) return status;
+  if (status != kExitOk && status != kExitWarned) return ColorColumnStatus(o, status);
   std::string text = kCompletedText;
   if (skipped > 0)
     text += " (converted " + std::to_string(count - skipped) + ", skipped " +
@@ -307,7 +301,7 @@ int RunConvert(const ConvertOptions& o) {
   if (o.jobs > 1 && o.folder.empty()) throw UsageError{"--jobs goes with --folder"};
   CliHost host;
   TMainForm form(host);
-  InstallGisWriters(form, o);
+  InstallGisWriters(form, &missingColorColumn);
   PreparedConvert prepared;
   if (int status = PrepareConvert(form, host, o, prepared); status >= 0) return status;
   // From here on Ctrl-C (and SIGTERM, SIGHUP) stops the run in order rather than killing it.
@@ -326,7 +320,7 @@ int RunConvert(const ConvertOptions& o) {
   const int status = RunPrepared(form, o, prepared, hooks, stopped);
   ReleaseStopSignals();
   ReportInterrupted(stopped);
-  return status;
+  return ColorColumnStatus(o, status);
 }
 
 }  // namespace
@@ -368,6 +362,8 @@ int main(int argc, char** argv) {
                       "GIS outputs: wide (a row per line) or long (a row per reading)");
   convert->add_option("--color-thresholds", o.colorThresholds,
                       "KML colours by strongest RSSI, dBm thresholds (default -70,-85,-100)");
+  convert->add_option("--color-column", o.colorColumn,
+                      "KML colours by this numeric attribute instead, e.g. \"Rec#2 RSSI\"");
   convert->add_option("--fields", o.fields, "selected fields: catalogue indices, comma-separated");
   convert->add_flag("--all-fields", o.allFields, "select every offered field");
   convert->add_option("-d,--delimiter", o.delimiter, "comma|semicolon|tab|space|other:C");

@@ -21,7 +21,8 @@ namespace {
 std::atomic<int> gWriteFault{0};
 
 // The temporary names of the outputs being written, for RemoveOpenTemporaries.
-constexpr std::size_t kTemporarySlots = 64;
+// Room for a Shapefile's six files in each of 64 parallel runs, and the text outputs besides.
+constexpr std::size_t kTemporarySlots = 512;
 std::array<std::atomic<const char*>, kTemporarySlots> gTemporaries{};
 
 void Register(const char* path) {
@@ -235,6 +236,14 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void RememberTemporary(const char* path) {
+  Register(path);
+}
+
+void ForgetTemporary(const char* path) {
+  Unregister(path);
 }
 
 void RemoveOpenTemporaries() {

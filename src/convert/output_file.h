@@ -151,6 +151,12 @@ bool SameFile(const std::string& a, const std::string& b);
 // "PATH: REASON" for the system's error number.
 std::string PathError(const std::string& path, int error);
 
+// Names a temporary file of an output written by other means (the GIS datasets, which GDAL
+// writes by name) for RemoveOpenTemporaries, until it is forgotten. The text must stay in place
+// meanwhile.
+void RememberTemporary(const char* path);
+void ForgetTemporary(const char* path);
+
 // Removes the temporary files of outputs still open. Only calls that are safe in a signal
 // handler: a program killed by a signal uses it before it ends.
 void RemoveOpenTemporaries();

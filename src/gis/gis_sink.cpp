@@ -8,6 +8,7 @@
 #include <ogr_geometry.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -15,6 +16,8 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -26,6 +29,7 @@
 #include <vector>
 
 #include "convert/output_file.h"
+#include "gis/gpkg_index.h"
 
 namespace polvane {
 
@@ -54,8 +58,8 @@ std::string ShapefileNamesPath(const std::string& output) {
 namespace {
 
 // Features between two commits of a GeoPackage: one transaction per feature would be hundreds of
-// times slower.
-constexpr std::uint64_t kFeaturesPerTransaction = 100000;
+// times slower, and the temporary dataset needs no rollback journal to come back from.
+constexpr std::uint64_t kFeaturesPerTransaction = 1000000;
 constexpr std::size_t kShapefileMaxFields = 255;
 constexpr std::size_t kShapefileNameLength = 10;
 constexpr const char* kCircleIcon =
@@ -106,14 +110,13 @@ class Spool {
 
   bool Put(const Line& line) {
     const Head head{static_cast<std::uint32_t>(line.Cells.size()), line.Place};
-    bool ok = std::fwrite(&head, sizeof head, 1, file_) == 1;
+    bool ok = Put(&head, sizeof head);
     if (last_.size() < line.Cells.size()) last_.resize(line.Cells.size());
     for (std::size_t i = 0; i < line.Cells.size() && ok; ++i) {
       const Cell& c = line.Cells[i];
       const CellHead ch{TitleId(c.Title, last_[i]), static_cast<std::uint32_t>(c.Text.size()),
                         c.Reading, static_cast<std::uint8_t>(c.Kind), c.Receiver};
-      ok = std::fwrite(&ch, sizeof ch, 1, file_) == 1 &&
-           (c.Text.empty() || std::fwrite(c.Text.data(), 1, c.Text.size(), file_) == c.Text.size());
+      ok = Put(&ch, sizeof ch) && Put(c.Text.data(), c.Text.size());
     }
     return ok;
   }
@@ -123,17 +126,16 @@ class Spool {
   // The next line, its views valid until the next call; false at the end.
   bool Next(Line& line) {
     Head head{};
-    if (std::fread(&head, sizeof head, 1, file_) != 1) return false;
+    if (!Get(&head, sizeof head)) return false;
     cells_.resize(head.Cells);
     offsets_.resize(head.Cells);
     text_.clear();
     for (std::uint32_t i = 0; i < head.Cells; ++i) {
       CellHead ch{};
-      if (std::fread(&ch, sizeof ch, 1, file_) != 1 || ch.Title >= titles_.size()) return false;
+      if (!Get(&ch, sizeof ch) || ch.Title >= titles_.size()) return false;
       const std::size_t at = text_.size();
       text_.resize(at + ch.Length);
-      if (ch.Length && std::fread(text_.data() + at, 1, ch.Length, file_) != ch.Length)
-        return false;
+      if (!Get(text_.data() + at, ch.Length)) return false;
       offsets_[i] = {at, ch.Length};
       cells_[i] =
           Cell{titles_[ch.Title], static_cast<CellKind>(ch.Kind), {}, ch.Receiver, ch.Reading};
@@ -146,6 +148,14 @@ class Spool {
   }
 
  private:
+  // The spool is this sink's own: its stream needs no lock.
+  bool Put(const void* data, std::size_t size) {
+    return size == 0 || ::fwrite_unlocked(data, 1, size, file_) == size;
+  }
+  bool Get(void* data, std::size_t size) {
+    return size == 0 || ::fread_unlocked(data, 1, size, file_) == size;
+  }
+
   struct Head {
     std::uint32_t Cells;
     LinePlace Place;
@@ -195,9 +205,37 @@ class GdalErrors {
   std::string first_;
 };
 
+// GDAL settings of the calling thread for as long as a dataset is written, then the earlier ones.
+class ThreadSettings {
+ public:
+  ThreadSettings() = default;
+  ThreadSettings(const ThreadSettings&) = delete;
+  ThreadSettings& operator=(const ThreadSettings&) = delete;
+  ~ThreadSettings() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+      CPLSetThreadLocalConfigOption(it->first.c_str(),
+                                    it->second.empty() ? nullptr : it->second.c_str());
+  }
+  void Set(const char* key, const char* value) {
+    const char* old = CPLGetThreadLocalConfigOption(key, nullptr);
+    saved_.emplace_back(key, old ? old : "");
+    CPLSetThreadLocalConfigOption(key, value);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> saved_;
+};
+
 void RegisterDrivers() {
   static std::once_flag once;
-  std::call_once(once, [] { GDALAllRegister(); });
+  std::call_once(once, [] {
+    // Each GeoPackage is written by one thread through its own connection: SQLite needs no
+    // lock around every call on it, nor a count of its memory behind a lock of its own. (Too
+    // late once SQLite has started; it then keeps its defaults.)
+    sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    GDALAllRegister();
+  });
 }
 
 // Unique short names of at most ten characters for the attribute names: a title that fits is
@@ -377,6 +415,47 @@ class GisSink final : public LineSink {
     return true;
   }
 
+  // The column that colours the points, when one is chosen: it must be one of the layer's
+  // numeric attributes.
+  bool FindColorColumn() {
+    const std::string& wanted = options_.ColorColumn;
+    if (wanted.empty()) return true;
+    const auto& columns = shape_.Columns();
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (columns[c].Name != wanted) continue;
+      if (columns[c].Type == ColumnType::Text && options_.MissingColorColumn)
+        *options_.MissingColorColumn = true;
+      if (columns[c].Type == ColumnType::Text)
+        return Fail(output_ + ": the points cannot be coloured by \"" + wanted +
+                    "\": it holds text, not numbers");
+      colorColumn_ = c;
+      return true;
+    }
+    if (options_.MissingColorColumn) *options_.MissingColorColumn = true;
+    std::string known;
+    for (std::size_t c : shape_.Order())
+      if (columns[c].Type != ColumnType::Text)
+        known += (known.empty() ? "" : ", ") + columns[c].Name;
+    return Fail(output_ + ": no attribute \"" + wanted + "\" to colour the points by (" +
+                (known.empty() ? std::string("these lines have no numeric attribute")
+                               : "the numeric ones: " + known) +
+                ")");
+  }
+
+  // The names that writing the dataset can leave under the temporary name, known to the
+  // interrupt handler: a second Ctrl-C ends the program at once and removes them.
+  void RememberTemporaries() {
+    ForgetTemporaries();
+    for (const auto& [temp, out] : DatasetFiles()) temporaries_.push_back(temp);
+    for (const char* tail : {"-journal", "-wal", "-shm"}) temporaries_.push_back(temp_ + tail);
+    // Filled before any name is handed over: the texts stay where they are from here on.
+    for (const std::string& t : temporaries_) RememberTemporary(t.c_str());
+  }
+  void ForgetTemporaries() {
+    for (const std::string& t : temporaries_) ForgetTemporary(t.c_str());
+    temporaries_.clear();
+  }
+
   bool MakeTemporary() {
     const std::string ext = format_ == GisFormat::Shapefile    ? ".shp"
                             : format_ == GisFormat::GeoPackage ? ".gpkg"
@@ -386,9 +465,10 @@ class GisSink final : public LineSink {
         Directory(output_) + "/." + fs::path(output_).stem().string() + ".XXXXXX" + ext;
     const int fd = ::mkstemps(name.data(), static_cast<int>(ext.size()));
     if (fd < 0) return Fail(PathError(name, errno));
+    temp_ = name;
+    RememberTemporaries();
     ::close(fd);
     ::unlink(name.c_str());  // the driver creates it afresh
-    temp_ = name;
     return true;
   }
 
@@ -414,17 +494,25 @@ class GisSink final : public LineSink {
     fs::remove(temp_ + "-journal", ec);
     fs::remove(temp_ + "-wal", ec);
     fs::remove(temp_ + "-shm", ec);
+    ForgetTemporaries();
     temp_.clear();
   }
 
   bool WriteDataset(GdalErrors& errors) {
     (void)errors;
     if (!spool_.Rewind()) return Fail(PathError(Directory(output_), errno));
-    if (!FieldNames()) return false;
+    if (!FieldNames() || !FindColorColumn()) return false;
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(DriverName());
     if (!driver) return Fail(output_ + ": GDAL has no " + DriverName() + " driver");
     if (!MakeTemporary()) return false;
 
+    // The GeoPackage is a hidden temporary until it is complete: SQLite keeps no rollback journal
+    // and does not wait for the disk after each commit.
+    ThreadSettings settings;
+    if (format_ == GisFormat::GeoPackage) {
+      settings.Set("OGR_SQLITE_JOURNAL", "OFF");
+      settings.Set("OGR_SQLITE_SYNCHRONOUS", "OFF");
+    }
     GDALDataset* ds = driver->Create(temp_.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
     if (!ds) return false;
     const bool ok = WriteLayers(*ds);
@@ -432,7 +520,16 @@ class GisSink final : public LineSink {
     // extent and spatial index).
     CPLErrorReset();
     GDALClose(ds);
-    return ok && CPLGetLastErrorType() < CE_Failure;
+    if (!ok || CPLGetLastErrorType() >= CE_Failure) return false;
+    if (format_ == GisFormat::GeoPackage && !indexTable_.empty()) {
+      // The points known from the writing, unless there were too many to keep.
+      const std::string why = AddGeoPackageSpatialIndex(temp_, indexTable_, indexColumn_,
+                                                        pointsLeft_ ? nullptr : &points_);
+      std::vector<IndexedPoint>().swap(points_);
+      if (!why.empty())
+        return Fail(output_ + ": the spatial index could not be written (" + why + ")");
+    }
+    return true;
   }
 
   OGRLayer* MakeLayer(GDALDataset& ds, const std::string& name, bool fields) {
@@ -452,10 +549,16 @@ class GisSink final : public LineSink {
         options.SetNameValue("2GB_LIMIT", "YES");
         break;
       case GisFormat::GeoPackage:
+        // Packed in one pass once the features are written (AddGeoPackageSpatialIndex).
+        options.SetNameValue("SPATIAL_INDEX", "NO");
         break;
     }
     OGRLayer* layer = ds.CreateLayer(name.c_str(), &srs, wkbPoint, options.List());
     if (!layer || !fields) return layer;
+    if (format_ == GisFormat::GeoPackage) {
+      indexTable_ = layer->GetName();
+      indexColumn_ = layer->GetGeometryColumn();
+    }
     const auto& columns = shape_.Columns();
     const auto& order = shape_.Order();
     for (std::size_t k = 0; k < names_.size(); ++k) {
@@ -473,6 +576,20 @@ class GisSink final : public LineSink {
       if (layer->CreateField(&field, FALSE) != OGRERR_NONE) return nullptr;
     }
     return layer;
+  }
+
+  // What colours the points, for the legend: "strongest RSSI", or the chosen column.
+  std::string LevelName() const {
+    return colorColumn_ == SIZE_MAX ? std::string("RSSI") : shape_.Columns()[colorColumn_].Name;
+  }
+  std::string BandLabel(std::size_t band) const {
+    std::string label = options_.Colors.Label(band);
+    if (colorColumn_ == SIZE_MAX) return label + " (strongest RSSI)";
+    // The thresholds are in the column's own unit, which is dBm only for a level.
+    if (LevelName().find("RSSI") == std::string::npos)
+      if (const std::size_t unit = label.rfind(" dBm"); unit != std::string::npos)
+        label.erase(unit, 4);
+    return label + " (" + LevelName() + ")";
   }
 
   bool WriteLayers(GDALDataset& ds) {
@@ -496,8 +613,7 @@ class GisSink final : public LineSink {
       if (legend->CreateField(&name) != OGRERR_NONE) return false;
       for (std::size_t b = 0; b <= colors.BandCount(); ++b) {
         OGRFeature f(legend->GetLayerDefn());
-        const std::string label =
-            b < colors.BandCount() ? colors.Label(b) + " (strongest RSSI)" : "no RSSI";
+        const std::string label = b < colors.BandCount() ? BandLabel(b) : "no " + LevelName();
         f.SetField(0, label.c_str());
         f.SetStyleString(styles[b].c_str());
         if (legend->CreateFeature(&f) != OGRERR_NONE) return false;
@@ -523,6 +639,9 @@ class GisSink final : public LineSink {
     if (!kml && !layerAt(0)) return false;
 
     const bool transactions = format_ == GisFormat::GeoPackage;
+    const bool dateTimes = format_ == GisFormat::GeoPackage || format_ == GisFormat::GeoJson;
+    if (!indexTable_.empty())
+      points_.reserve(std::min<std::uint64_t>(lines_ - unplaced_, kMaxPackedPoints));
     std::uint64_t inTransaction = 0;
     if (transactions && ds.StartTransaction() != OGRERR_NONE) return false;
     const auto& columns = shape_.Columns();
@@ -541,13 +660,18 @@ class GisSink final : public LineSink {
       char iso[32];
       const std::string_view stamp = IsoTimestamp(place, iso);
       double strongest = 0;
-      const char* style = nullptr;
-      if (kml)
-        style = StrongestRssi(line, strongest) ? styles[colors.Band(strongest)].c_str()
-                                               : styles.back().c_str();
+      const char* lineStyle = nullptr;
+      if (kml && colorColumn_ == SIZE_MAX)
+        lineStyle = StrongestRssi(line, strongest) ? styles[colors.Band(strongest)].c_str()
+                                                   : styles.back().c_str();
       bool ok = true;
       shape_.ForEachRow(line, [&](std::span<const TableValue> values) {
         if (!ok) return;
+        const char* style = lineStyle;
+        if (kml && colorColumn_ != SIZE_MAX)
+          style = colorColumn_ < values.size() && !values[colorColumn_].Null
+                      ? styles[colors.Band(values[colorColumn_].AsReal())].c_str()
+                      : styles.back().c_str();
         for (std::size_t k = 0; k < order.size(); ++k) {
           const std::size_t c = order[k];
           const int field = static_cast<int>(k);
@@ -573,18 +697,38 @@ class GisSink final : public LineSink {
           const int field = static_cast<int>(order.size());
           if (stamp.empty()) {
             f.SetFieldNull(field);
+          } else if (dateTimes) {
+            // The parts of the text IsoTimestamp wrote, without GDAL reading them back.
+            const long millis = std::lround(place.GpsSeconds * 1000);
+            f.SetField(field, place.Year, place.Month, place.Day,
+                       static_cast<int>(millis / 3600000), static_cast<int>(millis / 60000 % 60),
+                       static_cast<float>(millis % 60000) / 1000.0f, 100);
           } else {
             text.assign(stamp);
             f.SetField(field, text.c_str());
           }
         }
-        if (place.HasPosition)
+        // The feature keeps its point from one row to the next; only a row after one without a
+        // position makes a new one.
+        OGRGeometry* geometry = f.GetGeometryRef();
+        if (place.HasPosition && geometry) {
+          OGRPoint* point = geometry->toPoint();
+          point->setX(place.Longitude);
+          point->setY(place.Latitude);
+        } else if (place.HasPosition) {
           f.SetGeometryDirectly(new OGRPoint(place.Longitude, place.Latitude));
-        else
+        } else if (geometry) {
           f.SetGeometryDirectly(nullptr);
+        }
         if (style) f.SetStyleString(style);
         f.SetFID(OGRNullFID);
         ok = layer->CreateFeature(&f) == OGRERR_NONE;
+        if (ok && place.HasPosition && !indexTable_.empty()) {
+          if (points_.size() < kMaxPackedPoints)
+            points_.push_back({f.GetFID(), place.Longitude, place.Latitude});
+          else
+            pointsLeft_ = true;
+        }
         if (ok && transactions && ++inTransaction == kFeaturesPerTransaction) {
           inTransaction = 0;
           ok = ds.CommitTransaction() == OGRERR_NONE && ds.StartTransaction() == OGRERR_NONE;
@@ -617,6 +761,7 @@ class GisSink final : public LineSink {
       }
       if (std::rename(temp.c_str(), out.c_str()) != 0) return Fail(PathError(out, errno));
     }
+    ForgetTemporaries();
     temp_.clear();
     return true;
   }
@@ -634,6 +779,11 @@ class GisSink final : public LineSink {
   std::unordered_map<std::uint32_t, std::size_t> sectionIndex_;
   std::vector<std::string> titles_, names_;
   std::string temp_, namesFile_;
+  std::vector<std::string> temporaries_;
+  std::string indexTable_, indexColumn_;  // the GeoPackage's layer and geometry column
+  std::vector<IndexedPoint> points_;      // its points, for its spatial index
+  bool pointsLeft_ = false;               // more than kMaxPackedPoints
+  std::size_t colorColumn_ = SIZE_MAX;  // the column that colours the points; none: strongest RSSI
 };
 
 }  // namespace

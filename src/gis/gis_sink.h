@@ -15,18 +15,9 @@
 #include <string_view>
 
 #include "convert/line_sink.h"
-#include "convert/signal_colors.h"
-#include "convert/table_shape.h"
+#include "gis/gis_options.h"
 
 namespace polvane {
-
-enum class GisFormat { GeoPackage, GeoJson, Kml, Shapefile };
-
-struct GisOptions {
-  TableLayout Layout = TableLayout::Wide;
-  // The KML colours: the bands of the line's strongest RSSI.
-  SignalColors Colors;
-};
 
 // The GIS format of an output-format list name ("GeoPackage", "GeoJSON", "KML",
 // "ESRI Shapefile"); false for any other name.

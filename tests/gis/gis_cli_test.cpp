@@ -2,18 +2,24 @@
 // bundled sample with a position through each format and both table shapes, against the
 // delimited output of the same settings.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/bytes.h"
 #include "support/conversion.h"
+#include "support/tarvik_log.h"
 
 namespace polvane {
 namespace {
@@ -329,6 +335,79 @@ TEST_F(GisCli, BadMapOptionsAreUsageErrors) {
   EXPECT_EQ(Convert(log + " " + dir.File("d.kml") + " -f kml --color-thresholds=-70,x"), 2);
   EXPECT_EQ(Convert(log + " " + dir.File("d.kml") + " -f kml --color-thresholds=-70,-70"), 2);
   EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
+TEST_F(GisCli, AColourColumnIsCheckedAndTheMapOptionsAreKeptInTheConfiguration) {
+  const std::string log = Sample("drive-tarvik.tvf");
+  // A column these lines do not have, or one of text, is a usage error, and nothing is written.
+  EXPECT_EQ(Convert(log + " " + dir.File("d.kml") + " -f kml --color-column 'Rec#9 RSSI'"), 2);
+  EXPECT_EQ(Convert(log + " " + dir.File("d.kml") + " -f kml --color-column 'Latitude Hemisphere'"),
+            2);
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+  // The map options are saved with the other settings, and a run from the file gives the same
+  // map.
+  const std::string config = dir.File("map.cfg");
+  ASSERT_EQ(Convert(log + " " + dir.File("d.kml") +
+                    " -f kml --layout long --color-column RSSI --color-thresholds=-60,-75 "
+                    "--save-config " +
+                    config),
+            0);
+  const std::string saved = ReadFile(config);
+  for (const char* line :
+       {"[Map]", "Layout=long", "ColorColumn=RSSI", "[MapColors]", "Thresholds=-60,-75"})
+    EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
+  fs::rename(dir.File("d.kml"), dir.File("first.kml"));
+  ASSERT_EQ(Convert(log + " " + dir.File("d.kml") + " -c " + config), 0);
+  const std::string kml = ReadFile(dir.File("d.kml"));
+  EXPECT_EQ(kml, ReadFile(dir.File("first.kml")));
+  EXPECT_NE(kml.find("-60 to -75 dBm (RSSI)"), std::string::npos);
+  EXPECT_NE(kml.find("<SimpleField name=\"Reading\""), std::string::npos);  // long
+}
+
+// True when a hidden temporary of a map output lies in the folder.
+bool DatasetTemporaryIn(const fs::path& folder) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    if (e.path().filename().string().rfind(".long.", 0) == 0) return true;
+  return false;
+}
+
+TEST_F(GisCli, ASecondInterruptWhileTheDatasetIsWrittenLeavesNoTemporary) {
+  // A wide scan table: the GeoPackage of its lines takes a while to write at the end.
+  TarvikLogBuilder builder;
+  builder.Identification("QVX TARVIK", "1.25");
+  std::array<TarvikScanReceiver, 4> rx;
+  for (auto& r : rx)
+    for (int e = 0; e < 80; ++e)
+      r.entries.push_back({static_cast<std::uint16_t>(e + 1), static_cast<std::uint8_t>(e)});
+  for (int i = 0; i < 6000; ++i) builder.Scan({}, rx);
+  const std::string in = dir.File("long.tvf"), out = dir.File("long.gpkg");
+  builder.WriteTo(in);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::freopen("/dev/null", "w", stderr);
+    execl(POLVANE_CLI, POLVANE_CLI, "convert", in.c_str(), out.c_str(), "-q", "-f", "gpkg", "-r",
+          "1,2,3,4", "--scan-type", "table", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The dataset is being written once its temporary exists beside the output.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (!DatasetTemporaryIn(dir.Path()) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  kill(pid, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  // Ended by the second interrupt (or, on a fast machine, done before it): never a temporary
+  // left, and under the output name either nothing or the whole dataset.
+  EXPECT_FALSE(DatasetTemporaryIn(dir.Path()));
+  if (WIFSIGNALED(status)) {
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
+    EXPECT_FALSE(fs::exists(out));
+  } else if (fs::exists(out)) {
+    EXPECT_EQ(Describe(out).features, 6000);
+  }
 }
 
 TEST_F(GisCli, TheFormatNamesTheOutputAndEachLogOfAFolderGetsItsOwn) {

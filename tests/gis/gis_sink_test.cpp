@@ -5,8 +5,10 @@
 #include <gdal_priv.h>
 #include <gtest/gtest.h>
 #include <ogrsf_frmts.h>
+#include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -219,6 +221,114 @@ TEST(GisSink, KmlThresholdsAreTheUsers) {
   EXPECT_EQ(PlacemarkColors(ReadFile(path)),
             (std::map<std::string, std::string>{
                 {"1", "ff00ff00"}, {"2", "ff0000ff"}, {"3", "ff00ff00"}}));
+}
+
+TEST(GisSink, KmlColoursByAChosenColumnInItsOwnUnit) {
+  ScratchDir dir;
+  const std::string path = dir.File("drive.kml");
+  GisOptions options;
+  options.ColorColumn = "Marker Value";
+  ASSERT_TRUE(SignalColors::Parse("2,1", options.Colors));  // green, yellow, red
+  const Written w = Write(path, GisFormat::Kml, Drive(), options);
+  ASSERT_TRUE(w.ok) << w.error;
+  const std::string kml = ReadFile(path);
+  EXPECT_EQ(PlacemarkColors(kml), (std::map<std::string, std::string>{
+                                      {"1", "ff00ffff"}, {"2", "ff00ff00"}, {"3", "ff00ff00"}}));
+  // The legend names the column, and no level's unit.
+  EXPECT_NE(kml.find("2 to 1 (Marker Value)"), std::string::npos);
+  EXPECT_EQ(kml.find("dBm"), std::string::npos);
+  // In the long layout a row is a reading: each is coloured by its own level.
+  options.Layout = TableLayout::Long;
+  options.ColorColumn = "RSSI";
+  options.Colors = SignalColors();
+  ASSERT_TRUE(Write(path, GisFormat::Kml, Drive(), options).ok);
+  const std::string rows = ReadFile(path);
+  EXPECT_NE(rows.find("#band3"), std::string::npos);  // the last line's first reading, -105
+  EXPECT_NE(rows.find("#band0"), std::string::npos);  // and its third, -60
+}
+
+TEST(GisSink, AColourColumnTheLinesDoNotHaveIsAnErrorAndNoFile) {
+  ScratchDir dir;
+  std::atomic<bool> missing{false};
+  GisOptions options;
+  options.MissingColorColumn = &missing;
+  options.ColorColumn = "Rec#3 RSSI";
+  Written w = Write(dir.File("drive.kml"), GisFormat::Kml, Drive(), options);
+  EXPECT_FALSE(w.ok);
+  EXPECT_TRUE(missing);
+  EXPECT_NE(w.error.find("no attribute \"Rec#3 RSSI\""), std::string::npos) << w.error;
+  EXPECT_NE(w.error.find("Rec#1 RSSI 2"), std::string::npos) << w.error;  // what there is
+  missing = false;
+  options.ColorColumn = "GPS Time (HH:MM:SS)";
+  w = Write(dir.File("drive.gpkg"), GisFormat::GeoPackage, Drive(), options);
+  EXPECT_FALSE(w.ok);
+  EXPECT_TRUE(missing);
+  EXPECT_NE(w.error.find("holds text"), std::string::npos) << w.error;
+  EXPECT_EQ(Entries(dir), std::vector<std::string>{});
+}
+
+// A value of one row of an SQL query of the GeoPackage, as text.
+std::string Query(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::string value = "(failed)";
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+      value = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return value;
+}
+
+TEST(GisSink, GeoPackageSpatialIndexHoldsEveryPointAndFindsThem) {
+  // A grid of 60 by 60 points (three levels of nodes of at most 51 entries), a line without a
+  // position, and points that fall on one place.
+  std::vector<LineBuilder> lines(1);
+  lines[0].Field("Marker Value", CellKind::Integer, "0");
+  for (int i = 0; i < 60; ++i)
+    for (int j = 0; j < 60; ++j)
+      lines.emplace_back()
+          .Field("Marker Value", CellKind::Integer, std::to_string(i * 60 + j))
+          .At(40 + i * 0.001, -74 + j * 0.001);
+  for (int k = 0; k < 3; ++k)
+    lines.emplace_back().Field("Marker Value", CellKind::Integer, "7").At(40.0005, -73.9995);
+  ScratchDir dir;
+  const std::string path = dir.File("grid.gpkg");
+  ASSERT_TRUE(Write(path, GisFormat::GeoPackage, lines).ok);
+  // SQLite's own check of the tree: every node's box holds its children, every entry is
+  // reachable once.
+  EXPECT_EQ(Query(path, "SELECT rtreecheck('rtree_grid_geom')"), "ok");
+  EXPECT_EQ(Query(path, "SELECT count(*) FROM rtree_grid_geom"), "3603");
+  EXPECT_EQ(Query(path, "SELECT rtreedepth(data) FROM rtree_grid_geom_node WHERE nodeno = 1"), "2");
+  EXPECT_EQ(Query(path,
+                  "SELECT count(*) FROM gpkg_extensions WHERE table_name = 'grid' AND "
+                  "extension_name = 'gpkg_rtree_index'"),
+            "1");
+  // GDAL takes it for the layer's index and finds a block of 10 by 10 points through it.
+  Dataset d(path);
+  ASSERT_TRUE(d.Layer());
+  OGRLayer* has = d.ds->ExecuteSQL("SELECT HasSpatialIndex('grid', 'geom')", nullptr, nullptr);
+  ASSERT_TRUE(has);
+  std::unique_ptr<OGRFeature> answer(has->GetNextFeature());
+  EXPECT_EQ(answer->GetFieldAsInteger(0), 1);
+  answer.reset();
+  d.ds->ReleaseResultSet(has);
+  d.Layer()->SetSpatialFilterRect(-74 + 9.5 * 0.001, 40 + 19.5 * 0.001, -74 + 19.5 * 0.001,
+                                  40 + 29.5 * 0.001);
+  EXPECT_EQ(d.Layer()->GetFeatureCount(), 100);
+  d.Layer()->SetSpatialFilterRect(-73.9996, 40.0004, -73.9994, 40.0006);
+  EXPECT_EQ(d.Layer()->GetFeatureCount(), 3);
+  // The triggers keep it: a point moved is found at its new place.
+  d.ds.reset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+  ASSERT_TRUE(d.ds);
+  d.ds->ExecuteSQL("UPDATE grid SET geom = (SELECT geom FROM grid WHERE fid = 2) WHERE fid = 3601",
+                   nullptr, nullptr);
+  d.ds.reset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+  d.Layer()->SetSpatialFilterRect(-74.0001, 39.9999, -73.9999, 40.0001);
+  EXPECT_EQ(d.Layer()->GetFeatureCount(), 2);
+  EXPECT_EQ(Query(path, "SELECT rtreecheck('rtree_grid_geom')"), "ok");
 }
 
 TEST(GisSink, ShapefileGivesLongTitlesUniqueShortNamesAndListsThem) {

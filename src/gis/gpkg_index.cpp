@@ -1,0 +1,304 @@
+#include "gis/gpkg_index.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace polvane {
+
+namespace {
+
+// An entry of a node: a feature's id (a child's node number above the leaves) and its box, in
+// the 32-bit floats the R-tree keeps, rounded outwards so that the box holds the point.
+struct Entry {
+  std::int64_t Id;
+  float MinX, MaxX, MinY, MaxY;
+};
+
+float Down(double v) {
+  float f = static_cast<float>(v);
+  if (static_cast<double>(f) > v) f = std::nextafter(f, -INFINITY);
+  return f;
+}
+float Up(double v) {
+  float f = static_cast<float>(v);
+  if (static_cast<double>(f) < v) f = std::nextafter(f, INFINITY);
+  return f;
+}
+
+std::string Quoted(const std::string& name) {
+  std::string q = "\"";
+  for (char c : name) {
+    q += c;
+    if (c == '"') q += '"';
+  }
+  return q + "\"";
+}
+
+std::string Literal(const std::string& text) {
+  std::string q = "'";
+  for (char c : text) {
+    q += c;
+    if (c == '\'') q += '\'';
+  }
+  return q + "'";
+}
+
+// The point of a GeoPackage geometry blob: the "GP" header (flags: byte order, envelope size,
+// empty), then a WKB point. False for anything else (no geometry, empty, not a point).
+bool BlobPoint(const unsigned char* b, int size, double& x, double& y) {
+  if (!b || size < 8 || b[0] != 'G' || b[1] != 'P') return false;
+  const unsigned flags = b[3];
+  if (flags & 0x10) return false;  // empty
+  static constexpr int kEnvelope[] = {0, 32, 48, 48, 64};
+  const unsigned envelope = (flags >> 1) & 7;
+  if (envelope > 4) return false;
+  const int at = 8 + kEnvelope[envelope];
+  if (size < at + 21) return false;
+  const bool little = b[at] == 1;
+  auto u32 = [&](int i) {
+    std::uint32_t v = 0;
+    for (int k = 0; k < 4; ++k) v |= std::uint32_t(b[i + k]) << (little ? 8 * k : 8 * (3 - k));
+    return v;
+  };
+  auto f64 = [&](int i) {
+    std::uint64_t v = 0;
+    for (int k = 0; k < 8; ++k) v |= std::uint64_t(b[i + k]) << (little ? 8 * k : 8 * (7 - k));
+    double d;
+    std::memcpy(&d, &v, sizeof d);
+    return d;
+  };
+  if (u32(at + 1) % 1000 != 1) return false;  // a point (with Z or M, its X and Y first)
+  x = f64(at + 5);
+  y = f64(at + 13);
+  return std::isfinite(x) && std::isfinite(y);
+}
+
+class Database {
+ public:
+  ~Database() {
+    for (sqlite3_stmt* s : statements_) sqlite3_finalize(s);
+    if (db_) sqlite3_close(db_);
+  }
+  bool Open(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+      return false;
+    return Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
+  }
+  bool Exec(const std::string& sql) {
+    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  sqlite3_stmt* Prepare(const std::string& sql) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) return nullptr;
+    statements_.push_back(s);
+    return s;
+  }
+  // Binds the integers and the blob (when given) and runs the statement once.
+  bool Run(sqlite3_stmt* s, std::int64_t a, std::int64_t b, const void* blob = nullptr,
+           int size = 0) {
+    sqlite3_bind_int64(s, 1, a);
+    if (blob)
+      sqlite3_bind_blob(s, 2, blob, size, SQLITE_STATIC);
+    else
+      sqlite3_bind_int64(s, 2, b);
+    const bool ok = sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+    return ok;
+  }
+  std::string Error() const { return db_ ? sqlite3_errmsg(db_) : "cannot open the database"; }
+  sqlite3* Handle() { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+  std::vector<sqlite3_stmt*> statements_;
+};
+
+void PutBig(unsigned char* at, std::uint64_t v, int bytes) {
+  for (int k = bytes - 1; k >= 0; --k, v >>= 8) at[k] = static_cast<unsigned char>(v & 0xff);
+}
+void PutFloat(unsigned char* at, float f) {
+  std::uint32_t v;
+  std::memcpy(&v, &f, sizeof v);
+  PutBig(at, v, 4);
+}
+
+// Writes the packed tree of `entries` into the R-tree's node, rowid and parent tables.
+class Packer {
+ public:
+  Packer(Database& db, const std::string& rtree, int nodeSize)
+      : db_(db), nodeSize_(nodeSize), capacity_((nodeSize - 4) / kCell), blob_(nodeSize) {
+    node_ = db.Prepare("INSERT OR REPLACE INTO " + Quoted(rtree + "_node") + " VALUES (?, ?)");
+    rowid_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_rowid") + " VALUES (?, ?)");
+    parent_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_parent") + " VALUES (?, ?)");
+  }
+
+  bool Pack(std::vector<Entry> entries) {
+    if (!node_ || !rowid_ || !parent_ || capacity_ < 2) return false;
+    std::int64_t next = 2;  // the root is node 1
+    int depth = 0;
+    std::vector<Entry> parents;
+    while (entries.size() > capacity_) {
+      Tile(entries);
+      parents.clear();
+      for (std::size_t from = 0; from < entries.size(); from += capacity_) {
+        const std::size_t to = std::min(entries.size(), from + capacity_);
+        const std::int64_t number = next++;
+        if (!WriteNode(number, 0, depth == 0, entries, from, to)) return false;
+        parents.push_back(Box(number, entries, from, to));
+      }
+      entries.swap(parents);
+      ++depth;
+    }
+    return WriteNode(1, depth, depth == 0, entries, 0, entries.size());
+  }
+
+ private:
+  static constexpr std::size_t kCell = 8 + 4 * 4;
+
+  // Sort-tile-recursive order: vertical slices of whole nodes by the boxes' centres in
+  // longitude, each slice by latitude.
+  void Tile(std::vector<Entry>& e) const {
+    auto cx = [](const Entry& a) { return double(a.MinX) + a.MaxX; };
+    auto cy = [](const Entry& a) { return double(a.MinY) + a.MaxY; };
+    std::sort(e.begin(), e.end(), [&](const Entry& a, const Entry& b) { return cx(a) < cx(b); });
+    const std::size_t nodes = (e.size() + capacity_ - 1) / capacity_;
+    const auto slices = static_cast<std::size_t>(std::ceil(std::sqrt(double(nodes))));
+    const std::size_t perSlice = ((nodes + slices - 1) / slices) * capacity_;
+    for (std::size_t from = 0; from < e.size(); from += perSlice) {
+      const auto to = e.begin() + static_cast<std::ptrdiff_t>(std::min(e.size(), from + perSlice));
+      std::sort(e.begin() + static_cast<std::ptrdiff_t>(from), to,
+                [&](const Entry& a, const Entry& b) { return cy(a) < cy(b); });
+    }
+  }
+
+  static Entry Box(std::int64_t id, const std::vector<Entry>& e, std::size_t from, std::size_t to) {
+    Entry box{id, e[from].MinX, e[from].MaxX, e[from].MinY, e[from].MaxY};
+    for (std::size_t i = from + 1; i < to; ++i) {
+      box.MinX = std::min(box.MinX, e[i].MinX);
+      box.MaxX = std::max(box.MaxX, e[i].MaxX);
+      box.MinY = std::min(box.MinY, e[i].MinY);
+      box.MaxY = std::max(box.MaxY, e[i].MaxY);
+    }
+    return box;
+  }
+
+  // A node: the tree's depth (read from the root only) and its cell count, big-endian, then
+  // the cells: the id and the box's four coordinates.
+  bool WriteNode(std::int64_t number, int depth, bool leaf, const std::vector<Entry>& e,
+                 std::size_t from, std::size_t to) {
+    std::fill(blob_.begin(), blob_.end(), 0);
+    PutBig(blob_.data(), static_cast<std::uint64_t>(depth), 2);
+    PutBig(blob_.data() + 2, to - from, 2);
+    unsigned char* cell = blob_.data() + 4;
+    for (std::size_t i = from; i < to; ++i, cell += kCell) {
+      PutBig(cell, static_cast<std::uint64_t>(e[i].Id), 8);
+      PutFloat(cell + 8, e[i].MinX);
+      PutFloat(cell + 12, e[i].MaxX);
+      PutFloat(cell + 16, e[i].MinY);
+      PutFloat(cell + 20, e[i].MaxY);
+      if (!db_.Run(leaf ? rowid_ : parent_, e[i].Id, number)) return false;
+    }
+    return db_.Run(node_, number, 0, blob_.data(), nodeSize_);
+  }
+
+  Database& db_;
+  int nodeSize_;
+  std::size_t capacity_;
+  std::vector<unsigned char> blob_;
+  sqlite3_stmt *node_ = nullptr, *rowid_ = nullptr, *parent_ = nullptr;
+};
+
+// Indexes the table's points by SQLite's inserts, one at a time.
+std::string InsertFromTable(Database& db, const std::string& t, const std::string& g,
+                            const std::string& r) {
+  sqlite3_stmt* read = db.Prepare("SELECT fid, " + g + " FROM " + t + " WHERE " + g + " NOT NULL");
+  sqlite3_stmt* insert = db.Prepare("INSERT INTO " + r + " VALUES (?, ?, ?, ?, ?)");
+  if (!read || !insert) return db.Error();
+  for (int step; (step = sqlite3_step(read)) != SQLITE_DONE;) {
+    if (step != SQLITE_ROW) return db.Error();
+    double x, y;
+    const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(read, 1));
+    if (!BlobPoint(blob, sqlite3_column_bytes(read, 1), x, y)) continue;
+    sqlite3_bind_int64(insert, 1, sqlite3_column_int64(read, 0));
+    sqlite3_bind_double(insert, 2, Down(x));
+    sqlite3_bind_double(insert, 3, Up(x));
+    sqlite3_bind_double(insert, 4, Down(y));
+    sqlite3_bind_double(insert, 5, Up(y));
+    const bool ok = sqlite3_step(insert) == SQLITE_DONE;
+    sqlite3_reset(insert);
+    if (!ok) return db.Error();
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string& table,
+                                      const std::string& column,
+                                      const std::vector<IndexedPoint>* points) {
+  Database db;
+  if (!db.Open(path)) return db.Error();
+  const std::string rtree = "rtree_" + table + "_" + column;
+  const std::string t = Quoted(table), g = Quoted(column), r = Quoted(rtree);
+  // The index, its triggers and its row in gpkg_extensions, as the GeoPackage standard gives
+  // them.
+  const std::string box = "NEW.fid, ST_MinX(NEW." + g + "), ST_MaxX(NEW." + g + "), ST_MinY(NEW." +
+                          g + "), ST_MaxY(NEW." + g + ")";
+  const std::string placed = "NEW." + g + " NOT NULL AND NOT ST_IsEmpty(NEW." + g + ")";
+  const std::string unplaced = "NEW." + g + " IS NULL OR ST_IsEmpty(NEW." + g + ")";
+  auto trigger = [&](const char* name, const std::string& when, const std::string& body) {
+    return "CREATE TRIGGER " + Quoted(rtree + "_" + name) + " " + when + " BEGIN " + body +
+           "; END;";
+  };
+  const std::string put = "INSERT OR REPLACE INTO " + r + " VALUES (" + box + ")";
+  const std::string drop = "DELETE FROM " + r + " WHERE id = OLD.fid";
+  const std::string schema =
+      "BEGIN; CREATE VIRTUAL TABLE " + r + " USING rtree(id, minx, maxx, miny, maxy);" +
+      trigger("insert", "AFTER INSERT ON " + t + " WHEN (" + placed + ")", put) +
+      trigger("update1",
+              "AFTER UPDATE OF " + g + " ON " + t + " WHEN OLD.fid = NEW.fid AND (" + placed + ")",
+              put) +
+      trigger(
+          "update2",
+          "AFTER UPDATE OF " + g + " ON " + t + " WHEN OLD.fid = NEW.fid AND (" + unplaced + ")",
+          drop) +
+      trigger("update3", "AFTER UPDATE ON " + t + " WHEN OLD.fid != NEW.fid AND (" + placed + ")",
+              drop + "; " + put) +
+      trigger("update4", "AFTER UPDATE ON " + t + " WHEN OLD.fid != NEW.fid AND (" + unplaced + ")",
+              "DELETE FROM " + r + " WHERE id IN (OLD.fid, NEW.fid)") +
+      trigger("delete", "AFTER DELETE ON " + t + " WHEN OLD." + g + " NOT NULL", drop) +
+      "CREATE TABLE IF NOT EXISTS gpkg_extensions (table_name TEXT, column_name TEXT, "
+      "extension_name TEXT NOT NULL, definition TEXT NOT NULL, scope TEXT NOT NULL, "
+      "CONSTRAINT ge_tce UNIQUE (table_name, column_name, extension_name));"
+      "INSERT INTO gpkg_extensions VALUES (" +
+      Literal(table) + ", " + Literal(column) +
+      ", 'gpkg_rtree_index', 'http://www.geopackage.org/spec120/#extension_rtree', "
+      "'write-only');";
+  if (!db.Exec(schema)) return db.Error();
+
+  std::vector<Entry> entries;
+  if (points) {
+    entries.reserve(points->size());
+    for (const IndexedPoint& p : *points)
+      entries.push_back({p.Fid, Down(p.X), Up(p.X), Down(p.Y), Up(p.Y)});
+  } else if (std::string why = InsertFromTable(db, t, g, r); !why.empty()) {
+    return why;
+  }
+  if (!entries.empty()) {
+    // The node size SQLite chose for the new table is that of its (empty) root.
+    sqlite3_stmt* size =
+        db.Prepare("SELECT length(data) FROM " + Quoted(rtree + "_node") + " WHERE nodeno = 1");
+    if (!size || sqlite3_step(size) != SQLITE_ROW) return db.Error();
+    const int nodeSize = sqlite3_column_int(size, 0);
+    Packer packer(db, rtree, nodeSize);
+    if (!packer.Pack(std::move(entries))) return db.Error();
+  }
+  if (!db.Exec("COMMIT")) return db.Error();
+  return {};
+}
+
+}  // namespace polvane
