@@ -19,6 +19,7 @@
 #include "app/main_form.h"
 #include "cli/convert_command.h"
 #include "convert/line_sink.h"
+#include "convert/output_formats.h"
 #include "convert/table_shape.h"
 
 namespace py = pybind11;
@@ -128,6 +129,9 @@ ConvertOptions OptionsFrom(const py::dict& d) {
   text("traffic", o.traffic);
   text("channels", o.channels);
   text("save_config", o.saveConfig);
+  text("layout", o.layout);
+  text("color_thresholds", o.colorThresholds);
+  text("color_column", o.colorColumn);
   flag("all_fields", o.allFields);
   flag("header", o.header);
   flag("no_header", o.noHeader);
@@ -268,6 +272,8 @@ Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* s
         try {
           TMainForm form(host);
           PreparedConvert prepared;
+          std::atomic<bool> missingColorColumn{false};
+          InstallGisWriters(form, &missingColorColumn);
           if (sink)
             form.LineSinkFactory = [sink](const std::string&) {
               return std::make_unique<ForwardingSink>(*sink);
@@ -278,6 +284,10 @@ Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* s
             throw UsageError{
                 "format: " + std::string(kOutputFormatItems[form.OutputFormatGroup.ItemIndex()]) +
                 " is a fixed layout, not lines; polvane.convert writes it"};
+          const OutputFormatRow* row = FindOutputFormat(form.OutputFormatGroup.ItemIndex());
+          if (status < 0 && sink && row && row->Writer == FormatWriter::kGis)
+            throw UsageError{"format: " + std::string(row->Name) +
+                             " is a map format, not lines; polvane.convert writes it"};
           if (status < 0) {
             RunHooks hooks;
             hooks.progress = [&](RunStage stage, int percent) {
@@ -291,6 +301,11 @@ Outcome Convert(const ConvertOptions& o, const py::object& progress, LineSink* s
             outcome.interrupted = stopped != RunStage::None;
           }
           outcome.status = status;
+          if (missingColorColumn) {
+            outcome.status = kExitUsage;
+            outcome.usage =
+                "color_column: these lines have no numeric attribute \"" + o.colorColumn + "\"";
+          }
         } catch (const UsageError& e) {
           outcome.status = kExitUsage;
           outcome.usage = e.reason;

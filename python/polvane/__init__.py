@@ -56,10 +56,13 @@ _TEXT_OPTIONS = (
     "format",
 )
 _FLAG_OPTIONS = ("all_fields", "best_server")
-# Options of `convert` only: they shape the delimited file, which `read` does not write.
+# Options of `convert` only: they shape the delimited file, which `read` does not write, and the
+# map formats' features (`layout`, as `read` takes it; `color_thresholds` a list of dBm or the
+# command line's "-70,-85,-100"; `color_column` the attribute that colours the KML points).
 _FILE_OPTIONS = ("delimiter", "header", "split", "save_config")
+_MAP_OPTIONS = ("layout", "color_thresholds", "color_column")
 READ_OPTIONS = _LIST_OPTIONS + _TEXT_OPTIONS + _FLAG_OPTIONS
-CONVERT_OPTIONS = READ_OPTIONS + _FILE_OPTIONS
+CONVERT_OPTIONS = READ_OPTIONS + _FILE_OPTIONS + _MAP_OPTIONS
 
 
 def _option_text(name, value):
@@ -98,7 +101,7 @@ def _options(allowed, kwargs):
             raise TypeError(f"unknown option {name!r}")
         if value is None:
             continue
-        if name in _LIST_OPTIONS:
+        if name in _LIST_OPTIONS or name == "color_thresholds":
             options[name] = _option_list(name, value)
         elif name in _FLAG_OPTIONS or name == "split":
             options[name] = bool(value)
@@ -168,6 +171,11 @@ def convert(input, output=None, *, progress=None, **options):
     ((D, T) or "D[deg|min],T"), channels (["100-120", 450] or "100-120,450"), lambda_speed,
     deselect, config, format, and for the file delimiter, header (True / False), split and
     save_config. ``progress`` (optional) is called with whole percentages.
+
+    The map formats (``format="gpkg"``, ``"geojson"``, ``"kml"``, ``"shp"`` or their names) take
+    ``layout`` ("wide" or "long", as ``read`` gives the frame), ``color_thresholds``
+    ([-70, -85, -100]) and ``color_column`` ("Rec#2 RSSI"), as ``--layout``,
+    ``--color-thresholds`` and ``--color-column`` do.
     """
     opts = _options(CONVERT_OPTIONS, options)
     opts["input"] = os.fspath(input)
