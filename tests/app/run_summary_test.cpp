@@ -8,6 +8,7 @@
 #include "support/bytes.h"
 #include "support/tarvik_log.h"
 #include "support/test_host.h"
+#include "support/window_model_fixture.h"
 
 namespace polvane {
 namespace {
@@ -99,27 +100,14 @@ TEST(CheckColorThresholds, TakesThreeLevelsFallingFromGreenToOrange) {
   EXPECT_EQ(colors.Text(), untouched);
 }
 
-class FormRunTest : public ::testing::Test {
+class FormRunTest : public WindowModelTest {
  protected:
   FormRunTest() { form.AutoIndex = false; }
   void ChooseDrive(int scans) {
-    TarvikLogBuilder log;
-    log.Identification("QVX TARVIK", "1.25");
-    std::array<TarvikScanReceiver, 4> rx;
-    rx[0].entries = {{5, 70}, {6, 60}};
-    for (int i = 0; i < scans; ++i) {
-      TarvikHeader h;
-      h.gps = {1, i / 60 % 60, i % 60};
-      log.Scan(h, rx);
-    }
-    log.WriteTo(dir.File("drive.tvf"));
+    TarvikScanDrive(scans).WriteTo(dir.File("drive.tvf"));
     form.ChooseInputFile(dir.File("drive.tvf"));
     form.AddSelectedField(kGpsTime);
   }
-
-  ScratchDir dir;
-  TestHost host;
-  TMainForm form{host};
 };
 
 TEST_F(FormRunTest, ARunClosesConvertAndEndsWithItsSummary) {
