@@ -132,6 +132,9 @@ class TMainForm : public FormControls {
   // The writer of the GIS formats (GeoPackage, GeoJSON, KML, Shapefile), set by the front ends
   // that link it: a sink for an output name in the format of a list index.
   std::function<std::unique_ptr<LineSink>(const std::string& output, int format)> GisSinkFactory;
+  // Why that writer cannot be had (the map writers' module is missing); "" when it can. Asked
+  // only once a map format is chosen; unset, the writer is taken to be there.
+  std::function<std::string()> GisWritersMissing;
   // Settings of the record loop as the window's controls stand.
   char CurrentDelimiter() const;
   std::int16_t CurrentReductionMode() const;

@@ -136,6 +136,9 @@ std::string TMainForm::GisRefusal() const {
   if (!row || row->Writer != FormatWriter::kGis) return {};
   if (!GisSinkFactory)
     return "this program does not write the " + std::string(row->Name) + " format";
+  if (GisWritersMissing)
+    if (std::string why = GisWritersMissing(); !why.empty())
+      return "the " + std::string(row->Name) + " format cannot be written: " + why;
   const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
   if (code != kProductNone && !ProductHasPosition(code))
     return std::string(ProductLabel(code)) + " logs hold no position, and every " +

@@ -1,9 +1,10 @@
 // The GIS writers of the command line and the Python module: the form's map formats written
-// through src/gis, with the form's map options (layout, colour bands, colour column) as they
-// stand when a file's writer is made.
+// by the map writers' module, with the form's map options (layout, colour bands, colour column)
+// as they stand when a file's writer is made. The module is loaded only once a map format is
+// chosen.
+#include "app/gis_module.h"
 #include "cli/convert_command.h"
 #include "convert/output_formats.h"
-#include "gis/gis_sink.h"
 
 namespace polvane {
 
@@ -13,10 +14,13 @@ void InstallGisWriters(TMainForm& form, std::atomic<bool>* missingColorColumn) {
     const OutputFormatRow* row = FindOutputFormat(format);
     GisFormat kind;
     if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
+    const GisWriters* writers = LoadGisWriters();
+    if (!writers) return nullptr;
     GisOptions options = form.CurrentMapOptions();
     options.MissingColorColumn = missingColorColumn;
-    return MakeGisSink(output, kind, options);
+    return writers->MakeSink(output, kind, options);
   };
+  form.GisWritersMissing = &polvane::GisWritersMissing;
 }
 
 }  // namespace polvane

@@ -19,7 +19,6 @@
 #include "convert/identify.h"
 #include "convert/output_file.h"
 #include "convert/output_formats.h"
-#include "gis/gis_sink.h"
 #include "index/make_index.h"
 #include "index/make_list.h"
 

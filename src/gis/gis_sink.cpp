@@ -35,24 +35,23 @@ namespace polvane {
 
 namespace fs = std::filesystem;
 
-bool GisFormatOfName(std::string_view name, GisFormat& format) {
-  static constexpr std::pair<std::string_view, GisFormat> kNames[] = {
-      {"GeoPackage", GisFormat::GeoPackage},
-      {"GeoJSON", GisFormat::GeoJson},
-      {"KML", GisFormat::Kml},
-      {"ESRI Shapefile", GisFormat::Shapefile}};
-  for (const auto& [n, f] : kNames)
-    if (n == name) {
-      format = f;
-      return true;
-    }
-  return false;
-}
-
 std::string ShapefileNamesPath(const std::string& output) {
   fs::path p(output);
   p.replace_extension(".names.txt");
   return p.string();
+}
+
+namespace {
+
+// Where the names of the datasets' temporaries are handed for the interrupt handler.
+void (*gRememberTemporary)(const char*) = &RememberTemporary;
+void (*gForgetTemporary)(const char*) = &ForgetTemporary;
+
+}  // namespace
+
+void SetTemporaryRegistry(void (*remember)(const char*), void (*forget)(const char*)) {
+  gRememberTemporary = remember;
+  gForgetTemporary = forget;
 }
 
 namespace {
@@ -449,10 +448,10 @@ class GisSink final : public LineSink {
     for (const auto& [temp, out] : DatasetFiles()) temporaries_.push_back(temp);
     for (const char* tail : {"-journal", "-wal", "-shm"}) temporaries_.push_back(temp_ + tail);
     // Filled before any name is handed over: the texts stay where they are from here on.
-    for (const std::string& t : temporaries_) RememberTemporary(t.c_str());
+    for (const std::string& t : temporaries_) gRememberTemporary(t.c_str());
   }
   void ForgetTemporaries() {
-    for (const std::string& t : temporaries_) ForgetTemporary(t.c_str());
+    for (const std::string& t : temporaries_) gForgetTemporary(t.c_str());
     temporaries_.clear();
   }
 

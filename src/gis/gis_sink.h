@@ -28,6 +28,11 @@ bool GisFormatOfName(std::string_view name, GisFormat& format);
 std::unique_ptr<LineSink> MakeGisSink(const std::string& output, GisFormat format,
                                       const GisOptions& options);
 
+// Where the sinks name their temporary files for an interrupt handler to remove: the
+// converters' RememberTemporary and ForgetTemporary, unless a program that loads the writers as
+// a module hands its own (before the first sink is made).
+void SetTemporaryRegistry(void (*remember)(const char*), void (*forget)(const char*));
+
 // The sidecar file that lists a Shapefile's short attribute names beside their titles:
 // "drive.shp" gives "drive.names.txt".
 std::string ShapefileNamesPath(const std::string& output);

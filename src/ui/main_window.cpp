@@ -31,8 +31,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/gis_module.h"
 #include "convert/output_formats.h"
-#include "gis/gis_sink.h"
 #include "ui/about_dialog.h"
 #include "ui/color_dialog.h"
 #include "ui/drive_map.h"
@@ -115,10 +115,13 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
     const OutputFormatRow* row = FindOutputFormat(format);
     GisFormat kind;
     if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
+    const GisWriters* writers = LoadGisWriters();
+    if (!writers) return nullptr;
     GisOptions options;
     options.Colors = form_->CurrentColors();
-    return MakeGisSink(output, kind, options);
+    return writers->MakeSink(output, kind, options);
   };
+  form_->GisWritersMissing = &GisWritersMissing;
   form_->FileUsed = [this](const std::string& path, bool configuration) {
     RecentFiles::Add({Text(path), configuration});
     RefreshRecentMenu();
