@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert/bytes.h"
 #include "convert/input_file.h"
 
 namespace polvane {
@@ -36,8 +37,7 @@ std::int16_t IdentifyProduct(const std::string& path) {
   f.Seek(0);
   std::uint8_t prefix[4];
   if (!f.ReadExact(prefix, 4)) return 0;
-  const std::int32_t length = static_cast<std::int32_t>(
-      prefix[0] | prefix[1] << 8 | prefix[2] << 16 | static_cast<std::uint32_t>(prefix[3]) << 24);
+  const auto length = static_cast<std::int32_t>(ReadLE32(prefix, 0));
   // A negative first length is treated like one above 256: the file has no length-prefixed
   // identification record, so the header tags decide.
   if (length > 0 && length <= 256) {

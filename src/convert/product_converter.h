@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/bytes.h"
 #include "convert/catalogue.h"
 #include "convert/channel_list.h"
 #include "convert/codes.h"
@@ -102,15 +103,6 @@ class ProductConverter {
   // says the data ends earlier. A record loop that stops before it left part of the log unread.
   virtual std::uint64_t DataEnd() const { return Input.Size(); }
 
-  // Big-endian numbers inside a record.
-  static std::uint16_t ReadBE16(const std::uint8_t* record, int position) {
-    return static_cast<std::uint16_t>(record[position] << 8 | record[position + 1]);
-  }
-  static std::uint32_t ReadBE32(const std::uint8_t* record, int position) {
-    return static_cast<std::uint32_t>(record[position]) << 24 |
-           static_cast<std::uint32_t>(record[position + 1]) << 16 |
-           static_cast<std::uint32_t>(record[position + 2]) << 8 | record[position + 3];
-  }
   // Makes buffer[length, horizon) zero, so that a record shorter than its layout (horizon: the
   // furthest any of the product's layouts reaches) decodes as zeros, never as the bytes of an
   // earlier record. Only what an earlier, longer record of the same buffer, horizon and file
@@ -125,20 +117,6 @@ class ProductConverter {
     if (length < dirtyLength_)
       std::memset(buffer + length, 0, static_cast<std::size_t>(dirtyLength_ - length));
     dirtyLength_ = length < horizon ? length : horizon;
-  }
-
-  // Sum of n sample bytes (the fast-record sample means): 32 at a time where the processor
-  // has AVX2, 16 at a time with SSE2.
-  static unsigned SumBytes(const std::uint8_t* bytes, std::size_t n);
-  // Little-endian numbers (record framing and receiver data).
-  static std::uint16_t ReadLE16(const std::uint8_t* record, int position) {
-    return static_cast<std::uint16_t>(record[position] | record[position + 1] << 8);
-  }
-  static std::uint32_t ReadLE32(const std::uint8_t* record, int position) {
-    return static_cast<std::uint32_t>(record[position]) |
-           static_cast<std::uint32_t>(record[position + 1]) << 8 |
-           static_cast<std::uint32_t>(record[position + 2]) << 16 |
-           static_cast<std::uint32_t>(record[position + 3]) << 24;
   }
 
   int16_t ProductCodeValue() const { return productCode_; }

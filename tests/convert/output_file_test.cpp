@@ -105,8 +105,7 @@ TEST(ByteSum, MatchesAPlainSumForEveryLengthAndValue) {
       for (std::size_t n = 0; n + offset <= bytes.size(); ++n) {
         unsigned want = 0;
         for (std::size_t i = 0; i < n; ++i) want += bytes[offset + i];
-        ASSERT_EQ(ProductConverter::SumBytes(bytes.data() + offset, n), want)
-            << n << " bytes at " << offset;
+        ASSERT_EQ(SumBytes(bytes.data() + offset, n), want) << n << " bytes at " << offset;
       }
   }
 }

@@ -30,9 +30,9 @@ double ChannelPlan::TableFrequency(std::int64_t channel) const {
 
 ChannelPlan DecodePlan(const std::uint8_t* p) {
   ChannelPlan plan;
-  plan.First = ProductConverter::ReadLE32(p, 0);
-  plan.Last = ProductConverter::ReadLE32(p, 4);
-  plan.Step = ProductConverter::ReadLE16(p, 8);
+  plan.First = ReadLE32(p, 0);
+  plan.Last = ReadLE32(p, 4);
+  plan.Step = ReadLE16(p, 8);
   plan.Flags = p[10];
   plan.StepKhz = plan.Step / 256.0;
   return plan;
@@ -68,18 +68,16 @@ Coordinate Coordinate::FromDegrees(double v) {
 void GpsFix::Decode(const std::uint8_t* b) {
   Month = b[4];
   Day = b[5];
-  Year = ProductConverter::ReadBE16(b, 6);
+  Year = ReadBE16(b, 6);
   Hour = b[8];
   Minute = b[9];
   Second = b[10];
-  Latitude =
-      Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ProductConverter::ReadBE32(b, 15)));
-  Longitude =
-      Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ProductConverter::ReadBE32(b, 19)));
+  Latitude = Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ReadBE32(b, 15)));
+  Longitude = Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ReadBE32(b, 19)));
   LatHemisphere = Latitude.Decimal > 0 ? 'N' : 'S';
   LonHemisphere = Longitude.Decimal > 0 ? 'E' : 'W';
-  AltitudeCm = static_cast<std::int32_t>(ProductConverter::ReadBE32(b, 23));
-  VelocityCmPerS = static_cast<std::int16_t>(ProductConverter::ReadBE16(b, 47));
+  AltitudeCm = static_cast<std::int32_t>(ReadBE32(b, 23));
+  VelocityCmPerS = static_cast<std::int16_t>(ReadBE16(b, 47));
   Status = b[129];
 }
 
@@ -401,7 +399,7 @@ int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
     const std::uint8_t* entry = r + 1 + 4 * k;
     const int receiver = entry[0];
     if (receiver >= kReceivers) continue;
-    const int channel = entry[1] + 256 * static_cast<std::int8_t>(entry[2]) + 1;
+    const int channel = static_cast<std::int16_t>(ReadLE16(entry, 1)) + 1;
     const auto rssi = static_cast<std::int8_t>(entry[3]);
     ChannelTable[receiver][k] = static_cast<std::uint16_t>(channel);
     RssiTable[receiver][k] = rssi;

@@ -47,12 +47,11 @@ inline constexpr double kLambdaConstant = 512.0 * 300000000.0;
 //   flag bit 6: the base lies 0.01 MHz higher and channels use the offset numbering.
 inline double PlanFrequency(const std::uint8_t* plan, std::uint16_t code) {
   const std::uint8_t flags = plan[0];
-  double base = ProductConverter::ReadLE16(plan, 1) + ProductConverter::ReadLE16(plan, 3) * 0.0001;
+  double base = ReadLE16(plan, 1) + ReadLE16(plan, 3) * 0.0001;
   if (flags & 0x80) base += 1000;
   if (flags & 0x40) base += 0.01;
-  const std::int64_t steps =
-      static_cast<std::int64_t>(ProductConverter::ReadLE16(plan, 5)) *
-      (static_cast<std::int64_t>(code) - ProductConverter::ReadLE16(plan, 7));
+  const std::int64_t steps = static_cast<std::int64_t>(ReadLE16(plan, 5)) *
+                             (static_cast<std::int64_t>(code) - ReadLE16(plan, 7));
   return static_cast<double>(steps) * 0.0001 + base;
 }
 

@@ -41,13 +41,13 @@ const char* CompassPoint(std::int16_t tenths);
 struct ChannelPlan {
   std::uint8_t Bytes[tarvik_ext::kPlanSize] = {};
 
-  std::uint16_t Channel() const { return ProductConverter::ReadLE16(Bytes, 0); }
+  std::uint16_t Channel() const { return ReadLE16(Bytes, 0); }
   std::uint8_t Flags() const { return Bytes[2]; }
-  std::uint16_t BaseMhz() const { return ProductConverter::ReadLE16(Bytes, 3); }
-  std::uint16_t Fraction() const { return ProductConverter::ReadLE16(Bytes, 5); }
-  std::uint16_t Spacing() const { return ProductConverter::ReadLE16(Bytes, 7); }
-  std::uint16_t Lowest() const { return ProductConverter::ReadLE16(Bytes, 9); }
-  std::uint16_t Highest() const { return ProductConverter::ReadLE16(Bytes, 11); }
+  std::uint16_t BaseMhz() const { return ReadLE16(Bytes, 3); }
+  std::uint16_t Fraction() const { return ReadLE16(Bytes, 5); }
+  std::uint16_t Spacing() const { return ReadLE16(Bytes, 7); }
+  std::uint16_t Lowest() const { return ReadLE16(Bytes, 9); }
+  std::uint16_t Highest() const { return ReadLE16(Bytes, 11); }
   std::uint8_t SecondFlags() const { return Bytes[13]; }
 
   bool Usable() const { return Spacing() != 0; }
