@@ -320,17 +320,29 @@ int WriteFixedTrailer(int format, const FixedValues& v, char* out, int capacity)
   return piece.Length();
 }
 
-int WriteFixedHeader(const ProductConverter& c, const FixedValues& v, char* out) {
-  return WriteFixedHeader(ChosenOutputFormat(c), v,
-                          c.OutputName.empty() ? c.Settings.OutputFileName : c.OutputName, out);
+int FixedLayoutConverter::FixedHeader(char* out) {
+  FixedValues v;
+  FillFixedValues(v, FixedPiece::kHeader);
+  return WriteFixedHeader(ChosenOutputFormat(*this), v,
+                          OutputName.empty() ? Settings.OutputFileName : OutputName, out);
 }
 
-int WriteFixedRecord(const ProductConverter& c, const FixedValues& v, char* out) {
-  return WriteFixedRecord(ChosenOutputFormat(c), v, out);
+int FixedLayoutConverter::FixedRecord(char* out) {
+  FixedValues v;
+  FillFixedValues(v, FixedPiece::kRecord);
+  return WriteFixedRecord(ChosenOutputFormat(*this), v, out);
 }
 
-int WriteFixedTrailer(const ProductConverter& c, const FixedValues& v, char* out) {
-  return WriteFixedTrailer(ChosenOutputFormat(c), v, out);
+int FixedLayoutConverter::FixedTrailer(char* out) {
+  FixedValues v;
+  FillFixedValues(v, FixedPiece::kTrailer);
+  return WriteFixedTrailer(ChosenOutputFormat(*this), v, out);
+}
+
+void FixedLayoutConverter::PlaceFromRecord(bool fix, LinePlace& place) const {
+  FixedValues v;
+  FillFixedValues(v, FixedPiece::kRecord);
+  PlaceFromFixedValues(v, fix, place);
 }
 
 int ChosenOutputFormat(const ProductConverter& c) {

@@ -2,10 +2,11 @@
 // product: Grayson IQ Analyzer, MLJ PathPro (M01 records and the MDF side file), MSI Planet and
 // Wireless Valley InFielder.
 //
-// A reader's FixedHeader / FixedRecord / FixedTrailer slots describe the record just decoded in
-// a FixedValues and hand it to the writer of the same name (see TarvikConverter):
+// A reader derives from FixedLayoutConverter and describes the record just decoded in a
+// FixedValues through its one hook, FillFixedValues; the converter's FixedHeader, FixedRecord and
+// FixedTrailer hand the values to the writer of the same name (see TarvikConverter):
 //
-//   void TarvikConverter::FillFixedValues(FixedValues& v) const {
+//   void TarvikConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
 //     v.Year = Header[7];  v.Month = Header[6];  v.Day = Header[5];    // receiver clock
 //     v.Hour = GpsHour;  v.Minute = GpsMinute;  v.Second = GpsSecond;  // GPS time
 //     v.SetPosition(Latitude, Longitude);
@@ -13,14 +14,10 @@
 //     if (n != 0 && FastDataChosen(*this))
 //       v.SetReading(FastFrequency(n), ReadLE16(FastBlocks[n - 1], 0), FastRssi(n));
 //   }
-//   int TarvikConverter::FixedRecord(char* out) {
-//     FixedValues v;
-//     FillFixedValues(v);
-//     return WriteFixedRecord(*this, v, out);
-//   }
 //
-// The same fill serves the header (called just before the first record line of the run, so it
-// carries that record) and the trailer (the last record decoded).
+// The fill serves the header (called just before the first record line of the run, so it
+// carries that record), each record line and the trailer (the last record decoded); the piece
+// says which, for the products whose header and trailer describe another moment than the line.
 //
 // The writers choose the layout from the output format of the run's settings (c.Settings),
 // write into the caller's 16384-byte piece buffer, always zero-terminated (the record loop
@@ -156,13 +153,6 @@ int WriteFixedRecord(int format, const FixedValues& v, char* out, int capacity =
 // FixedTrailer: the Grayson "m ... IDLE" line; nothing for the other layouts.
 int WriteFixedTrailer(int format, const FixedValues& v, char* out, int capacity = kFixedBufferSize);
 
-// The same, with the layout taken from the converter's window (OutputFormatGroup) and, for the
-// header, the name of the output being written (the converter's OutputName, else the window's
-// OutputFilename). A converter without a window writes nothing.
-int WriteFixedHeader(const ProductConverter& c, const FixedValues& v, char* out);
-int WriteFixedRecord(const ProductConverter& c, const FixedValues& v, char* out);
-int WriteFixedTrailer(const ProductConverter& c, const FixedValues& v, char* out);
-
 // --- What the readers ask the run's settings ---------------------------------------------------
 
 // The output-format item of the run's settings.
@@ -209,5 +199,27 @@ inline void PlaceFromFixedValues(const FixedValues& v, bool fix, LinePlace& plac
     place.Day = static_cast<std::uint8_t>(v.Day);
   }
 }
+
+// Which piece of a fixed layout a reader's values are for.
+enum class FixedPiece { kHeader, kRecord, kTrailer };
+
+// The reader base of the products that write the fixed layouts. Each piece takes the layout
+// from the output format of the run's settings and, for the header, the name of the output
+// being written (the converter's OutputName, else the output name of the settings).
+class FixedLayoutConverter : public ProductConverter {
+ public:
+  using ProductConverter::ProductConverter;
+
+  int FixedHeader(char* out) final;
+  int FixedRecord(char* out) final;
+  int FixedTrailer(char* out) final;
+
+ protected:
+  // The values of the layouts for `piece`: the first record to be written for the header, the
+  // line being written for a record, the last record decoded for the trailer.
+  virtual void FillFixedValues(FixedValues& v, FixedPiece piece) const = 0;
+  // The place of the line being written, from its record values (PlaceFromFixedValues).
+  void PlaceFromRecord(bool fix, LinePlace& place) const;
+};
 
 }  // namespace polvane

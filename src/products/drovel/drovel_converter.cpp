@@ -11,7 +11,7 @@ namespace tx = text;
 
 namespace {}  // namespace
 
-DrovelConverter::DrovelConverter() : ProductConverter(kProductDrovel) {
+DrovelConverter::DrovelConverter() : FixedLayoutConverter(kProductDrovel) {
   TitlesPending = true;
 }
 
@@ -195,7 +195,7 @@ void DrovelConverter::FieldValue(int16_t field, char* out) {
   tx::End(p);
 }
 
-void DrovelConverter::FillFixedValues(FixedValues& v) const {
+void DrovelConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Style = FixedStyle::kDrovel;
   v.Hour = Hour();
   v.Minute = Minute();
@@ -203,24 +203,6 @@ void DrovelConverter::FillFixedValues(FixedValues& v) const {
   v.ClearReadings();
   const int readings = CurrentMode == kSlotThreeChannel ? kEntries : 1;
   for (int i = 0; i < readings; ++i) v.AddReading(Frequency(i), Channels[i], Rssi(i));
-}
-
-int DrovelConverter::FixedHeader(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedHeader(*this, v, out);
-}
-
-int DrovelConverter::FixedRecord(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedRecord(*this, v, out);
-}
-
-int DrovelConverter::FixedTrailer(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedTrailer(*this, v, out);
 }
 
 }  // namespace polvane

@@ -44,7 +44,7 @@ inline int EntryCount(std::int16_t kind) {
 }
 }  // namespace drovel
 
-class DrovelConverter : public ProductConverter {
+class DrovelConverter : public FixedLayoutConverter {
  public:
   DrovelConverter();
 
@@ -53,9 +53,6 @@ class DrovelConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
-  int FixedHeader(char* out) override;
-  int FixedRecord(char* out) override;
-  int FixedTrailer(char* out) override;
 
   // The channel plan of the last set-up record; it stays in force across files.
   std::uint8_t Setup[drovel::kSetupKept] = {};
@@ -81,9 +78,11 @@ class DrovelConverter : public ProductConverter {
   double Frequency(int entry) const;
   // Readings of the current record: its kind's entry count.
   int EntryCount() const { return drovel::EntryCount(CurrentMode); }
+
+ protected:
   // The values of the fixed layouts: the clock time and three readings in three-channel
   // data, one otherwise; no position.
-  void FillFixedValues(FixedValues& v) const;
+  void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
 
  private:
   void ParseSetup(const std::uint8_t* record);

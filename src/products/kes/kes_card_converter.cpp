@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "formats/fixed_layouts.h"
-
 namespace polvane {
 
 using namespace kescard;
@@ -347,7 +345,7 @@ int KesCardConverter::SelectedChannel() const {
   return n == 0 ? -1 : n - 1;
 }
 
-void KesCardConverter::FillFixedValues(FixedValues& v) const {
+void KesCardConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Year = RtcYear;
   v.Month = RtcMonth;
   v.Day = RtcDay;
@@ -370,28 +368,8 @@ void KesCardConverter::FillFixedValues(FixedValues& v) const {
     v.SetReading(0, 0, 0);
 }
 
-int KesCardConverter::FixedHeader(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedHeader(*this, v, out);
-}
-
-int KesCardConverter::FixedRecord(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedRecord(*this, v, out);
-}
-
-int KesCardConverter::FixedTrailer(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedTrailer(*this, v, out);
-}
-
 void KesCardConverter::Place(LinePlace& place) const {
-  FixedValues v;
-  FillFixedValues(v);
-  PlaceFromFixedValues(v, true, place);
+  PlaceFromRecord(true, place);
   // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;

@@ -11,8 +11,6 @@
 
 namespace polvane {
 
-struct FixedValues;
-
 namespace kescard {
 inline constexpr int kFileHeader = 512;
 // Type bytes.
@@ -50,9 +48,6 @@ class KesCardConverter : public KesConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
-  int FixedHeader(char* out) override;
-  int FixedRecord(char* out) override;
-  int FixedTrailer(char* out) override;
 
   // Copies of the last record of each kind.
   std::uint8_t ScanHeader[kescard::kScanHeaderSize] = {};
@@ -101,7 +96,7 @@ class KesCardConverter : public KesConverter {
   // Moves a fast fade's samples on by one: each column of the sweep takes the next.
   void ConsumeFastFadeSample();
   void Place(LinePlace& place) const override;
-  void FillFixedValues(FixedValues& v) const;
+  void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
   int Columns() const;
 };
 

@@ -7,6 +7,7 @@
 
 #include "convert/position.h"
 #include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
 #include "paging/pocsag_decoder.h"
 
 namespace polvane {
@@ -73,9 +74,9 @@ struct KesFieldSources {
   long long speed = 0;  // "Speed (BPS)"
 };
 
-class KesConverter : public ProductConverter {
+class KesConverter : public FixedLayoutConverter {
  public:
-  using ProductConverter::ProductConverter;
+  using FixedLayoutConverter::FixedLayoutConverter;
 
   // Receiver clock, updated by every record that carries part of it.
   std::uint8_t RtcHour = 0, RtcMinute = 0, RtcSecond = 0, RtcDay = 0, RtcMonth = 0, RtcYear = 0;

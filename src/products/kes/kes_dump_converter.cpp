@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "formats/fixed_layouts.h"
-
 namespace polvane {
 
 using namespace kesdump;
@@ -268,7 +266,7 @@ void KesDumpConverter::FieldValue(int16_t field, char* out) {
   PutKesField(field, out, Sources());
 }
 
-void KesDumpConverter::FillFixedValues(FixedValues& v) const {
+void KesDumpConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Year = RtcYear;
   v.Month = RtcMonth;
   v.Day = RtcDay;
@@ -286,28 +284,8 @@ void KesDumpConverter::FillFixedValues(FixedValues& v) const {
     v.AddReading(Frequency(i), static_cast<int>(ChannelNumber(i)), LineSample(i));
 }
 
-int KesDumpConverter::FixedHeader(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedHeader(*this, v, out);
-}
-
-int KesDumpConverter::FixedRecord(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedRecord(*this, v, out);
-}
-
-int KesDumpConverter::FixedTrailer(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedTrailer(*this, v, out);
-}
-
 void KesDumpConverter::Place(LinePlace& place) const {
-  FixedValues v;
-  FillFixedValues(v);
-  PlaceFromFixedValues(v, true, place);
+  PlaceFromRecord(true, place);
   // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;

@@ -9,8 +9,6 @@
 
 namespace polvane {
 
-struct FixedValues;
-
 namespace kesdump {
 inline constexpr std::uint8_t kSync = 0xAA;
 inline constexpr int kMaxFrameLength = 4196;  // lengths from here on are not frames
@@ -40,9 +38,6 @@ class KesDumpConverter : public KesConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
-  int FixedHeader(char* out) override;
-  int FixedRecord(char* out) override;
-  int FixedTrailer(char* out) override;
   // 40-wavelength averaging of the channel entries of the last data record: every channel
   // column has a window of its own, scaled by the records per second of the file.
   int16_t AverageSamples(int16_t receiver) override;
@@ -84,7 +79,7 @@ class KesDumpConverter : public KesConverter {
   void DecodeData(const std::uint8_t* record);
   KesFieldSources Sources() const;
   void Place(LinePlace& place) const override;
-  void FillFixedValues(FixedValues& v) const;
+  void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
   bool PagingRecord() const {
     return RecordType == kes::kTypePocsag || RecordType == kes::kTypeFlex;
   }

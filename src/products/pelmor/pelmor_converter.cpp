@@ -7,7 +7,6 @@
 #include "convert/clock_fields.h"
 #include "convert/identify.h"
 #include "convert/text.h"
-#include "formats/fixed_layouts.h"
 
 namespace polvane {
 
@@ -122,7 +121,7 @@ char* PutTpCoordinate(char* p, char hemisphere, std::uint16_t degrees, std::uint
 }  // namespace
 
 PelmorConverter::PelmorConverter()
-    : ProductConverter(kProductPelmor), samples_(new Sample[kMaxSamples]) {
+    : FixedLayoutConverter(kProductPelmor), samples_(new Sample[kMaxSamples]) {
   for (auto& table : RssiTable)
     for (int j = 0; j < kListEntries; ++j) table[j] = -120;
   std::snprintf(timeLabel_, sizeof timeLabel_, "N/A 00:00:00");
@@ -686,7 +685,8 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
   tx::End(p);
 }
 
-void PelmorConverter::FillFixedValues(FixedValues& v, bool line) const {
+void PelmorConverter::FillFixedValues(FixedValues& v, FixedPiece piece) const {
+  const bool line = piece == FixedPiece::kRecord;
   v.Year = ClockBytes[5];
   v.Month = ClockBytes[4];
   v.Day = ClockBytes[3];
@@ -718,28 +718,8 @@ void PelmorConverter::FillFixedValues(FixedValues& v, bool line) const {
   }
 }
 
-int PelmorConverter::FixedHeader(char* out) {
-  FixedValues v;
-  FillFixedValues(v, false);
-  return WriteFixedHeader(*this, v, out);
-}
-
-int PelmorConverter::FixedRecord(char* out) {
-  FixedValues v;
-  FillFixedValues(v, true);
-  return WriteFixedRecord(*this, v, out);
-}
-
-int PelmorConverter::FixedTrailer(char* out) {
-  FixedValues v;
-  FillFixedValues(v, false);
-  return WriteFixedTrailer(*this, v, out);
-}
-
 void PelmorConverter::Place(LinePlace& place) const {
-  FixedValues v;
-  FillFixedValues(v, true);
-  PlaceFromFixedValues(v, true, place);
+  PlaceFromRecord(true, place);
   // The speed as "GPS Velocity (MPH)" writes it, in whole miles per hour.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(Fix.VelocityCmPerS * 0.02237);

@@ -8,10 +8,9 @@
 #include <memory>
 
 #include "convert/product_converter.h"
+#include "formats/fixed_layouts.h"
 
 namespace polvane {
-
-struct FixedValues;
 
 // Layout of the Pelmor log.
 namespace pelmor {
@@ -135,7 +134,7 @@ struct BestServerState {
 };
 }  // namespace pelmor
 
-class PelmorConverter : public ProductConverter {
+class PelmorConverter : public FixedLayoutConverter {
  public:
   PelmorConverter();
 
@@ -146,9 +145,6 @@ class PelmorConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
-  int FixedHeader(char* out) override;
-  int FixedRecord(char* out) override;
-  int FixedTrailer(char* out) override;
   bool SelectReceiver(int16_t receiver) override;
 
   // --- Reader state ---
@@ -210,10 +206,10 @@ class PelmorConverter : public ProductConverter {
   // Whether the channel list keeps entry `entry` of the receiver's data (every entry without
   // a list; an entry whose channel is not known is not kept by one).
   bool KeptEntry(int receiver, int entry) const;
+  void Place(LinePlace& place) const override;
   // The values of the fixed layouts: for a record line the line's own time and position, for
   // the header and trailer those of the last fix.
-  void Place(LinePlace& place) const override;
-  void FillFixedValues(FixedValues& v, bool line) const;
+  void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
 
   std::unique_ptr<pelmor::Sample[]> samples_;
   std::int16_t fileCode_ = kProductPelmor;

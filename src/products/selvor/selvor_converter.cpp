@@ -14,7 +14,7 @@ namespace {
 // Separates the items of one data-group call: a delimiter before every item but the first.
 }  // namespace
 
-SelvorConverter::SelvorConverter() : ProductConverter(kProductSelvor) {
+SelvorConverter::SelvorConverter() : FixedLayoutConverter(kProductSelvor) {
   TitlesPending = true;
 }
 
@@ -271,7 +271,7 @@ SelvorConverter::Reading SelvorConverter::FixedReading() const {
   return reading;
 }
 
-void SelvorConverter::FillFixedValues(FixedValues& v) const {
+void SelvorConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Year = Head[6];
   v.Month = Head[5];
   v.Day = Head[4];
@@ -283,28 +283,8 @@ void SelvorConverter::FillFixedValues(FixedValues& v) const {
   v.SetReading(r.Frequency, r.Code, r.Signal);
 }
 
-int SelvorConverter::FixedHeader(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedHeader(*this, v, out);
-}
-
-int SelvorConverter::FixedRecord(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedRecord(*this, v, out);
-}
-
-int SelvorConverter::FixedTrailer(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedTrailer(*this, v, out);
-}
-
 void SelvorConverter::Place(LinePlace& place) const {
-  FixedValues v;
-  FillFixedValues(v);
-  PlaceFromFixedValues(v, GpsValid(), place);
+  PlaceFromRecord(GpsValid(), place);
 }
 
 }  // namespace polvane

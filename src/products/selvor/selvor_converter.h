@@ -64,7 +64,7 @@ inline int ChannelNumber(std::uint16_t code, std::uint8_t flags) {
 }
 }  // namespace selvor
 
-class SelvorConverter : public ProductConverter {
+class SelvorConverter : public FixedLayoutConverter {
  public:
   SelvorConverter();
 
@@ -73,9 +73,6 @@ class SelvorConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
-  int FixedHeader(char* out) override;
-  int FixedRecord(char* out) override;
-  int FixedTrailer(char* out) override;
   // 40-wavelength averaging of receiver n's (1 or 2) current fast block.
   int16_t AverageSamples(int16_t receiver) override;
   int16_t LambdaWindow(int16_t receiver) override;
@@ -114,9 +111,11 @@ class SelvorConverter : public ProductConverter {
     int Signal = 0;          // magnitude in dBm
   };
   Reading FixedReading() const;
-  // The values of the fixed layouts: clock date, GPS time and position, and the reading.
   void Place(LinePlace& place) const override;
-  void FillFixedValues(FixedValues& v) const;
+
+ protected:
+  // The values of the fixed layouts: clock date, GPS time and position, and the reading.
+  void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
 
  private:
   std::array<ChannelTexts, 4> scanTexts_;  // per receiver

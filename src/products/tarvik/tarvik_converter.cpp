@@ -26,7 +26,7 @@ std::int16_t VersionTimes100(const char* s) {
 
 }  // namespace
 
-TarvikConverter::TarvikConverter() : ProductConverter(kProductTarvik) {
+TarvikConverter::TarvikConverter() : FixedLayoutConverter(kProductTarvik) {
   TitlesPending = true;
 }
 
@@ -210,7 +210,7 @@ double TarvikConverter::ScanFrequency(int n, int e) const {
                        ScanRawChannel(n, e), h[0]);
 }
 
-void TarvikConverter::FillFixedValues(FixedValues& v) const {
+void TarvikConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Year = Header[7];
   v.Month = Header[6];
   v.Day = Header[5];
@@ -223,24 +223,6 @@ void TarvikConverter::FillFixedValues(FixedValues& v) const {
     v.SetReading(FastFrequency(n), ReadLE16(FastBlocks[n - 1], 0), LineRssi(n));
   else
     v.SetReading(0, 0, 0);
-}
-
-int TarvikConverter::FixedHeader(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedHeader(*this, v, out);
-}
-
-int TarvikConverter::FixedRecord(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedRecord(*this, v, out);
-}
-
-int TarvikConverter::FixedTrailer(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedTrailer(*this, v, out);
 }
 
 int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
@@ -385,9 +367,7 @@ void TarvikConverter::FieldValue(int16_t field, char* out) {
 }
 
 void TarvikConverter::Place(LinePlace& place) const {
-  FixedValues v;
-  FillFixedValues(v);
-  PlaceFromFixedValues(v, GpsValid(), place);
+  PlaceFromRecord(GpsValid(), place);
   // Only the 36-byte record header carries the GPS speed.
   place.HasSpeed = GpsValid() && FirmwareVersion >= tarvik::kNewLayoutVersion;
   place.SpeedMph = Velocity;

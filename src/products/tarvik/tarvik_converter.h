@@ -52,7 +52,7 @@ inline int DisplayedChannel(unsigned raw, std::uint8_t flags) {
 }
 }  // namespace tarvik
 
-class TarvikConverter : public ProductConverter {
+class TarvikConverter : public FixedLayoutConverter {
  public:
   TarvikConverter();
 
@@ -62,18 +62,11 @@ class TarvikConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
-  int FixedHeader(char* out) override;
-  int FixedRecord(char* out) override;
-  int FixedTrailer(char* out) override;
   // 40-wavelength averaging of receiver n's (1 to 4) current fast block.
   int16_t AverageSamples(int16_t receiver) override;
   int16_t LambdaWindow(int16_t receiver) override;
 
-  // The values the fixed layouts write for the last decoded record: the clock date, the GPS
-  // time and position, and the fast reading of the first checked receiver when Scan Type is
-  // "Fast Data" (an empty reading otherwise).
   void Place(LinePlace& place) const override;
-  void FillFixedValues(FixedValues& v) const;
 
   // Decoded values of the last fast or scan record.
   std::int16_t FirmwareVersion = -1;
@@ -105,6 +98,12 @@ class TarvikConverter : public ProductConverter {
   int ScanChannel(int n, int e) const;
   int ScanRssi(int n, int e) const;
   double ScanFrequency(int n, int e) const;
+
+ protected:
+  // The values the fixed layouts write for the last decoded record: the clock date, the GPS
+  // time and position, and the fast reading of the first checked receiver when Scan Type is
+  // "Fast Data" (an empty reading otherwise).
+  void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
 
  private:
   void ParseIdentification(const std::uint8_t* record);

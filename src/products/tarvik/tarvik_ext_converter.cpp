@@ -55,7 +55,7 @@ int ChannelPlan::Displayed(unsigned k) const {
   return k > 34 ? static_cast<int>(k) - 34 : static_cast<int>(k) + 989;
 }
 
-TarvikExtConverter::TarvikExtConverter() : ProductConverter(kProductTarvikExt) {
+TarvikExtConverter::TarvikExtConverter() : FixedLayoutConverter(kProductTarvikExt) {
   TitlesPending = true;
 }
 
@@ -260,7 +260,7 @@ int16_t TarvikExtConverter::ParseSingle(const std::uint8_t* r, bool voice) {
   return kActionWrite;
 }
 
-void TarvikExtConverter::FillFixedValues(FixedValues& v) const {
+void TarvikExtConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Year = Header[7];
   v.Month = Header[6];
   v.Day = Header[5];
@@ -289,24 +289,6 @@ void TarvikExtConverter::FillFixedValues(FixedValues& v) const {
       static_cast<int>(SumBytes(b + tarvik::kFastSampleOffset, tarvik::kFastSamples) >> 9);
   v.SetReading(frequency, ReadLE16(b, 0),
                averagedLine_ ? WindowMean(n - 1, LineIndex(), level) : level);
-}
-
-int TarvikExtConverter::FixedHeader(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedHeader(*this, v, out);
-}
-
-int TarvikExtConverter::FixedRecord(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedRecord(*this, v, out);
-}
-
-int TarvikExtConverter::FixedTrailer(char* out) {
-  FixedValues v;
-  FillFixedValues(v);
-  return WriteFixedTrailer(*this, v, out);
 }
 
 bool TarvikExtConverter::SelectReceiver(int16_t receiver) {
@@ -480,9 +462,7 @@ void TarvikExtConverter::FieldValue(int16_t field, char* out) {
 }
 
 void TarvikExtConverter::Place(LinePlace& place) const {
-  FixedValues v;
-  FillFixedValues(v);
-  PlaceFromFixedValues(v, GpsValid(), place);
+  PlaceFromRecord(GpsValid(), place);
   place.HasSpeed = GpsValid();
   place.SpeedMph = Velocity;
 }

@@ -102,7 +102,7 @@ struct ExtCoordinate {
   char Hemisphere = 0;
 };
 
-class TarvikExtConverter : public ProductConverter {
+class TarvikExtConverter : public FixedLayoutConverter {
  public:
   TarvikExtConverter();
 
@@ -113,19 +113,12 @@ class TarvikExtConverter : public ProductConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
-  int FixedHeader(char* out) override;
-  int FixedRecord(char* out) override;
-  int FixedTrailer(char* out) override;
   bool SelectReceiver(int16_t receiver) override;
   // 40-wavelength averaging of receiver n's (1 to 4) last fast block.
   int16_t AverageSamples(int16_t receiver) override;
   int16_t LambdaWindow(int16_t receiver) override;
 
-  // The values the fixed layouts write for the last decoded record: the clock date, the GPS
-  // time and position, and the reading of the first checked receiver's last fast block when
-  // Scan Type is "Fast Data" (an empty reading otherwise).
   void Place(LinePlace& place) const override;
-  void FillFixedValues(FixedValues& v) const;
 
   // Decoded values of the last fast or scan record.
   ExtCoordinate Latitude, Longitude;
@@ -145,6 +138,12 @@ class TarvikExtConverter : public ProductConverter {
   int CurrentReceiver = 0;  // 0 to 3: the receiver of the line being written
 
   bool GpsValid() const { return Header[8] & 0x80; }
+
+ protected:
+  // The values the fixed layouts write for the last decoded record: the clock date, the GPS
+  // time and position, and the reading of the first checked receiver's last fast block when
+  // Scan Type is "Fast Data" (an empty reading otherwise).
+  void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
 
  private:
   std::array<ChannelTexts, 4> channelTexts_;  // per receiver
