@@ -13,6 +13,7 @@
 
 #include "app/identify.h"
 #include "app/main_form.h"
+#include "convert/output_formats.h"
 #include "formats/fixed_layouts.h"
 
 namespace polvane {
@@ -109,7 +110,8 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   const std::uint64_t size = FileSize(input);
   Gauge(0);
 
-  if (Settings.OutputFormat == 1) out.WriteText("5\n", 2);  // EDX SignalPro
+  if (const OutputFormatRow* row = FindOutputFormat(Settings.OutputFormat))
+    if (!row->PreHeader.empty()) out.WriteText(row->PreHeader);
 
   const FileResult result = loop_.Run(c, out, Fields, run, size);
   c.Converting = false;

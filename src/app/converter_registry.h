@@ -2,24 +2,13 @@
 // the window sets on the reader), and a fresh reader for every run.
 #pragma once
 
-#include <array>
 #include <memory>
+#include <vector>
 
 #include "convert/product_converter.h"
+#include "products/product_table.h"
 
 namespace polvane {
-
-// Whether the reader of product `code` writes the fixed layout of output-format list index
-// `format`: every reader writes Grayson IQ Analyzer, MLJ PathPro and MSI Planet; only the Kes
-// readers write Wireless Valley InFielder.
-bool ProductWritesLayout(int16_t code, int format);
-
-// Whether the records of product `code` carry a position (every product but the Drovel).
-bool ProductHasPosition(int16_t code);
-
-// A new reader of product `code`, as constructed, nothing read yet; nullptr for 0 (none), 6 (Ulvas)
-// and unknown codes. Codes 8 and 9 share one reader class.
-std::unique_ptr<ProductConverter> NewConverter(int16_t code);
 
 // A new reader for one run (a conversion or an index) of the product of `from`, the window's
 // reader, with the run's settings: it holds what the window set on `from` (its Lambda dialog,
@@ -36,8 +25,8 @@ void TakeWindowSettings(ProductConverter& to, const ProductConverter& from,
 class ConverterRegistry {
  public:
   ConverterRegistry();
-  // The converter of a product code; nullptr for 0 (none), 6 (Ulvas) and unknown codes.
-  // Codes 8 and 9 share one object.
+  // The converter of a product code; nullptr for 0 (none), a product without a reader and
+  // unknown codes. Products whose rows make the same reader share one object.
   ProductConverter* ForCode(int16_t code) const;
   // Every distinct converter object.
   template <class F>
@@ -46,7 +35,9 @@ class ConverterRegistry {
   }
 
  private:
-  std::array<std::unique_ptr<ProductConverter>, 7> objects_;
+  std::vector<std::unique_ptr<ProductConverter>> objects_;
+  // Per row of the products table, its object in objects_ (nullptr without a reader).
+  std::vector<ProductConverter*> byRow_;
 };
 
 }  // namespace polvane

@@ -7,12 +7,12 @@
 
 #include "app/controls.h"
 #include "convert/conversion_settings.h"
+#include "products/product_table.h"
 
 namespace polvane {
 
-inline const std::vector<std::string> kInputFormatItems = {
-    "(None)",     "QVX Tarvik", "QVX Selvor",       "QVX Kes (PC CARD)", "QVX Kes (PC DUMP)",
-    "QVX Drovel", "QVX Ulvas",  "QVX Tarvik (new)", "QVX Pelmor",        "QVX Pelmor (PC CARD)"};
+// The items of the input-format list, from the products table: the item index is the code.
+inline const std::vector<std::string> kInputFormatItems = InputFormatItems();
 
 inline const std::vector<std::string> kOutputFormatItems = {"Comarco Workbench",
                                                             "EDX SignalPro",

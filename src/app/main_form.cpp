@@ -8,6 +8,7 @@
 
 #include "app/convert_job.h"
 #include "convert/identify.h"
+#include "convert/product_rows.h"
 #include "index/make_index.h"
 
 namespace polvane {
@@ -121,31 +122,15 @@ void TMainForm::InputFormatGroupClick() {
   ProductConverter& old = Current();
   const bool batch = old.BatchMode;
   const auto code = static_cast<std::int16_t>(index);
-  switch (code) {
-    case kProductTarvik:
-    case kProductTarvikExt:
-      ApplyProductSettings(code, ProductLabel(code), true, 4, false, false);
-      break;
-    case kProductSelvor:
-    case kProductPelmor:
-    case kProductPelmorCard:
-      ApplyProductSettings(code, ProductLabel(code), true, 2, false, false);
-      break;
-    case kProductKesCard:
-    case kProductKesDump:
-      ApplyProductSettings(code, ProductLabel(code), false, 1, true, true);
-      break;
-    case kProductDrovel:
-      ApplyProductSettings(code, ProductLabel(code), false, 1, false, false);
-      break;
-    case kProductUlvas:
-      // No reader: fall back to the previous product (this runs the handler for it in full).
-      InputFormatGroup.SetItemIndex(PreviousInputFormat);
-      break;
-    default:
-      break;
-  }
-  if (code != kProductUlvas) {
+  const ProductRow* row = FindProduct(code);
+  // A product without a reader is listed but not taken: the previous product comes back (this
+  // runs the handler for it in full).
+  const bool taken = !row || row->Make;
+  if (!taken)
+    InputFormatGroup.SetItemIndex(PreviousInputFormat);
+  else if (row)
+    ApplyProductSettings(*row);
+  if (taken) {
     ProductConverter* next = converters_.ForCode(code);
     if (next && next != &old) {
       // The selected list stays, so the new converter takes its tags.
@@ -156,42 +141,41 @@ void TMainForm::InputFormatGroupClick() {
     ListOfferedFields();
   }
   Current().BatchMode = batch;
-  if (code != kProductUlvas && !batch && AutoIndex) StartIndexing(code);
+  if (taken && !batch && AutoIndex) StartIndexing(code);
   PreviousInputFormat = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
 }
 
-void TMainForm::ApplyProductSettings(std::int16_t code, const char* label, bool scanType,
-                                     std::int16_t receiverCount, bool satAllowed,
-                                     bool vmacAllowed) {
-  InputFormatLabel.SetCaption(label);
+void TMainForm::ApplyProductSettings(const ProductRow& product) {
+  InputFormatLabel.SetCaption(ProductLabel(product.Code));
+  const bool scanType = product.ScanType;
   ScanTypeGroup.SetEnabled(scanType);
   ScanTypeGroup.SetVisible(scanType);
   ScanTypeGroup.SetItemIndex(scanType ? 1 : 0);
-  DrovelMode.SetEnabled(code == kProductDrovel);
-  DrovelMode.SetVisible(code == kProductDrovel);
+  DrovelMode.SetEnabled(product.ScanModes);
+  DrovelMode.SetVisible(product.ScanModes);
   for (int i = 0; i < 4; ++i) {
     CheckBox* box = ReceiverBoxes[i];
-    if (i < receiverCount) {
+    if (i < product.Receivers) {
       box->SetEnabled(true);
     } else {
       box->SetEnabled(false);
       box->SetChecked(false);
     }
   }
-  SATField.SetEnabled(satAllowed);
-  if (!satAllowed) SATField.SetChecked(false);
-  VMACField.SetEnabled(vmacAllowed);
-  if (!vmacAllowed) VMACField.SetChecked(false);
-  ApplyReductionChoices(code);
+  SATField.SetEnabled(product.SatAndVmac);
+  if (!product.SatAndVmac) SATField.SetChecked(false);
+  VMACField.SetEnabled(product.SatAndVmac);
+  if (!product.SatAndVmac) VMACField.SetChecked(false);
+  ApplyReductionChoices(product.Code);
 }
 
 void TMainForm::ApplyReductionChoices(std::int16_t code) {
-  const bool averages = code == kProductTarvik || code == kProductSelvor ||
-                        code == kProductKesDump || code == kProductTarvikExt;
+  const ProductRow* product = FindProduct(code);
+  const bool averages = product && product->Averaging;
   rbLambda.SetEnabled(averages);
   btnLambda.SetEnabled(averages);
   if (!averages && rbLambda.Checked()) NoAvg.SetChecked(true);
-  const bool perSeconds = code == kProductKesCard;
+  const bool perSeconds = product && product->PerSeconds;
   for (Control* c : {static_cast<Control*>(&rbORPS), static_cast<Control*>(&ORPS_Value)}) {
     c->SetEnabled(perSeconds);
     c->SetVisible(perSeconds);
@@ -362,7 +346,8 @@ void TMainForm::btnLambdaClick() {
 }
 
 bool TMainForm::AverageInformationNeeded() const {
-  if (InputFormatGroup.ItemIndex() != kProductKesDump || !rbSingleFile.Checked()) return false;
+  const ProductRow* product = FindProduct(static_cast<std::int16_t>(InputFormatGroup.ItemIndex()));
+  if (!product || !product->Gathering || !rbSingleFile.Checked()) return false;
   const std::string file = InputFilename.Text();
   return !file.empty() && GeneratorDlg.GatheredFile() != file;
 }

@@ -28,9 +28,8 @@ class Profile;
 
 inline constexpr const char* kMainCaption = "QVX Polvane CW 5.52";
 inline constexpr const char* kApplicationTitle = "QVX Polvane CW";
-inline constexpr const char* kLogFileFilter =
-    "Tarvik Log File |*.tvf|Selvor Log File|*.svf|Kes Log File (PC Card)|*.bin|Kes Log File (PC "
-    "Dump)|*.kes|Drovel Log File|*.dvf|Vub Converted File|*.vub|Pelmor Log File|*.pvf";
+// The products' "Label|*.ext" entries, from the products table.
+inline const std::string kLogFileFilter = LogFileFilter();
 // The filter of the log dialog: "All logs" with the patterns of every product first, then
 // kLogFileFilter's own.
 std::string LogDialogFilter();
@@ -72,8 +71,8 @@ class TMainForm : public FormControls {
   std::int16_t ChooseInputFile(const std::string& path);
   void OutBrowseClick();
   void InputFormatGroupClick();
-  void ApplyProductSettings(std::int16_t code, const char* label, bool scanType,
-                            std::int16_t receiverCount, bool satAllowed, bool vmacAllowed);
+  // What the window offers for a product (its row of the products table).
+  void ApplyProductSettings(const ProductRow& product);
   void ListOfferedFields();
   int CollectFolderFiles();
   void btnInFolderClick();

@@ -8,6 +8,7 @@
 #include "app/identify.h"
 #include "app/main_form.h"
 #include "convert/output_formats.h"
+#include "convert/product_rows.h"
 #include "index/make_index.h"
 
 namespace polvane {
@@ -126,7 +127,8 @@ void TMainForm::WaitForConversion() {
 std::string TMainForm::LayoutRefusal() const {
   const int format = OutputFormatGroup.ItemIndex();
   const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
-  if (!FixedLayout || code == kProductNone || ProductWritesLayout(code, format)) return {};
+  const ProductRow* product = FindProduct(code);
+  if (!FixedLayout || code == kProductNone || (product && product->WritesLayout(format))) return {};
   return std::string(ProductLabel(code)) + " does not write the " + kOutputFormatItems[format] +
          " layout";
 }
@@ -140,7 +142,8 @@ std::string TMainForm::GisRefusal() const {
     if (std::string why = GisWritersMissing(); !why.empty())
       return "the " + std::string(row->Name) + " format cannot be written: " + why;
   const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
-  if (code != kProductNone && !ProductHasPosition(code))
+  const ProductRow* product = FindProduct(code);
+  if (code != kProductNone && !(product && product->Positions))
     return std::string(ProductLabel(code)) + " logs hold no position, and every " +
            std::string(row->Name) + " feature is placed by one";
   return {};
@@ -217,7 +220,8 @@ void TMainForm::NameOutputsForFormat() {
 }
 
 bool TMainForm::IsFixedLayout(int format) {
-  return format == 3 || format == 6 || format == 7 || format == 12;
+  const OutputFormatRow* row = FindOutputFormat(format);
+  return row && row->Writer == FormatWriter::kFixed;
 }
 
 void TMainForm::ApplyLayoutState(int format) {
@@ -255,8 +259,11 @@ void TMainForm::OutputFormatGroupChange() {
   if (preset.SelectsFields) {
     FieldTitles.SetChecked(preset.Header);
     if (preset.Delimiter >= 0) DelimiterGroup.SetItemIndex(preset.Delimiter);
-    const bool drovel = InputFormatGroup.ItemIndex() == kProductDrovel;
-    for (std::int16_t f : drovel ? preset.DrovelFields : preset.Fields) AddSelectedField(f);
+    // A product without positions (the Drovel) takes the preset's list without them.
+    const ProductRow* product =
+        FindProduct(static_cast<std::int16_t>(InputFormatGroup.ItemIndex()));
+    const bool positionless = product && !product->Positions;
+    for (std::int16_t f : positionless ? preset.DrovelFields : preset.Fields) AddSelectedField(f);
   }
   if (preset.DataBoxes) {
     FrequencyField.SetChecked(false);

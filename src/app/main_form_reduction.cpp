@@ -4,51 +4,29 @@
 
 #include "app/main_form.h"
 #include "convert/identify.h"
+#include "convert/product_rows.h"
 
 namespace polvane {
 
-namespace {
-
-// What the records of a product carry for the line reductions.
-struct ProductPlaces {
-  std::int16_t code;
-  bool positions;  // positions and GPS times
-  bool speed;      // a GPS speed ("GPS Velocity (MPH)")
-  bool channels;   // a reader that keeps the listed channels
-};
-
-const ProductPlaces kProductPlaces[] = {
-    {kProductTarvik, true, true, true},   {kProductSelvor, true, false, true},
-    {kProductKesCard, true, true, true},  {kProductKesDump, true, true, true},
-    {kProductDrovel, false, false, true}, {kProductTarvikExt, true, true, true},
-    {kProductPelmor, true, true, true},   {kProductPelmorCard, true, true, true},
-};
-
-ProductPlaces PlacesOf(std::int16_t code) {
-  for (const ProductPlaces& row : kProductPlaces)
-    if (row.code == code) return row;
-  return {code, false, false, false};
-}
-
-}  // namespace
-
 void TMainForm::ApplyLineReductionChoices(std::int16_t code) {
-  const ProductPlaces places = PlacesOf(code);
+  const ProductRow* product = FindProduct(code);
+  const bool positions = product && product->Positions;
+  const bool channels = product && product->Channels;
   const bool known = code != kProductNone;
   RadioButton2.SetEnabled(known);
   btnThreshold.SetEnabled(known);
   if (!known) RadioButton2.SetChecked(false);
-  RadioButton1.SetEnabled(places.channels);
-  btnChannelList.SetEnabled(places.channels);
-  if (!places.channels) RadioButton1.SetChecked(false);
-  cbTraffic.SetEnabled(places.positions);
-  btnTraffic.SetEnabled(places.positions);
-  if (!places.positions) cbTraffic.SetChecked(false);
+  RadioButton1.SetEnabled(channels);
+  btnChannelList.SetEnabled(channels);
+  if (!channels) RadioButton1.SetChecked(false);
+  cbTraffic.SetEnabled(positions);
+  btnTraffic.SetEnabled(positions);
+  if (!positions) cbTraffic.SetChecked(false);
   for (Control* c : {static_cast<Control*>(&rbORPM), static_cast<Control*>(&ORPM_Value)}) {
-    c->SetEnabled(places.positions);
-    c->SetVisible(places.positions);
+    c->SetEnabled(positions);
+    c->SetVisible(positions);
   }
-  if (!places.positions && rbORPM.Checked()) cbAT_None.SetChecked(true);
+  if (!positions && rbORPM.Checked()) cbAT_None.SetChecked(true);
 }
 
 void TMainForm::btnThresholdClick() {
@@ -95,7 +73,8 @@ LineReduction TMainForm::CurrentLineReduction() const {
 
 std::string TMainForm::LineReductionRefusal() const {
   const std::int16_t code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
-  const ProductPlaces places = PlacesOf(code);
+  const ProductRow* row = FindProduct(code);
+  const bool speed = row && row->Speed;
   const std::string product = ProductLabel(code);
   const bool fixed = FixedLayout.load();
   if (RadioButton2.Checked() && RadioButton2.Enabled()) {
@@ -104,7 +83,7 @@ std::string TMainForm::LineReductionRefusal() const {
     if (!MakeThreshold(ThresholdDlg.comboField.Text(), ThresholdDlg.comboComparator.Text(),
                        ThresholdDlg.edValue.Text(), t, why))
       return "threshold: " + why;
-    if (t.Field == ThresholdField::Velocity && !places.speed)
+    if (t.Field == ThresholdField::Velocity && !speed)
       return "threshold: " + product + " logs carry no GPS speed to compare";
     if (t.Field == ThresholdField::Rssi && fixed)
       return "threshold: the RSSI threshold applies to delimited lines, not to a fixed layout";

@@ -11,6 +11,7 @@
 #include "convert/input_file.h"
 #include "convert/output_file.h"
 #include "convert/output_formats.h"
+#include "convert/product_rows.h"
 #include "convert/signal_colors.h"
 #include "convert/table_shape.h"
 #include "index/make_index.h"
@@ -336,8 +337,9 @@ int PrepareConvert(TMainForm& form, Host& host, const ConvertOptions& o,
   if (!o.colorColumn.empty()) form.ColorColumn.SetText(o.colorColumn);
   // 4. The options.
   ApplyOptions(form, o);
-  prepared.gatherFirst =
-      form.rbLambda.Checked() && form.InputFormatGroup.ItemIndex() == kProductKesDump;
+  const ProductRow* product =
+      FindProduct(static_cast<std::int16_t>(form.InputFormatGroup.ItemIndex()));
+  prepared.gatherFirst = form.rbLambda.Checked() && product && product->Gathering;
   if (prepared.gatherFirst && folderMode)
     throw UsageError{"--lambda: Kes PC-dump files need the average information of one INPUT file"};
   DefaultFields(form);

@@ -5,6 +5,7 @@
 
 #include "convert/bytes.h"
 #include "convert/input_file.h"
+#include "convert/product_rows.h"
 
 namespace polvane {
 
@@ -25,6 +26,20 @@ void ReadHeader(InputFile& f, char (&area)[kArea]) {
   f.Read(area, 32);
 }
 
+// The product whose header tag the header holds, trying the tags tried before the identification
+// record (`early`) or those tried after it, lowest rank first; 0 for none.
+std::int16_t HeaderProduct(const char (&header)[kArea], bool early) {
+  const ProductRow* found = nullptr;
+  for (const ProductRow& row : ProductRows()) {
+    const ProductSignature& s = row.Signature;
+    if (s.HeaderTag.empty() || s.HeaderOffset < 0 || (s.HeaderRank < 0) != early) continue;
+    if (found && found->Signature.HeaderRank <= s.HeaderRank) continue;
+    // The tags are literals, each zero-terminated.
+    if (Contains(header + s.HeaderOffset, s.HeaderTag.data())) found = &row;
+  }
+  return found ? found->Code : 0;
+}
+
 }  // namespace
 
 std::int16_t IdentifyProduct(const std::string& path) {
@@ -32,7 +47,7 @@ std::int16_t IdentifyProduct(const std::string& path) {
   if (!f.Open(path)) return 0;
   char header[kArea];
   ReadHeader(f, header);
-  if (Contains(header + 13, "QVXPELMOR")) return 9;
+  if (const std::int16_t code = HeaderProduct(header, true)) return code;
 
   f.Seek(0);
   std::uint8_t prefix[4];
@@ -48,41 +63,20 @@ std::int16_t IdentifyProduct(const std::string& path) {
     std::size_t n = static_cast<std::uint8_t>(record[1]);
     if (n > kArea - 1) n = kArea - 1;
     for (std::size_t i = 0; i < n && record[5 + i] != '\0'; ++i) name[i] = record[5 + i];
-    if (Contains(name, "TARV")) return 1;
-    if (Contains(name, "SELV")) return 2;
-    if (Contains(name, "KES")) return 3;
-    if (Contains(name, "DROV")) return 5;
+    for (const ProductRow& row : ProductRows())
+      if (!row.Signature.RecordName.empty() && Contains(name, row.Signature.RecordName.data()))
+        return row.Code;
     return 0;
   }
 
   ReadHeader(f, header);
-  if (Contains(header + 4, "QVXKES")) return 4;
-  if (Contains(header, "KES")) return 3;
-  if (Contains(header, "TQL")) return 7;
-  if (Contains(header + 9, "QVXPELMOR")) return 8;
-  return 0;
+  return HeaderProduct(header, false);
 }
 
 const char* ProductLabel(std::int16_t code) {
-  switch (code) {
-    case 1:
-      return "QVX Tarvik";
-    case 2:
-      return "QVX Selvor";
-    case 3:
-      return "QVX Kes (PC CARD)";
-    case 4:
-      return "QVX Kes (PC DUMP)";
-    case 5:
-      return "QVX Drovel";
-    case 7:
-      return "QVX Tarvik (>=fv1.27)";
-    case 8:
-    case 9:
-      return "QVX Pelmor";
-    default:
-      return "(None)";
-  }
+  // The labels are literals, each zero-terminated.
+  const ProductRow* row = FindProduct(code);
+  return row && !row->Label.empty() ? row->Label.data() : "(None)";
 }
 
 }  // namespace polvane

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "convert/product_rows.h"
+
 namespace polvane {
 
 namespace {
@@ -11,14 +13,6 @@ namespace {
 // What the readers put between the cells of a data-group chunk. The record loop splits the
 // chunk there; the sink joins the cells with the delimiter the user chose.
 constexpr char kCellSeparator = '\x1f';
-
-// Receiver passes of one record: the products whose records carry several receivers write
-// one line per receiver.
-int ReceiverPasses(std::int16_t code) {
-  if (code == kProductTarvikExt) return 4;
-  if (code == kProductPelmor || code == kProductPelmorCard) return 2;
-  return 1;
-}
 
 // The kind of a value by its text: whole numbers, decimal numbers, anything else is text.
 CellKind TextKind(std::string_view t) {
@@ -155,7 +149,7 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
   marks_.back().End = text_.size();
   cells_.clear();
   bool any = false;
-  const int passes = ReceiverPasses(c.ProductCodeValue());
+  const int passes = passes_;
   // Readings are numbered across the chunks of one receiver's data group: a reader that hands
   // out a chunk per reading (the Kes scans, a chunk per channel) numbers them as one that hands
   // out all of a receiver's readings in one chunk does.
@@ -270,8 +264,7 @@ void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out) {
 void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
                              const Selection& selection) {
   const ConversionSettings& settings = c.Settings;
-  const std::int16_t code = c.ProductCodeValue();
-  const int passes = ReceiverPasses(code);
+  const int passes = passes_;
   const bool place = place_;
   char* v = value_.get();
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
@@ -288,8 +281,8 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
       continue;
     }
     for (int i = 1; i <= passes; ++i) {
-      if (code == kProductTarvikExt && !c.SelectReceiver(static_cast<std::int16_t>(i))) continue;
-      if (passes == 2) {
+      // A line per receiver the reader selects, or the first pass alone where it says so.
+      if (passes > 1) {
         if (c.SingleReceiver) {
           if (i > 1) continue;
         } else if (!c.SelectReceiver(static_cast<std::int16_t>(i))) {
@@ -348,7 +341,8 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   const ConversionSettings& settings = c.Settings;
   lines_ = 0;
   headerDue_ = true;  // every output of a fixed layout is a whole file: header, records, trailer
-  const std::int16_t code = c.ProductCodeValue();
+  const ProductRow* product = FindProduct(c.ProductCodeValue());
+  passes_ = product ? product->Passes : 1;
   c.KeptChannels = settings.Channels;
   reducer_.Begin(settings.Reduction);
   annotate_ = lines.WantsTitles() || reducer_.NeedsLevels();
@@ -357,9 +351,8 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   extraTitles_.clear();
   recordOrdinal_ = 0;
   c.SetReduction(settings.ReductionMode);
-  const bool announcesTitles = code == kProductKesCard || code == kProductKesDump ||
-                               code == kProductPelmor || code == kProductPelmorCard;
-  if (!settings.FixedLayout && !announcesTitles) WriteTitles(c, lines, selection);
+  if (!settings.FixedLayout && !(product && product->TitlesFromLog))
+    WriteTitles(c, lines, selection);
 
   std::uint8_t* buffer = record_.get();
   std::uint64_t consumed = 0;

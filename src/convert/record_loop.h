@@ -110,6 +110,7 @@ class RecordLoop {
   std::vector<std::deque<std::string>> extraTitles_;  // a deque: the titles never move
   std::uint64_t recordOrdinal_ = 0;
   std::uint64_t lines_ = 0;
+  int passes_ = 1;         // receiver passes of a record of the product
   bool headerDue_ = true;  // the fixed-layout header of the current output is still to come
 };
 

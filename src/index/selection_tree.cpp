@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "convert/product_rows.h"
+
 namespace polvane {
 
 const char* SlotText(int slot, std::int16_t productCode) {
@@ -14,27 +16,16 @@ const char* SlotText(int slot, std::int16_t productCode) {
       "Follow",           "BER",       "System",         "FLEX Paging",        "Single Frequency",
       "List Data",        "80 Channel"};
   if (slot < 0 || slot >= kTreeSlots) return "";
-  if (slot == 1 && (productCode == 8 || productCode == 9)) return "Table Data";
+  const ProductRow* product = FindProduct(productCode);
+  // The texts are literals, each zero-terminated.
+  if (slot == 1 && product && !product->ScanSlotText.empty()) return product->ScanSlotText.data();
   return kTexts[slot];
 }
 
 std::vector<int> ProductSlots(std::int16_t productCode) {
-  switch (productCode) {
-    case 1:
-    case 2:
-    case 7:
-      return {1, 0};
-    case 3:
-    case 4:
-      return {4, 5, 6, 7, 21, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
-    case 5:
-      return {1, 2, 3};
-    case 8:
-    case 9:
-      return {19, 20, 1};
-    default:
-      return {};
-  }
+  const ProductRow* product = FindProduct(productCode);
+  if (!product) return {};
+  return {product->TreeSlots.begin(), product->TreeSlots.end()};
 }
 
 namespace section_labels {

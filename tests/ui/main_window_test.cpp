@@ -209,7 +209,7 @@ class MainWindowTest : public QObject {
       QVERIFY(ChooseSample(w));
       QCOMPARE(CutOffCaptions(w.window.get()), QStringList());
       // The Drovel scan modes take more room than the Tarvik scan types.
-      w.form().ApplyProductSettings(kProductDrovel, "QVX Drovel", false, 1, false, false);
+      w.form().ApplyProductSettings(*FindProduct(kProductDrovel));
       QCoreApplication::processEvents();
       QVERIFY(w.Get<QGroupBox>("DrovelMode")->isVisible());
       QCOMPARE(CutOffCaptions(w.window.get()), QStringList());

@@ -82,8 +82,7 @@ class WindowFitTest : public QObject {
       w.host->OpenAnswers.push_back(SamplePath());
       w.Button("InBrowse")->click();
       QVERIFY(QTest::qWaitFor([&] { return !w.form().Indexing(); }));
-      if (drovel)
-        w.form().ApplyProductSettings(kProductDrovel, "QVX Drovel", false, 1, false, false);
+      if (drovel) w.form().ApplyProductSettings(*FindProduct(kProductDrovel));
       Settle();
       const QSize least = w.window->minimumSizeHint().expandedTo(w.window->minimumSize());
       QVERIFY2(least.width() <= kScreenWidth && least.height() <= kScreenHeight,
