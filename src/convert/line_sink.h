@@ -34,7 +34,9 @@ struct LinePlace {
   double Latitude = 0;   // decimal degrees, north positive
   double Longitude = 0;  // decimal degrees, east positive
   bool HasTime = false;
-  double GpsSeconds = 0;  // seconds of the GPS day (or of the drive, where the log has no day)
+  // Seconds of the GPS day (or of the drive, where the log has no day; of the receiver clock's
+  // day, where the product has no GPS).
+  double GpsSeconds = 0;
   // The UTC date of the day GpsSeconds counts in, where the record has one (year with century).
   bool HasDate = false;
   std::uint16_t Year = 0;

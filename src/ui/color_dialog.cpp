@@ -1,6 +1,8 @@
 #include "ui/color_dialog.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +32,7 @@ QLabel* Swatch(const Rgb& c) {
 ColorThresholdsDialog::ColorThresholdsDialog(TMainForm& form, QWidget* parent)
     : QDialog(parent), form_(form) {
   setObjectName(QStringLiteral("ColorThresholdsDlg"));
-  setWindowTitle(tr("Colour Thresholds"));
+  setWindowTitle(tr("Map Output"));
   setModal(true);
 
   auto* layout = new QVBoxLayout(this);
@@ -64,6 +66,22 @@ ColorThresholdsDialog::ColorThresholdsDialog(TMainForm& form, QWidget* parent)
   grid->setColumnStretch(4, 1);
   layout->addLayout(grid);
 
+  // The map formats' other choices.
+  auto* form = new QFormLayout;
+  column_ = new QLineEdit;
+  column_->setObjectName(QStringLiteral("edColorColumn"));
+  column_->setPlaceholderText(tr("the strongest RSSI of the line"));
+  column_->setToolTip(
+      tr("The attribute whose value colours each point of the KML output, named as the layer "
+         "names it (\"Rec#2 RSSI\", \"RSSI\" in the long layout); empty: the strongest RSSI."));
+  form->addRow(tr("Colour by &column:"), column_);
+  layout_ = new QComboBox;
+  layout_->setObjectName(QStringLiteral("cbMapLayout"));
+  layout_->addItem(tr("Wide: one feature per line"), static_cast<int>(TableLayout::Wide));
+  layout_->addItem(tr("Long: one feature per reading"), static_cast<int>(TableLayout::Long));
+  form->addRow(tr("Table &layout:"), layout_);
+  layout->addLayout(form);
+
   problem_ = new QLabel;
   problem_->setObjectName(QStringLiteral("ColorThresholdsProblem"));
   problem_->setWordWrap(true);
@@ -82,6 +100,8 @@ ColorThresholdsDialog::ColorThresholdsDialog(TMainForm& form, QWidget* parent)
     const SignalColors usual;
     for (int band = 0; band < 3; ++band)
       fields_[band]->setText(QString::number(usual.Thresholds()[band]));
+    column_->clear();
+    layout_->setCurrentIndex(0);
     problem_->hide();
   });
   layout->addWidget(buttons);
@@ -92,6 +112,8 @@ void ColorThresholdsDialog::LoadFromForm() {
   if (colors.Thresholds().size() != 3) colors = SignalColors();
   for (int band = 0; band < 3; ++band)
     fields_[band]->setText(QString::number(colors.Thresholds()[band]));
+  column_->setText(QString::fromStdString(form_.ColorColumn.Text()));
+  layout_->setCurrentIndex(layout_->findData(static_cast<int>(form_.MapLayout)));
   problem_->clear();
   problem_->hide();
 }
@@ -112,6 +134,8 @@ void ColorThresholdsDialog::accept() {
   }
   problem_->hide();
   form_.ColorThresholds.SetText(colors.Text());
+  form_.ColorColumn.SetText(column_->text().trimmed().toStdString());
+  form_.MapLayout = static_cast<TableLayout>(layout_->currentData().toInt());
   QDialog::accept();
 }
 

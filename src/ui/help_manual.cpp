@@ -83,10 +83,12 @@ stored in ASCII form; they are not meant to be edited by hand.</li>
 <li><b>Recent Files</b> lists the last logs and configuration files opened or saved, the latest
 first; choosing one opens it again. A log or a configuration file can also be dropped on the
 window.</li>
-<li><b>Colour Thresholds...</b> sets the three signal levels in dBm that colour the drive map and
+<li><b>Map Output...</b> sets the three signal levels in dBm that colour the drive map and
 the KML output: green at or above the first (-70), yellow at or above the second (-85), orange at
-or above the third (-100), red below it. The levels must rise from orange to green. They are saved
-with the configuration.</li>
+or above the third (-100), red below it. The levels must rise from orange to green. The same
+dialog names the column whose value colours the KML points (empty: the strongest RSSI of the
+line) and the table layout of the map formats: wide, one feature per line, or long, one feature
+per reading. All three are saved with the configuration.</li>
 <li><b>Exit</b> closes the program.</li>
 </ul>
 <p><b>Help</b></p>

@@ -1,9 +1,11 @@
 #include "ui/line_pass.h"
 
 #include <QMetaObject>
+#include <chrono>
 #include <filesystem>
 
 #include "app/main_form.h"
+#include "convert/output_formats.h"
 
 namespace polvane {
 
@@ -51,16 +53,23 @@ std::string FileStamp(const std::string& path) {
          std::to_string(ec ? 0 : time.time_since_epoch().count());
 }
 
-std::string ReadText(const std::string& path) {
+// The file's bytes, at most `limit` of them.
+std::string ReadText(const std::string& path, std::size_t limit = std::string::npos) {
   std::string text;
   if (FILE* f = std::fopen(path.c_str(), "rb")) {
     char buf[4096];
     std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    while (text.size() < limit && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+      text.append(buf, std::min(n, limit - text.size()));
     std::fclose(f);
   }
   return text;
 }
+
+// How much of a fixed layout's output the pass reads back, and how long it lets the layout run:
+// the start of the output is what the preview shows, and a big log is not converted whole.
+constexpr std::size_t kFixedBytes = 256 * 1024;
+constexpr auto kFixedTime = std::chrono::milliseconds(400);
 
 }  // namespace
 
@@ -89,6 +98,9 @@ PassRequest RequestFromWindow(TMainForm& form, const std::string& config, bool a
   if (form.DelimiterGroup.ItemIndex() == 4) o.delimiter = "other:" + form.OtherDelimiter.Text();
   if (form.rbORPS.Checked() && form.rbORPS.Enabled()) o.perSeconds = form.ORPS_Value.Text();
   if (!allSections) o.deselect = DeselectedSections(form);
+  // A fixed layout goes to a scratch file of the pass's own, never beside the log.
+  r.FixedScratch = config + ".layout";
+  o.output = r.FixedScratch;
   r.Key = ReadText(config) + "\n" + o.delimiter + "\n" + o.perSeconds + "\n" + o.deselect + "\n" +
           FileStamp(input);
   return r;
@@ -101,20 +113,36 @@ void RunPass(const PassRequest& request, CollectingSink& sink, const std::atomic
     form.LineSinkFactory = [&](const std::string&) {
       return std::make_unique<PassSink>(sink, form, stop);
     };
+    // The map formats' features are the same lines.
+    form.GisSinkFactory = [&](const std::string&, int) -> std::unique_ptr<LineSink> {
+      return std::make_unique<PassSink>(sink, form, stop);
+    };
     PreparedConvert prepared;
     int status = PrepareConvert(form, host, request.Options, prepared);
-    if (status < 0 && form.FixedLayout) {
+    const bool fixed = status < 0 && form.FixedLayout;
+    if (fixed && (!sink.WantsFixedOutput() || request.FixedScratch.empty())) {
       sink.Failure = QStringLiteral("A fixed layout is not written as lines.");
       return;
     }
     if (status < 0) {
+      // A layout runs until the gauge first moves or for a moment: its file then holds more
+      // than the preview shows, and what a cancel leaves is the start of the file.
+      const auto start = std::chrono::steady_clock::now();
       RunHooks hooks;
       hooks.interrupted = &stop;
-      hooks.progress = [&](RunStage, int) {
-        if (stop.load(std::memory_order_relaxed)) form.btnCancelClick();
+      hooks.progress = [&](RunStage stage, int percent) {
+        if (stop.load(std::memory_order_relaxed) ||
+            (fixed && stage == RunStage::Converting &&
+             (percent > 0 || std::chrono::steady_clock::now() - start > kFixedTime)))
+          form.btnCancelClick();
       };
       RunStage stopped = RunStage::None;
+      if (fixed) std::filesystem::remove(request.FixedScratch);
       RunPrepared(form, request.Options, prepared, hooks, stopped);
+      if (fixed && !stop.load()) {
+        const OutputFormatRow* row = FindOutputFormat(form.OutputFormatGroup.ItemIndex());
+        sink.FixedOutput(ReadText(request.FixedScratch, kFixedBytes), row && row->Binary);
+      }
     }
   } catch (const UsageError& e) {
     sink.Failure = QString::fromStdString(e.reason);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -26,6 +27,11 @@ class CollectingSink : public LineSink {
  public:
   // True once the sink wants no more lines: the pass stops the conversion.
   virtual bool Full() const { return false; }
+  // The start of a fixed layout's output, which is not written as lines: the bytes of its file
+  // (`binary` for a layout of binary records). A sink that shows no layouts ignores it.
+  virtual void FixedOutput(std::string_view /*bytes*/, bool /*binary*/) {}
+  // Whether the sink takes FixedOutput; a pass of one that does not refuses a fixed layout.
+  virtual bool WantsFixedOutput() const { return false; }
   // Set by the pass: the run ended with this message (an error, a refusal), or was stopped.
   QString Failure;
 };
@@ -33,6 +39,9 @@ class CollectingSink : public LineSink {
 // What a pass converts: the options of `polvane convert` that give the window's settings.
 struct PassRequest {
   ConvertOptions Options;
+  // Where a fixed layout of the pass is written (a scratch file beside the configuration): the
+  // pass reads the start of it back for the sink.
+  std::string FixedScratch;
   // The text that tells two requests apart: the settings and the input's size and time.
   std::string Key;
   bool Empty() const { return Options.input.empty(); }

@@ -108,8 +108,9 @@ QString DroppedFile(const QMimeData* mime) {
 MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
     : QMainWindow(parent), host_(host ? std::move(host) : std::make_unique<QtHost>()) {
   form_ = std::make_unique<TMainForm>(*host_);
-  // The map formats of the list: the wide table shape, and the colour bands of the window's
-  // dialog (closed while a run goes on, so a run keeps the bands it started with).
+  // The map formats of the list, with the table layout, colour bands and colour column of the
+  // window's map-output dialog (closed while a run goes on, so a run keeps the choices it
+  // started with) or of the configuration loaded.
   form_->GisSinkFactory = [this](const std::string& output,
                                  int format) -> std::unique_ptr<LineSink> {
     const OutputFormatRow* row = FindOutputFormat(format);
@@ -117,9 +118,7 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
     if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
     const GisWriters* writers = LoadGisWriters();
     if (!writers) return nullptr;
-    GisOptions options;
-    options.Colors = form_->CurrentColors();
-    return writers->MakeSink(output, kind, options);
+    return writers->MakeSink(output, kind, form_->CurrentMapOptions());
   };
   form_->GisWritersMissing = &GisWritersMissing;
   form_->FileUsed = [this](const std::string& path, bool configuration) {
@@ -173,14 +172,19 @@ MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
   // The run: the controls that would change it closed while it goes on, its pace and summary
   // beside the gauge; the colour bands on the map.
   TMainForm& model = *form_;
-  Mirror(model.RunActive, [this, &model] { LockForRun(model.RunActive.Checked()); });
-  Mirror(model.RunStatus, [this, &model] {
-    const QString text = Text(model.RunStatus.Caption());
-    runStatus_->setText(text.section(QLatin1Char('\n'), 0, 0));
-    runStatus_->setToolTip(text);
-  });
-  Mirror(model.ColorThresholds,
-         [this, &model] { views_->Map()->SetColors(model.CurrentColors()); });
+  Mirror(
+      model.RunActive, [this, &model] { LockForRun(model.RunActive.Checked()); }, Follow::Widget);
+  Mirror(
+      model.RunStatus,
+      [this, &model] {
+        const QString text = Text(model.RunStatus.Caption());
+        runStatus_->setText(text.section(QLatin1Char('\n'), 0, 0));
+        runStatus_->setToolTip(text);
+      },
+      Follow::Widget);
+  Mirror(
+      model.ColorThresholds, [this, &model] { views_->Map()->SetColors(model.CurrentColors()); },
+      Follow::Widget);
 
   // The widgets stand: from now on they follow the model.
   for (const auto& bind : bindings_) bind();
@@ -325,12 +329,12 @@ void MainWindow::RunOnGui(std::function<void()> fn) {
     QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
 }
 
-void MainWindow::Mirror(Control& control, std::function<void()> refresh) {
-  bindings_.push_back([this, &control, refresh] {
-    control.Changed = [this, refresh] {
-      RunOnGui([this, refresh] {
+void MainWindow::Mirror(Control& control, std::function<void()> refresh, Follow follow) {
+  bindings_.push_back([this, &control, refresh, follow] {
+    control.Changed = [this, refresh, follow] {
+      RunOnGui([this, refresh, follow] {
         refresh();
-        views_->SettingsChanged();
+        if (follow == Follow::Views) views_->SettingsChanged();
       });
     };
     refresh();
@@ -371,6 +375,8 @@ QLineEdit* MainWindow::Edit(EditField& control, const char* name,
   auto* edit = new QLineEdit;
   edit->setObjectName(QString::fromLatin1(name));
   edit->setReadOnly(control.ReadOnly());
+  // A log dropped on a field is the window's, opened as "Browse" opens it, not text to insert.
+  edit->setAcceptDrops(false);
   if (control.MaxLength() > 0) edit->setMaxLength(static_cast<int>(control.MaxLength()));
   Mirror(control, [&control, edit, companions] {
     const QString text = Text(control.Text());
@@ -462,6 +468,7 @@ QComboBox* MainWindow::Combo(ComboBox& control, const char* name, bool editable)
   auto* combo = new QComboBox;
   combo->setObjectName(QString::fromLatin1(name));
   combo->setEditable(editable);
+  if (editable) combo->lineEdit()->setAcceptDrops(false);
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->setMaxVisibleItems(static_cast<int>(control.Items().size()));
   combo->addItems(Strings(control.Items()));
@@ -785,7 +792,7 @@ void MainWindow::BuildMenu() {
   recent_->setObjectName(QStringLiteral("RecentFiles1"));
   connect(recent_, &QMenu::aboutToShow, this, [this] { FillRecentMenu(); });
   FillRecentMenu();
-  QAction* colors = application->addAction(QStringLiteral("Colour Thresholds..."));
+  QAction* colors = application->addAction(QStringLiteral("Map Output..."));
   colors->setObjectName(QStringLiteral("ColorThresholds1"));
   connect(colors, &QAction::triggered, this, [this] {
     colors_->LoadFromForm();
@@ -827,11 +834,14 @@ void MainWindow::BuildStatusBar() {
   bar->addWidget(runStatus_, 1);
   bar->addWidget(clock_);
   TMainForm& f = *form_;
-  Mirror(f.ProgressBar, [this, &f] {
-    const int percent = f.ProgressBar.Position();
-    gauge_->SetPosition(percent);
-    if (wait_) wait_->ProgressBar()->SetPosition(percent);
-  });
+  Mirror(
+      f.ProgressBar,
+      [this, &f] {
+        const int percent = f.ProgressBar.Position();
+        gauge_->SetPosition(percent);
+        if (wait_) wait_->ProgressBar()->SetPosition(percent);
+      },
+      Follow::Widget);
 }
 
 void MainWindow::TimerTimer() {

@@ -122,7 +122,10 @@ class MainWindow : public QMainWindow {
   QComboBox* Combo(ComboBox& control, const char* name, bool editable);
 
   // Hooks `refresh` to the control's changes (run on the GUI thread) once the widgets stand.
-  void Mirror(Control& control, std::function<void()> refresh);
+  // A control of the settings also has the views look again; the run's own state (its gauge,
+  // status and lock) and the map's colours leave the lines as they are.
+  enum class Follow { Views, Widget };
+  void Mirror(Control& control, std::function<void()> refresh, Follow follow = Follow::Views);
   void RunOnGui(std::function<void()> fn);
 
   std::unique_ptr<QtHost> host_;

@@ -1,5 +1,6 @@
 #include "ui/views_pane.h"
 
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
@@ -200,10 +201,25 @@ void ViewsPane::PreviewDone(std::shared_ptr<CollectingSink> sink) {
     if (lines->IsMessage(r) && columns > 1)
       table_->setSpan(static_cast<int>(r), 0, 1, static_cast<int>(columns));
   }
+  // A layout's text lines up in columns of fixed width; the window's font serves the cells.
+  const PreviewSink::Fixed fixed = lines->FixedKind();
+  table_->setFont(fixed == PreviewSink::Fixed::None
+                      ? QFont()
+                      : QFontDatabase::systemFont(QFontDatabase::FixedFont));
   table_->resizeColumnsToContents();
-  previewNote_->setText(!sink->Failure.isEmpty() ? sink->Failure
-                        : lines->Full()          ? tr("The first %1 lines.").arg(rows.size())
-                                                 : tr("All %1 lines.").arg(rows.size()));
+  QString note;
+  if (!sink->Failure.isEmpty())
+    note = sink->Failure;
+  else if (fixed == PreviewSink::Fixed::Binary)
+    note = lines->FixedMore() ? tr("The first %1 bytes of the layout.").arg(lines->ShownBytes())
+                              : tr("All %1 bytes of the layout.").arg(lines->ShownBytes());
+  else if (fixed == PreviewSink::Fixed::Text)
+    note = lines->FixedMore() ? tr("The first %1 lines of the layout.").arg(rows.size())
+                              : tr("All %1 lines of the layout.").arg(rows.size());
+  else
+    note = lines->Full() ? tr("The first %1 lines.").arg(rows.size())
+                         : tr("All %1 lines.").arg(rows.size());
+  previewNote_->setText(note);
 }
 
 void ViewsPane::ChosenNode(const TreeNode* node) {

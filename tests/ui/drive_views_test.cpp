@@ -3,6 +3,7 @@
 // colours of their bands, the wheel zooms about the mouse, the window feeds the views from a
 // conversion of the chosen file with its settings, and the two cursors go together.
 #include <QApplication>
+#include <QComboBox>
 #include <QImage>
 #include <QListWidget>
 #include <QProcess>
@@ -10,6 +11,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 #include <cmath>
+#include <filesystem>
 
 #include "support/bytes.h"
 #include "ui/drive_map.h"
@@ -273,6 +275,73 @@ class DriveViewsTest : public QObject {
     w.Button("ChannelField")->click();  // a channel column beside each frequency
     QVERIFY(QTest::qWaitFor([&] { return !views->Busy(); }, 20000));
     QVERIFY(table->columnCount() > titles.size());
+  }
+  // A fixed layout is previewed as the start of its file: a text layout a line to a row, a
+  // layout of binary records as rows of 16 bytes in hex; neither leaves a file beside the log.
+  void aFixedLayoutIsPreviewedAsTheStartOfItsFile() {
+    ScratchDir dir;
+    const std::string log = dir.File("drive.tvf");
+    std::filesystem::copy_file(SamplePath(), log);
+    Window w;
+    w.host->OpenAnswers.push_back(log);
+    w.Button("InBrowse")->click();
+    QVERIFY(QTest::qWaitFor([&] { return !w.form().Indexing(); }));
+    ViewsPane* views = w.window->Views();
+    QTableWidget* table = views->Preview();
+    auto* formats = w.Get<QComboBox>("OutputFormatGroup");
+    const auto choose = [&](const char* name) {
+      const int index = formats->findText(QString::fromLatin1(name));
+      QVERIFY(index >= 0);
+      formats->setCurrentIndex(index);
+      emit formats->activated(index);
+    };
+    const auto cli = [&](const char* format, const std::string& out) {
+      return QProcess::execute(POLVANE_CLI, {"convert", Q(log), Q(out), "-f", format, "-q"});
+    };
+
+    choose("MSI Planet");
+    QVERIFY(w.form().FixedLayout);
+    QVERIFY(QTest::qWaitFor([&] { return !views->Busy(); }, 20000));
+    const std::string planet = dir.File("planet.txt");
+    QCOMPARE(cli("7", planet), 0);
+    QStringList lines = Q(ReadFile(planet)).split(QStringLiteral("\r\n"));
+    QVERIFY(lines.size() > 3);
+    QCOMPARE(table->columnCount(), 1);
+    QVERIFY(table->rowCount() > 2);
+    QVERIFY(table->rowCount() <= 200);
+    for (int r = 0; r < table->rowCount(); ++r) QCOMPARE(table->item(r, 0)->text(), lines[r]);
+
+    choose("MLJ PathPro");
+    QVERIFY(QTest::qWaitFor([&] { return !views->Busy(); }, 20000));
+    const std::string pathpro = dir.File("pathpro.m01");
+    QCOMPARE(cli("6", pathpro), 0);
+    const std::string bytes = ReadFile(pathpro);
+    QVERIFY(bytes.size() > 32);
+    QCOMPARE(table->columnCount(), 3);
+    QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("Offset"));
+    const int rows = table->rowCount();
+    QCOMPARE(rows, static_cast<int>(std::min<std::size_t>((bytes.size() + 15) / 16, 200)));
+    for (int r = 0; r < rows; ++r) {
+      QStringList hex;
+      for (std::size_t i = r * 16u; i < std::min(bytes.size(), r * 16u + 16); ++i)
+        hex << QStringLiteral("%1")
+                   .arg(static_cast<unsigned char>(bytes[i]), 2, 16, QLatin1Char('0'))
+                   .toUpper();
+      QCOMPARE(table->item(r, 0)->text(),
+               QStringLiteral("%1").arg(r * 16, 8, 16, QLatin1Char('0')).toUpper());
+      QCOMPARE(table->item(r, 1)->text(), hex.join(QLatin1Char(' ')));
+    }
+
+    // Only the log and the command line's outputs are in the folder.
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+      const std::string name = e.path().filename().string();
+      QVERIFY2(name == "drive.tvf" || name.rfind("planet", 0) == 0 ||
+                   name.rfind("pathpro", 0) == 0 || name.rfind("MLJ", 0) == 0,
+               name.c_str());
+      ++files;
+    }
+    QVERIFY(files >= 3);
   }
 };
 

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "support/bytes.h"
+#include "support/drovel_log.h"
 #include "support/tarvik_log.h"
 #include "ui/gauge.h"
 #include "ui/index_tree.h"
@@ -89,6 +90,40 @@ class IndexTreeTest : public QObject {
     QVERIFY(!tree->testAttribute(Qt::WA_SetFont));
     QCOMPARE(tree->font(), QApplication::font(tree));
     QVERIFY(tree->font().family() != QStringLiteral("Courier New"));
+  }
+
+  // A Drovel log has no GPS: its sections take the times of the receiver clock, as their
+  // labels do.
+  void aDrovelSectionHasItsClockTimes() {
+    ScratchDir dir;
+    DrovelLogBuilder log;
+    log.Identification("QVX DROVEL", "2.0").Setup({});
+    const auto data = [&](std::uint8_t kind, int minute, int second) {
+      DrovelData d;
+      d.flags = kind;
+      d.hour = 11;
+      d.minute = minute;
+      d.second = second;
+      d.readings[0] = {3, 80};
+      log.Data(d);
+    };
+    data(kDrovelOneChannel, 5, 0);
+    data(kDrovelOneChannel, 5, 9);
+    data(kDrovelThreeChannel, 6, 0);
+    data(kDrovelThreeChannel, 7, 30);
+    data(kDrovelThreeChannel, 7, 31);
+    const std::string path = dir.File("drive.dvf");
+    log.WriteTo(path);
+    Window w;
+    QVERIFY(Choose(w, path));
+    IndexTree* tree = w.window->Tree();
+    const auto row = [&](const QModelIndex& s) {
+      return QStringList{Cell(s, IndexModel::kLabel), Cell(s, IndexModel::kStart),
+                         Cell(s, IndexModel::kEnd), Cell(s, IndexModel::kRecords)};
+    };
+    QCOMPARE(Cell(tree->Root(1), IndexModel::kLabel), QStringLiteral("1 Channel Data"));
+    QCOMPARE(row(tree->Section(1, 0)), QStringList({"11:05:00", "11:05:00", "11:05:09", "2"}));
+    QCOMPARE(row(tree->Section(2, 0)), QStringList({"11:06:00", "11:06:00", "11:07:31", "3"}));
   }
 
   void aSectionRunsOverMidnight() {

@@ -55,6 +55,10 @@ class ScriptedHost : public QtHost {
     std::lock_guard lock(mutex_);
     return boxes_;
   }
+  void ClearBoxes() {
+    std::lock_guard lock(mutex_);
+    boxes_.clear();
+  }
   // "Caption: text" of every box shown so far.
   QStringList BoxLines() const;
   bool Shown(int type, const char* text) const;

@@ -211,6 +211,10 @@ class WindowRunsTest : public QObject {
     QCOMPARE(w.Get<QLabel>("InputFormatLabel")->text(), QStringLiteral("QVX Tarvik"));
     QCOMPARE(w.window->Tree()->Model()->rowCount(), 2);
     QCOMPARE(w.host->Boxes().size(), std::size_t{0});
+    // A drop on a field goes to the window: no field takes it as text.
+    for (QLineEdit* edit : w.window->findChildren<QLineEdit*>())
+      if (edit->window() == w.window.get())
+        QVERIFY2(!edit->acceptDrops(), qPrintable(edit->objectName()));
 
     // A folder is not a log; a file that is no log is warned about as "Browse" warns.
     ScratchDir dir;
@@ -427,6 +431,45 @@ class WindowRunsTest : public QObject {
     w.host->OpenAnswers.push_back(cfg);
     w.Get<QAction>("OpenConfiguration1")->trigger();
     QCOMPARE(map->Colors().Text(), std::string("-1,-2,-3"));
+
+    // The dialog's colour column and table layout reach the writer: a column the lines lack is
+    // refused with the reason and leaves no file; the long layout names the reading's columns
+    // without the receiver, and a colour column of it takes the bands.
+    const std::string refusedKml = dir.File("refused.kml");
+    const auto mapRun = [&](const QString& column, int layout, const std::string& output) {
+      QTimer::singleShot(0, [&, column, layout] {
+        dialog->ColorColumnField()->setText(column);
+        dialog->LayoutChoice()->setCurrentIndex(layout);
+        dialog->findChild<QDialogButtonBox*>("ColorThresholdsButtons")
+            ->button(QDialogButtonBox::Ok)
+            ->click();
+      });
+      w.Get<QAction>("ColorThresholds1")->trigger();
+      w.host->ClearBoxes();
+      w.host->SaveAnswers.push_back(output);
+      w.Button("OutBrowse")->click();
+      w.Button("btnConvert")->click();
+      return QTest::qWaitFor([&] { return !w.host->Boxes().empty() && AllOpen(Open(w)); }, 20000);
+    };
+    QVERIFY(mapRun(QStringLiteral("Nope"), 0, refusedKml));
+    QVERIFY2(w.host->BoxLines().join("|").contains(QStringLiteral("no attribute \"Nope\"")),
+             qPrintable(w.host->BoxLines().join("|")));
+    QVERIFY(!std::filesystem::exists(refusedKml));
+    QCOMPARE(w.form().ColorColumn.Text(), std::string("Nope"));
+
+    const std::string longKml = dir.File("long.kml");
+    QVERIFY(mapRun(QStringLiteral("RSSI"), 1, longKml));
+    QVERIFY2(w.host->Boxes().front().type == kInformation,
+             qPrintable(w.host->BoxLines().join("|")));
+    QCOMPARE(w.form().MapLayout, TableLayout::Long);
+    const std::string longText = ReadFile(longKml);
+    QVERIFY(longText.find("name=\"Reading\"") != std::string::npos);
+    QVERIFY(longText.find("name=\"RSSI\"") != std::string::npos);
+    QVERIFY(longText.find("name=\"Rec#1 RSSI\"") == std::string::npos);
+    w.host->SaveAnswers.push_back(cfg);
+    w.Get<QAction>("SaveConfiguration1")->trigger();
+    QVERIFY(ReadFile(cfg).find("Layout=long") != std::string::npos);
+    QVERIFY(ReadFile(cfg).find("ColorColumn=RSSI") != std::string::npos);
   }
 };
 

@@ -205,4 +205,9 @@ void DrovelConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   for (int i = 0; i < readings; ++i) v.AddReading(Frequency(i), Channels[i], Rssi(i));
 }
 
+void DrovelConverter::Place(LinePlace& place) const {
+  place.HasTime = Hour() < 24 && Minute() < 60 && Second() < 60;
+  if (place.HasTime) place.GpsSeconds = Hour() * 3600.0 + Minute() * 60.0 + Second();
+}
+
 }  // namespace polvane

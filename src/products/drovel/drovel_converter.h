@@ -53,6 +53,8 @@ class DrovelConverter : public FixedLayoutConverter {
   void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
+  // No position: the record's time is the receiver clock's, in seconds of its day.
+  void Place(LinePlace& place) const override;
 
   // The channel plan of the last set-up record; it stays in force across files.
   std::uint8_t Setup[drovel::kSetupKept] = {};
