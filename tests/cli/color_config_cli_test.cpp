@@ -2,12 +2,11 @@
 // saved with --save-config, a configuration's bands colour a KML written with it, and the option
 // goes over the configuration's.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "support/bytes.h"
+#include "support/command_run.h"
 #include "support/tarvik_log.h"
 
 namespace polvane {
@@ -19,24 +18,12 @@ class ColorConfig : public ::testing::Test {
  protected:
   ColorConfig() {
     // Records at -70, -80, -90 and -100 dBm, each with a position.
-    TarvikLogBuilder log;
-    log.Identification("QVX TARVIK", "1.25");
-    for (int i = 0; i < 4; ++i) {
-      TarvikHeader h;
-      h.latitude = 45.0 + 0.001 * i;
-      h.longitude = -73.0;
-      h.gps = {10, 0, i};
-      TarvikFastBlock b;
-      b.samples.assign(512, static_cast<std::uint8_t>(70 + 10 * i));
-      log.Fast(h, {b});
-    }
-    log.WriteTo(dir.File("drive.tvf"));
+    TarvikMeridianDrive(4).WriteTo(dir.File("drive.tvf"));
   }
   int Run(const std::string& args) {
-    const std::string command = std::string(POLVANE_CLI) + " convert -q " + dir.File("drive.tvf") +
-                                " " + args + " >/dev/null 2>" + dir.File("err");
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const CommandResult r = RunPolvane(dir, "convert -q " + dir.File("drive.tvf") + " " + args);
+    WriteFile(dir.File("err"), std::vector<std::uint8_t>(r.err.begin(), r.err.end()));
+    return r.status;
   }
   ScratchDir dir;
 };

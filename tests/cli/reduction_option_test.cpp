@@ -29,21 +29,8 @@ void WriteText(const std::string& path, const std::string& text) {
 class ReductionOption : public ::testing::Test {
  protected:
   ReductionOption() {
-    // Four records along a meridian, 0.001 degrees (111 m) and one second apart, at -70, -80,
-    // -90 and -100 dBm and 10, 20, 30 and 40 MPH.
-    TarvikLogBuilder log;
-    log.Identification("QVX TARVIK", "1.25");
-    for (int i = 0; i < 4; ++i) {
-      TarvikHeader h;
-      h.latitude = 45.0 + 0.001 * i;
-      h.longitude = -73.0;
-      h.gps = {10, 0, i};
-      h.velocityCmPerS = static_cast<std::uint16_t>(std::ceil((i + 1) * 10 * 1000000.0 / 22356));
-      TarvikFastBlock b;
-      b.samples.assign(512, static_cast<std::uint8_t>(70 + 10 * i));
-      log.Fast(h, {b});
-    }
-    log.WriteTo(dir.File("drive.tvf"));
+    // Four records along a meridian at -70, -80, -90 and -100 dBm and 10 to 40 MPH.
+    TarvikMeridianDrive(4).WriteTo(dir.File("drive.tvf"));
     SelvorLogBuilder selvor;
     selvor.Identification("QVX SELVOR", "1.0").Fast({}, {});
     selvor.WriteTo(dir.File("drive.svf"));

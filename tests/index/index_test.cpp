@@ -16,21 +16,7 @@ using namespace testing;
 
 // Writes a Tarvik log whose records follow `kinds` ('S' scan, 'F' fast), one GPS second apart.
 void WriteKinds(const std::string& path, const std::string& kinds) {
-  TarvikLogBuilder log;
-  log.Identification("QVX TARVIK", "1.25");
-  std::array<TarvikScanReceiver, 4> rx;
-  rx[0].entries = {{5, 70}};
-  int second = 0;
-  for (char k : kinds) {
-    TarvikHeader h;
-    h.gps = {2, second / 60 % 60, second % 60};
-    ++second;
-    if (k == 'S')
-      log.Scan(h, rx);
-    else
-      log.Fast(h, {});
-  }
-  log.WriteTo(path);
+  TarvikKindsDrive(kinds).WriteTo(path);
 }
 
 class IndexTest : public ::testing::Test {

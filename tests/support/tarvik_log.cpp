@@ -118,4 +118,55 @@ TarvikLogBuilder TarvikScanDrive(int scans, int fasts) {
   return log;
 }
 
+TarvikLogBuilder TarvikMeridianDrive(int records) {
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  for (int i = 0; i < records; ++i) {
+    TarvikHeader h;
+    h.latitude = 45.0 + 0.001 * i;
+    h.longitude = -73.0;
+    h.gps = {10, i / 60 % 60, i % 60};
+    h.velocityCmPerS = static_cast<std::uint16_t>(std::ceil((i + 1) * 10 * 1000000.0 / 22356));
+    TarvikFastBlock b;
+    b.samples.assign(512, static_cast<std::uint8_t>(70 + 10 * i));
+    log.Fast(h, {b});
+  }
+  return log;
+}
+
+TarvikLogBuilder TarvikBusyDrive(int records) {
+  TarvikLogBuilder log(true);
+  log.Identification("QVX TARVIK CW SCANNER", "1.25");
+  std::array<TarvikScanReceiver, 4> rx;
+  for (int r = 0; r < 4; ++r)
+    for (int e = 0; e < 40; ++e)
+      rx[r].entries.push_back(
+          {static_cast<std::uint16_t>(1 + e), static_cast<std::uint8_t>(60 + e)});
+  for (int i = 0; i < records; ++i) {
+    TarvikHeader h;
+    h.gps = {10 + i / 3600 % 10, i / 60 % 60, i % 60};
+    h.latitude = 45.0 + i * 1e-5;
+    log.Scan(h, rx);
+  }
+  return log;
+}
+
+TarvikLogBuilder TarvikKindsDrive(std::string_view kinds) {
+  TarvikLogBuilder log;
+  log.Identification("QVX TARVIK", "1.25");
+  std::array<TarvikScanReceiver, 4> rx;
+  rx[0].entries = {{5, 70}};
+  int second = 0;
+  for (char k : kinds) {
+    TarvikHeader h;
+    h.gps = {2 + second / 3600, second / 60 % 60, second % 60};
+    ++second;
+    if (k == 'S')
+      log.Scan(h, rx);
+    else
+      log.Fast(h, {});
+  }
+  return log;
+}
+
 }  // namespace polvane::testing

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/bytes.h"
@@ -85,5 +86,19 @@ class TarvikLogBuilder {
 // receiver 1 hears channel 5 at -70 dBm and channel 6 at -60 dBm; then `fasts` fast records
 // without readings.
 TarvikLogBuilder TarvikScanDrive(int scans, int fasts = 0);
+
+// A firmware 1.25 drive whose records follow `kinds` ('S' a scan record in which receiver 1
+// hears channel 5 at -70 dBm, anything else a fast record without readings), one GPS second
+// apart from 02:00:00.
+TarvikLogBuilder TarvikKindsDrive(std::string_view kinds);
+
+// A drive long enough that its conversion takes a while: `records` scan records one a second
+// from 10:00:00 GPS time, each receiver hearing 40 channels.
+TarvikLogBuilder TarvikBusyDrive(int records);
+
+// A firmware 1.25 drive north along the meridian 73 W from 45 N: `records` fast records 0.001
+// degrees (111 m) and one second apart from 10:00:00 GPS time, record i at -(70 + 10 i) dBm on
+// every sample and (i + 1) * 10 MPH.
+TarvikLogBuilder TarvikMeridianDrive(int records);
 
 }  // namespace polvane::testing

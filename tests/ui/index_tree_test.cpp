@@ -20,22 +20,8 @@ namespace {
 // A Tarvik log whose records follow `kinds` ('S' scan, 'F' fast), one GPS second apart from
 // 02:00:00, and the log written.
 std::string WriteKinds(ScratchDir& dir, const std::string& kinds) {
-  TarvikLogBuilder log;
-  log.Identification("QVX TARVIK", "1.25");
-  std::array<TarvikScanReceiver, 4> rx;
-  rx[0].entries = {{5, 70}};
-  int second = 0;
-  for (char k : kinds) {
-    TarvikHeader h;
-    h.gps = {2 + second / 3600, second / 60 % 60, second % 60};
-    ++second;
-    if (k == 'S')
-      log.Scan(h, rx);
-    else
-      log.Fast(h, {});
-  }
   const std::string path = dir.File("kinds.tvf");
-  log.WriteTo(path);
+  TarvikKindsDrive(kinds).WriteTo(path);
   return path;
 }
 

@@ -77,24 +77,6 @@ std::string DropLast4(const std::string& s) {
   return s.substr(0, s.size() - 4);
 }
 
-// A Tarvik drive long enough that a conversion takes a while.
-void WriteLongLog(const std::string& path, int records) {
-  TarvikLogBuilder log(true);
-  log.Identification("QVX TARVIK CW SCANNER", "1.25");
-  for (int i = 0; i < records; ++i) {
-    TarvikHeader h;
-    h.gps = {10 + i / 3600 % 10, i / 60 % 60, i % 60};
-    h.latitude = 45.0 + i * 1e-5;
-    std::array<TarvikScanReceiver, 4> rx;
-    for (int r = 0; r < 4; ++r)
-      for (int e = 0; e < 40; ++e)
-        rx[r].entries.push_back(
-            {static_cast<std::uint16_t>(1 + e), static_cast<std::uint8_t>(60 + e)});
-    log.Scan(h, rx);
-  }
-  log.WriteTo(path);
-}
-
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -399,7 +381,7 @@ class MainWindowTest : public QObject {
   void cancelStopsALongConversion() {
     ScratchDir in, out;
     constexpr int kRecords = 3000;
-    WriteLongLog(in.File("long.tvf"), kRecords);
+    TarvikBusyDrive(kRecords).WriteTo(in.File("long.tvf"));
     Window w;
     w.Button("rbMultipleFiles")->click();
     w.Get<QComboBox>("cbInputExt")->setEditText(QStringLiteral("*.tvf"));

@@ -37,24 +37,6 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-// A Tarvik drive long enough that a conversion takes a while.
-void WriteLongLog(const std::string& path, int records) {
-  TarvikLogBuilder log(true);
-  log.Identification("QVX TARVIK CW SCANNER", "1.25");
-  for (int i = 0; i < records; ++i) {
-    TarvikHeader h;
-    h.gps = {10 + i / 3600 % 10, i / 60 % 60, i % 60};
-    h.latitude = 45.0 + i * 1e-5;
-    std::array<TarvikScanReceiver, 4> rx;
-    for (int r = 0; r < 4; ++r)
-      for (int e = 0; e < 40; ++e)
-        rx[r].entries.push_back(
-            {static_cast<std::uint16_t>(1 + e), static_cast<std::uint8_t>(60 + e)});
-    log.Scan(h, rx);
-  }
-  log.WriteTo(path);
-}
-
 bool Indexed(Window& w) {
   return QTest::qWaitFor(
       [&] { return !w.form().Indexing() && w.Button("btnConvert")->isEnabled(); }, 20000);
@@ -174,7 +156,8 @@ class WindowRunsTest : public QObject {
 
   void aCancelledRunOpensTheControlsAgain() {
     ScratchDir in, out;
-    for (const char* name : {"a.tvf", "b.tvf", "c.tvf"}) WriteLongLog(in.File(name), 3000);
+    for (const char* name : {"a.tvf", "b.tvf", "c.tvf"})
+      TarvikBusyDrive(3000).WriteTo(in.File(name));
     Window w;
     w.Button("rbMultipleFiles")->click();
     w.Get<QComboBox>("cbInputExt")->setEditText(QStringLiteral("*.tvf"));
