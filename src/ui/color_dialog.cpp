@@ -67,20 +67,20 @@ ColorThresholdsDialog::ColorThresholdsDialog(TMainForm& form, QWidget* parent)
   layout->addLayout(grid);
 
   // The map formats' other choices.
-  auto* form = new QFormLayout;
+  auto* mapRows = new QFormLayout;
   column_ = new QLineEdit;
   column_->setObjectName(QStringLiteral("edColorColumn"));
   column_->setPlaceholderText(tr("the strongest RSSI of the line"));
   column_->setToolTip(
       tr("The attribute whose value colours each point of the KML output, named as the layer "
          "names it (\"Rec#2 RSSI\", \"RSSI\" in the long layout); empty: the strongest RSSI."));
-  form->addRow(tr("Colour by &column:"), column_);
+  mapRows->addRow(tr("Colour by &column:"), column_);
   layout_ = new QComboBox;
   layout_->setObjectName(QStringLiteral("cbMapLayout"));
   layout_->addItem(tr("Wide: one feature per line"), static_cast<int>(TableLayout::Wide));
   layout_->addItem(tr("Long: one feature per reading"), static_cast<int>(TableLayout::Long));
-  form->addRow(tr("Table &layout:"), layout_);
-  layout->addLayout(form);
+  mapRows->addRow(tr("Table &layout:"), layout_);
+  layout->addLayout(mapRows);
 
   problem_ = new QLabel;
   problem_->setObjectName(QStringLiteral("ColorThresholdsProblem"));

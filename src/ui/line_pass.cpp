@@ -125,15 +125,15 @@ void RunPass(const PassRequest& request, CollectingSink& sink, const std::atomic
       return;
     }
     if (status < 0) {
-      // A layout runs until the gauge first moves or for a moment: its file then holds more
-      // than the preview shows, and what a cancel leaves is the start of the file.
+      // A layout runs for a moment at most: its file then holds more than the preview shows,
+      // and what a cancel leaves is the start of the file.
       const auto start = std::chrono::steady_clock::now();
       RunHooks hooks;
       hooks.interrupted = &stop;
-      hooks.progress = [&](RunStage stage, int percent) {
+      hooks.progress = [&](RunStage stage, int) {
         if (stop.load(std::memory_order_relaxed) ||
             (fixed && stage == RunStage::Converting &&
-             (percent > 0 || std::chrono::steady_clock::now() - start > kFixedTime)))
+             std::chrono::steady_clock::now() - start > kFixedTime))
           form.btnCancelClick();
       };
       RunStage stopped = RunStage::None;

@@ -323,7 +323,8 @@ class DriveViewsTest : public QObject {
     QCOMPARE(rows, static_cast<int>(std::min<std::size_t>((bytes.size() + 15) / 16, 200)));
     for (int r = 0; r < rows; ++r) {
       QStringList hex;
-      for (std::size_t i = r * 16u; i < std::min(bytes.size(), r * 16u + 16); ++i)
+      const std::size_t from = static_cast<std::size_t>(r) * 16;
+      for (std::size_t i = from; i < std::min(bytes.size(), from + 16); ++i)
         hex << QStringLiteral("%1")
                    .arg(static_cast<unsigned char>(bytes[i]), 2, 16, QLatin1Char('0'))
                    .toUpper();

@@ -96,7 +96,7 @@ class MainWindowTest : public QObject {
       for (QAction* a : menu->menu()->actions()) entries << (a->isSeparator() ? "-" : a->text());
     }
     QCOMPARE(entries, QStringList({"&Application", "Open Configuration", "Save Configuration",
-                                   "Recent Files", "Colour Thresholds...", "-", "E&xit", "&Help",
+                                   "Recent Files", "Map Output...", "-", "E&xit", "&Help",
                                    "Contents && Index", "-", "About"}));
 
     QStatusBar* bar = w.window->statusBar();
