@@ -12,7 +12,6 @@ std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from,
 void TakeWindowSettings(ProductConverter& to, const ProductConverter& from,
                         const ConversionSettings& settings) {
   to.Settings = settings;
-  to.LambdaDlg = from.LambdaDlg;
   to.BatchMode = from.BatchMode;
   to.SectionNodes = from.SectionNodes;
   to.GatherRecords = from.GatherRecords;

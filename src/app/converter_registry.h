@@ -11,9 +11,9 @@
 namespace polvane {
 
 // A new reader for one run (a conversion or an index) of the product of `from`, the window's
-// reader, with the run's settings: it holds what the window set on `from` (its Lambda dialog,
-// folder mode, the sections of the index, the average information gathered) and nothing that
-// reading an earlier file left in it. What the readers carry from one file to the next is then
+// reader, with the run's settings: it holds what the window set on `from` (its folder mode, the
+// sections of the index, the average information gathered) and nothing that reading an earlier
+// file left in it. What the readers carry from one file to the next is then
 // carried only between the files of that run. nullptr when the product has no reader.
 std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from,
                                                const ConversionSettings& settings);

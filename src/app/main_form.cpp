@@ -53,7 +53,6 @@ TMainForm::~TMainForm() {
 void TMainForm::FormCreate() {
   CurrentConverter = converters_.ForCode(kProductTarvik);
   ListOfferedFields();
-  converters_.ForEach([this](ProductConverter& c) { c.LambdaDlg = &LambdaDlg; });
   OutputFormatGroup.SetItemIndex(kCustomAsciiFormat);
 }
 
@@ -333,6 +332,7 @@ ConversionSettings TMainForm::RunSettings() const {
   s.FixedLayout = FixedLayout.load();
   s.Reduction = CurrentLineReduction();
   s.Channels = CurrentChannelList();
+  s.LambdaMetresPerSecond = LambdaDlg.MetresPerSecond();
   return s;
 }
 

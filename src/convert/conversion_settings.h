@@ -48,6 +48,9 @@ struct ConversionSettings {
 
   // --- Data reduction ---
   std::int16_t ReductionMode = kReduceNone;
+  // The vehicle's speed that 40-wavelength averaging assumes, in metres per second (the Lambda
+  // dialog's); 0 when none is known.
+  double LambdaMetresPerSecond = 0;
   // "1 Rec per" N seconds (the Kes PC card), as typed; its leading integer counts.
   std::string PerSecondsValue = "1";
   // Threshold, traffic and one line per N metres, over the lines the reader makes.

@@ -66,8 +66,8 @@ int ProductConverter::SetReduction(int16_t mode) {
   // The flag follows the mode of each file, so a later file converted without averaging is
   // not averaged.
   LambdaFlag = mode == kReduceLambda;
-  // The dialog's speed is taken once per file: it does not change while a file converts.
-  LambdaMetresPerSecond = LambdaFlag && LambdaDlg ? LambdaDlg->MetresPerSecond() : 0;
+  // The run's speed, taken from the dialog when the run started.
+  LambdaMetresPerSecond = LambdaFlag ? Settings.LambdaMetresPerSecond : 0;
   return 0;
 }
 

@@ -64,16 +64,6 @@ enum Action : int16_t {
   kActionTitlesThenWrite = 4,
 };
 
-// Where 40-wavelength averaging takes the vehicle's speed from (the window's Lambda dialog).
-class SpeedSource {
- public:
-  // The speed in metres per second; 0 when none is known.
-  virtual double MetresPerSecond() const = 0;
-
- protected:
-  ~SpeedSource() = default;
-};
-
 class ProductConverter {
  public:
   explicit ProductConverter(int16_t productCode);
@@ -206,8 +196,7 @@ class ProductConverter {
   // The channels the data group keeps (and best server chooses among), by the number the
   // "Channel" column shows; empty: every channel. The record loop sets it for a conversion.
   ChannelList KeptChannels;
-  // The Lambda dialog the main window binds; its speed is taken when mode 1 is set.
-  const SpeedSource* LambdaDlg = nullptr;
+  // The run's speed for 40-wavelength averaging, taken when mode 1 is set.
   double LambdaMetresPerSecond = 0;
   bool SectionStarted = false;
   char SectionLabel[kSectionLabelSize] = {};

@@ -318,7 +318,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
       Line line{cells_, {}};
       if (place) {
         c.Place(line.Place);
-        line.Place.Record = recordOrdinal_;
+        line.Place.Record = pass_.Records();
         // The section the record lies in: the reader counts the sections it entered.
         line.Place.Section = c.ModeChanges > 0 ? static_cast<std::uint32_t>(c.ModeChanges) : 0;
       }
@@ -349,30 +349,12 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   place_ = lines.WantsPlace() || reducer_.Active();
   chunkTitles_.clear();
   extraTitles_.clear();
-  recordOrdinal_ = 0;
   c.SetReduction(settings.ReductionMode);
   if (!settings.FixedLayout && !(product && product->TitlesFromLog))
     WriteTitles(c, lines, selection);
 
-  std::uint8_t* buffer = record_.get();
-  std::uint64_t consumed = 0;
-  int shown = -1;
-  PercentSteps steps(inputSize);
-  // The end of the last record read: where the reader stopped, if it stops before the end.
-  std::uint64_t stoppedAt = c.Input.Tell();
-  const bool cancelledFirst = run.Cancelled();
-  int n = cancelledFirst ? 0 : c.ReadRecord(buffer);
-  c.RecordCount = 0;
-  while (n != 0 && !run.Cancelled()) {
-    stoppedAt = c.Input.Tell();
-    ++recordOrdinal_;
-    consumed += static_cast<std::uint64_t>(n);
-    const int percent = steps.At(consumed);
-    if (percent != shown) {
-      shown = percent;
-      if (run.Progress) run.Progress(percent);
-    }
-    switch (c.ParseRecord(buffer)) {
+  const PassResult pass = pass_.Run(c, record_.get(), run, inputSize, [&](std::int16_t action) {
+    switch (action) {
       case kActionWrite:
         WriteRecord(c, lines, fixed, selection);
         break;
@@ -398,20 +380,12 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
       default:
         break;
     }
-    n = c.ReadRecord(buffer);
-  }
+  });
   if (settings.FixedLayout) {
     WriteFixed(settings, fixed, c.FixedTrailer(fixed_.get()));
   }
-  FileResult result;
-  result.Lines = lines_;
-  // A loop that ends with a record still in hand was stopped by the cancel.
-  result.Cancelled = cancelledFirst || n != 0;
-  result.StoppedAt = stoppedAt;
-  const std::uint64_t end = std::min(c.DataEnd(), c.Input.Size());
-  if (!result.Cancelled && stoppedAt < end) result.Unread = end - stoppedAt;
   c.CloseInput();
-  return result;
+  return FileResult{pass, lines_};
 }
 
 }  // namespace polvane

@@ -18,6 +18,7 @@
 #include "convert/line_sink.h"
 #include "convert/output_file.h"
 #include "convert/product_converter.h"
+#include "convert/record_pass.h"
 
 namespace polvane {
 
@@ -29,21 +30,9 @@ struct Selection {
   int Count() const { return static_cast<int>(Tags.size()); }
 };
 
-// State that belongs to the whole conversion run rather than to one file.
-struct RunState {
-  const std::atomic<bool>* Terminated = nullptr;
-  std::function<void(int)> Progress;  // whole percentage, called only when it changes
-  bool Cancelled() const { return Terminated && Terminated->load(std::memory_order_relaxed); }
-};
-
-struct FileResult {
+struct FileResult : PassResult {
   // Record lines written (in a fixed layout: records).
   std::uint64_t Lines = 0;
-  bool Cancelled = false;
-  // Where reading stopped: the end of the last record read. When the reader stopped before the
-  // end of the log data, Unread counts the bytes it left (a damaged or cut-short log).
-  std::uint64_t StoppedAt = 0;
-  std::uint64_t Unread = 0;
   bool Damaged() const { return Unread != 0; }
 };
 
@@ -63,7 +52,7 @@ class RecordLoop {
                  std::uint64_t inputSize);
   // The records read from the input so far by the running (or the last) Run; for its progress
   // callback, which runs on the same thread.
-  std::uint64_t RecordsRead() const { return recordOrdinal_; }
+  std::uint64_t RecordsRead() const { return pass_.Records(); }
 
  private:
   // Where a cell of the line being built comes from: a field of the selected list, or a
@@ -108,40 +97,10 @@ class RecordLoop {
   // the readings past them ("Rec#1 Frequency 2").
   std::vector<std::vector<std::string>> chunkTitles_;
   std::vector<std::deque<std::string>> extraTitles_;  // a deque: the titles never move
-  std::uint64_t recordOrdinal_ = 0;
+  RecordPass pass_;
   std::uint64_t lines_ = 0;
   int passes_ = 1;         // receiver passes of a record of the product
   bool headerDue_ = true;  // the fixed-layout header of the current output is still to come
-};
-
-// Whole-number percentage of consumed bytes, without overflow and without dividing by zero.
-inline int Percentage(std::uint64_t consumed, std::uint64_t size) {
-  if (size == 0) return 0;
-  if (consumed >= size) return 100;
-  return static_cast<int>((static_cast<unsigned __int128>(consumed) * 100) / size);
-}
-
-// The whole percentage of a growing byte count, worked out again only when the count reaches
-// the next whole step: the record loops ask for it after every record.
-class PercentSteps {
- public:
-  explicit PercentSteps(std::uint64_t size) : size_(size) {}
-
-  int At(std::uint64_t consumed) {
-    if (consumed < next_) return percent_;
-    percent_ = Percentage(consumed, size_);
-    // The first count that shows the next percentage: size * (percent + 1) / 100, rounded up.
-    next_ = percent_ >= 100 || size_ == 0
-                ? UINT64_MAX
-                : static_cast<std::uint64_t>(
-                      (static_cast<unsigned __int128>(size_) * (percent_ + 1) + 99) / 100);
-    return percent_;
-  }
-
- private:
-  std::uint64_t size_;
-  std::uint64_t next_ = 0;
-  int percent_ = 0;
 };
 
 }  // namespace polvane

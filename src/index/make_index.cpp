@@ -4,11 +4,15 @@
 
 #include "app/main_form.h"
 #include "convert/line_sink.h"
+#include "convert/record_pass.h"
 
 namespace polvane {
 
 TMakeIndex::TMakeIndex(TMainForm& form, std::int16_t productCode)
-    : form_(form), code_(productCode), settings_(form.RunSettings()) {}
+    : form_(form),
+      code_(productCode),
+      settings_(form.RunSettings()),
+      path_(form.InputFilename.Text()) {}
 
 void TMakeIndex::Execute() {
   Host& host = form_.host();
@@ -37,12 +41,11 @@ void TMakeIndex::Execute() {
   });
   c->CurrentMode = -1;
 
-  const std::string path = form_.InputFilename.Text();
   // What this pass depends on, taken before the file is read: a file changed while it is read
   // matches no conversion.
   IndexPassKey key;
-  host.Synchronize([&] { key = IndexPassKeyOf(form_, path, target->ProductCodeValue()); });
-  if (c->OpenInput(path) != 0) {
+  host.Synchronize([&] { key = IndexPassKeyOf(form_, path_, target->ProductCodeValue()); });
+  if (c->OpenInput(path_) != 0) {
     host.Synchronize([&] {
       ReportMessage(host, kError, "Input File Does Not Exist!");
       host.ShowWaitWindow(false);
@@ -50,27 +53,23 @@ void TMakeIndex::Execute() {
     });
     return;
   }
-  const std::uint64_t size = FileSize(path);
-  std::uint64_t consumed = 0;
   lastShown_ = 0;
   host.Synchronize([&] { form_.ProgressBar.SetPosition(0); });
 
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   c->Converting = false;
-  PercentSteps steps(size);
+  RunState run;
+  run.Terminated = &TerminatedFlag();
+  run.Progress = [&](int percent) {
+    if (percent <= lastShown_) return;  // the gauge starts at 0
+    host.Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
+    lastShown_ = percent;
+  };
   // The section the records now read belong to (none before the first, or in one of no kind).
   TreeNode* current = nullptr;
   LinePlace place;
-  int n = c->ReadRecord(buffer.get());
-  c->RecordCount = 0;
-  while (!Terminated() && n != 0) {
-    consumed += static_cast<std::uint64_t>(n);
-    const int percent = steps.At(consumed);
-    if (percent > lastShown_) {
-      host.Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
-      lastShown_ = percent;
-    }
-    c->ParseRecord(buffer.get());
+  RecordPass pass;
+  const PassResult result = pass.Run(*c, buffer.get(), run, FileSize(path_), [&](std::int16_t) {
     if (c->SectionStarted) {
       current = nullptr;
       if (c->SectionLabel[0] != '\0') {
@@ -91,11 +90,10 @@ void TMakeIndex::Execute() {
       c->Place(place);
       current->Count(place.HasTime ? place.GpsSeconds : -1);
     }
-    n = c->ReadRecord(buffer.get());
-  }
+  });
   c->CloseInput();
   // A pass that read the whole file leaves its reader for the conversion of the file.
-  if (n == 0 && !Terminated() && reader) {
+  if (!result.Cancelled && !Terminated() && reader) {
     reader->SectionStarted = false;
     form_.IndexedReader.Keep(std::move(reader), std::move(key));
   }

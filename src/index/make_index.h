@@ -31,6 +31,8 @@ class TMakeIndex : public Worker {
   const std::int16_t code_;
   // The window's settings when the index was asked for: the reader reads them, not the window.
   const ConversionSettings settings_;
+  // The file to index, as the window named it when the index was asked for.
+  const std::string path_;
   int lastShown_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/main_form.h"
+#include "convert/record_pass.h"
 #include "index/reduction_dialogs.h"
 
 namespace polvane {
@@ -20,7 +21,10 @@ void ShowPercent(TGeneratorDlg& dialog, int percent) {
 }  // namespace
 
 TMakeList::TMakeList(TMainForm& form, TGeneratorDlg& dialog)
-    : form_(form), dialog_(dialog), settings_(form.RunSettings()) {}
+    : form_(form),
+      dialog_(dialog),
+      settings_(form.RunSettings()),
+      path_(form.InputFilename.Text()) {}
 
 void TMakeList::Execute() {
   completed_ = false;
@@ -29,33 +33,27 @@ void TMakeList::Execute() {
   if (!c) return;
   // The pass reads the file through the window's own reader, which keeps what it gathers.
   c->Settings = settings_;
-  const std::string path = form_.InputFilename.Text();
-  if (c->OpenInput(path) != 0) {
+  if (c->OpenInput(path_) != 0) {
     host.Synchronize([&] { ReportMessage(host, kError, "Input File Does Not Exist!"); });
     return;
   }
-  const std::uint64_t size = FileSize(path);
-  std::uint64_t consumed = 0;
+  const std::uint64_t size = FileSize(path_);
   int shown = 0;
   host.Synchronize([&] { ShowPercent(dialog_, 0); });
 
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   c->Converting = false;
-  PercentSteps steps(size);
-  int n = c->ReadRecord(buffer.get());
-  c->RecordCount = 0;
   c->BeginGather();
   dialog_.SetGatheredFile("");  // what an earlier pass left no longer stands
-  while (!Terminated() && n != 0) {
-    consumed += static_cast<std::uint64_t>(n);
-    const int percent = steps.At(consumed);
-    if (percent != shown) {
-      shown = percent;
-      host.Synchronize([&] { ShowPercent(dialog_, percent); });
-    }
-    c->ParseRecord(buffer.get());
-    n = c->ReadRecord(buffer.get());
-  }
+  RunState run;
+  run.Terminated = &TerminatedFlag();
+  run.Progress = [&](int percent) {
+    if (percent <= shown) return;  // the dialog starts at 0
+    shown = percent;
+    host.Synchronize([&] { ShowPercent(dialog_, percent); });
+  };
+  // The readers that need the information count the records as they parse them.
+  RecordPass().Run(*c, buffer.get(), run, size, [](std::int16_t) {});
   if (!Terminated()) {
     // The pass has read the whole file, its header and any bytes the reader passed over too
     // (an empty file stays at 0).
@@ -67,7 +65,7 @@ void TMakeList::Execute() {
     host.Synchronize([&] {
       ReportMessage(host, kInformation, "%d Records\n%d Seconds\n%d Records Per Second", records,
                     seconds, perSecond);
-      dialog_.SetGatheredFile(path);
+      dialog_.SetGatheredFile(path_);
     });
     completed_ = true;
   }

@@ -3,6 +3,8 @@
 // and leaves the records per second of the file in the converter.
 #pragma once
 
+#include <string>
+
 #include "app/worker.h"
 #include "convert/conversion_settings.h"
 
@@ -29,6 +31,8 @@ class TMakeList : public Worker {
   TGeneratorDlg& dialog_;
   // The window's settings when the pass was asked for: the reader reads them, not the window.
   const ConversionSettings settings_;
+  // The file to read, as the window named it when the pass was asked for.
+  const std::string path_;
   bool completed_ = false;
 };
 

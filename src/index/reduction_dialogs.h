@@ -21,7 +21,7 @@ inline constexpr const char* kLambdaText =
     "Enter the average speed of the vehicle for the drive study.  The resulting data will provide "
     "a single averaged point for every 40 wavelengths of driving distance.";
 
-class TLambdaDlg : public Control, public SpeedSource {
+class TLambdaDlg : public Control {
  public:
   TLambdaDlg() : Control(kLambdaCaption, true, false) {
     RadioButton::Join({&MPHchoice, &KMHchoice});
@@ -36,7 +36,7 @@ class TLambdaDlg : public Control, public SpeedSource {
 
   // The speed of the dialog in metres per second: the number the text reads as (0 when it is
   // not a number), in miles per hour when "MPH" is checked, else in kilometres per hour.
-  double MetresPerSecond() const override;
+  double MetresPerSecond() const;
   // Whether the speed text is a number as a whole (blanks around it aside), not only at its
   // beginning: a conversion with 40-wavelength averaging needs one.
   bool SpeedIsNumber() const;

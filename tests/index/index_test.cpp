@@ -133,6 +133,20 @@ TEST_F(IndexTest, UnopenableAndEmptyFiles) {
   EXPECT_EQ(empty.LastShown(), 0);
 }
 
+TEST_F(IndexTest, ThePassIndexesTheFileNamedWhenItWasAskedFor) {
+  form.AutoIndex = false;
+  const std::string asked = dir.File("asked.tvf"), later = dir.File("later.tvf");
+  WriteKinds(asked, "SSFFSS");
+  WriteKinds(later, "F");
+  form.ChooseInputFile(asked);
+  TMakeIndex index(form, kProductTarvik);
+  form.InputFilename.SetText(later);  // a name typed while the pass waits to run
+  index.Run();
+  ASSERT_EQ(form.tvIndex.Roots().size(), 2u);
+  EXPECT_EQ(Root(0).Children.size(), 2u);
+  EXPECT_EQ(Root(1).Children.size(), 1u);
+}
+
 TEST_F(IndexTest, FolderModeBuildsNoIndexAndConvertsEverySection) {
   const std::string path = dir.File("f.tvf");
   WriteKinds(path, "SSFF");

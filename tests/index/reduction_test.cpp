@@ -109,9 +109,10 @@ TEST_F(ReductionFormTest, DataReductionControlsStartAsTheWindowShowsThem) {
   EXPECT_FALSE(form.rbORPM.Visible());
   EXPECT_EQ(form.ORPS_Value.Text(), "1");
   EXPECT_EQ(form.ORPM_Value.Text(), "100");
-  // The converters read the main window's Lambda dialog.
-  form.Converters().ForEach(
-      [this](ProductConverter& c) { EXPECT_EQ(c.LambdaDlg, &form.LambdaDlg); });
+  // A run takes the speed of the main window's Lambda dialog when it starts.
+  form.LambdaDlg.LambdaSpeed.SetText("48.27");
+  form.LambdaDlg.KMHchoice.SetChecked(true);
+  EXPECT_NEAR(form.RunSettings().LambdaMetresPerSecond, 13.408, 0.001);
 }
 
 TEST_F(ReductionFormTest, ProductsOfferTheReductionsTheirReadersApply) {

@@ -37,7 +37,6 @@ KesDumpRecord Scan(std::vector<KesDumpChannel> channels, int second = 0) {
 class KesDumpLambda : public ::testing::Test {
  protected:
   KesDumpLambda() {
-    c.LambdaDlg = &dialog;
     form.FrequencyField.SetChecked(false);
     form.FieldTitles.SetChecked(false);
   }
@@ -46,6 +45,7 @@ class KesDumpLambda : public ::testing::Test {
     log.WriteTo(path);
     ConversionSettings s;
     s.ReductionMode = kReduceLambda;
+    s.LambdaMetresPerSecond = dialog.MetresPerSecond();
     return Lines(Convert(c, form, path, Fields({0}), s));
   }
   ScratchDir dir;
@@ -124,6 +124,14 @@ TEST(KesDumpGathering, CountsDataRecordsOverTheirClockSeconds) {
   // Nine data records in three seconds; the setup and GPS records are no data.
   EXPECT_EQ(host.MessageLines().back(), "Information: 9 Records\n3 Seconds\n3 Records Per Second");
   EXPECT_EQ(form.CurrentConverter.load()->RecordsPerSecond, 3);
+
+  // The pass reads the file named when it was asked for, whatever the window names by the time
+  // it runs.
+  TMakeList again(form, form.GeneratorDlg);
+  form.InputFilename.SetText(dir.File("elsewhere.kes"));
+  again.Run();
+  EXPECT_TRUE(again.Completed());
+  EXPECT_EQ(form.GeneratorDlg.GatheredFile(), path);
 }
 
 }  // namespace

@@ -44,7 +44,6 @@ TarvikFastBlock Flat(int mhz, int level) {
 class TarvikLambdaTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.LambdaDlg = &dialog;
     form.ScanTypeGroup.SetItemIndex(1);
     form.FrequencyField.SetChecked(false);
     form.FieldTitles.SetChecked(false);
@@ -53,6 +52,7 @@ class TarvikLambdaTest : public ::testing::Test {
                                ConversionSettings s = Lambda()) {
     const std::string path = dir.File("log.tvf");
     log.WriteTo(path);
+    s.LambdaMetresPerSecond = dialog.MetresPerSecond();
     return Lines(Convert(c, form, path, fields, s));
   }
   ScratchDir dir;
@@ -89,6 +89,7 @@ TEST_F(TarvikLambdaTest, SpeedInKilometresPerHourAndFrequencyScaleTheWindow) {
   ASSERT_NE(c.ReadRecord(buffer.data()), 0);
   form.Receiver2.SetChecked(true);
   c.Settings = FormSettings(form);
+  c.Settings.LambdaMetresPerSecond = dialog.MetresPerSecond();
   c.SetReduction(kReduceLambda);
   EXPECT_EQ(c.ParseRecord(buffer.data()), kActionWrite);
   c.CloseInput();
@@ -196,7 +197,6 @@ TEST(SelvorLambda, AveragesEachReceiversSweep) {
   FormControls form;
   TLambdaDlg dialog;
   SelvorConverter c;
-  c.LambdaDlg = &dialog;
   form.FieldTitles.SetChecked(false);
   form.FrequencyField.SetChecked(false);
   form.Receiver2.SetChecked(true);
@@ -216,7 +216,9 @@ TEST(SelvorLambda, AveragesEachReceiversSweep) {
   log.Fast({}, {a, b});
   const std::string path = dir.File("log.svf");
   log.WriteTo(path);
-  const auto lines = Lines(Convert(c, form, path, Fields({0}), Lambda()));
+  ConversionSettings s = Lambda();
+  s.LambdaMetresPerSecond = dialog.MetresPerSecond();
+  const auto lines = Lines(Convert(c, form, path, Fields({0}), s));
   EXPECT_EQ(c.LambdaWindow(1), 12);
   EXPECT_EQ(c.LambdaWindow(2), 25);
   ASSERT_EQ(lines.size(), 42u);
@@ -228,7 +230,6 @@ TEST(SelvorLambda, AveragesEachReceiversSweep) {
 class TarvikExtLambdaTest : public ::testing::Test {
  protected:
   TarvikExtLambdaTest() {
-    c.LambdaDlg = &dialog;
     form.FieldTitles.SetChecked(false);
     form.FrequencyField.SetChecked(false);
   }
@@ -244,7 +245,9 @@ class TarvikExtLambdaTest : public ::testing::Test {
   std::vector<std::string> Run(const TarvikExtLogBuilder& log) {
     const std::string path = dir.File("log.tvf");
     log.WriteTo(path);
-    return Lines(Convert(c, form, path, Fields({49, 0}), Lambda()));
+    ConversionSettings s = Lambda();
+    s.LambdaMetresPerSecond = dialog.MetresPerSecond();
+    return Lines(Convert(c, form, path, Fields({49, 0}), s));
   }
   static TarvikExtHeader Moving(int centimetresPerSecond) {
     TarvikExtHeader h;

@@ -6,6 +6,7 @@
 
 #include "convert/catalogue.h"
 #include "convert/output_file.h"
+#include "convert/record_pass.h"
 #include "support/bytes.h"
 
 namespace polvane::testing {
@@ -85,13 +86,12 @@ std::vector<IndexedSection> IndexSections(ProductConverter& c, const std::string
   if (c.OpenInput(input) != 0) return sections;
   c.Converting = false;
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
-  while (c.ReadRecord(buffer.get()) != 0) {
-    c.ParseRecord(buffer.get());
+  RecordPass().Run(c, buffer.get(), RunState{}, FileSize(input), [&](std::int16_t) {
     if (c.SectionStarted && c.SectionLabel[0] != '\0') {
       sections.push_back({c.ModeChanges, c.CurrentMode, c.SectionLabel});
       c.SectionStarted = false;
     }
-  }
+  });
   c.CloseInput();
   return sections;
 }
