@@ -14,10 +14,12 @@
 #include "convert/bytes.h"
 #include "convert/catalogue.h"
 #include "convert/channel_list.h"
+#include "convert/clock_fields.h"
 #include "convert/codes.h"
 #include "convert/conversion_settings.h"
 #include "convert/input_file.h"
 #include "convert/line_sink.h"
+#include "convert/position.h"
 
 namespace polvane {
 
@@ -64,6 +66,53 @@ enum Action : int16_t {
   kActionTitlesThenWrite = 4,
 };
 
+// One coordinate as its position fields write it: catalogue 5 to 10 for the latitude, 11 to 16
+// for the longitude, by offset decimal degrees, degrees, minutes, decimal minutes, seconds and
+// hemisphere.
+struct CoordinateFields {
+  // How "Decimal Minutes" is written: not at all, as the minutes, "." and the thousandths of a
+  // minute in three digits, or as DecimalMinutes with six decimals.
+  enum class MinuteForm : std::uint8_t { kNone, kThousandths, kDecimal };
+
+  bool Minus = false;  // "Decimal Degrees" is a minus and then Decimal
+  double Decimal = 0;
+  int DecimalPlaces = 4;
+  long long Degrees = 0, Minutes = 0;
+  MinuteForm DecimalMinutesForm = MinuteForm::kNone;
+  long long Thousandths = 0;
+  double DecimalMinutes = 0;
+  long long Seconds = 0;
+  char Hemisphere = 0;  // written unless 0
+
+  // A receiver position: the decimal degrees as a magnitude after a minus unless the
+  // hemisphere is `positive`, the minutes with their thousandths, the seconds from the
+  // thousandths.
+  static CoordinateFields Of(const Position& pos, char positive, int decimalPlaces);
+};
+
+// The values of the fields that every product writes alike, for the line being written: "CR /
+// LF", the position, "GPS Status", the GPS time, "Record Number" and the receiver clock. A field
+// whose value the product does not have is written empty.
+struct CommonFields {
+  bool LineFeed = false;
+  bool HasPosition = false;
+  CoordinateFields Latitude, Longitude;
+  const char* GpsStatus = nullptr;
+  bool HasGpsTime = false;
+  ClockTime GpsTime{};
+  bool HasRecordNumber = false;  // the count of lines written (RecordCount)
+  bool HasRtcDate = false;
+  ClockDate RtcDate{};
+  bool HasRtcTime = false;
+  ClockTime RtcTime{};
+
+  // Whether catalogue field `field` is one of them.
+  static bool Holds(int field) {
+    return field == kFieldCrLf || (field >= kFieldLatitudeDecimal && field <= 21) ||
+           field == kFieldRecordNumber || (field >= 33 && field <= 40);
+  }
+};
+
 class ProductConverter {
  public:
   explicit ProductConverter(int16_t productCode);
@@ -76,6 +125,8 @@ class ProductConverter {
   virtual void CloseInput();
   virtual int16_t DataTitles(int16_t next, char* out, char delimiter);
   virtual int16_t DataValues(int16_t next, char* out, char delimiter);
+  // The text of field `field` for the line being written: the common fields from
+  // FillCommonFields, every other from ProductField.
   virtual void FieldValue(int16_t field, char* out);
   virtual int ReadRecord(std::uint8_t* buffer);
   virtual int16_t ParseRecord(std::uint8_t* buffer);
@@ -220,6 +271,15 @@ class ProductConverter {
 
  protected:
   void SetOffered(std::span<const std::int16_t> fields);
+  // The values of the common fields for the line being written; asked only when one of them is
+  // written. Nothing by default.
+  virtual void FillCommonFields(CommonFields& fields) const { (void)fields; }
+  // Writes the text of a field of the product's own at p and returns its end (no terminator);
+  // nothing by default.
+  virtual char* ProductField(int16_t field, char* p) {
+    (void)field;
+    return p;
+  }
 
  private:
   const std::int16_t productCode_;

@@ -148,51 +148,31 @@ int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
-void DrovelConverter::FieldValue(int16_t field, char* out) {
-  char* p = out;
+void DrovelConverter::FillCommonFields(CommonFields& f) const {
+  f.LineFeed = true;
+  f.HasRecordNumber = true;
+  f.HasRtcTime = true;
+  f.RtcTime = {Hour(), Minute(), Second()};
+}
+
+char* DrovelConverter::ProductField(int16_t field, char* p) {
   switch (field) {
-    case 4:
-      p = tx::Put(p, '\n');
-      break;
     case 29:
-      p = tx::PutInt(p, Marker);
-      break;
-    case 32:
-      p = tx::PutInt(p, RecordCount);
-      break;
-    case 37:
-      p = tx::Put02(p, Hour());
-      p = tx::Put02(tx::Put(p, ':'), Minute());
-      p = tx::Put02(tx::Put(p, ':'), Second());
-      break;
-    case 38:
-      p = tx::Put02(p, Hour());
-      break;
-    case 39:
-      p = tx::Put02(p, Minute());
-      break;
-    case 40:
-      p = tx::Put02(p, Second());
-      break;
+      return tx::PutInt(p, Marker);
     case 44:
       switch (Flags() & 0x70) {
         case kFlagOneChannel:
-          p = tx::Put(p, "1CH");
-          break;
+          return tx::Put(p, "1CH");
         case kFlagThreeChannel:
-          p = tx::Put(p, "3CH");
-          break;
+          return tx::Put(p, "3CH");
         case kFlagScan:
-          p = tx::Put(p, "SCAN");
-          break;
+          return tx::Put(p, "SCAN");
         default:
-          break;
+          return p;
       }
-      break;
     default:
-      break;
+      return p;
   }
-  tx::End(p);
 }
 
 void DrovelConverter::FillFixedValues(FixedValues& v, FixedPiece) const {

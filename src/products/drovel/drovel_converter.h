@@ -50,7 +50,6 @@ class DrovelConverter : public FixedLayoutConverter {
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
   // No position: the record's time is the receiver clock's, in seconds of its day.
@@ -85,6 +84,9 @@ class DrovelConverter : public FixedLayoutConverter {
   // The values of the fixed layouts: the clock time and three readings in three-channel
   // data, one otherwise; no position.
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
+  // No position or GPS: the line feed, the record number and the clock time.
+  void FillCommonFields(CommonFields& f) const override;
+  char* ProductField(int16_t field, char* p) override;
 
  private:
   void ParseSetup(const std::uint8_t* record);

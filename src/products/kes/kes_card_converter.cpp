@@ -335,11 +335,6 @@ KesFieldSources KesCardConverter::Sources() const {
   return s;
 }
 
-void KesCardConverter::FieldValue(int16_t field, char* out) {
-  out[0] = '\0';
-  PutKesField(field, out, Sources());
-}
-
 int KesCardConverter::SelectedChannel() const {
   const int n = FirstCheckedReceiver(*this);
   return n == 0 ? -1 : n - 1;

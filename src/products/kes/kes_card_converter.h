@@ -45,7 +45,6 @@ class KesCardConverter : public KesConverter {
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
 
@@ -92,7 +91,7 @@ class KesCardConverter : public KesConverter {
   void FormAverages();
   // The channel of the first checked receiver box (only receiver 1 exists): -1 for none.
   int SelectedChannel() const;
-  KesFieldSources Sources() const;
+  KesFieldSources Sources() const override;
   // Moves a fast fade's samples on by one: each column of the sweep takes the next.
   void ConsumeFastFadeSample();
   void Place(LinePlace& place) const override;

@@ -174,23 +174,21 @@ bool KesConverter::KeptColumn(int column) const {
   return channel >= 0 && channel <= 65535 && KeptChannels.Contains(static_cast<int>(channel));
 }
 
-bool KesConverter::PutKesField(std::int16_t field, char* out, const KesFieldSources& src) {
-  char* p = out;
-  if (field >= 5 && field <= 16) {
-    const bool latitude = field <= 10;
-    const Position& pos = latitude ? Latitude : Longitude;
-    const char positive = latitude ? 'N' : 'E';
-    const int offset = field - (latitude ? 5 : 11);
-    if (offset == 0)
-      p = PutDecimalDegrees(p, pos, positive, 6);
-    else
-      p = PutCoordinateField(p, pos, offset, positive);
-    tx::End(p);
-    return true;
-  }
-  auto clock = [&p](int a, int b, int c, char separator) {
-    p = tx::Put02Triple(p, a, b, c, separator);
-  };
+void KesConverter::FillCommonFields(CommonFields& f) const {
+  f.HasPosition = true;
+  f.Latitude = CoordinateFields::Of(Latitude, 'N', 6);
+  f.Longitude = CoordinateFields::Of(Longitude, 'E', 6);
+  f.GpsStatus = Sources().gpsLocked ? "LOCKED" : "UNLOCKED";
+  f.HasGpsTime = true;
+  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
+  f.HasRecordNumber = true;
+  f.HasRtcDate = f.HasRtcTime = true;
+  f.RtcDate = {RtcMonth, RtcDay, RtcYear};
+  f.RtcTime = {RtcHour, RtcMinute, RtcSecond};
+}
+
+char* KesConverter::ProductField(std::int16_t field, char* p) {
+  const KesFieldSources src = Sources();
   switch (field) {
     case 1:
       if (src.pagingSlot == kes::kSlotFlex) {
@@ -199,7 +197,7 @@ bool KesConverter::PutKesField(std::int16_t field, char* out, const KesFieldSour
           p = tx::Put(p, PagerMessages[m]);
         }
       }
-      break;
+      return p;
     case 2:
       if (src.pagingSlot == kes::kSlotPocsag && PagerMessageCount > 0) {
         const std::size_t n = strnlen(PagerMessages[0], kes::kPocsagCut);
@@ -207,82 +205,28 @@ bool KesConverter::PutKesField(std::int16_t field, char* out, const KesFieldSour
         p += n;
         PagerMessageCount = 1;
       }
-      break;
+      return p;
     case 3:
-      p = tx::PutInt(p, PagerBer);
-      break;
-    case 17:
-      p = tx::Put(p, src.gpsLocked ? "LOCKED" : "UNLOCKED");
-      break;
-    case 18:
-      clock(GpsHour, GpsMinute, GpsSecond, ':');
-      break;
-    case 19:
-      p = tx::Put02(p, GpsHour);
-      break;
-    case 20:
-      p = tx::Put02(p, GpsMinute);
-      break;
-    case 21:
-      p = tx::Put02(p, GpsSecond);
-      break;
+      return tx::PutInt(p, PagerBer);
     case 26:
-      p = tx::PutInt(p, GpsAltitude / 100);
-      break;
+      return tx::PutInt(p, GpsAltitude / 100);
     case 27:
-      p = tx::PutFixed(p, GpsVelocity * 0.022356, 1);
-      break;
+      return tx::PutFixed(p, GpsVelocity * 0.022356, 1);
     case 29:
-      p = src.coordinateMode == 0 ? tx::PutInt(p, src.markerOrX) : tx::Put(p, "N/A");
-      break;
+      return src.coordinateMode == 0 ? tx::PutInt(p, src.markerOrX) : tx::Put(p, "N/A");
     case 30:
-      p = tx::Put(p, src.typeAbbreviation);
-      break;
+      return tx::Put(p, src.typeAbbreviation);
     case 31:
-      p = src.coordinateMode == 0 ? tx::PutInt(p, src.odometerOrY) : tx::Put(p, "N/A");
-      break;
-    case 32:
-      p = tx::PutInt(p, RecordCount);
-      break;
-    case 33:
-      clock(RtcMonth, RtcDay, RtcYear, '/');
-      break;
-    case 34:
-      p = tx::Put02(p, RtcMonth);
-      break;
-    case 35:
-      p = tx::Put02(p, RtcDay);
-      break;
-    case 36:
-      p = tx::Put02(p, RtcYear);
-      break;
-    case 37:
-      clock(RtcHour, RtcMinute, RtcSecond, ':');
-      break;
-    case 38:
-      p = tx::Put02(p, RtcHour);
-      break;
-    case 39:
-      p = tx::Put02(p, RtcMinute);
-      break;
-    case 40:
-      p = tx::Put02(p, RtcSecond);
-      break;
+      return src.coordinateMode == 0 ? tx::PutInt(p, src.odometerOrY) : tx::Put(p, "N/A");
     case 41:
-      p = tx::PutInt(p, src.speed);
-      break;
+      return tx::PutInt(p, src.speed);
     case 42:
-      p = src.coordinateMode != 0 ? tx::PutInt(p, src.markerOrX) : tx::Put(p, "N/A");
-      break;
+      return src.coordinateMode != 0 ? tx::PutInt(p, src.markerOrX) : tx::Put(p, "N/A");
     case 43:
-      p = src.coordinateMode != 0 ? tx::PutInt(p, src.odometerOrY) : tx::Put(p, "N/A");
-      break;
+      return src.coordinateMode != 0 ? tx::PutInt(p, src.odometerOrY) : tx::Put(p, "N/A");
     default:
-      tx::End(p);
-      return false;
+      return p;
   }
-  tx::End(p);
-  return true;
 }
 
 }  // namespace polvane

@@ -109,8 +109,11 @@ class KesConverter : public FixedLayoutConverter {
  protected:
   void ClearPosition();
 
-  // Writes the texts of the fields that both logs fill; false for a field this does not know.
-  bool PutKesField(std::int16_t field, char* out, const KesFieldSources& sources);
+  // Where the fields that the two logs fill differently take their values from.
+  virtual KesFieldSources Sources() const = 0;
+  // The fields both logs fill alike: the position, GPS time and clock of the last records.
+  void FillCommonFields(CommonFields& f) const override;
+  char* ProductField(std::int16_t field, char* p) override;
 
   KesColumnParts CheckedParts(bool cellular) const;
   // One column's titles or values; parts after the first are preceded by the delimiter.

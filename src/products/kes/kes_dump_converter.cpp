@@ -257,13 +257,9 @@ KesFieldSources KesDumpConverter::Sources() const {
   return s;
 }
 
-void KesDumpConverter::FieldValue(int16_t field, char* out) {
-  out[0] = '\0';
-  if (field == 45) {
-    tx::End(tx::Put(out, GpsRecord[68] & 0x30 ? "VALID" : "INVALID"));
-    return;
-  }
-  PutKesField(field, out, Sources());
+char* KesDumpConverter::ProductField(int16_t field, char* p) {
+  if (field == 45) return tx::Put(p, GpsRecord[68] & 0x30 ? "VALID" : "INVALID");
+  return KesConverter::ProductField(field, p);
 }
 
 void KesDumpConverter::FillFixedValues(FixedValues& v, FixedPiece) const {

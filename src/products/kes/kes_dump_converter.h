@@ -35,7 +35,6 @@ class KesDumpConverter : public KesConverter {
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
   // 40-wavelength averaging of the channel entries of the last data record: every channel
@@ -77,7 +76,9 @@ class KesDumpConverter : public KesConverter {
 
  private:
   void DecodeData(const std::uint8_t* record);
-  KesFieldSources Sources() const;
+  KesFieldSources Sources() const override;
+  // "Ext. Navigation Status" of the last GPS record, then the fields of both logs.
+  char* ProductField(int16_t field, char* p) override;
   void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
   bool PagingRecord() const {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/clock_fields.h"
 #include "convert/identify.h"
 #include "convert/text.h"
 
@@ -570,57 +569,44 @@ void PelmorConverter::LineTime(int& hour, int& minute, int& second) const {
   second = Fix.Second;
 }
 
-void PelmorConverter::FieldValue(int16_t field, char* out) {
-  char* p = out;
-  if ((field >= 5 && field <= 9) || (field >= 11 && field <= 15)) {
-    const bool latitude = field <= 9;
-    const Coordinate c = latitude ? LineLatitude() : LineLongitude();
-    switch (field - (latitude ? 5 : 11)) {
-      case 0:
-        p = tx::PutFixed(p, c.Decimal, 6);
-        break;
-      case 1:
-        p = tx::PutInt(p, c.Degrees);
-        break;
-      case 2:
-        p = tx::PutInt(p, c.Minutes);
-        break;
-      case 3:
-        p = tx::PutFixed(p, c.DecimalMinutes, 6);
-        break;
-      case 4:
-        p = tx::PutInt(p, c.Seconds);
-        break;
-    }
-    tx::End(p);
-    return;
-  }
+namespace {
+
+CoordinateFields FieldsOf(const Coordinate& c, char hemisphere) {
+  CoordinateFields f;
+  f.Decimal = c.Decimal;
+  f.DecimalPlaces = 6;
+  f.Degrees = c.Degrees;
+  f.Minutes = c.Minutes;
+  f.DecimalMinutesForm = CoordinateFields::MinuteForm::kDecimal;
+  f.DecimalMinutes = c.DecimalMinutes;
+  f.Seconds = c.Seconds;
+  f.Hemisphere = hemisphere;
+  return f;
+}
+
+}  // namespace
+
+void PelmorConverter::FillCommonFields(CommonFields& f) const {
+  f.LineFeed = true;
+  f.HasPosition = true;
+  f.Latitude = FieldsOf(LineLatitude(), Fix.LatHemisphere);
+  f.Longitude = FieldsOf(LineLongitude(), Fix.LonHemisphere);
+  f.GpsStatus = Fix.StatusName();
   int hour, minute, second;
   LineTime(hour, minute, second);
-  const int rx = LineReceiver();
+  f.HasGpsTime = true;
+  f.GpsTime = {hour, minute, second};
+  f.HasRecordNumber = true;
   const std::uint8_t* c = ClockBytes;
+  f.HasRtcDate = f.HasRtcTime = true;
+  f.RtcDate = {c[4], c[3], c[5]};
+  f.RtcTime = {c[2], c[1], c[0]};
+}
+
+char* PelmorConverter::ProductField(int16_t field, char* p) {
+  const int rx = LineReceiver();
   const std::uint8_t* tp = TpPosition;
-  if (char* q = PutGpsTimeField(p, field, {hour, minute, second})) {
-    tx::End(q);
-    return;
-  }
-  if (char* q = PutRtcField(p, field, {c[4], c[3], c[5]}, {c[2], c[1], c[0]})) {
-    tx::End(q);
-    return;
-  }
   switch (field) {
-    case 4:
-      p = tx::Put(p, '\n');
-      break;
-    case 10:
-      p = tx::Put(p, Fix.LatHemisphere);
-      break;
-    case 16:
-      p = tx::Put(p, Fix.LonHemisphere);
-      break;
-    case 17:
-      p = tx::Put(p, Fix.StatusName());
-      break;
     case 22:
       p = tx::Put02(p, Fix.Month);
       p = tx::Put02(tx::Put(p, '/'), Fix.Day);
@@ -642,10 +628,7 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
       p = tx::PutFixed(p, Fix.VelocityCmPerS * 0.02237, 0);
       break;
     case 29:
-      p = tx::Put02(p, c[6] % 100);
-      break;
-    case 32:
-      p = tx::PutInt(p, RecordCount);
+      p = tx::Put02(p, ClockBytes[6] % 100);
       break;
     case 46:
       p = tx::PutFixed(p, ChannelPlans[rx].Frequency(ChannelPlans[rx].First), 5);
@@ -682,7 +665,7 @@ void PelmorConverter::FieldValue(int16_t field, char* out) {
     default:
       break;
   }
-  tx::End(p);
+  return p;
 }
 
 void PelmorConverter::FillFixedValues(FixedValues& v, FixedPiece piece) const {

@@ -142,7 +142,6 @@ class PelmorConverter : public FixedLayoutConverter {
   void CloseInput() override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
   bool SelectReceiver(int16_t receiver) override;
@@ -210,6 +209,9 @@ class PelmorConverter : public FixedLayoutConverter {
   // The values of the fixed layouts: for a record line the line's own time and position, for
   // the header and trailer those of the last fix.
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
+  // The line's position and GPS time, the hemispheres and status of the last fix, the clock.
+  void FillCommonFields(CommonFields& f) const override;
+  char* ProductField(int16_t field, char* p) override;
 
   std::unique_ptr<pelmor::Sample[]> samples_;
   std::int16_t fileCode_ = kProductPelmor;

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "convert/clock_fields.h"
-
 namespace polvane {
 
 using namespace selvor;
@@ -214,50 +212,35 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
-void SelvorConverter::FieldValue(int16_t field, char* out) {
-  char* p = out;
-  if (field >= 5 && field <= 10) {
-    tx::End(PutCoordinateField(p, Latitude, field - 5, 'N'));
-    return;
-  }
-  if (field >= 11 && field <= 16) {
-    tx::End(PutCoordinateField(p, Longitude, field - 11, 'E'));
-    return;
-  }
-  if (char* q = PutGpsTimeField(p, field, {GpsHour, GpsMinute, GpsSecond})) {
-    tx::End(q);
-    return;
-  }
-  if (char* q = PutRtcField(p, field, {Head[5], Head[4], Head[6]}, {Head[3], Head[2], Head[1]})) {
-    tx::End(q);
-    return;
-  }
+void SelvorConverter::FillCommonFields(CommonFields& f) const {
+  f.LineFeed = true;
+  f.HasPosition = true;
+  f.Latitude = CoordinateFields::Of(Latitude, 'N', 4);
+  f.Longitude = CoordinateFields::Of(Longitude, 'E', 4);
+  f.GpsStatus = GpsValid() ? "OK" : "NO";
+  f.HasGpsTime = true;
+  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
+  f.HasRtcDate = f.HasRtcTime = true;
+  f.RtcDate = {Head[5], Head[4], Head[6]};
+  f.RtcTime = {Head[3], Head[2], Head[1]};
+}
+
+char* SelvorConverter::ProductField(int16_t field, char* p) {
   switch (field) {
-    case 4:
-      p = tx::Put(p, '\n');
-      break;
-    case 17:
-      p = tx::Put(p, GpsValid() ? "OK" : "NO");
-      break;
     case 29:
-      p = tx::PutInt(p, Marker());
-      break;
+      return tx::PutInt(p, Marker());
     case 101:
     case 201:
-      p = tx::PutFixed(p, FastFrequency(field / 100), 4);
-      break;
+      return tx::PutFixed(p, FastFrequency(field / 100), 4);
     case 102:
     case 202:
-      p = tx::PutInt(p, FastChannel(field / 100));
-      break;
+      return tx::PutInt(p, FastChannel(field / 100));
     case 103:
     case 203:
-      p = tx::PutInt(tx::Put(p, '-'), LineSignal(field / 100));
-      break;
+      return tx::PutInt(tx::Put(p, '-'), LineSignal(field / 100));
     default:
-      break;
+      return p;
   }
-  tx::End(p);
 }
 
 SelvorConverter::Reading SelvorConverter::FixedReading() const {

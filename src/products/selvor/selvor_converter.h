@@ -70,7 +70,6 @@ class SelvorConverter : public FixedLayoutConverter {
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
   // 40-wavelength averaging of receiver n's (1 or 2) current fast block.
@@ -116,6 +115,8 @@ class SelvorConverter : public FixedLayoutConverter {
  protected:
   // The values of the fixed layouts: clock date, GPS time and position, and the reading.
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
+  void FillCommonFields(CommonFields& f) const override;
+  char* ProductField(int16_t field, char* p) override;
 
  private:
   std::array<ChannelTexts, 4> scanTexts_;  // per receiver

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/clock_fields.h"
-
 namespace polvane {
 
 using namespace tarvik;
@@ -313,57 +311,33 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
-void TarvikConverter::FieldValue(int16_t field, char* out) {
-  char* p = out;
-  const Position* pos = nullptr;
-  char positive = 'N';
-  int offset = 0;
-  if (field >= 5 && field <= 10) {
-    pos = &Latitude;
-    offset = field - 5;
-  } else if (field >= 11 && field <= 16) {
-    pos = &Longitude;
-    positive = 'E';
-    offset = field - 11;
-  }
-  if (pos) {
-    tx::End(PutCoordinateField(p, *pos, offset, positive));
-    return;
-  }
-  if (char* q = PutGpsTimeField(p, field, {GpsHour, GpsMinute, GpsSecond})) {
-    tx::End(q);
-    return;
-  }
-  if (char* q = PutRtcField(p, field, {Header[6], Header[5], Header[7]},
-                            {Header[4], Header[3], Header[2]})) {
-    tx::End(q);
-    return;
-  }
+void TarvikConverter::FillCommonFields(CommonFields& f) const {
+  f.LineFeed = true;
+  f.HasPosition = true;
+  f.Latitude = CoordinateFields::Of(Latitude, 'N', 4);
+  f.Longitude = CoordinateFields::Of(Longitude, 'E', 4);
+  f.GpsStatus = GpsValid() ? "OK" : "NO";
+  f.HasGpsTime = true;
+  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
+  f.HasRecordNumber = true;
+  f.HasRtcDate = f.HasRtcTime = true;
+  f.RtcDate = {Header[6], Header[5], Header[7]};
+  f.RtcTime = {Header[4], Header[3], Header[2]};
+}
+
+char* TarvikConverter::ProductField(int16_t field, char* p) {
   switch (field) {
-    case 4:
-      p = tx::Put(p, '\n');
-      break;
-    case 17:
-      p = tx::Put(p, GpsValid() ? "OK" : "NO");
-      break;
     case 26:
-      p = tx::PutInt(p, Altitude);
-      break;
+      return tx::PutInt(p, Altitude);
     case 27:
-      p = tx::PutInt(p, Velocity);
-      break;
+      return tx::PutInt(p, Velocity);
     case 29:
-      p = tx::PutInt(p, Marker());
-      break;
-    case 32:
-      p = tx::PutInt(p, RecordCount);
-      break;
+      return tx::PutInt(p, Marker());
     default:
       if (field >= 101 && field <= 403 && field % 100 >= 1 && field % 100 <= 3)
-        p = PutFastValue(p, field / 100, field % 100);
-      break;
+        return PutFastValue(p, field / 100, field % 100);
+      return p;
   }
-  tx::End(p);
 }
 
 void TarvikConverter::Place(LinePlace& place) const {

@@ -59,7 +59,6 @@ class TarvikConverter : public FixedLayoutConverter {
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
   // 40-wavelength averaging of receiver n's (1 to 4) current fast block.
@@ -104,6 +103,8 @@ class TarvikConverter : public FixedLayoutConverter {
   // time and position, and the fast reading of the first checked receiver when Scan Type is
   // "Fast Data" (an empty reading otherwise).
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
+  void FillCommonFields(CommonFields& f) const override;
+  char* ProductField(int16_t field, char* p) override;
 
  private:
   void ParseIdentification(const std::uint8_t* record);

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <utility>
 
-#include "convert/clock_fields.h"
 #include "convert/text.h"
 
 namespace polvane {
@@ -384,81 +383,58 @@ int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) 
   return 0;
 }
 
-void TarvikExtConverter::FieldValue(int16_t field, char* out) {
-  char* p = out;
+namespace {
+
+// A coordinate of the record header: no decimal minutes, whole arc-seconds.
+CoordinateFields FieldsOf(const ExtCoordinate& c) {
+  CoordinateFields f;
+  f.Decimal = c.Decimal;
+  f.DecimalPlaces = 6;
+  f.Degrees = c.Degrees;
+  f.Minutes = c.Minutes;
+  f.Seconds = c.Seconds;
+  f.Hemisphere = c.Hemisphere;
+  return f;
+}
+
+}  // namespace
+
+void TarvikExtConverter::FillCommonFields(CommonFields& f) const {
+  f.LineFeed = true;
+  f.HasPosition = true;
+  f.Latitude = FieldsOf(Latitude);
+  f.Longitude = FieldsOf(Longitude);
+  f.GpsStatus = GpsValid() ? "VALID" : "INVALID";
+  f.HasGpsTime = true;
+  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
+  f.HasRecordNumber = true;
+  f.HasRtcDate = f.HasRtcTime = true;
+  f.RtcDate = {Header[6], Header[5], Header[7]};
+  f.RtcTime = {Header[4], Header[3], Header[2]};
+}
+
+char* TarvikExtConverter::ProductField(int16_t field, char* p) {
   const ChannelPlan& plan = Plans[CurrentReceiver];
-  if ((field >= 5 && field <= 10) || (field >= 11 && field <= 16)) {
-    const bool lat = field <= 10;
-    const ExtCoordinate& c = lat ? Latitude : Longitude;
-    switch (field - (lat ? 5 : 11)) {
-      case 0:
-        p = tx::PutFixed(p, c.Decimal, 6);
-        break;
-      case 1:
-        p = tx::PutInt(p, c.Degrees);
-        break;
-      case 2:
-        p = tx::PutInt(p, c.Minutes);
-        break;
-      case 4:
-        p = tx::PutInt(p, c.Seconds);
-        break;
-      case 5:
-        if (c.Hemisphere != '\0') p = tx::Put(p, c.Hemisphere);
-        break;
-      default:  // no decimal minutes in this log
-        break;
-    }
-    tx::End(p);
-    return;
-  }
-  if (char* q = PutGpsTimeField(p, field, {GpsHour, GpsMinute, GpsSecond})) {
-    tx::End(q);
-    return;
-  }
-  if (char* q = PutRtcField(p, field, {Header[6], Header[5], Header[7]},
-                            {Header[4], Header[3], Header[2]})) {
-    tx::End(q);
-    return;
-  }
   switch (field) {
-    case 4:
-      p = tx::Put(p, '\n');
-      break;
-    case 17:
-      p = tx::Put(p, GpsValid() ? "VALID" : "INVALID");
-      break;
     case 26:
-      p = tx::PutInt(p, Altitude);
-      break;
+      return tx::PutInt(p, Altitude);
     case 27:
-      p = tx::PutInt(p, Velocity);
-      break;
+      return tx::PutInt(p, Velocity);
     case 28:
-      p = tx::Put(p, Heading);
-      break;
+      return tx::Put(p, Heading);
     case 29:
-      p = tx::PutInt(p, Marker);
-      break;
-    case 32:
-      p = tx::PutInt(p, RecordCount);
-      break;
+      return tx::PutInt(p, Marker);
     case 46:
-      p = tx::PutFixed(p, plan.Frequency(plan.Lowest()), 4);
-      break;
+      return tx::PutFixed(p, plan.Frequency(plan.Lowest()), 4);
     case 47:
-      p = tx::PutFixed(p, plan.Frequency(plan.Highest()), 4);
-      break;
+      return tx::PutFixed(p, plan.Frequency(plan.Highest()), 4);
     case 48:
-      p = tx::PutFixed(p, plan.Spacing() * 0.1, 1);
-      break;
+      return tx::PutFixed(p, plan.Spacing() * 0.1, 1);
     case 49:
-      p = tx::PutInt(p, CurrentReceiver + 1);
-      break;
+      return tx::PutInt(p, CurrentReceiver + 1);
     default:
-      break;
+      return p;
   }
-  tx::End(p);
 }
 
 void TarvikExtConverter::Place(LinePlace& place) const {

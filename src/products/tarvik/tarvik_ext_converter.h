@@ -110,7 +110,6 @@ class TarvikExtConverter : public FixedLayoutConverter {
   std::uint64_t DataEnd() const override { return dataEnd_; }
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  void FieldValue(int16_t field, char* out) override;
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
   bool SelectReceiver(int16_t receiver) override;
@@ -144,6 +143,8 @@ class TarvikExtConverter : public FixedLayoutConverter {
   // time and position, and the reading of the first checked receiver's last fast block when
   // Scan Type is "Fast Data" (an empty reading otherwise).
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
+  void FillCommonFields(CommonFields& f) const override;
+  char* ProductField(int16_t field, char* p) override;
 
  private:
   std::array<ChannelTexts, 4> channelTexts_;  // per receiver
