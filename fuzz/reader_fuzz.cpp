@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Averaging from sample by sample (no speed) to windows longer than a record (a crawl).
   static const char* const kSpeeds[] = {"0", "30", "0.01", "1e9"};
   s.lambda.LambdaSpeed.SetText(kSpeeds[more >> 6]);
-  s.c->RecordsPerSecond = more >> 2 & 15;
+  s.c->Gathering().SetRecordsPerSecond(more >> 2 & 15);
   // The data group and every offered field.
   Selection selection;
   for (int i = 0; i < s.c->OfferedCount; ++i) {

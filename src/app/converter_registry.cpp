@@ -14,9 +14,7 @@ void TakeWindowSettings(ProductConverter& to, const ProductConverter& from,
   to.Settings = settings;
   to.BatchMode = from.BatchMode;
   to.SectionNodes = from.SectionNodes;
-  to.GatherRecords = from.GatherRecords;
-  to.GatherSeconds = from.GatherSeconds;
-  to.RecordsPerSecond = from.RecordsPerSecond;
+  to.Gathering().TakeCounts(from.Gathering());
 }
 
 ConverterRegistry::ConverterRegistry() {

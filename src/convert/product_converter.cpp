@@ -1,6 +1,5 @@
 #include "convert/product_converter.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "convert/text.h"
@@ -130,89 +129,13 @@ int ProductConverter::FixedTrailer(char*) {
 
 int ProductConverter::SetReduction(int16_t mode) {
   ReductionMode = mode;
-  AverageArea = AverageWork{};
-  AverageArea.LastMean.fill(-1);
+  windows_.Clear();
   // The flag follows the mode of each file, so a later file converted without averaging is
   // not averaged.
   LambdaFlag = mode == kReduceLambda;
   // The run's speed, taken from the dialog when the run started.
   LambdaMetresPerSecond = LambdaFlag ? Settings.LambdaMetresPerSecond : 0;
   return 0;
-}
-
-std::int16_t ProductConverter::WindowLength(double k, double hertz, double metresPerSecond) {
-  const double product = hertz * metresPerSecond;
-  if (!(product > 0)) return 1;  // no speed, no frequency, or not a number
-  const double samples = std::trunc(k / product);
-  if (!(samples >= 1)) return 1;
-  if (samples > 32767) return 32767;
-  return static_cast<std::int16_t>(samples);
-}
-
-std::int16_t ProductConverter::AverageWindow(int window, int receiver, const std::uint8_t* samples,
-                                             int count, int length) {
-  if (window < 0 || window >= AverageWork::kWindows || receiver < 0 || receiver > 3) return 0;
-  if (length < 1) length = 1;
-  AverageWork::Window& w = AverageArea.Windows[window];
-  auto& means = AverageArea.Means[receiver];
-  int produced = 0;
-  for (int i = 0; i < count; ++i) {
-    ++w.Counter;
-    w.Sum += samples[i];
-    // A window that a shorter length overtook (the speed or the channel changed) closes at
-    // once, with the mean of the samples it holds.
-    if (w.Counter >= length) {
-      const auto mean = static_cast<std::uint8_t>(w.Sum / static_cast<std::uint32_t>(w.Counter));
-      if (produced < AverageWork::kMeans) means[produced++] = mean;
-      AverageArea.LastMean[receiver] = mean;
-      w.Counter = 0;
-      w.Sum = 0;
-    }
-  }
-  AverageArea.MeanCount[receiver] = static_cast<std::int16_t>(produced);
-  return static_cast<std::int16_t>(produced);
-}
-
-int ProductConverter::WindowMean(int receiver, int line, int fallback) const {
-  if (receiver < 0 || receiver > 3) return fallback;
-  const int count = AverageArea.MeanCount[receiver];
-  if (line >= 0 && line < count) return AverageArea.Means[receiver][line];
-  const int last = AverageArea.LastMean[receiver];
-  return last >= 0 ? last : fallback;
-}
-
-namespace {
-constexpr int kGatherSeconds = 32 * 24 * 60 * 60;  // days of a month, counted from 0
-}
-
-void ProductConverter::BeginGather() {
-  GatherInfo = true;
-  GatherRecords = 0;
-  GatherSeconds = 0;
-  RecordsPerSecond = 1;
-  gatherSeen_.assign(kGatherSeconds / 64, 0);
-}
-
-void ProductConverter::GatherRecord(int day, int hour, int minute, int second) {
-  if (!GatherInfo || gatherSeen_.empty()) return;
-  if (GatherRecords < INT32_MAX) ++GatherRecords;
-  // A damaged clock still names some second; it is folded into the month's range.
-  const auto fold = [](int v, int range) { return ((v % range) + range) % range; };
-  const int key =
-      ((fold(day, 32) * 24 + fold(hour, 24)) * 60 + fold(minute, 60)) * 60 + fold(second, 60);
-  std::uint64_t& word = gatherSeen_[key / 64];
-  const std::uint64_t bit = std::uint64_t{1} << (key % 64);
-  if (!(word & bit)) {
-    word |= bit;
-    ++GatherSeconds;
-  }
-}
-
-void ProductConverter::EndGather() {
-  GatherInfo = false;
-  RecordsPerSecond = GatherSeconds > 0 ? GatherRecords / GatherSeconds : 1;
-  gatherSeen_.clear();
-  gatherSeen_.shrink_to_fit();
 }
 
 int16_t ProductConverter::AverageSamples(int16_t) {

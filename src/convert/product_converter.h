@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "convert/average_windows.h"
 #include "convert/bytes.h"
 #include "convert/catalogue.h"
 #include "convert/channel_list.h"
 #include "convert/clock_fields.h"
 #include "convert/codes.h"
 #include "convert/conversion_settings.h"
+#include "convert/gather_pass.h"
 #include "convert/input_file.h"
 #include "convert/line_sink.h"
 #include "convert/position.h"
@@ -32,30 +34,7 @@ inline constexpr int kMessageSize = 1024;
 inline constexpr int kSectionLabelSize = 64;
 inline constexpr int kAverageAreaSize = 20560;
 
-// The averaging work area of the reduction modes, cleared whenever a reduction mode is set.
-// 40-wavelength averaging keeps a window (sample counter and running sum) per receiver, or per
-// channel column for the readers whose records carry a list of channels, and the window means
-// that the receivers' current sweeps completed.
-struct AverageWork {
-  static constexpr int kWindows = 86;
-  static constexpr int kMeans = 512;  // a sweep of 512 samples completes at most 512 windows
-  struct Window {
-    std::int32_t Counter;
-    std::uint32_t Sum;
-    // For the readers that average a list of channels: the channel the window belongs to,
-    // and its latest mean once one has closed.
-    std::uint16_t Key;
-    bool Closed;
-    std::uint8_t Mean;
-  };
-  std::array<Window, kWindows> Windows;
-  // Per receiver: the means of the current sweep, how many there are, and the latest mean of
-  // any sweep (-1 before the first).
-  std::array<std::array<std::uint8_t, kMeans>, 4> Means;
-  std::array<std::int16_t, 4> MeanCount;
-  std::array<std::int16_t, 4> LastMean;
-};
-static_assert(sizeof(AverageWork) <= kAverageAreaSize);
+static_assert(sizeof(AverageWindows) <= kAverageAreaSize);
 
 // What ParseRecord asks the record loop to do.
 enum Action : int16_t {
@@ -105,6 +84,22 @@ struct CommonFields {
   ClockDate RtcDate{};
   bool HasRtcTime = false;
   ClockTime RtcTime{};
+
+  void SetPosition(const CoordinateFields& latitude, const CoordinateFields& longitude) {
+    HasPosition = true;
+    Latitude = latitude;
+    Longitude = longitude;
+  }
+  void SetGps(const char* status, const ClockTime& time) {
+    GpsStatus = status;
+    HasGpsTime = true;
+    GpsTime = time;
+  }
+  void SetClock(const ClockDate& date, const ClockTime& time) {
+    HasRtcDate = HasRtcTime = true;
+    RtcDate = date;
+    RtcTime = time;
+  }
 
   // Whether catalogue field `field` is one of them.
   static bool Holds(int field) {
@@ -196,28 +191,15 @@ class ProductConverter {
   // --- 40-wavelength averaging ---
   // Whether the record just parsed is averaged: mode 1 with the lambda flag set.
   bool Averaging() const { return ReductionMode == kReduceLambda && LambdaFlag; }
-  // Samples per window: trunc(k / (hertz x metresPerSecond)); 1 when the product is not above
-  // 0 (no usable speed or frequency), and at most 32767.
-  static std::int16_t WindowLength(double k, double hertz, double metresPerSecond);
-  // Runs `count` samples through window `window` of length `length` (below 1 counts as 1) and
-  // stores the means completed as the current sweep's means of receiver `receiver` (0 to 3).
-  // Returns how many were completed.
-  std::int16_t AverageWindow(int window, int receiver, const std::uint8_t* samples, int count,
-                             int length);
-  // The level of receiver `receiver` (0 to 3) on output line `line` of an averaged record: its
-  // mean of that line; past its last mean, its latest mean; before any, `fallback`.
-  int WindowMean(int receiver, int line, int fallback) const;
+  // The windows of the run, cleared by SetReduction.
+  const AverageWindows& AverageArea() const { return windows_; }
   // Output line of the current record: 0 for the first of RepeatCount lines.
   int LineIndex() const { return RepeatCount - LinesLeft; }
 
   // --- Average-information pass ---
-  // TMakeList starts and ends the pass; while GatherInfo is set the readers that need the
-  // information count their data records with GatherRecord, and the seconds are the distinct
-  // receiver-clock seconds seen (day of month, hour, minute, second).
-  void BeginGather();
-  void GatherRecord(int day, int hour, int minute, int second);
-  // GatherInfo false; RecordsPerSecond := records / seconds, or 1 when no second was counted.
-  void EndGather();
+  // TMakeList starts and ends the pass; its records per second stay with the reader.
+  GatherPass& Gathering() { return gather_; }
+  const GatherPass& Gathering() const { return gather_; }
 
   // --- Members shared by the loop, the workers and the readers ---
 
@@ -239,11 +221,6 @@ class ProductConverter {
   std::int16_t RepeatCount = 1;
   bool LambdaFlag = false;
   std::array<std::int16_t, 4> BestEntry{};
-  AverageWork AverageArea{};
-  bool GatherInfo = false;
-  std::int32_t GatherRecords = 0;
-  std::int32_t GatherSeconds = 0;
-  std::int32_t RecordsPerSecond = 1;
   // The channels the data group keeps (and best server chooses among), by the number the
   // "Channel" column shows; empty: every channel. The record loop sets it for a conversion.
   ChannelList KeptChannels;
@@ -271,6 +248,7 @@ class ProductConverter {
 
  protected:
   void SetOffered(std::span<const std::int16_t> fields);
+  AverageWindows& Windows() { return windows_; }
   // The values of the common fields for the line being written; asked only when one of them is
   // written. Nothing by default.
   virtual void FillCommonFields(CommonFields& fields) const { (void)fields; }
@@ -283,8 +261,8 @@ class ProductConverter {
 
  private:
   const std::int16_t productCode_;
-  // One bit per receiver-clock second of a month while gathering.
-  std::vector<std::uint64_t> gatherSeen_;
+  AverageWindows windows_;
+  GatherPass gather_;
 };
 
 }  // namespace polvane

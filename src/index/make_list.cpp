@@ -43,7 +43,7 @@ void TMakeList::Execute() {
 
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   c->Converting = false;
-  c->BeginGather();
+  c->Gathering().Begin();
   dialog_.SetGatheredFile("");  // what an earlier pass left no longer stands
   RunState run;
   run.Terminated = &TerminatedFlag();
@@ -59,9 +59,9 @@ void TMakeList::Execute() {
     // (an empty file stays at 0).
     host.Synchronize([&] { ShowPercent(dialog_, Percentage(size, size)); });
     host.Synchronize([&] { ReportMessage(host, kInformation, "Information Has Been Gathered!"); });
-    c->EndGather();
-    const int records = c->GatherRecords, seconds = c->GatherSeconds,
-              perSecond = c->RecordsPerSecond;
+    c->Gathering().End();
+    const int records = c->Gathering().Records(), seconds = c->Gathering().Seconds(),
+              perSecond = c->Gathering().RecordsPerSecond();
     host.Synchronize([&] {
       ReportMessage(host, kInformation, "%d Records\n%d Seconds\n%d Records Per Second", records,
                     seconds, perSecond);

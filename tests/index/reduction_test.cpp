@@ -76,15 +76,15 @@ TEST(ReductionDialogs, SpeedTextReadsLikeAStandardNumberConversion) {
 
 TEST(ReductionDialogs, WindowLengthIsAWholeNumberOfSamplesFrom1To32767) {
   const double k = 512.0 * 300000000.0;
-  EXPECT_EQ(ProductConverter::WindowLength(k, 900e6, 30 * 1.609 / 3.6), 12);
-  EXPECT_EQ(ProductConverter::WindowLength(k, 900e6, 0), 1);
-  EXPECT_EQ(ProductConverter::WindowLength(k, 0, 13), 1);
-  EXPECT_EQ(ProductConverter::WindowLength(k, 900e6, -13), 1);
-  EXPECT_EQ(ProductConverter::WindowLength(k, 900e6, NAN), 1);
-  EXPECT_EQ(ProductConverter::WindowLength(k, 900e6, INFINITY), 1);
-  EXPECT_EQ(ProductConverter::WindowLength(k, 1e12, 1e6), 1);  // less than one sample
-  EXPECT_EQ(ProductConverter::WindowLength(k, 1, 1e-9), 32767);
-  EXPECT_EQ(ProductConverter::WindowLength(0, 900e6, 13), 1);  // no records per second
+  EXPECT_EQ(AverageWindows::Length(k, 900e6, 30 * 1.609 / 3.6), 12);
+  EXPECT_EQ(AverageWindows::Length(k, 900e6, 0), 1);
+  EXPECT_EQ(AverageWindows::Length(k, 0, 13), 1);
+  EXPECT_EQ(AverageWindows::Length(k, 900e6, -13), 1);
+  EXPECT_EQ(AverageWindows::Length(k, 900e6, NAN), 1);
+  EXPECT_EQ(AverageWindows::Length(k, 900e6, INFINITY), 1);
+  EXPECT_EQ(AverageWindows::Length(k, 1e12, 1e6), 1);  // less than one sample
+  EXPECT_EQ(AverageWindows::Length(k, 1, 1e-9), 32767);
+  EXPECT_EQ(AverageWindows::Length(0, 900e6, 13), 1);  // no records per second
 }
 
 class ReductionFormTest : public ::testing::Test {
@@ -243,7 +243,7 @@ class ClockReader : public ProductConverter {
   int ReadRecord(std::uint8_t* buffer) override { return Input.ReadExact(buffer, 4) ? 4 : 0; }
   int16_t ParseRecord(std::uint8_t* r) override {
     ++parsed;
-    if (GatherInfo) GatherRecord(r[0], r[1], r[2], r[3]);
+    if (Gathering().Active()) Gathering().Record(r[0], r[1], r[2], r[3]);
     return kActionNone;
   }
   int parsed = 0;
@@ -291,8 +291,8 @@ TEST_F(MakeListTest, CountsRecordsOverTheDistinctClockSeconds) {
   EXPECT_EQ(host.MessageLines(),
             (std::vector<std::string>{"Information: Information Has Been Gathered!",
                                       "Information: 10 Records\n3 Seconds\n3 Records Per Second"}));
-  EXPECT_EQ(reader.RecordsPerSecond, 3);
-  EXPECT_FALSE(reader.GatherInfo);
+  EXPECT_EQ(reader.Gathering().RecordsPerSecond(), 3);
+  EXPECT_FALSE(reader.Gathering().Active());
   EXPECT_EQ(reader.parsed, 10);
   EXPECT_EQ(form.GeneratorDlg.GatheredFile(), path);
   EXPECT_EQ(form.GeneratorDlg.PercentComplete.Caption(), "100% Complete");
@@ -304,32 +304,32 @@ TEST_F(MakeListTest, DamagedClocksStillCountOneSecondEach) {
   Log({{255, 99, 200, 61}, {255, 99, 200, 61}, {0, 0, 0, 0}});
   TMakeList pass(form, form.GeneratorDlg);
   pass.Run();
-  EXPECT_EQ(reader.GatherSeconds, 2);
-  EXPECT_EQ(reader.RecordsPerSecond, 1);
+  EXPECT_EQ(reader.Gathering().Seconds(), 2);
+  EXPECT_EQ(reader.Gathering().RecordsPerSecond(), 1);
 }
 
 TEST_F(MakeListTest, AnEmptyFileCountsNothingAndKeepsOneRecordPerSecond) {
   Log({});
-  reader.RecordsPerSecond = 7;
+  reader.Gathering().SetRecordsPerSecond(7);
   TMakeList pass(form, form.GeneratorDlg);
   pass.Run();
   EXPECT_EQ(reader.parsed, 0);
   EXPECT_EQ(host.MessageLines(),
             (std::vector<std::string>{"Information: Information Has Been Gathered!",
                                       "Information: 0 Records\n0 Seconds\n1 Records Per Second"}));
-  EXPECT_EQ(reader.RecordsPerSecond, 1);
+  EXPECT_EQ(reader.Gathering().RecordsPerSecond(), 1);
   EXPECT_EQ(form.GeneratorDlg.PercentComplete.Caption(), "0% Complete");
 }
 
 TEST_F(MakeListTest, AMissingFileIsReportedAndChangesNothing) {
   form.InputFilename.SetText(dir.File("missing.kes"));
-  reader.RecordsPerSecond = 7;
+  reader.Gathering().SetRecordsPerSecond(7);
   TMakeList pass(form, form.GeneratorDlg);
   pass.Run();
   EXPECT_FALSE(pass.Completed());
   EXPECT_EQ(host.MessageLines(), (std::vector<std::string>{"Error: Input File Does Not Exist!"}));
-  EXPECT_EQ(reader.RecordsPerSecond, 7);
-  EXPECT_FALSE(reader.GatherInfo);
+  EXPECT_EQ(reader.Gathering().RecordsPerSecond(), 7);
+  EXPECT_FALSE(reader.Gathering().Active());
 }
 
 TEST_F(MakeListTest, ExitStopsThePassWithoutAMessage) {
@@ -348,8 +348,8 @@ TEST_F(MakeListTest, ExitStopsThePassWithoutAMessage) {
   EXPECT_TRUE(host.Messages().empty());
   EXPECT_GE(reader.parsed, 500);
   EXPECT_LT(reader.parsed, 600);
-  EXPECT_TRUE(reader.GatherInfo);  // until the next completed pass
-  EXPECT_EQ(reader.RecordsPerSecond, 1);
+  EXPECT_TRUE(reader.Gathering().Active());  // until the next completed pass
+  EXPECT_EQ(reader.Gathering().RecordsPerSecond(), 1);
   EXPECT_EQ(dialog.GatheredFile(), "");
   EXPECT_EQ(dialog.ProgressBar.Position(), 0);
   EXPECT_FALSE(reader.Input.IsOpen());
@@ -358,7 +358,7 @@ TEST_F(MakeListTest, ExitStopsThePassWithoutAMessage) {
   dialog.OKBtnClick();
   dialog.WaitForWorker();
   EXPECT_EQ(reader.parsed, 5000);
-  EXPECT_EQ(reader.RecordsPerSecond, 5000);
+  EXPECT_EQ(reader.Gathering().RecordsPerSecond(), 5000);
   EXPECT_EQ(dialog.GatheredFile(), path);
 }
 

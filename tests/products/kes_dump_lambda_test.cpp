@@ -56,7 +56,7 @@ class KesDumpLambda : public ::testing::Test {
 
 TEST_F(KesDumpLambda, EveryChannelAveragesOverItsOwnWindow) {
   // 100 records a second at 30 MPH: 2 records per window at 900 MHz, 4 at 450 MHz.
-  c.RecordsPerSecond = 100;
+  c.Gathering().SetRecordsPerSecond(100);
   KesDumpLogBuilder log;
   log.Setup(Plan());
   for (int i = 0; i < 4; ++i)
@@ -71,14 +71,14 @@ TEST_F(KesDumpLambda, EveryChannelAveragesOverItsOwnWindow) {
 }
 
 TEST_F(KesDumpLambda, WithoutAverageInformationEveryRecordIsItsOwnWindow) {
-  ASSERT_EQ(c.RecordsPerSecond, 1);
+  ASSERT_EQ(c.Gathering().RecordsPerSecond(), 1);
   KesDumpLogBuilder log;
   log.Setup(Plan()).Data(Scan({{k900, 60}})).Data(Scan({{k900, 64}}));
   EXPECT_EQ(Run(log), (std::vector<std::string>{"-60", "-64"}));
 }
 
 TEST_F(KesDumpLambda, ANewChannelInAColumnStartsItsWindowAfresh) {
-  c.RecordsPerSecond = 100;
+  c.Gathering().SetRecordsPerSecond(100);
   KesDumpLogBuilder log;
   log.Setup(Plan());
   log.Data(Scan({{k900, 60}})).Data(Scan({{k900 + 1, 80}})).Data(Scan({{k900 + 1, 82}}));
@@ -88,7 +88,7 @@ TEST_F(KesDumpLambda, ANewChannelInAColumnStartsItsWindowAfresh) {
 
 TEST_F(KesDumpLambda, ASectionStillOpensWithItsTitles) {
   form.FieldTitles.SetChecked(true);
-  c.RecordsPerSecond = 100;
+  c.Gathering().SetRecordsPerSecond(100);
   KesDumpLogBuilder log;
   log.Setup(Plan()).Data(Scan({{k900, 60}})).Data(Scan({{k900, 62}}));
   const auto lines = Run(log);
@@ -98,7 +98,7 @@ TEST_F(KesDumpLambda, ASectionStillOpensWithItsTitles) {
 }
 
 TEST_F(KesDumpLambda, PagingCapturesAreNotAveraged) {
-  c.RecordsPerSecond = 100;
+  c.Gathering().SetRecordsPerSecond(100);
   KesDumpRecord pocsag = Scan({});
   pocsag.type = 7;
   pocsag.paging.Zeros(120);
@@ -123,7 +123,7 @@ TEST(KesDumpGathering, CountsDataRecordsOverTheirClockSeconds) {
   pass.Run();
   // Nine data records in three seconds; the setup and GPS records are no data.
   EXPECT_EQ(host.MessageLines().back(), "Information: 9 Records\n3 Seconds\n3 Records Per Second");
-  EXPECT_EQ(form.CurrentConverter.load()->RecordsPerSecond, 3);
+  EXPECT_EQ(form.CurrentConverter.load()->Gathering().RecordsPerSecond(), 3);
 
   // The pass reads the file named when it was asked for, whatever the window names by the time
   // it runs.

@@ -96,7 +96,7 @@ TEST_F(TarvikLambdaTest, SpeedInKilometresPerHourAndFrequencyScaleTheWindow) {
   EXPECT_EQ(c.LambdaWindow(1), 12);
   EXPECT_EQ(c.LambdaWindow(2), 6);  // twice the frequency, half the wavelength
   EXPECT_EQ(c.RepeatCount, 85);     // the largest count of means: 512 / 6
-  EXPECT_EQ(c.AverageArea.MeanCount[0], 42);
+  EXPECT_EQ(c.AverageArea().MeanCount(0), 42);
 }
 
 TEST_F(TarvikLambdaTest, WindowsCarryAcrossRecords) {
@@ -167,10 +167,10 @@ TEST_F(TarvikLambdaTest, EverySetReductionStartsTheWindowsAfresh) {
   TarvikLogBuilder log(false);
   log.Fast({}, {Flat(900, 50)});
   Run(log, Fields({0}));
-  EXPECT_EQ(c.AverageArea.Windows[0].Counter, 8);
+  EXPECT_EQ(c.AverageArea().At(0).Counter, 8);
   c.SetReduction(kReduceLambda);
-  EXPECT_EQ(c.AverageArea.Windows[0].Counter, 0);
-  EXPECT_EQ(c.AverageArea.Windows[0].Sum, 0u);
+  EXPECT_EQ(c.AverageArea().At(0).Counter, 0);
+  EXPECT_EQ(c.AverageArea().At(0).Sum, 0u);
   EXPECT_TRUE(c.LambdaFlag);
   c.SetReduction(kReduceBestServer);
   EXPECT_FALSE(c.LambdaFlag);

@@ -175,16 +175,10 @@ bool KesConverter::KeptColumn(int column) const {
 }
 
 void KesConverter::FillCommonFields(CommonFields& f) const {
-  f.HasPosition = true;
-  f.Latitude = CoordinateFields::Of(Latitude, 'N', 6);
-  f.Longitude = CoordinateFields::Of(Longitude, 'E', 6);
-  f.GpsStatus = Sources().gpsLocked ? "LOCKED" : "UNLOCKED";
-  f.HasGpsTime = true;
-  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
+  f.SetPosition(CoordinateFields::Of(Latitude, 'N', 6), CoordinateFields::Of(Longitude, 'E', 6));
+  f.SetGps(Sources().gpsLocked ? "LOCKED" : "UNLOCKED", {GpsHour, GpsMinute, GpsSecond});
   f.HasRecordNumber = true;
-  f.HasRtcDate = f.HasRtcTime = true;
-  f.RtcDate = {RtcMonth, RtcDay, RtcYear};
-  f.RtcTime = {RtcHour, RtcMinute, RtcSecond};
+  f.SetClock({RtcMonth, RtcDay, RtcYear}, {RtcHour, RtcMinute, RtcSecond});
 }
 
 char* KesConverter::ProductField(std::int16_t field, char* p) {

@@ -93,7 +93,8 @@ int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
   PendingMode = static_cast<std::int16_t>(slot);
   const std::uint8_t* scan = r + (ReadLE16(r, 1) < kFirmwareLongLayout ? 23 : 26);
   // The average-information pass counts the data records over their clock's seconds.
-  if (GatherInfo && !Converting) GatherRecord(scan[22], scan[21], scan[20], scan[19]);
+  if (Gathering().Active() && !Converting)
+    Gathering().Record(scan[22], scan[21], scan[20], scan[19]);
   const bool changed = PendingMode != CurrentMode;
   averagedLine_ = false;
   const bool write = TrackSection(PendingMode, [scan](char* label, int size) {
@@ -114,8 +115,8 @@ int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
 }
 
 int16_t KesDumpConverter::ColumnWindow(int column) const {
-  return WindowLength(RecordsPerSecond * 300000000.0, Frequency(column) * 1e6,
-                      LambdaMetresPerSecond);
+  return AverageWindows::Length(Gathering().RecordsPerSecond() * 300000000.0,
+                                Frequency(column) * 1e6, LambdaMetresPerSecond);
 }
 
 int16_t KesDumpConverter::LambdaWindow(int16_t) {
@@ -125,11 +126,11 @@ int16_t KesDumpConverter::LambdaWindow(int16_t) {
 int16_t KesDumpConverter::AverageSamples(int16_t) {
   const int n = ChannelCount();
   int closed = 0;
-  for (int i = 0; i < n && i < AverageWork::kWindows; ++i) {
-    AverageWork::Window& w = AverageArea.Windows[i];
+  for (int i = 0; i < n && i < AverageWindows::kWindows; ++i) {
+    AverageWindows::Window& w = Windows().At(i);
     const auto code = static_cast<std::uint16_t>(Code(i));
     // Another channel in this column: its window starts afresh.
-    if (w.Key != code) w = AverageWork::Window{};
+    if (w.Key != code) w = AverageWindows::Window{};
     w.Key = code;
     ++w.Counter;
     w.Sum += static_cast<std::uint32_t>(Sample(i));
@@ -146,8 +147,8 @@ int16_t KesDumpConverter::AverageSamples(int16_t) {
 
 int KesDumpConverter::LineSample(int column) const {
   if (!averagedLine_) return Sample(column);
-  const AverageWork::Window& w =
-      AverageArea.Windows[std::clamp(column, 0, AverageWork::kWindows - 1)];
+  const AverageWindows::Window& w =
+      AverageArea().At(std::clamp(column, 0, AverageWindows::kWindows - 1));
   return w.Closed && w.Key == static_cast<std::uint16_t>(Code(column)) ? w.Mean : Sample(column);
 }
 

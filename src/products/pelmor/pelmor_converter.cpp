@@ -588,19 +588,14 @@ CoordinateFields FieldsOf(const Coordinate& c, char hemisphere) {
 
 void PelmorConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.HasPosition = true;
-  f.Latitude = FieldsOf(LineLatitude(), Fix.LatHemisphere);
-  f.Longitude = FieldsOf(LineLongitude(), Fix.LonHemisphere);
-  f.GpsStatus = Fix.StatusName();
+  f.SetPosition(FieldsOf(LineLatitude(), Fix.LatHemisphere),
+                FieldsOf(LineLongitude(), Fix.LonHemisphere));
   int hour, minute, second;
   LineTime(hour, minute, second);
-  f.HasGpsTime = true;
-  f.GpsTime = {hour, minute, second};
+  f.SetGps(Fix.StatusName(), {hour, minute, second});
   f.HasRecordNumber = true;
   const std::uint8_t* c = ClockBytes;
-  f.HasRtcDate = f.HasRtcTime = true;
-  f.RtcDate = {c[4], c[3], c[5]};
-  f.RtcTime = {c[2], c[1], c[0]};
+  f.SetClock({c[4], c[3], c[5]}, {c[2], c[1], c[0]});
 }
 
 char* PelmorConverter::ProductField(int16_t field, char* p) {

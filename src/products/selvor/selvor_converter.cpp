@@ -104,18 +104,19 @@ int SelvorConverter::FastSignal(int n) const {
 }
 
 int SelvorConverter::LineSignal(int n) const {
-  return averagedLine_ ? WindowMean(n - 1, LineIndex(), FastSignal(n)) : FastSignal(n);
+  return averagedLine_ ? AverageArea().Mean(n - 1, LineIndex(), FastSignal(n)) : FastSignal(n);
 }
 
 int16_t SelvorConverter::LambdaWindow(int16_t receiver) {
   if (receiver < 1 || receiver > kReceivers) return 1;
-  return WindowLength(kLambdaConstant, FastFrequency(receiver) * 1e6, LambdaMetresPerSecond);
+  return AverageWindows::Length(kLambdaConstant, FastFrequency(receiver) * 1e6,
+                                LambdaMetresPerSecond);
 }
 
 int16_t SelvorConverter::AverageSamples(int16_t receiver) {
   if (receiver < 1 || receiver > kReceivers) return 0;
-  return AverageWindow(receiver - 1, receiver - 1, FastBlocks[receiver - 1] + kFastSampleOffset,
-                       kFastSamples, LambdaWindow(receiver));
+  return Windows().Average(receiver - 1, receiver - 1, FastBlocks[receiver - 1] + kFastSampleOffset,
+                           kFastSamples, LambdaWindow(receiver));
 }
 
 std::uint16_t SelvorConverter::ScanCode(int n, int e) const {
@@ -214,15 +215,9 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
 
 void SelvorConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.HasPosition = true;
-  f.Latitude = CoordinateFields::Of(Latitude, 'N', 4);
-  f.Longitude = CoordinateFields::Of(Longitude, 'E', 4);
-  f.GpsStatus = GpsValid() ? "OK" : "NO";
-  f.HasGpsTime = true;
-  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
-  f.HasRtcDate = f.HasRtcTime = true;
-  f.RtcDate = {Head[5], Head[4], Head[6]};
-  f.RtcTime = {Head[3], Head[2], Head[1]};
+  f.SetPosition(CoordinateFields::Of(Latitude, 'N', 4), CoordinateFields::Of(Longitude, 'E', 4));
+  f.SetGps(GpsValid() ? "OK" : "NO", {GpsHour, GpsMinute, GpsSecond});
+  f.SetClock({Head[5], Head[4], Head[6]}, {Head[3], Head[2], Head[1]});
 }
 
 char* SelvorConverter::ProductField(int16_t field, char* p) {

@@ -49,7 +49,8 @@ int TarvikConverter::ReadRecord(std::uint8_t* buffer) {
     if (!Input.ReadExact(buffer, head)) return 0;
     // Indexing classifies fast and scan records by their header alone: the receiver data is
     // stepped over rather than copied.
-    const bool headerOnly = !Converting && !GatherInfo && (buffer[0] == 'F' || buffer[0] == 'S');
+    const bool headerOnly =
+        !Converting && !Gathering().Active() && (buffer[0] == 'F' || buffer[0] == 'S');
     if (headerOnly ? !Input.Skip(length - head) : !Input.ReadExact(buffer + head, length - head))
       return 0;
     // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
@@ -176,18 +177,19 @@ int TarvikConverter::FastRssi(int n) const {
 }
 
 int TarvikConverter::LineRssi(int n) const {
-  return averagedLine_ ? WindowMean(n - 1, LineIndex(), FastRssi(n)) : FastRssi(n);
+  return averagedLine_ ? AverageArea().Mean(n - 1, LineIndex(), FastRssi(n)) : FastRssi(n);
 }
 
 int16_t TarvikConverter::LambdaWindow(int16_t receiver) {
   if (receiver < 1 || receiver > 4) return 1;
-  return WindowLength(kLambdaConstant, FastFrequency(receiver) * 1e6, LambdaMetresPerSecond);
+  return AverageWindows::Length(kLambdaConstant, FastFrequency(receiver) * 1e6,
+                                LambdaMetresPerSecond);
 }
 
 int16_t TarvikConverter::AverageSamples(int16_t receiver) {
   if (receiver < 1 || receiver > 4) return 0;
-  return AverageWindow(receiver - 1, receiver - 1, FastBlocks[receiver - 1] + kFastSampleOffset,
-                       kFastSamples, LambdaWindow(receiver));
+  return Windows().Average(receiver - 1, receiver - 1, FastBlocks[receiver - 1] + kFastSampleOffset,
+                           kFastSamples, LambdaWindow(receiver));
 }
 
 std::uint16_t TarvikConverter::ScanRawChannel(int n, int e) const {
@@ -313,16 +315,10 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
 
 void TarvikConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.HasPosition = true;
-  f.Latitude = CoordinateFields::Of(Latitude, 'N', 4);
-  f.Longitude = CoordinateFields::Of(Longitude, 'E', 4);
-  f.GpsStatus = GpsValid() ? "OK" : "NO";
-  f.HasGpsTime = true;
-  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
+  f.SetPosition(CoordinateFields::Of(Latitude, 'N', 4), CoordinateFields::Of(Longitude, 'E', 4));
+  f.SetGps(GpsValid() ? "OK" : "NO", {GpsHour, GpsMinute, GpsSecond});
   f.HasRecordNumber = true;
-  f.HasRtcDate = f.HasRtcTime = true;
-  f.RtcDate = {Header[6], Header[5], Header[7]};
-  f.RtcTime = {Header[4], Header[3], Header[2]};
+  f.SetClock({Header[6], Header[5], Header[7]}, {Header[4], Header[3], Header[2]});
 }
 
 char* TarvikConverter::ProductField(int16_t field, char* p) {

@@ -185,7 +185,7 @@ int16_t TarvikExtConverter::ParseFast(const std::uint8_t* r) {
       // The readings are the windows this block completed.
       const int16_t means = AverageSamples(static_cast<int16_t>(n + 1));
       for (int m = 0; m < means; ++m) {
-        reading.Rssi = AverageArea.Means[n][m];
+        reading.Rssi = Windows().SweepMean(n, m);
         list.Append(reading);
       }
       if (means > RepeatCount) RepeatCount = means;
@@ -287,7 +287,7 @@ void TarvikExtConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   const int level =
       static_cast<int>(SumBytes(b + tarvik::kFastSampleOffset, tarvik::kFastSamples) >> 9);
   v.SetReading(frequency, ReadLE16(b, 0),
-               averagedLine_ ? WindowMean(n - 1, LineIndex(), level) : level);
+               averagedLine_ ? AverageArea().Mean(n - 1, LineIndex(), level) : level);
 }
 
 bool TarvikExtConverter::SelectReceiver(int16_t receiver) {
@@ -311,15 +311,15 @@ int16_t TarvikExtConverter::LambdaWindow(int16_t receiver) {
   const ChannelPlan& plan = Plans[receiver - 1];
   const double hertz = plan.Frequency(plan.Channel()) * 1e6;
   const double metresPerSecond = ReadBE16(Header, 21) * 0.01;  // centimetres per second
-  const int16_t window = WindowLength(kLambdaConstant, hertz, metresPerSecond);
+  const int16_t window = AverageWindows::Length(kLambdaConstant, hertz, metresPerSecond);
   return window > kMaxWindow ? static_cast<int16_t>(kMaxWindow) : window;
 }
 
 int16_t TarvikExtConverter::AverageSamples(int16_t receiver) {
   if (receiver < 1 || receiver > 4) return 0;
-  return AverageWindow(receiver - 1, receiver - 1,
-                       FastBlocks[receiver - 1] + tarvik::kFastSampleOffset, tarvik::kFastSamples,
-                       LambdaWindow(receiver));
+  return Windows().Average(receiver - 1, receiver - 1,
+                           FastBlocks[receiver - 1] + tarvik::kFastSampleOffset,
+                           tarvik::kFastSamples, LambdaWindow(receiver));
 }
 
 int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
@@ -401,16 +401,10 @@ CoordinateFields FieldsOf(const ExtCoordinate& c) {
 
 void TarvikExtConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.HasPosition = true;
-  f.Latitude = FieldsOf(Latitude);
-  f.Longitude = FieldsOf(Longitude);
-  f.GpsStatus = GpsValid() ? "VALID" : "INVALID";
-  f.HasGpsTime = true;
-  f.GpsTime = {GpsHour, GpsMinute, GpsSecond};
+  f.SetPosition(FieldsOf(Latitude), FieldsOf(Longitude));
+  f.SetGps(GpsValid() ? "VALID" : "INVALID", {GpsHour, GpsMinute, GpsSecond});
   f.HasRecordNumber = true;
-  f.HasRtcDate = f.HasRtcTime = true;
-  f.RtcDate = {Header[6], Header[5], Header[7]};
-  f.RtcTime = {Header[4], Header[3], Header[2]};
+  f.SetClock({Header[6], Header[5], Header[7]}, {Header[4], Header[3], Header[2]});
 }
 
 char* TarvikExtConverter::ProductField(int16_t field, char* p) {
