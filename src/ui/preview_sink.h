@@ -48,7 +48,7 @@ class PreviewSink : public CollectingSink {
         std::snprintf(offset, sizeof offset, "%08zX", at);
         std::string hex, text;
         for (std::size_t i = 0; i < piece.size(); ++i) {
-          char pair[4];
+          char pair[8];
           std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X",
                         static_cast<unsigned char>(piece[i]));
           hex += pair;
