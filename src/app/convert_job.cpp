@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/identify.h"
 #include "app/main_form.h"
@@ -121,7 +122,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
     return false;
   }
-  if (!out.Close()) {
+  if (!(syncer_ ? out.Close(*syncer_) : out.Close())) {
     Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
   }
@@ -253,13 +254,33 @@ std::vector<std::string> TConvert::WrittenNames() const {
 }
 
 bool TConvert::OutputsAreNotInputs() {
+  // Each name is looked at once (links followed), not once per pair: a folder of thousands of
+  // logs would otherwise cost millions of looks.
   const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  struct FileId {
+    std::uint64_t Device, Inode;
+    bool operator==(const FileId&) const = default;
+  };
+  struct FileIdHash {
+    std::size_t operator()(const FileId& id) const {
+      return std::hash<std::uint64_t>()(id.Inode * 0x9e3779b97f4a7c15ULL ^ id.Device);
+    }
+  };
+  auto identify = [](const std::string& name, FileId& id) {
+    struct stat st {};
+    if (name.empty() || ::stat(name.c_str(), &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+  };
+  std::unordered_set<FileId, FileIdHash> inputs;
+  for (int i = 0; i < count; ++i)
+    if (FileId id; identify(InputNames[i], id)) inputs.insert(id);
+  if (inputs.empty()) return true;
   for (const std::string& written : WrittenNames())
-    for (int i = 0; i < count; ++i)
-      if (SameFile(written, InputNames[i])) {
-        Message(kError, "Output File Cannot Be Accessed!", written + ": " + kOutputIsAnInput);
-        return false;
-      }
+    if (FileId id; identify(written, id) && inputs.count(id)) {
+      Message(kError, "Output File Cannot Be Accessed!", written + ": " + kOutputIsAnInput);
+      return false;
+    }
   return true;
 }
 
@@ -293,7 +314,10 @@ void TConvert::Execute() {
   // However the run ends, the window hears of it last.
   struct Finishing {
     TConvert* run;
-    ~Finishing() { run->Finish(); }
+    ~Finishing() {
+      run->SettleOutputs();
+      run->Finish();
+    }
   } finishing{this};
   if (!PairsCanBeWritten()) {
     outcome_ = RunOutcome::kFailed;
@@ -301,6 +325,14 @@ void TConvert::Execute() {
   }
   const bool folder = form_.CurrentConverter.load()->BatchMode;
   const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
+  // Split pieces are cut from the output in place, so a run that splits waits for each.
+  syncer_ = nullptr;
+  if (!Settings.Split && form_.SharedOutputSyncer) {
+    syncer_ = form_.SharedOutputSyncer;
+  } else if (!Settings.Split && folder && count > 1) {
+    if (!ownSyncer_) ownSyncer_ = std::make_unique<OutputSyncer>();
+    syncer_ = ownSyncer_.get();
+  }
   // The run's own reader: the same input and settings give the same output, whatever an earlier
   // run or index left in the window's reader. Its state carries from one file of the run to the
   // next.
@@ -357,6 +389,7 @@ void TConvert::Execute() {
     }
     ++filesDone_;
   }
+  if (!SettleOutputs()) return;
   Gauge(100);
   std::string text = kCompletedText;
   if (skipped > 0)
@@ -366,6 +399,17 @@ void TConvert::Execute() {
   for (const std::string& w : warnings_) text += "\n" + w;
   ShowText(warnings_.empty() ? kInformation : kWarning, text);
   outcome_ = skipped > 0 || !warnings_.empty() ? RunOutcome::kWarned : RunOutcome::kCompleted;
+}
+
+bool TConvert::SettleOutputs() {
+  // The front end's syncer is settled by the front end.
+  if (!syncer_ || syncer_ != ownSyncer_.get()) return true;
+  const std::vector<std::string> failures = syncer_->Settle();
+  for (const std::string& failure : failures)
+    Message(kError, "Output File Cannot Be Accessed!", failure);
+  if (failures.empty()) return true;
+  outcome_ = RunOutcome::kFailed;
+  return false;
 }
 
 namespace {

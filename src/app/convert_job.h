@@ -118,11 +118,19 @@ class TConvert : public Worker {
   // The message of a cancelled run: how much its last output holds (output empty: the cancel
   // came between two files), and how many files were converted in full.
   void ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone);
+  // Waits for the outputs still being synced and moved into place; false (the failures shown,
+  // the run failed) when one of them could not be.
+  bool SettleOutputs();
 
   TMainForm& form_;
   // The reader of this run, made afresh when the run starts.
   std::unique_ptr<ProductConverter> converter_;
   RecordLoop loop_;
+  // Where the outputs are synced and moved into place while the next file converts: the
+  // front end's (TMainForm::SharedOutputSyncer), or the run's own in a folder run; none, each
+  // output is synced as it is closed.
+  OutputSyncer* syncer_ = nullptr;
+  std::unique_ptr<OutputSyncer> ownSyncer_;
   std::atomic<RunOutcome> outcome_{RunOutcome::kRunning};
   std::vector<std::string> warnings_;
   // What the sinks say of their outputs (lines without a position, ...): in the completion

@@ -134,6 +134,11 @@ class TMainForm : public FormControls {
   // Why that writer cannot be had (the map writers' module is missing); "" when it can. Asked
   // only once a map format is chosen; unset, the writer is taken to be there.
   std::function<std::string()> GisWritersMissing;
+  // Set by a front end that runs several single-file runs at once (a folder's logs, a few at a
+  // time): their outputs are synced and moved into place there while the runs go on, and the
+  // front end waits for them (OutputSyncer::Settle) and reports what failed. Unset, a run syncs
+  // its outputs itself (a folder run on a syncer of its own).
+  OutputSyncer* SharedOutputSyncer = nullptr;
   // Settings of the record loop as the window's controls stand.
   char CurrentDelimiter() const;
   std::int16_t CurrentReductionMode() const;

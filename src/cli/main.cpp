@@ -206,6 +206,9 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   int status = kExitOk;
   RunStage stopped = RunStage::None;
 
+  // Every log's output is synced and moved into place here while the workers go on.
+  OutputSyncer syncer;
+
   auto convertFiles = [&](int slot) {
     for (int i; !failed && !gInterrupted && (i = next++) < count;) {
       if (skip[i]) {
@@ -226,6 +229,7 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
       try {
         TMainForm form(fileHost);
         InstallGisWriters(form, &missingColorColumn);
+        form.SharedOutputSyncer = &syncer;
         PreparedConvert prepared;
         fileStatus = PrepareConvert(form, fileHost, one, prepared);
         if (fileStatus < 0) {
@@ -273,8 +277,13 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   for (int k = 1; k < jobs; ++k) workers.emplace_back(convertFiles, k);
   convertFiles(0);
   for (std::thread& w : workers) w.join();
+  // The outputs of the logs converted, in place (or failed) before the run says how it ended.
+  const std::vector<std::string> unsynced = syncer.Settle();
   ReleaseStopSignals();
   if (bar) host.EndProgress();
+  for (const std::string& failure : unsynced)
+    ReportMessage(host, kError, "%s (%s)", "Output File Cannot Be Accessed!", failure.c_str());
+  if (!unsynced.empty() && (status == kExitOk || status == kExitWarned)) status = kExitError;
   if (gInterrupted) {
     ReportInterrupted(stopped == RunStage::None ? RunStage::Converting : stopped);
     return kExitError;

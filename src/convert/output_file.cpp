@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -60,6 +61,12 @@ mode_t CurrentUmask() {
 }
 
 }  // namespace
+
+struct OutputSyncer::Waiting {
+  std::uint64_t Order = 0;
+  std::FILE* File = nullptr;
+  std::string Temp, Target, Path;
+};
 
 OutputFile::OutputFile() : buffer_(new char[kBufferSize]) {}
 
@@ -213,6 +220,35 @@ bool OutputFile::Close() {
   return ok;
 }
 
+bool OutputFile::Close(OutputSyncer& syncer) {
+  if (!file_) return false;
+  if (direct_) return Close();
+  Flush();
+  bool ok = !failed_;
+  if (ok && std::fflush(file_) != 0) {
+    error_ = errno;
+    ok = false;
+  }
+  if (!ok) {
+    std::fclose(file_);
+    file_ = nullptr;
+    ::unlink(tempPath_.c_str());
+    Unregister(tempPath_.c_str());
+    return false;
+  }
+  auto waiting = std::make_unique<OutputSyncer::Waiting>();
+  waiting->File = file_;
+  waiting->Temp = tempPath_;
+  waiting->Target = target_;
+  waiting->Path = path_;
+  // The interrupt handler knows the name all along: the syncer's copy before this one goes.
+  Register(waiting->Temp.c_str());
+  Unregister(tempPath_.c_str());
+  file_ = nullptr;
+  syncer.Add(std::move(waiting));
+  return true;
+}
+
 void OutputFile::Abandon() {
   if (!file_) return;
   std::fclose(file_);
@@ -220,6 +256,94 @@ void OutputFile::Abandon() {
   if (direct_) return;
   ::unlink(tempPath_.c_str());
   Unregister(tempPath_.c_str());
+}
+
+OutputSyncer::OutputSyncer() = default;
+
+OutputSyncer::~OutputSyncer() {
+  Settle();
+  {
+    std::lock_guard hold(lock_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void OutputSyncer::Add(std::unique_ptr<Waiting> output) {
+  std::unique_lock hold(lock_);
+  if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
+  changed_.wait(hold, [this] { return waiting_.size() + busy_ < kMaxWaiting; });
+  output->Order = next_++;
+  waiting_.push_back(std::move(output));
+  changed_.notify_all();
+}
+
+std::vector<std::string> OutputSyncer::Settle() {
+  std::unique_lock hold(lock_);
+  changed_.wait(hold, [this] { return waiting_.empty() && busy_ == 0; });
+  std::sort(failures_.begin(), failures_.end());
+  std::vector<std::string> failures;
+  for (auto& [order, text] : failures_) failures.push_back(std::move(text));
+  failures_.clear();
+  return failures;
+}
+
+void OutputSyncer::Work() {
+  std::unique_lock hold(lock_);
+  for (;;) {
+    changed_.wait(hold, [this] { return stop_ || !waiting_.empty(); });
+    if (waiting_.empty()) return;
+    std::vector<std::unique_ptr<Waiting>> batch;
+    while (!waiting_.empty()) {
+      batch.push_back(std::move(waiting_.front()));
+      waiting_.pop_front();
+    }
+    busy_ = batch.size();
+    hold.unlock();
+    // A batch is synced with one sync of each of its file systems (all the disk's writes in one
+    // go; each file's own sync would write their folder again for every file). Only when one
+    // of those fails is each file synced on its own, to tell which one failed.
+    std::vector<int> errors(batch.size(), 0);
+    bool each = batch.size() == 1;
+    if (!each) {
+      std::vector<dev_t> synced;
+      for (const auto& w : batch) {
+        struct stat st {};
+        if (::fstat(fileno(w->File), &st) != 0) {
+          each = true;
+          break;
+        }
+        if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) continue;
+        synced.push_back(st.st_dev);
+        if (::syncfs(fileno(w->File)) != 0) {
+          each = true;
+          break;
+        }
+      }
+    }
+    if (each)
+      for (std::size_t k = 0; k < batch.size(); ++k)
+        if (::fsync(fileno(batch[k]->File)) != 0) errors[k] = errno;
+    std::vector<std::pair<std::uint64_t, std::string>> failed;
+    for (std::size_t k = 0; k < batch.size(); ++k) {
+      const Waiting& w = *batch[k];
+      int error = errors[k];
+      if (std::fclose(w.File) != 0 && error == 0) error = errno;
+      // The data is on the disk before the name points at it.
+      if (error == 0 && std::rename(w.Temp.c_str(), w.Target.c_str()) != 0) error = errno;
+      if (error != 0) {
+        ::unlink(w.Temp.c_str());
+        failed.emplace_back(w.Order, PathError(w.Path, error));
+      }
+      Unregister(w.Temp.c_str());
+    }
+    batch.clear();
+    hold.lock();
+    busy_ = 0;
+    failures_.insert(failures_.end(), failed.begin(), failed.end());
+    changed_.notify_all();
+  }
 }
 
 std::string OutputFile::ErrorText() const {

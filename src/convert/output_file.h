@@ -7,18 +7,26 @@
 #pragma once
 
 #include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace polvane {
+
+class OutputSyncer;
 
 class OutputFile {
  public:
@@ -104,6 +112,10 @@ class OutputFile {
 
   // Flushes, closes and moves the file into place; false on any write failure.
   bool Close();
+  // The same, with the sync to the disk, the close and the move into place left to `syncer`
+  // (false only for a failure before that; the syncer reports its own). A device or FIFO is
+  // closed at once.
+  bool Close(OutputSyncer& syncer);
   // Closes and removes the partial file.
   void Abandon();
 
@@ -143,6 +155,42 @@ class OutputFile {
   std::string path_;
   std::string target_;  // path_ with its links followed
   std::string tempPath_;
+};
+
+// Syncs written outputs to the disk and moves them into place on a thread of its own, so that a
+// run of many files converts the next file while the disk catches up with the last (a sync
+// takes milliseconds even for a small file). Each name is still given only to data that is on
+// the disk: outputs that wait together are synced together, with one sync of their file system
+// (the disk's writes of a batch in one go) and then each file's own, which finds nothing left
+// to write but reports its errors. Until it is in place, an output stays a temporary that the
+// interrupt handler removes. At most kMaxWaiting outputs wait; the next one waits for room.
+class OutputSyncer {
+ public:
+  static constexpr std::size_t kMaxWaiting = 256;
+
+  OutputSyncer();
+  ~OutputSyncer();  // settles what is left
+  OutputSyncer(const OutputSyncer&) = delete;
+  OutputSyncer& operator=(const OutputSyncer&) = delete;
+
+  // Waits until every output handed over is in place or has failed, and returns the failures
+  // since the last call, in the order of the outputs ("PATH: REASON").
+  std::vector<std::string> Settle();
+
+ private:
+  friend class OutputFile;
+  struct Waiting;
+  void Add(std::unique_ptr<Waiting> output);
+  void Work();
+
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Waiting>> waiting_;
+  std::size_t busy_ = 0;  // outputs taken by the thread and not yet settled
+  std::vector<std::pair<std::uint64_t, std::string>> failures_;
+  std::uint64_t next_ = 0;
+  bool stop_ = false;
+  std::thread thread_;
 };
 
 // True when both names are one existing file (device and inode, links followed).
