@@ -61,12 +61,14 @@ test-asan: deps
 
 # ThreadSanitizer over the tests that run workers beside the window model: the model and its
 # jobs (conversion, indexing, gathering), the index and the window. Only their targets are built.
+# The window's tests start `polvane convert` through QProcess, whose child only executes it:
+# the sanitizer lets a child of a process with threads go on (die_after_fork=0).
 TSAN_TESTS = MainFormTest|OutputFormatChange|ReductionFormTest|IndexTest|MakeListTest|ui_tests
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOLVANE_TSAN=ON -DPOLVANE_PYTHON=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target polvane_tests $$(grep -q '^build polvane_ui_tests:' \
 	  $(TSAN_BUILD)/build.ninja && echo polvane_ui_tests)
-	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # Coverage-guided fuzzing of every reader, identification, the paging decoders and the
