@@ -31,7 +31,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/gis_module.h"
+#include "cli/convert_command.h"
 #include "convert/output_formats.h"
 #include "ui/about_dialog.h"
 #include "ui/color_dialog.h"
@@ -108,19 +108,10 @@ QString DroppedFile(const QMimeData* mime) {
 MainWindow::MainWindow(std::unique_ptr<QtHost> host, QWidget* parent)
     : QMainWindow(parent), host_(host ? std::move(host) : std::make_unique<QtHost>()) {
   form_ = std::make_unique<TMainForm>(*host_);
-  // The map formats of the list, with the table layout, colour bands and colour column of the
-  // window's map-output dialog (closed while a run goes on, so a run keeps the choices it
-  // started with) or of the configuration loaded.
-  form_->GisSinkFactory = [this](const std::string& output,
-                                 int format) -> std::unique_ptr<LineSink> {
-    const OutputFormatRow* row = FindOutputFormat(format);
-    GisFormat kind;
-    if (!row || !GisFormatOfName(row->Name, kind)) return nullptr;
-    const GisWriters* writers = LoadGisWriters();
-    if (!writers) return nullptr;
-    return writers->MakeSink(output, kind, form_->CurrentMapOptions());
-  };
-  form_->GisWritersMissing = &GisWritersMissing;
+  // The map formats of the list as the command line writes them, with the table layout, colour
+  // bands and colour column of the window's map-output dialog (closed while a run goes on, so a
+  // run keeps the choices it started with) or of the configuration loaded.
+  InstallGisWriters(*form_);
   form_->FileUsed = [this](const std::string& path, bool configuration) {
     RecentFiles::Add({Text(path), configuration});
     RefreshRecentMenu();
