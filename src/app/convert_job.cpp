@@ -34,7 +34,7 @@ void ReadAsIndexed(ProductConverter& c, const std::string& path, const std::atom
   for (int n = c.ReadRecord(buffer.get()); n != 0 && !stop.load(std::memory_order_relaxed);
        n = c.ReadRecord(buffer.get()))
     c.ParseRecord(buffer.get());
-  c.SectionStarted = false;
+  c.Sections().ClearStarted();
   c.CloseInput();
 }
 

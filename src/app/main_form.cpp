@@ -224,7 +224,7 @@ void TMainForm::FileModeClick() {
   if (rbMultipleFiles.Checked()) {
     StopIndexing();
     tvIndex.Clear();
-    converters_.ForEach([](ProductConverter& c) { c.ClearSectionNodes(); });
+    converters_.ForEach([](ProductConverter& c) { c.Sections().ClearNodes(); });
     return;
   }
   Current().BatchMode = false;

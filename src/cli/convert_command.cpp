@@ -257,10 +257,9 @@ void Deselect(TMainForm& form, const std::string& list) {
   ProductConverter& c = *form.CurrentConverter.load();
   for (const std::string& item : SplitList(list)) {
     const int ordinal = ParseInt(item, "--deselect");
-    if (ordinal < 1 || ordinal >= static_cast<int>(c.SectionNodes.size()) ||
-        !c.SectionNodes[ordinal])
-      throw UsageError{"--deselect: the file has no section " + item};
-    c.SectionNodes[ordinal]->StateIndex = kStateDeselected;
+    TreeNode* node = c.Sections().Node(ordinal);
+    if (!node) throw UsageError{"--deselect: the file has no section " + item};
+    node->StateIndex = kStateDeselected;
   }
 }
 

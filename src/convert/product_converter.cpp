@@ -3,12 +3,10 @@
 #include <cstring>
 
 #include "convert/text.h"
-#include "convert/tree_node.h"
 
 namespace polvane {
 
 ProductConverter::ProductConverter(int16_t productCode) : productCode_(productCode) {
-  SectionNodes.assign(1, nullptr);
   SetOffered(OfferList(productCode));
 }
 
@@ -21,12 +19,9 @@ void ProductConverter::SetOffered(std::span<const std::int16_t> fields) {
 }
 
 int ProductConverter::OpenInput(const std::string& path) {
-  CurrentMode = -1;
-  ModeChanges = 0;
+  sections_.Restart();
   RecordCount = 0;
   TitlesPending = true;
-  SkipMode = false;
-  SectionStarted = false;
   zeroedBuffer_ = nullptr;
   if (!Input.Open(path)) return -1;
   return 0;
@@ -146,24 +141,6 @@ int16_t ProductConverter::LambdaWindow(int16_t) {
 }
 bool ProductConverter::SelectReceiver(int16_t) {
   return false;
-}
-
-void ProductConverter::EnterConvertedSection(int16_t slot) {
-  CurrentMode = slot;
-  SkipMode = BatchMode ? false : !SectionSelected(ModeChanges + 1);
-  ++ModeChanges;
-}
-
-bool ProductConverter::SectionSelected(int ordinal) const {
-  if (ordinal <= 0 || ordinal >= static_cast<int>(SectionNodes.size())) return true;
-  const TreeNode* node = SectionNodes[ordinal];
-  return node == nullptr || node->Selected();
-}
-
-void ProductConverter::SetSectionNode(int ordinal, TreeNode* node) {
-  if (ordinal <= 0) return;
-  if (ordinal >= static_cast<int>(SectionNodes.size())) SectionNodes.resize(ordinal + 1, nullptr);
-  SectionNodes[ordinal] = node;
 }
 
 }  // namespace polvane

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,16 +21,14 @@
 #include "convert/input_file.h"
 #include "convert/line_sink.h"
 #include "convert/position.h"
+#include "convert/section_tracker.h"
 
 namespace polvane {
-
-struct TreeNode;
 
 inline constexpr int kRecordBufferSize = 4096;    // one raw record body
 inline constexpr int kValueBufferSize = 1000000;  // one field value or data-group chunk
 inline constexpr int kFixedBufferSize = 16384;    // one fixed-layout header, record or trailer
 inline constexpr int kMessageSize = 1024;
-inline constexpr int kSectionLabelSize = 64;
 inline constexpr int kAverageAreaSize = 20560;
 
 static_assert(sizeof(AverageWindows) <= kAverageAreaSize);
@@ -157,33 +154,10 @@ class ProductConverter {
 
   int16_t ProductCodeValue() const { return productCode_; }
 
-  // The section protocol every reader's ParseRecord follows for a record of tree slot `slot`
-  // (-1 for a record of no known kind). `newSection` starts a section even when the kind does
-  // not change. While indexing, a section that begins gets its label from
-  // label(SectionLabel, kSectionLabelSize). Returns true when the record is to be written:
-  // never while indexing, and not while the current section is deselected.
-  template <class LabelFn>
-  bool TrackSection(int16_t slot, LabelFn&& label, bool newSection = false) {
-    if (!Converting) {
-      if (slot != CurrentMode || newSection) {
-        CurrentMode = slot;
-        SectionStarted = true;
-        SectionLabel[0] = '\0';
-        label(SectionLabel, kSectionLabelSize);
-        ++ModeChanges;
-      }
-      return false;
-    }
-    if (slot != CurrentMode || newSection) EnterConvertedSection(slot);
-    return !SkipMode;
-  }
-  // The conversion side of a section change: decides SkipMode from the selection tree.
-  void EnterConvertedSection(int16_t slot);
-  // Whether section `ordinal` (counted from 1) is selected; a section without a node is.
-  bool SectionSelected(int ordinal) const;
-  // Stores the node of section `ordinal` (the indexing worker calls it), growing the list.
-  void SetSectionNode(int ordinal, TreeNode* node);
-  void ClearSectionNodes() { SectionNodes.assign(1, nullptr); }
+  // The sections of the open input as the reader has followed them, and the selection tree's
+  // node of each.
+  SectionTracker& Sections() { return sections_; }
+  const SectionTracker& Sections() const { return sections_; }
 
   // Whether receiver n (1 to 4) is checked in the run's settings.
   bool ReceiverChecked(int n) const { return Settings.ReceiverChecked(n); }
@@ -226,12 +200,6 @@ class ProductConverter {
   ChannelList KeptChannels;
   // The run's speed for 40-wavelength averaging, taken when mode 1 is set.
   double LambdaMetresPerSecond = 0;
-  bool SectionStarted = false;
-  char SectionLabel[kSectionLabelSize] = {};
-  std::int16_t CurrentMode = -1;
-  // Entry k is the node of the k-th section of the file (entry 0 unused); grows as needed, a
-  // deque so that a log of millions of sections never copies the list to grow it.
-  std::deque<TreeNode*> SectionNodes;
 
  private:
   // ZeroRecordTail's record buffer and how far its last record reached; forgotten per file.
@@ -240,14 +208,24 @@ class ProductConverter {
   int dirtyLength_ = 0;
 
  public:
-  std::int32_t ModeChanges = 0;  // 32-bit: a day's log may hold more than 32767 sections
-  bool SkipMode = false;
   bool Converting = false;
   bool SingleReceiver = false;  // Pelmor: only the first receiver pass runs
   bool BatchMode = false;
 
  protected:
   void SetOffered(std::span<const std::int16_t> fields);
+  // The section protocol every reader's ParseRecord follows for a record of tree slot `slot`
+  // (-1 for a record of no known kind), as SectionTracker's Index while indexing and its Convert
+  // while converting (every section selected in a folder run). Returns true when the record is
+  // to be written: never while indexing, and not while the current section is deselected.
+  template <class LabelFn>
+  bool TrackSection(int16_t slot, LabelFn&& label, bool newSection = false) {
+    if (!Converting) {
+      sections_.Index(slot, label, newSection);
+      return false;
+    }
+    return sections_.Convert(slot, BatchMode, newSection);
+  }
   AverageWindows& Windows() { return windows_; }
   // The values of the common fields for the line being written; asked only when one of them is
   // written. Nothing by default.
@@ -263,6 +241,7 @@ class ProductConverter {
   const std::int16_t productCode_;
   AverageWindows windows_;
   GatherPass gather_;
+  SectionTracker sections_;
 };
 
 }  // namespace polvane

@@ -320,7 +320,8 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         c.Place(line.Place);
         line.Place.Record = pass_.Records();
         // The section the record lies in: the reader counts the sections it entered.
-        line.Place.Section = c.ModeChanges > 0 ? static_cast<std::uint32_t>(c.ModeChanges) : 0;
+        line.Place.Section =
+            c.Sections().Ordinal() > 0 ? static_cast<std::uint32_t>(c.Sections().Ordinal()) : 0;
       }
       if (reducer_.Active() && !reducer_.Pass(cells_, line.Place)) continue;
       lines.Write(line);

@@ -35,11 +35,10 @@ void TMakeIndex::Execute() {
       form_.tvIndex.ModeNodes[slot] = form_.tvIndex.AddRoot(SlotText(slot, code_));
       built.ModeNodes[slot] = built.AddRoot(SlotText(slot, code_));
     }
-    target->ClearSectionNodes();
-    c->ClearSectionNodes();
-    c->ModeChanges = 0;
+    target->Sections().ClearNodes();
+    c->Sections().ClearNodes();
   });
-  c->CurrentMode = -1;
+  c->Sections().Restart();
 
   // What this pass depends on, taken before the file is read: a file changed while it is read
   // matches no conversion.
@@ -70,19 +69,17 @@ void TMakeIndex::Execute() {
   LinePlace place;
   RecordPass pass;
   const PassResult result = pass.Run(*c, buffer.get(), run, FileSize(path_), [&](std::int16_t) {
-    if (c->SectionStarted) {
+    SectionTracker& sections = c->Sections();
+    if (sections.Started()) {
       current = nullptr;
-      if (c->SectionLabel[0] != '\0') {
-        const int slot = c->CurrentMode;
+      if (const char* label = sections.TakeStarted()) {
+        const int slot = sections.Kind();
         TreeRoot* parent = slot >= 0 && slot < kTreeSlots ? built.ModeNodes[slot] : nullptr;
         // A section of no known kind has no top-level node to hang under: it gets no node,
         // and its records are converted.
-        if (parent) {
-          c->SectionLabel[kSectionLabelSize - 1] = '\0';
-          current = built.AddChild(parent, static_cast<std::uint32_t>(c->ModeChanges),
-                                   c->SectionLabel, kStateSelected);
-        }
-        c->SectionStarted = false;
+        if (parent)
+          current = built.AddChild(parent, static_cast<std::uint32_t>(sections.Ordinal()), label,
+                                   kStateSelected);
       }
     }
     if (current) {
@@ -94,7 +91,7 @@ void TMakeIndex::Execute() {
   c->CloseInput();
   // A pass that read the whole file leaves its reader for the conversion of the file.
   if (!result.Cancelled && !Terminated() && reader) {
-    reader->SectionStarted = false;
+    reader->Sections().ClearStarted();
     form_.IndexedReader.Keep(std::move(reader), std::move(key));
   }
   host.Synchronize([&] {
@@ -102,7 +99,7 @@ void TMakeIndex::Execute() {
     form_.tvIndex.Adopt(std::move(built));
     for (const auto& root : form_.tvIndex.Roots())
       for (TreeNode& section : root->Children)
-        target->SetSectionNode(static_cast<int>(section.Ordinal), &section);
+        target->Sections().SetNode(static_cast<int>(section.Ordinal), &section);
     form_.ProgressBar.SetPosition(0);
     host.ShowWaitWindow(false);
     form_.btnConvert.SetEnabled(true);

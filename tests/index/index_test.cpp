@@ -63,11 +63,11 @@ TEST_F(IndexTest, AlternatingKindsAndDeselectingTheThirdSection) {
   ASSERT_EQ(Root(0).Children.size(), 2u);
   ASSERT_EQ(Root(1).Children.size(), 1u);
   const ProductConverter& c = *form.CurrentConverter.load();
-  EXPECT_EQ(c.SectionNodes[1], &Root(0).Children[0]);
-  EXPECT_EQ(c.SectionNodes[2], &Root(1).Children[0]);
-  EXPECT_EQ(c.SectionNodes[3], &Root(0).Children[1]);
+  EXPECT_EQ(c.Sections().Nodes()[1], &Root(0).Children[0]);
+  EXPECT_EQ(c.Sections().Nodes()[2], &Root(1).Children[0]);
+  EXPECT_EQ(c.Sections().Nodes()[3], &Root(0).Children[1]);
   EXPECT_EQ(form.tvIndex.Text(Root(0).Children[1]), "02:00:04");
-  form.tvIndex.tvIndexMouseUp(c.SectionNodes[3]);
+  form.tvIndex.tvIndexMouseUp(c.Sections().Nodes()[3]);
   EXPECT_EQ(Seconds(), (std::vector<std::string>{"00", "01", "02", "03"}));
 }
 
@@ -92,8 +92,8 @@ TEST_F(IndexTest, ManyAlternationsAgreeBetweenBothPasses) {
   WriteKinds(path, kinds);
   Choose(path);
   const ProductConverter& c = *form.CurrentConverter.load();
-  ASSERT_EQ(c.SectionNodes.size(), 1501u);
-  form.tvIndex.tvIndexMouseUp(c.SectionNodes[1200]);  // the record of second 1199
+  ASSERT_EQ(c.Sections().Nodes().size(), 1501u);
+  form.tvIndex.tvIndexMouseUp(c.Sections().Nodes()[1200]);  // the record of second 1199
   const auto lines = Seconds();
   EXPECT_EQ(lines.size(), 1499u);
   EXPECT_EQ(lines[1198], std::to_string(1198 % 60).insert(0, 1198 % 60 < 10 ? "0" : ""));
@@ -213,8 +213,8 @@ TEST_F(IndexTest, ASectionPerRecordTakesAtMost32BytesPerSection) {
   Choose(path);
   const std::size_t after = mallinfo2().uordblks;
   const ProductConverter& c = *form.CurrentConverter.load();
-  ASSERT_EQ(c.SectionNodes.size(), kSections + 1u);
-  const TreeNode& last = *c.SectionNodes[kSections];
+  ASSERT_EQ(c.Sections().Nodes().size(), kSections + 1u);
+  const TreeNode& last = *c.Sections().Nodes()[kSections];
   EXPECT_EQ(last.Ordinal, static_cast<std::uint32_t>(kSections));
   EXPECT_EQ(form.tvIndex.Text(last), "09:30:00");
   if (before == 0 || after == 0) GTEST_SKIP() << "the allocator reports no figures";

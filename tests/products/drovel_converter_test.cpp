@@ -135,12 +135,12 @@ TEST_F(DrovelTest, AlternatingKindsGiveOneSectionPerRun) {
                                          {2, drovel::kSlotThreeChannel, "10:00:02"},
                                          {3, drovel::kSlotOneChannel, "10:00:04"}}));
   TreeNode on(kStateSelected), off(kStateDeselected);
-  c.SetSectionNode(1, &on);
-  c.SetSectionNode(2, &off);
-  c.SetSectionNode(3, &on);
+  c.Sections().SetNode(1, &on);
+  c.Sections().SetNode(2, &off);
+  c.Sections().SetNode(3, &on);
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({40}))),
             (std::vector<std::string>{"\"RTC Second (SS)\"", "00", "01", "04"}));
-  c.ClearSectionNodes();
+  c.Sections().ClearNodes();
 }
 
 TEST_F(DrovelTest, FieldTable) {

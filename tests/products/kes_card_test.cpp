@@ -243,9 +243,9 @@ TEST_F(KesCard, ADeselectedSectionWritesNoLines) {
   log.Scan(OneChannelScan({1})).Data({}, {81});
   log.Scan(OneChannelScan({1})).Data({}, {82});
   TreeNode off(kStateDeselected);
-  c->SetSectionNode(2, &off);
+  c->Sections().SetNode(2, &off);
   EXPECT_THAT(Convert(log, Fields({0})), ElementsAre("-80", "-82"));
-  c->ClearSectionNodes();
+  c->Sections().ClearNodes();
 }
 
 // --- Position and GPS ---

@@ -395,7 +395,7 @@ TEST_F(PelmorTest, DeselectedSectionsAreLeftOut) {
   ASSERT_EQ(Index(log).size(), 4u);
   TreeNode nodes[4] = {TreeNode(kStateSelected), TreeNode(kStateDeselected),
                        TreeNode(kStateDeselected), TreeNode(kStateSelected)};
-  for (int k = 0; k < 4; ++k) c.SetSectionNode(k + 1, &nodes[k]);
+  for (int k = 0; k < 4; ++k) c.Sections().SetNode(k + 1, &nodes[k]);
   form.Receiver2.SetChecked(false);
   form.FrequencyField.SetChecked(false);
   EXPECT_EQ(Run(log, Fields({0})), (Strings{"-50,-120,-120,-120,-120,-120,-120,-120,-120,-120",

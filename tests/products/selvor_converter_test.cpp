@@ -208,15 +208,15 @@ TEST_F(SelvorTest, SectionsFollowTheRecordKind) {
 
   TreeNode selected(kStateSelected);
   TreeNode deselected(kStateDeselected);
-  c.SetSectionNode(1, &selected);
-  c.SetSectionNode(2, &deselected);
-  c.SetSectionNode(3, &selected);
+  c.Sections().SetNode(1, &selected);
+  c.Sections().SetNode(2, &deselected);
+  c.Sections().SetNode(3, &selected);
   EXPECT_EQ(
       Lines(Convert(c, form, path, Fields({18}))),
       (std::vector<std::string>{"\"GPS Time (HH:MM:SS)\"", "09:00:00", "09:00:01", "09:00:03"}));
   c.BatchMode = true;
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({18}))).size(), 5u);
-  c.ClearSectionNodes();
+  c.Sections().ClearNodes();
 }
 
 TEST_F(SelvorTest, BadLengthsSkipOnlyTheirOwnFourBytes) {

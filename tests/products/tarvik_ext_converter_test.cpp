@@ -448,12 +448,12 @@ TEST_F(TarvikExtTest, FastAndScanRecordsMakeTheSections) {
 
   // Deselecting the fast section drops its records and the readings within it.
   TreeNode scan1(kStateSelected), fast(kStateDeselected), scan2(kStateSelected);
-  c.SetSectionNode(1, &scan1);
-  c.SetSectionNode(2, &fast);
-  c.SetSectionNode(3, &scan2);
+  c.Sections().SetNode(1, &scan1);
+  c.Sections().SetNode(2, &fast);
+  c.Sections().SetNode(3, &scan2);
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({18, 0}), BestServer())),
             (std::vector<std::string>{"09:00:00,870.15000,-70", "09:00:04,870.21000,-72"}));
-  c.ClearSectionNodes();
+  c.Sections().ClearNodes();
 }
 
 TEST_F(TarvikExtTest, PlansListsAndPendingReadingsCarryOverToTheNextFile) {

@@ -312,7 +312,7 @@ TEST_F(TarvikTest, SectionsAgreeBetweenIndexingAndConversion) {
   std::vector<std::unique_ptr<TreeNode>> nodes;
   for (int k = 1; k <= 5; ++k) {
     nodes.push_back(std::make_unique<TreeNode>(k == 4 ? kStateDeselected : kStateSelected));
-    c.SetSectionNode(k, nodes.back().get());
+    c.Sections().SetNode(k, nodes.back().get());
   }
   form.FieldTitles.SetChecked(false);
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({21}))),

@@ -87,10 +87,8 @@ std::vector<IndexedSection> IndexSections(ProductConverter& c, const std::string
   c.Converting = false;
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   RecordPass().Run(c, buffer.get(), RunState{}, FileSize(input), [&](std::int16_t) {
-    if (c.SectionStarted && c.SectionLabel[0] != '\0') {
-      sections.push_back({c.ModeChanges, c.CurrentMode, c.SectionLabel});
-      c.SectionStarted = false;
-    }
+    SectionTracker& s = c.Sections();
+    if (const char* label = s.TakeStarted()) sections.push_back({s.Ordinal(), s.Kind(), label});
   });
   c.CloseInput();
   return sections;

@@ -131,7 +131,7 @@ class IndexTreeTest : public QObject {
     QVERIFY(Choose(w, WriteKinds(dir, "SFSFS")));
     IndexTree* tree = w.window->Tree();
     const QModelIndex scan = tree->Root(0);
-    const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
+    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
     auto states = [&] {
       QList<int> s;
       for (std::size_t k = 1; k < nodes.size(); ++k) s << nodes[k]->StateIndex.load();
@@ -173,7 +173,7 @@ class IndexTreeTest : public QObject {
     QVERIFY(inChain);
     tree->setFocus();
 
-    const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
+    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
     tree->setCurrentIndex(tree->Root(0));
     QTest::keyClick(tree, Qt::Key_Down);
     QCOMPARE(tree->CurrentNode(), nodes[1]);
@@ -230,7 +230,7 @@ class IndexTreeTest : public QObject {
     const int shown =
         tree->Model()->rowCount(tree->Root(0)) + tree->Model()->rowCount(tree->Root(1));
     QVERIFY2(shown >= 10000 && shown < 20000, qPrintable(QString::number(shown)));
-    const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
+    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
     QCOMPARE(static_cast<int>(nodes.size()), shown + 1);
     for (int k = 1; k <= shown; ++k) QCOMPARE(nodes[k]->Ordinal, static_cast<std::uint32_t>(k));
 

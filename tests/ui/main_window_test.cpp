@@ -357,7 +357,7 @@ class MainWindowTest : public QObject {
     IndexTree* tree = w.window->Tree();
     const QModelIndex section = tree->Section(0, 1);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(section).center());
-    const auto& nodes = w.form().CurrentConverter.load()->SectionNodes;
+    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
     const int ordinal = static_cast<int>(
         std::find(nodes.begin(), nodes.end(), tree->NodeOf(section)) - nodes.begin());
     QVERIFY(ordinal > 0 && ordinal < static_cast<int>(nodes.size()));

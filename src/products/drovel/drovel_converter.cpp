@@ -181,7 +181,7 @@ void DrovelConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Minute = Minute();
   v.Second = Second();
   v.ClearReadings();
-  const int readings = CurrentMode == kSlotThreeChannel ? kEntries : 1;
+  const int readings = Sections().Kind() == kSlotThreeChannel ? kEntries : 1;
   for (int i = 0; i < readings; ++i) v.AddReading(Frequency(i), Channels[i], Rssi(i));
 }
 

@@ -78,7 +78,7 @@ class DrovelConverter : public FixedLayoutConverter {
   int Rssi(int entry) const { return Data[9 + 3 * entry]; }  // magnitude in dBm
   double Frequency(int entry) const;
   // Readings of the current record: its kind's entry count.
-  int EntryCount() const { return drovel::EntryCount(CurrentMode); }
+  int EntryCount() const { return drovel::EntryCount(Sections().Kind()); }
 
  protected:
   // The values of the fixed layouts: the clock time and three readings in three-channel

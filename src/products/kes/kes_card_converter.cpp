@@ -218,7 +218,7 @@ int16_t KesCardConverter::ParseRecord(std::uint8_t* buffer) {
       if (n == 0) return kActionNone;  // no channel, no sweep to write
       RepeatCount = static_cast<std::int16_t>(SampleCount() / n);
       if (RepeatCount == 0) return kActionNone;
-      return SkipMode ? kActionNone : kActionWrite;
+      return Sections().Skipped() ? kActionNone : kActionWrite;
     }
     case kGps:
       clock();
@@ -230,7 +230,7 @@ int16_t KesCardConverter::ParseRecord(std::uint8_t* buffer) {
         if (GpsRecordCount < INT16_MAX) ++GpsRecordCount;
         if (GpsRecordCount >= RecordsPerAverage) {
           RepeatCount = 1;
-          if (!SkipMode) {
+          if (!Sections().Skipped()) {
             FormAverages();
             GpsRecordCount = 0;
             return kActionWrite;

@@ -95,7 +95,7 @@ int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
   // The average-information pass counts the data records over their clock's seconds.
   if (Gathering().Active() && !Converting)
     Gathering().Record(scan[22], scan[21], scan[20], scan[19]);
-  const bool changed = PendingMode != CurrentMode;
+  const bool changed = PendingMode != Sections().Kind();
   averagedLine_ = false;
   const bool write = TrackSection(PendingMode, [scan](char* label, int size) {
     std::snprintf(label, size, "%02d:%02d:%02d", scan[21], scan[20], scan[19]);

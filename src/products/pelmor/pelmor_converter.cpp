@@ -127,6 +127,7 @@ PelmorConverter::PelmorConverter()
 }
 
 int PelmorConverter::OpenInput(const std::string& path) {
+  tableTitlesDue_ = false;
   const int result = ProductConverter::OpenInput(path);
   if (result != 0) return result;
   RecordCount = 0;
@@ -151,14 +152,13 @@ int PelmorConverter::OpenInput(const std::string& path) {
   bodyValid_ = false;
   for (pelmor::BestServerState& b : ListedBestServer) b = pelmor::BestServerState{};
 
-  ModeChanges = 0;
   Fix = GpsFix{};
   for (auto& plan : ChannelPlans) plan = ChannelPlan{};
   TimeSeen = ConfigurationSeen = SingleSetupSeen = ListSetupSeen = false;
   SampleCount = 0;
   valuesWritten_ = false;
   SetTimeLabel("N/A", 0, 0, 0);
-  std::memcpy(SectionLabel, timeLabel_, sizeof SectionLabel);
+  Sections().SetLabel(timeLabel_);
   return 0;
 }
 
@@ -235,7 +235,7 @@ int16_t PelmorConverter::ParseRecord(std::uint8_t* r) {
       SingleReceiver = true;
       std::memcpy(ClockBytes, r + 1, kClockSize);
       SetTimeLabel("RTC", ClockBytes[2], ClockBytes[1], ClockBytes[0]);
-      std::memcpy(SectionLabel, timeLabel_, sizeof SectionLabel);
+      Sections().SetLabel(timeLabel_);
       return kActionNone;
     case kSingleSetup:
       SingleSetupSeen = true;
@@ -263,7 +263,7 @@ int16_t PelmorConverter::ParseFix(const std::uint8_t* r) {
   TimeSeen = true;
   Fix.Decode(r + 1);
   SetTimeLabel("GPS", Fix.Hour, Fix.Minute, Fix.Second);
-  std::memcpy(SectionLabel, timeLabel_, sizeof SectionLabel);
+  Sections().SetLabel(timeLabel_);
   int16_t action = kActionNone;
   if (Converting) {
     if (FirstFixPending || DataKind != kKindSamples) {
@@ -316,7 +316,7 @@ void PelmorConverter::Interpolate() {
 }
 
 int16_t PelmorConverter::ParseSamples(const std::uint8_t* r, int receiver) {
-  if (!ReceiverChecked(receiver + 1) || SkipMode) return kActionNone;
+  if (!ReceiverChecked(receiver + 1) || Sections().Skipped()) return kActionNone;
   DataKind = kKindSamples;
   int n = lastLength_ - 2;
   if (n < 0) n = 0;
@@ -366,7 +366,7 @@ int16_t PelmorConverter::ParseSetup(const std::uint8_t* r, std::int16_t slot) {
 }
 
 int16_t PelmorConverter::ParseListData(const std::uint8_t* r) {
-  if (SkipMode) return kActionNone;
+  if (Sections().Skipped()) return kActionNone;
   DataKind = kKindList;
   for (int e = 0; e < kListDataEntries; ++e) {
     const std::uint8_t* entry = r + 1 + 3 * e;
@@ -383,11 +383,11 @@ int16_t PelmorConverter::ParseListData(const std::uint8_t* r) {
 }
 
 int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
-  const bool starts = CurrentMode != kSlotTable;
+  const bool starts = Sections().Kind() != kSlotTable;
   const bool write = TrackSection(
       kSlotTable, [this](char* label, int size) { std::snprintf(label, size, "%s", timeLabel_); });
   // The titles line is due again at the first record written in a table section.
-  if (Converting && starts) SectionStarted = true;
+  if (Converting && starts) tableTitlesDue_ = true;
   if (!write) return kActionNone;
   DataKind = kKindTable;
   std::memset(ChannelTable, 0, sizeof ChannelTable);
@@ -423,8 +423,8 @@ int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
   if (!ReadyToWrite()) return kActionNone;
   titleKind_ = kKindTable;
   SingleReceiver = false;
-  const int16_t action = SectionStarted ? kActionTitlesThenWrite : kActionWrite;
-  SectionStarted = false;
+  const int16_t action = tableTitlesDue_ ? kActionTitlesThenWrite : kActionWrite;
+  tableTitlesDue_ = false;
   return action;
 }
 

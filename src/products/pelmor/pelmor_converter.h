@@ -224,6 +224,7 @@ class PelmorConverter : public FixedLayoutConverter {
   // Best server: the receivers whose sweep ended in the last table record.
   bool sweepEnded_[pelmor::kReceivers] = {};
   std::int16_t titleKind_ = pelmor::kKindNone;  // data kind of the next titles line
+  bool tableTitlesDue_ = false;  // a table section began whose first record is still to come
   char timeLabel_[kSectionLabelSize] = {};
 };
 

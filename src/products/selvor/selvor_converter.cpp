@@ -189,7 +189,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = ++valueReceiver_;
   if (!ReceiverChecked(n)) return 1;
   char* p = out;
-  if (CurrentMode == kSlotScan) {
+  if (Sections().Kind() == kSlotScan) {
     // The receiver's set-up: flags, base frequency, fraction, spacing and base code.
     scanTexts_[n - 1].UsePlan(ScanRecord + kSetupOffset + (n - 1) * kSetupSize, 9);
     const bool best = ReductionMode == kReduceBestServer;
@@ -200,7 +200,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
       p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
       if (best) break;
     }
-  } else if (CurrentMode == kSlotFast && KeptChannels.Takes(FastChannel(n))) {
+  } else if (Sections().Kind() == kSlotFast && KeptChannels.Takes(FastChannel(n))) {
     const bool boxes[3] = {Settings.Data.Frequency, Settings.Data.Channel, Settings.Data.Rssi};
     for (int k = 0; k < 3; ++k) {
       if (!boxes[k]) continue;

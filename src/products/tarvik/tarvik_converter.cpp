@@ -288,7 +288,7 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = ++valueCursor_;
   if (!ReceiverChecked(n)) return 1;
   char* p = out;
-  if (CurrentMode == kSlotFast) {
+  if (Sections().Kind() == kSlotFast) {
     if (!KeptChannels.Takes(FastChannel(n))) {
       tx::End(p);
       return 0;
@@ -296,7 +296,7 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
     const bool boxes[3] = {Settings.Data.Frequency, Settings.Data.Channel, Settings.Data.Rssi};
     for (int k = 0; k < 3; ++k)
       if (boxes[k]) p = PutFastValue(tx::Join(p, out, delimiter), n, k + 1);
-  } else if (CurrentMode == kSlotScan) {
+  } else if (Sections().Kind() == kSlotScan) {
     // The receiver's plan: flags, base frequency, fraction, spacing and base channel.
     scanTexts_[n - 1].UsePlan(ScanBody + (n - 1) * 16, 9);
     if (ReductionMode == kReduceBestServer) {

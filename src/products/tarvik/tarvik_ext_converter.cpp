@@ -65,10 +65,7 @@ int TarvikExtConverter::OpenInput(const std::string& path) {
   std::uint8_t fileHeader[kFileHeader];
   Input.Read(fileHeader, sizeof fileHeader);
   TitlesPending = true;
-  CurrentMode = -1;
-  ModeChanges = 0;
-  SkipMode = false;
-  SectionStarted = false;
+  Sections().Restart();
   recordLength_ = 0;
   dataEnd_ = Input.Size();
   return 0;
@@ -136,7 +133,7 @@ int16_t TarvikExtConverter::ParseRecord(std::uint8_t* r) {
       // Readings do not start sections. They change the receivers' lists only while
       // converting: an indexing pass must not leave its readings behind for the conversion
       // that follows it.
-      if (!Converting || SkipMode) return kActionNone;
+      if (!Converting || Sections().Skipped()) return kActionNone;
       if (type == 'r') {
         if (recordLength_ < kGroupedRecord) return kActionNone;
         return ParseGrouped(r, pendingR_, false);
