@@ -9,7 +9,6 @@
 #include "convert/output_file.h"
 #include "convert/record_loop.h"
 #include "fuzz/fuzz_file.h"
-#include "index/reduction_dialogs.h"
 
 using namespace polvane;
 
@@ -17,12 +16,10 @@ namespace {
 
 struct Setup {
   FormControls form;
-  TLambdaDlg lambda;
   ConverterRegistry converters;
   RecordLoop loop;
   ProductConverter* c;
   Setup() : c(converters.ForCode(FUZZ_PRODUCT)) {
-    converters.ForEach([this](ProductConverter& p) { p.LambdaDlg = &lambda; });
     form.OutputFilename.SetText(fuzz::ScratchPath(".M01"));
   }
 };
@@ -46,9 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          &s.form.SATField, &s.form.VMACField};
   for (int k = 0; k < 5; ++k) columns[k]->SetChecked(choice >> (3 + k % 5) & 1 || k == 2);
   s.form.ORPS_Value.SetText(std::to_string(more & 3));
-  // Averaging from sample by sample (no speed) to windows longer than a record (a crawl).
-  static const char* const kSpeeds[] = {"0", "30", "0.01", "1e9"};
-  s.lambda.LambdaSpeed.SetText(kSpeeds[more >> 6]);
   s.c->Gathering().SetRecordsPerSecond(more >> 2 & 15);
   // The data group and every offered field.
   Selection selection;
@@ -58,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   ConversionSettings settings = ControlSettings(s.form);
   settings.OutputFormat = format;
+  // Averaging from sample by sample (no speed) to windows longer than a record (a crawl).
+  static const double kSpeeds[] = {0, 30, 0.01, 1e9};
+  settings.LambdaMetresPerSecond = kSpeeds[more >> 6];
   settings.FixedLayout = format == 3 || format == 6 || format == 7 || format == 12;
   const std::int16_t modes[] = {kReduceNone, kReduceBestServer, kReducePerSeconds, kReduceLambda};
   settings.ReductionMode = modes[choice >> 6];
@@ -72,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::uint8_t buffer[kRecordBufferSize];
       for (int n = 0; (n = s.c->ReadRecord(buffer)) != 0;) {
         s.c->ParseRecord(buffer);
-        s.c->SectionStarted = false;
+        s.c->Sections().ClearStarted();
       }
       s.c->CloseInput();
       continue;
