@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -133,6 +134,28 @@ std::vector<std::string> NonEmpty(const std::vector<std::string>& cells, std::si
   return values;
 }
 
+// The names of the attributes of a KML's placemarks, each once.
+std::vector<std::string> KmlAttributeNames(const std::string& kml) {
+  std::vector<std::string> names;
+  const std::regex data(R"re(<Data name="([^"]*)">)re");
+  for (std::sregex_iterator it(kml.begin(), kml.end(), data), end; it != end; ++it)
+    if (std::find(names.begin(), names.end(), (*it)[1].str()) == names.end())
+      names.push_back((*it)[1]);
+  return names;
+}
+
+// The attribute values of the first placemark of a KML's sections (the legend's have none).
+std::vector<std::string> FirstPlacemarkValues(const std::string& kml) {
+  std::vector<std::string> values;
+  const std::size_t at = kml.find("<ExtendedData>");
+  if (at == std::string::npos) return values;
+  const std::string placemark = kml.substr(at, kml.find("</ExtendedData>", at) - at);
+  const std::regex value(R"re(<value>(?:<!\[CDATA\[)?([^<\]]*))re");
+  for (std::sregex_iterator it(placemark.begin(), placemark.end(), value), end; it != end; ++it)
+    values.push_back((*it)[1]);
+  return values;
+}
+
 // What `ogrinfo -al -so` says of a dataset: the features of its layers (a KML's legend left
 // out), its attributes with their types, and whether each layer is in EPSG:4326.
 struct Summary {
@@ -201,11 +224,6 @@ TEST_F(GisCli, EverySampleThroughEveryFormatAndBothLayouts) {
       for (const char* ext : {"gpkg", "geojson", "kml", "shp"}) {
         SCOPED_TRACE(std::string(layout) + " " + ext);
         const std::string out = dir.File(std::string(layout) + "." + ext);
-        // GDAL's KML writer takes seconds for a few hundred placemarks of many attributes: the
-        // long KML goes through the two smallest samples only.
-        if (std::string(ext) == "kml" && std::string(layout) == "long" && records.size() > 36 &&
-            wideFields > 60)
-          continue;
         if (std::string(ext) == "shp" && std::string(layout) == "wide" && wideFields > 255) {
           // More attributes than a dBASE table holds: a clear error, and no Shapefile.
           for (const char* part : {"wide.shp", "wide.shx", "wide.dbf", "wide.prj", "wide.cpg"})
@@ -256,9 +274,27 @@ TEST_F(GisCli, EverySampleThroughEveryFormatAndBothLayouts) {
           }
         }
         if (kml && std::string(layout) == "wide") {
-          // Every title is an attribute of the folders (the characters of markup left out); the
-          // record's time may be the placemarks' own time stamp instead.
-          EXPECT_GE(s.fields.size() + 1, wideFields);
+          // A placemark holds the attributes its line has a value for (KML keeps no schema of
+          // them): at least as many names as the fullest placed line has values. The first
+          // placemark holds the values of the first placed line, in its order.
+          const std::string text = ReadFile(out);
+          auto isPlaced = [&](std::size_t i) {
+            return !xy[i + 1].empty() && !xy[i + 1][0].empty();
+          };
+          std::size_t fullest = 0, first = records.size();
+          for (std::size_t i = records.size(); i-- > 0;) {
+            if (!isPlaced(i)) continue;
+            first = i;
+            fullest = std::max(fullest, NonEmpty(records[i], records[i].size()).size());
+          }
+          EXPECT_GE(KmlAttributeNames(text).size(), fullest);
+          ASSERT_LT(first, records.size());
+          const auto expected = NonEmpty(records[first], records[first].size());
+          auto got = FirstPlacemarkValues(text);
+          if (got.size() > expected.size()) got.resize(expected.size());  // the timestamp
+          ASSERT_EQ(got.size(), expected.size());
+          for (std::size_t k = 0; k < got.size(); ++k)
+            EXPECT_TRUE(SameValue(got[k], expected[k])) << got[k] << " vs " << expected[k];
         }
         if (std::string(ext) == "shp") {
           for (const auto& [name, type] : s.fields) EXPECT_LE(name.size(), 10u) << name;
@@ -361,7 +397,7 @@ TEST_F(GisCli, AColourColumnIsCheckedAndTheMapOptionsAreKeptInTheConfiguration) 
   const std::string kml = ReadFile(dir.File("d.kml"));
   EXPECT_EQ(kml, ReadFile(dir.File("first.kml")));
   EXPECT_NE(kml.find("-60 to -75 dBm (RSSI)"), std::string::npos);
-  EXPECT_NE(kml.find("<SimpleField name=\"Reading\""), std::string::npos);  // long
+  EXPECT_NE(kml.find("<Data name=\"Reading\">"), std::string::npos);  // long
 }
 
 // True when a hidden temporary of a map output lies in the folder.

@@ -183,7 +183,7 @@ std::map<std::string, std::string> PlacemarkColors(const std::string& kml) {
     styleColor[(*it)[1]] = (*it)[2];
   std::map<std::string, std::string> colors;
   const std::regex placemark(
-      R"re(<Placemark[^>]*>(?:(?!</Placemark>)[\s\S])*?<styleUrl>#([a-z0-9]+)</styleUrl>(?:(?!</Placemark>)[\s\S])*?<SimpleData name="Marker Value">([0-9]+)</SimpleData>)re");
+      R"re(<Placemark[^>]*>(?:(?!</Placemark>)[\s\S])*?<styleUrl>#([a-z0-9]+)</styleUrl>(?:(?!</Placemark>)[\s\S])*?<Data name="Marker Value">\s*<value>([0-9]+)</value>)re");
   for (std::sregex_iterator it(kml.begin(), kml.end(), placemark), end; it != end; ++it)
     colors[(*it)[2]] = styleColor[(*it)[1]];
   return colors;
