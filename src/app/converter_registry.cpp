@@ -13,7 +13,7 @@ void TakeWindowSettings(ProductConverter& to, const ProductConverter& from,
                         const ConversionSettings& settings) {
   to.Settings = settings;
   to.BatchMode = from.BatchMode;
-  to.Sections().TakeNodes(from.Sections());
+  to.Sections().TakeTable(from.Sections());
   to.Gathering().TakeCounts(from.Gathering());
 }
 

@@ -224,7 +224,7 @@ void TMainForm::FileModeClick() {
   if (rbMultipleFiles.Checked()) {
     StopIndexing();
     tvIndex.Clear();
-    converters_.ForEach([](ProductConverter& c) { c.Sections().ClearNodes(); });
+    converters_.ForEach([](ProductConverter& c) { c.Sections().ClearTable(); });
     return;
   }
   Current().BatchMode = false;

@@ -12,6 +12,7 @@
 #include "convert/output_file.h"
 #include "convert/output_formats.h"
 #include "convert/product_rows.h"
+#include "convert/section_table.h"
 #include "convert/signal_colors.h"
 #include "convert/table_shape.h"
 #include "index/make_index.h"
@@ -257,9 +258,9 @@ void Deselect(TMainForm& form, const std::string& list) {
   ProductConverter& c = *form.CurrentConverter.load();
   for (const std::string& item : SplitList(list)) {
     const int ordinal = ParseInt(item, "--deselect");
-    TreeNode* node = c.Sections().Node(ordinal);
-    if (!node) throw UsageError{"--deselect: the file has no section " + item};
-    node->StateIndex = kStateDeselected;
+    const std::shared_ptr<SectionTable>& table = c.Sections().Table();
+    if (ordinal < 1 || !table || !table->SetSelected(static_cast<std::uint32_t>(ordinal), false))
+      throw UsageError{"--deselect: the file has no section " + item};
   }
 }
 
@@ -428,10 +429,11 @@ std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form)
 void ListIndex(const TMainForm& form, const std::function<void(const std::string&)>& kind,
                const std::function<void(int, const std::string&)>& section) {
   const SelectionTree& tree = form.tvIndex;
-  for (const auto& root : tree.Roots()) {
-    kind(root->Text);
-    for (const TreeNode& node : root->Children)
+  for (std::size_t r = 0; r < tree.Roots().size(); ++r) {
+    kind(tree.Roots()[r]->Text);
+    tree.Sections()->Visit(static_cast<std::uint8_t>(r), [&](const TreeNode& node) {
       section(static_cast<int>(node.Ordinal), tree.Text(node));
+    });
   }
 }
 

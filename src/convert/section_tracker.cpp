@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "convert/tree_node.h"
+#include "convert/section_table.h"
 
 namespace polvane {
 
@@ -11,19 +11,7 @@ void SectionTracker::SetLabel(const char* label) {
 }
 
 bool SectionTracker::Selected(int ordinal) const {
-  const TreeNode* node = Node(ordinal);
-  return node == nullptr || node->Selected();
-}
-
-void SectionTracker::SetNode(int ordinal, TreeNode* node) {
-  if (ordinal <= 0) return;
-  if (ordinal >= static_cast<int>(nodes_.size())) nodes_.resize(ordinal + 1, nullptr);
-  nodes_[ordinal] = node;
-}
-
-TreeNode* SectionTracker::Node(int ordinal) const {
-  if (ordinal <= 0 || ordinal >= static_cast<int>(nodes_.size())) return nullptr;
-  return nodes_[ordinal];
+  return ordinal <= 0 || !table_ || table_->Selected(static_cast<std::uint32_t>(ordinal));
 }
 
 }  // namespace polvane

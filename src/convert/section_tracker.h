@@ -4,17 +4,17 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 
 namespace polvane {
 
-struct TreeNode;
+class SectionTable;
 
 inline constexpr int kSectionLabelSize = 64;
 
 class SectionTracker {
  public:
-  SectionTracker() { ClearNodes(); }
+  SectionTracker() = default;
 
   // A new file: no section yet, none begun, nothing skipped.
   void Restart() {
@@ -40,7 +40,7 @@ class SectionTracker {
   }
 
   // Converting: a record of tree slot `slot`. A section that begins (as Index decides) is
-  // skipped when its node in the selection tree is deselected, unless `everySection` (a folder
+  // skipped when it is deselected in the section table, unless `everySection` (a folder
   // run converts every section). Returns whether the record belongs to a section to write.
   bool Convert(std::int16_t slot, bool everySection, bool newSection = false) {
     if (slot != kind_ || newSection) {
@@ -73,18 +73,16 @@ class SectionTracker {
   void SetLabel(const char* label);
   const char* Label() const { return label_; }
 
-  // --- The selection tree's nodes, by section ordinal ---
-  // Whether section `ordinal` (counted from 1) is selected; a section without a node is.
+  // --- The sections of the file's index with their states (convert/section_table.h) ---
+  // Whether section `ordinal` (counted from 1) is selected; a section the table does not have
+  // (or any section, without a table) is.
   bool Selected(int ordinal) const;
-  // Stores the node of section `ordinal` (the index does), growing the list.
-  void SetNode(int ordinal, TreeNode* node);
-  // The node of section `ordinal`; null when it has none.
-  TreeNode* Node(int ordinal) const;
-  // Entry k is the node of the k-th section (entry 0 unused).
-  const std::deque<TreeNode*>& Nodes() const { return nodes_; }
-  void ClearNodes() { nodes_.assign(1, nullptr); }
-  // The nodes of another reader (the window's), for a reader of the run.
-  void TakeNodes(const SectionTracker& from) { nodes_ = from.nodes_; }
+  // The table the index made of the file (the selection tree's), shared with the tree.
+  void SetTable(std::shared_ptr<SectionTable> table) { table_ = std::move(table); }
+  const std::shared_ptr<SectionTable>& Table() const { return table_; }
+  void ClearTable() { table_.reset(); }
+  // The table of another reader (the window's), for a reader of the run.
+  void TakeTable(const SectionTracker& from) { table_ = from.table_; }
 
  private:
   std::int16_t kind_ = -1;
@@ -92,8 +90,7 @@ class SectionTracker {
   bool skipped_ = false;
   bool started_ = false;
   char label_[kSectionLabelSize] = {};
-  // A deque so that a log of millions of sections never copies the list to grow it.
-  std::deque<TreeNode*> nodes_;
+  std::shared_ptr<SectionTable> table_;
 };
 
 }  // namespace polvane

@@ -1,12 +1,11 @@
 // A node of the selection tree. Top-level nodes name a data kind; their children are the
 // sections of the file, whose state image tells whether the section is converted.
 //
-// A log can hold millions of sections (a Kes PC-card log of empty scan headers starts one with
-// every record), so a section node keeps its label packed and small; the tree makes the text
-// when it is shown (SelectionTree::Text).
+// A section node is a value: the section table (convert/section_table.h) keeps the sections
+// coded and hands out copies; a change of state goes through the table. Its label is packed;
+// the tree makes the text when it is shown (SelectionTree::Text).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 namespace polvane {
@@ -31,21 +30,21 @@ struct TreeNode {
         Parent(parent) {}
 
   // The section's number in the file, counted from 1; 0 for a top-level node.
-  const std::uint32_t Ordinal;
+  std::uint32_t Ordinal;
   // The section's label, packed (SectionLabels).
-  const std::uint32_t Label;
+  std::uint32_t Label;
   // What the index pass saw of the section: its records, and the time of its first and last
   // record that has one (seconds of the day as the line's place gives it; Span from Start to
   // the last).
   std::uint32_t Records = 0;
   std::uint32_t Start = kNoTime;
   std::uint16_t Span = 0;
-  // Read by the conversion worker while the user may click: atomic.
-  std::atomic<std::int8_t> StateIndex;
+  // The state image: kStateSelected, kStateDeselected, or kNoStateImage for a top-level node.
+  std::int8_t StateIndex;
   // The position of the node's top-level node in its tree; kNoParent for a top-level node.
-  const std::uint8_t Parent;
+  std::uint8_t Parent;
 
-  bool Selected() const { return StateIndex.load(std::memory_order_relaxed) == kStateSelected; }
+  bool Selected() const { return StateIndex == kStateSelected; }
   bool HasTimes() const { return Start != kNoTime; }
   // The time of the section's last record, in the seconds Start counts (past the day's end
   // where the section runs over midnight).

@@ -35,8 +35,8 @@ void TMakeIndex::Execute() {
       form_.tvIndex.ModeNodes[slot] = form_.tvIndex.AddRoot(SlotText(slot, code_));
       built.ModeNodes[slot] = built.AddRoot(SlotText(slot, code_));
     }
-    target->Sections().ClearNodes();
-    c->Sections().ClearNodes();
+    target->Sections().ClearTable();
+    c->Sections().ClearTable();
   });
   c->Sections().Restart();
 
@@ -64,7 +64,8 @@ void TMakeIndex::Execute() {
     host.Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
     lastShown_ = percent;
   };
-  // The section the records now read belong to (none before the first, or in one of no kind).
+  // The section the records now read belong to (none before the first, or in one of no kind);
+  // the table takes its counts until the next section is added.
   TreeNode* current = nullptr;
   LinePlace place;
   RecordPass pass;
@@ -97,9 +98,7 @@ void TMakeIndex::Execute() {
   host.Synchronize([&] {
     // The sections found (all of them, or those before the pass was stopped), in one piece.
     form_.tvIndex.Adopt(std::move(built));
-    for (const auto& root : form_.tvIndex.Roots())
-      for (TreeNode& section : root->Children)
-        target->Sections().SetNode(static_cast<int>(section.Ordinal), &section);
+    target->Sections().SetTable(form_.tvIndex.Sections());
     form_.ProgressBar.SetPosition(0);
     host.ShowWaitWindow(false);
     form_.btnConvert.SetEnabled(true);

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "convert/product_rows.h"
+#include "convert/section_table.h"
 
 namespace polvane {
 
@@ -76,8 +77,39 @@ std::string SectionTime(std::uint32_t seconds) {
   return text;
 }
 
+TreeNode KindSections::iterator::operator*() const {
+  return table_->At(position_);
+}
+
+KindSections::iterator& KindSections::iterator::operator++() {
+  position_ = table_->NextOf(parent_, position_ + 1);
+  return *this;
+}
+
+std::size_t KindSections::size() const {
+  return table_->CountOf(position_);
+}
+
+TreeNode KindSections::operator[](std::size_t row) const {
+  const std::size_t at = table_->PositionOfRow(position_, row);
+  return at == SectionTable::kNone ? TreeNode(kNoStateImage) : table_->At(at);
+}
+
+KindSections::iterator KindSections::begin() const {
+  return {table_.get(), position_, table_->NextOf(position_, 0)};
+}
+
+KindSections::iterator KindSections::end() const {
+  return {table_.get(), position_, table_->Size()};
+}
+
+SelectionTree::SelectionTree() : table_(std::make_shared<SectionTable>()) {}
+
+SelectionTree::~SelectionTree() = default;
+
 void SelectionTree::Clear() {
   roots_.clear();
+  table_ = std::make_shared<SectionTable>();
   ModeNodes.fill(nullptr);
   storedLabels_.clear();
   storedIndex_.clear();
@@ -85,7 +117,9 @@ void SelectionTree::Clear() {
 }
 
 TreeRoot* SelectionTree::AddRoot(const std::string& text) {
-  roots_.push_back(std::make_unique<TreeRoot>(text));
+  if (roots_.size() >= SectionTable::kMaxRoots) return nullptr;
+  roots_.push_back(
+      std::make_unique<TreeRoot>(text, table_, static_cast<std::uint8_t>(roots_.size())));
   if (Changed) Changed();
   return roots_.back().get();
 }
@@ -94,7 +128,7 @@ TreeNode* SelectionTree::AddChild(TreeRoot* parent, std::uint32_t ordinal, std::
                                   int state) {
   std::size_t position = 0;
   while (position < roots_.size() && roots_[position].get() != parent) ++position;
-  if (position == roots_.size() || position >= TreeNode::kNoParent) return nullptr;
+  if (position == roots_.size()) return nullptr;
   std::uint32_t label = 0;
   if (!section_labels::Pack(text, label)) {
     const auto [at, added] = storedIndex_.try_emplace(
@@ -102,39 +136,50 @@ TreeNode* SelectionTree::AddChild(TreeRoot* parent, std::uint32_t ordinal, std::
     if (added) storedLabels_.emplace_back(text);
     label = section_labels::kStored | at->second;
   }
-  TreeNode& node =
-      parent->Children.emplace_back(state, ordinal, label, static_cast<std::uint8_t>(position));
+  TreeNode* node =
+      table_->Add(ordinal, static_cast<std::uint8_t>(position), label, state == kStateSelected);
   if (Changed) Changed();
-  return &node;
+  return node;
 }
 
 void SelectionTree::Adopt(SelectionTree&& built) {
   roots_ = std::move(built.roots_);
+  table_ = std::move(built.table_);
   ModeNodes = built.ModeNodes;
   storedLabels_ = std::move(built.storedLabels_);
   storedIndex_ = std::move(built.storedIndex_);
   built.roots_.clear();
+  built.table_ = std::make_shared<SectionTable>();
   built.ModeNodes.fill(nullptr);
   if (Changed) Changed();
 }
 
 void SelectionTree::SetKind(const TreeRoot* root, bool selected) {
   if (!root || !IsModeNode(root)) return;
-  for (const auto& r : roots_)
-    if (r.get() == root)
-      for (TreeNode& section : r->Children)
-        section.StateIndex.store(selected ? kStateSelected : kStateDeselected);
+  for (std::size_t r = 0; r < roots_.size(); ++r)
+    if (roots_[r].get() == root) table_->SetRoot(static_cast<std::uint8_t>(r), selected);
   if (Changed) Changed();
 }
 
 std::size_t SelectionTree::SelectedCount(const TreeRoot& root) const {
-  std::size_t n = 0;
-  for (const TreeNode& section : root.Children) n += section.Selected();
-  return n;
+  for (std::size_t r = 0; r < roots_.size(); ++r)
+    if (roots_[r].get() == &root) return table_->SelectedOf(static_cast<std::uint8_t>(r));
+  return 0;
+}
+
+TreeNode SelectionTree::Section(std::uint32_t ordinal) const {
+  const std::size_t at = table_->Find(ordinal);
+  return at == SectionTable::kNone ? TreeNode(kNoStateImage) : table_->At(at);
+}
+
+bool SelectionTree::SetSection(std::uint32_t ordinal, bool selected) {
+  const TreeNode section = Section(ordinal);
+  if (section.Parent == TreeNode::kNoParent || section.Selected() == selected) return false;
+  return table_->SetSelected(ordinal, selected);
 }
 
 std::string SelectionTree::Text(const TreeNode& node) const {
-  if (ParentOf(&node)) {
+  if (node.Parent != TreeNode::kNoParent && node.Parent < roots_.size()) {
     if (!(node.Label & section_labels::kStored)) return section_labels::Unpack(node.Label);
     const std::uint32_t k = node.Label & ~section_labels::kStored;
     return k < storedLabels_.size() ? storedLabels_[k] : std::string();
@@ -148,17 +193,12 @@ bool SelectionTree::IsModeNode(const TreeNode* node) const {
   return node && std::find(ModeNodes.begin(), ModeNodes.end(), node) != ModeNodes.end();
 }
 
-const TreeRoot* SelectionTree::ParentOf(const TreeNode* node) const {
-  if (!node || node->Parent >= roots_.size()) return nullptr;
-  const TreeRoot* root = roots_[node->Parent].get();
-  return root == node ? nullptr : root;
-}
-
-void SelectionTree::tvIndexMouseUp(TreeNode* node) {
-  if (!node || IsModeNode(node)) return;
-  if (!IsModeNode(ParentOf(node))) return;
-  int state = node->StateIndex.load();
-  node->StateIndex.store(state == kStateSelected ? kStateDeselected : kStateSelected);
+void SelectionTree::tvIndexMouseUp(const TreeNode* node) {
+  if (!node || node->Parent == TreeNode::kNoParent || node->Parent >= roots_.size()) return;
+  if (!IsModeNode(roots_[node->Parent].get())) return;
+  const TreeNode section = Section(node->Ordinal);
+  if (section.Parent != node->Parent) return;
+  table_->SetSelected(section.Ordinal, !section.Selected());
   if (Changed) Changed();
 }
 

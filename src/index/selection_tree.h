@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,51 +36,94 @@ std::string Unpack(std::uint32_t packed);
 // A time of day of a section (TreeNode::Start, TreeNode::End) as "HH:MM:SS".
 std::string SectionTime(std::uint32_t seconds);
 
-// A top-level node: the name of its data kind and the sections of that kind, in file order.
-struct TreeRoot : TreeNode {
-  explicit TreeRoot(std::string text) : TreeNode(kNoStateImage), Text(std::move(text)) {}
-  const std::string Text;
-  // A deque: nodes stay where they are as sections are added (the converters and the window
-  // hold their addresses), and a section costs its node and nothing more.
-  std::deque<TreeNode> Children;
+class SectionTable;
+
+// The sections of one data kind, a view of the tree's section table: their number, a section
+// by its row, and the sections in file order. Sections are values (copies of what the table
+// keeps); their states change through the tree.
+class KindSections {
+ public:
+  KindSections(std::shared_ptr<SectionTable> table, std::uint8_t position)
+      : table_(std::move(table)), position_(position) {}
+
+  class iterator {
+   public:
+    using value_type = TreeNode;
+    iterator(const SectionTable* table, std::uint8_t parent, std::size_t position)
+        : table_(table), parent_(parent), position_(position) {}
+    TreeNode operator*() const;
+    iterator& operator++();
+    bool operator!=(const iterator& other) const { return position_ != other.position_; }
+    bool operator==(const iterator& other) const { return position_ == other.position_; }
+
+   private:
+    const SectionTable* table_;
+    std::uint8_t parent_;
+    std::size_t position_;
+  };
+
+  std::size_t size() const;
+  bool empty() const { return size() == 0; }
+  // The section of row `row` (a node of no parent past the last row).
+  TreeNode operator[](std::size_t row) const;
+  iterator begin() const;
+  iterator end() const;
+
+ private:
+  std::shared_ptr<SectionTable> table_;
+  std::uint8_t position_;
 };
 
-// What the tree keeps per section, all told: the node and the converter's reference to it by
-// ordinal. A log of millions of sections stays within a small multiple of their count.
-inline constexpr std::size_t kSectionBytes = sizeof(TreeNode) + sizeof(TreeNode*);
-static_assert(kSectionBytes <= 32, "a section's bookkeeping is at most 32 bytes");
+// A top-level node: the name of its data kind and the sections of that kind, in file order.
+struct TreeRoot : TreeNode {
+  TreeRoot(std::string text, std::shared_ptr<SectionTable> table, std::uint8_t position)
+      : TreeNode(kNoStateImage), Text(std::move(text)), Children(std::move(table), position) {}
+  const std::string Text;
+  const KindSections Children;
+};
 
 class SelectionTree {
  public:
+  SelectionTree();
+  ~SelectionTree();
+
   // Deletes every node and empties ModeNodes.
   void Clear();
   TreeRoot* AddRoot(const std::string& text);
-  // Adds section `ordinal` (its number in the file) under `parent` with the label `text`.
+  // Adds section `ordinal` (its number in the file; ordinals rise) under `parent` with the
+  // label `text`. The section returned counts its records until the next AddChild; nullptr
+  // when it was not added.
   TreeNode* AddChild(TreeRoot* parent, std::uint32_t ordinal, std::string_view text, int state);
   // Takes every node of `built` (a tree the indexing worker filled on its own) in place of this
-  // tree's, in one piece: the nodes keep their addresses, and Changed is called once.
+  // tree's, in one piece, and Changed is called once.
   void Adopt(SelectionTree&& built);
   // Selects (or deselects) every section of a data kind; other nodes are left alone.
   void SetKind(const TreeRoot* root, bool selected);
-  // The click handler's rule: a section node toggles between selected and not selected;
-  // top-level nodes, other nodes and no node at all are left alone.
-  void tvIndexMouseUp(TreeNode* node);
+  // The click handler's rule: a section node (a copy of one of this tree's sections) toggles
+  // between selected and not selected; top-level nodes, other nodes and no node at all are
+  // left alone.
+  void tvIndexMouseUp(const TreeNode* node);
+  // Sets the state of section `ordinal`; whether it changed. Changed is not called.
+  bool SetSection(std::uint32_t ordinal, bool selected);
   // The text a node shows: the kind of a top-level node, the label of a section.
   std::string Text(const TreeNode& node) const;
   // The number of sections of a data kind that are selected.
   std::size_t SelectedCount(const TreeRoot& root) const;
+  // The section of ordinal `ordinal` (a node of no parent when the tree has none).
+  TreeNode Section(std::uint32_t ordinal) const;
 
   const std::vector<std::unique_ptr<TreeRoot>>& Roots() const { return roots_; }
   std::array<TreeRoot*, kTreeSlots> ModeNodes{};
+  // Every section of the tree in file order, with its state: the readers consult it.
+  const std::shared_ptr<SectionTable>& Sections() const { return table_; }
 
   // The view's hook: called after the tree's structure or a state changed.
   std::function<void()> Changed;
 
  private:
   bool IsModeNode(const TreeNode* node) const;
-  // The top-level node a section node of this tree hangs under; nullptr for any other node.
-  const TreeRoot* ParentOf(const TreeNode* node) const;
   std::vector<std::unique_ptr<TreeRoot>> roots_;
+  std::shared_ptr<SectionTable> table_;
   // Labels that do not pack, each kept once.
   std::vector<std::string> storedLabels_;
   std::unordered_map<std::string, std::uint32_t> storedIndex_;

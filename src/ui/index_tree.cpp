@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QStyleOptionViewItem>
 
+#include "convert/section_table.h"
+
 namespace polvane {
 
 // A row's internal id: 0 for a data kind, the kind's position plus 1 for its sections.
@@ -53,27 +55,24 @@ const TreeRoot* IndexModel::RootOf(const QModelIndex& index) const {
   return RootAt(static_cast<std::size_t>(index.row()));
 }
 
-TreeNode* IndexModel::NodeOf(const QModelIndex& index) const {
-  if (!index.isValid()) return nullptr;
-  if (index.internalId() == 0) return const_cast<TreeRoot*>(RootOf(index));
+std::optional<TreeNode> IndexModel::NodeOf(const QModelIndex& index) const {
+  if (!index.isValid()) return std::nullopt;
+  if (index.internalId() == 0) {
+    if (const TreeRoot* root = RootOf(index)) return TreeNode(*root);
+    return std::nullopt;
+  }
   const TreeRoot* root = RootAt(static_cast<std::size_t>(index.internalId() - 1));
   const auto row = static_cast<std::size_t>(index.row());
-  if (!root || row >= root->Children.size()) return nullptr;
-  return const_cast<TreeNode*>(&root->Children[row]);
+  if (!root || row >= root->Children.size()) return std::nullopt;
+  return root->Children[row];
 }
 
-QModelIndex IndexModel::IndexOf(const TreeNode* node) const {
-  if (!node) return {};
-  for (std::size_t r = 0; r < shown_.size(); ++r) {
-    const TreeRoot* root = RootAt(r);
-    if (!root) continue;
-    if (root == node) return index(static_cast<int>(r), 0);
-    if (node->Parent != r) continue;
-    for (std::size_t s = 0; s < root->Children.size() && s < shown_[r].second; ++s)
-      if (&root->Children[s] == node)
-        return index(static_cast<int>(s), 0, index(static_cast<int>(r), 0));
-  }
-  return {};
+QModelIndex IndexModel::IndexOf(std::uint32_t ordinal) const {
+  const TreeNode node = tree_.Section(ordinal);
+  if (node.Parent == TreeNode::kNoParent || !RootAt(node.Parent)) return {};
+  const std::size_t row = tree_.Sections()->RowOf(tree_.Sections()->Find(ordinal));
+  if (row >= shown_[node.Parent].second) return {};
+  return index(static_cast<int>(row), 0, index(static_cast<int>(node.Parent), 0));
 }
 
 Qt::CheckState IndexModel::CheckStateOf(const QModelIndex& index) const {
@@ -82,14 +81,16 @@ Qt::CheckState IndexModel::CheckStateOf(const QModelIndex& index) const {
     if (root->Children.empty() || selected == root->Children.size()) return Qt::Checked;
     return selected == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
   }
-  const TreeNode* node = NodeOf(index);
+  const std::optional<TreeNode> node = NodeOf(index);
   return node && node->Selected() ? Qt::Checked : Qt::Unchecked;
 }
 
 QVariant IndexModel::data(const QModelIndex& index, int role) const {
-  const TreeNode* node = NodeOf(index);
-  if (!node) return {};
   const bool section = index.internalId() != 0;
+  const TreeRoot* root = section ? nullptr : RootOf(index);
+  const std::optional<TreeNode> copy = section ? NodeOf(index) : std::nullopt;
+  const TreeNode* node = section ? (copy ? &*copy : nullptr) : root;
+  if (!node) return {};
   switch (role) {
     case Qt::DisplayRole:
       switch (index.column()) {
@@ -103,22 +104,20 @@ QVariant IndexModel::data(const QModelIndex& index, int role) const {
                                              : QVariant();
         case kRecords:
           if (section) return QString::number(node->Records);
-          return QString::number(static_cast<const TreeRoot*>(node)->Children.size());
+          return QString::number(root->Children.size());
       }
       return {};
     case Qt::CheckStateRole:
       if (index.column() != kLabel) return {};
       // A data kind without sections has nothing to check.
-      if (!section && static_cast<const TreeRoot*>(node)->Children.empty()) return {};
+      if (!section && root->Children.empty()) return {};
       return CheckStateOf(index);
     case Qt::TextAlignmentRole:
       if (index.column() == kRecords)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
       return {};
     case Qt::ToolTipRole:
-      if (!section)
-        return tr("%n section(s)", nullptr,
-                  static_cast<int>(static_cast<const TreeRoot*>(node)->Children.size()));
+      if (!section) return tr("%n section(s)", nullptr, static_cast<int>(root->Children.size()));
       return node->HasTimes() ? tr("Section %1: %2 records, %3 to %4")
                                     .arg(node->Ordinal)
                                     .arg(node->Records)
@@ -197,7 +196,10 @@ IndexTree::IndexTree(SelectionTree& model, QWidget* parent)
     header()->resizeSection(c, c == IndexModel::kRecords ? count : time);
   }
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) { emit CurrentNodeChanged(NodeOf(current)); });
+          [this](const QModelIndex& current) {
+            const std::optional<TreeNode> node = NodeOf(current);
+            emit CurrentNodeChanged(node ? &*node : nullptr);
+          });
   Sync();
 }
 
@@ -206,8 +208,8 @@ void IndexTree::Sync() {
 }
 
 int IndexTree::StateImageOf(const QModelIndex& index) const {
-  const TreeNode* node = NodeOf(index);
-  return node ? node->StateIndex.load() : kNoStateImage;
+  const std::optional<TreeNode> node = NodeOf(index);
+  return node ? node->StateIndex : kNoStateImage;
 }
 
 QRect IndexTree::CheckBoxRect(const QModelIndex& index) const {
@@ -235,7 +237,8 @@ void IndexTree::mouseReleaseEvent(QMouseEvent* event) {
     return;
   }
   // Any button releases into the model's handler; it decides what a node does.
-  tree_.tvIndexMouseUp(NodeOf(index));
+  const std::optional<TreeNode> node = NodeOf(index);
+  tree_.tvIndexMouseUp(node ? &*node : nullptr);
 }
 
 void IndexTree::keyPressEvent(QKeyEvent* event) {
@@ -244,8 +247,8 @@ void IndexTree::keyPressEvent(QKeyEvent* event) {
     const QModelIndex index = currentIndex().siblingAtColumn(IndexModel::kLabel);
     if (model_->RootOf(index))
       ToggleKind(index);
-    else
-      tree_.tvIndexMouseUp(NodeOf(index));
+    else if (const std::optional<TreeNode> node = NodeOf(index))
+      tree_.tvIndexMouseUp(&*node);
     event->accept();
     return;
   }

@@ -3,8 +3,8 @@
 // checked box when it is converted and an empty one when it is left out; a data kind's box
 // shows whether all, none or some of its sections are converted.
 //
-// The view reads the nodes where they are and makes a row's texts only when the row is shown,
-// so a log of many thousands of sections is shown at once. A released mouse button over a
+// The view reads a row's section from the tree's table and makes its texts only when the row is
+// shown, so a log of many thousands of sections is shown at once. A released mouse button over a
 // section hands the node to the model's click handler; the keyboard moves with the arrows and
 // Space checks or unchecks the current section, or every section of the current data kind.
 #pragma once
@@ -12,6 +12,7 @@
 #include <QAbstractItemModel>
 #include <QTreeView>
 #include <cstddef>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -42,11 +43,12 @@ class IndexModel : public QAbstractItemModel {
   // otherwise the check boxes are refreshed. Returns whether the rows were made afresh.
   bool Sync();
 
-  // The node a row stands for (nullptr for none), and the top-level node of a data-kind row.
-  TreeNode* NodeOf(const QModelIndex& index) const;
+  // The node a row stands for (none for none): a copy of the section, or of a data kind's
+  // node; and the top-level node of a data-kind row.
+  std::optional<TreeNode> NodeOf(const QModelIndex& index) const;
   const TreeRoot* RootOf(const QModelIndex& index) const;
-  // The row of a node of the tree (invalid for none).
-  QModelIndex IndexOf(const TreeNode* node) const;
+  // The row of section `ordinal` (invalid for none).
+  QModelIndex IndexOf(std::uint32_t ordinal) const;
   // The check box of a row: a section's state, a kind's state over its sections.
   Qt::CheckState CheckStateOf(const QModelIndex& index) const;
 
@@ -68,20 +70,21 @@ class IndexTree : public QTreeView {
   void Sync();
 
   IndexModel* Model() const { return model_; }
-  // The node of a row (nullptr for none); a row's state image: 2 checked, 1 not, -1 none.
-  TreeNode* NodeOf(const QModelIndex& index) const { return model_->NodeOf(index); }
+  // The node of a row (none for none); a row's state image: 2 checked, 1 not, -1 none.
+  std::optional<TreeNode> NodeOf(const QModelIndex& index) const { return model_->NodeOf(index); }
   int StateImageOf(const QModelIndex& index) const;
   // The row of data kind `r`, and of its section `s`.
   QModelIndex Root(int r) const { return model_->index(r, 0); }
   QModelIndex Section(int r, int s) const { return model_->index(s, 0, Root(r)); }
-  // The node of the current row (nullptr for none).
-  TreeNode* CurrentNode() const { return NodeOf(currentIndex()); }
+  // The node of the current row (none for none).
+  std::optional<TreeNode> CurrentNode() const { return NodeOf(currentIndex()); }
   // Where a row's check box is drawn, in the viewport.
   QRect CheckBoxRect(const QModelIndex& index) const;
 
  signals:
-  // The current row changed to the row of `node` (nullptr for none).
-  void CurrentNodeChanged(TreeNode* node);
+  // The current row changed to the row of `node` (nullptr for none; the node lasts as long as
+  // the signal).
+  void CurrentNodeChanged(const TreeNode* node);
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override;

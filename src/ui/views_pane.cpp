@@ -25,11 +25,11 @@ constexpr int kQuietMs = 250;
 
 }  // namespace
 
-std::vector<std::pair<int, TreeNode*>> SectionList(const TMainForm& form) {
-  std::vector<std::pair<int, TreeNode*>> list;
+std::vector<std::pair<int, TreeNode>> SectionList(const TMainForm& form) {
+  std::vector<std::pair<int, TreeNode>> list;
   for (const auto& root : form.tvIndex.Roots())
     for (const TreeNode& section : root->Children)
-      list.emplace_back(static_cast<int>(section.Ordinal), const_cast<TreeNode*>(&section));
+      list.emplace_back(static_cast<int>(section.Ordinal), section);
   return list;
 }
 
@@ -92,7 +92,7 @@ ViewsPane::ViewsPane(TMainForm& form, IndexTree& tree, QWidget* parent)
   connect(map_, &DriveMap::lineHovered, chart_, &SignalChart::SetCursor);
   connect(chart_, &SignalChart::lineHovered, map_, &DriveMap::SetCursor);
   connect(&tree_, &IndexTree::CurrentNodeChanged, this,
-          [this](TreeNode* node) { ChosenNode(node); });
+          [this](const TreeNode* node) { ChosenNode(node); });
   connect(map_, &DriveMap::sectionsOutlined, this,
           [this](const std::vector<std::uint32_t>& s) { Outlined(s); });
 }
@@ -115,7 +115,7 @@ void ViewsPane::SettingsChanged() {
 void ViewsPane::TreeChanged() {
   std::set<std::uint32_t> out;
   for (const auto& [ordinal, node] : SectionList(form_))
-    if (ordinal > 0 && !node->Selected()) out.insert(static_cast<std::uint32_t>(ordinal));
+    if (ordinal > 0 && !node.Selected()) out.insert(static_cast<std::uint32_t>(ordinal));
   map_->SetLeftOut(std::move(out));
   SettingsChanged();
 }
@@ -232,11 +232,8 @@ void ViewsPane::Outlined(const std::vector<std::uint32_t>& sections) {
   if (WindowBusy()) return;
   const std::set<std::uint32_t> wanted(sections.begin(), sections.end());
   bool changed = false;
-  for (const auto& [ordinal, node] : SectionList(form_))
-    if (ordinal > 0 && wanted.count(static_cast<std::uint32_t>(ordinal)) && node->Selected()) {
-      node->StateIndex = kStateDeselected;
-      changed = true;
-    }
+  for (const std::uint32_t ordinal : wanted)
+    if (ordinal > 0 && form_.tvIndex.SetSection(ordinal, false)) changed = true;
   if (changed && form_.tvIndex.Changed) form_.tvIndex.Changed();
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/tree_node.h"
 #include "ui/drive_track.h"
 #include "ui/line_pass.h"
 
@@ -27,7 +28,7 @@ class TMainForm;
 struct TreeNode;
 
 // Each section of the tree with its ordinal in the file, in the tree's order.
-std::vector<std::pair<int, TreeNode*>> SectionList(const TMainForm& form);
+std::vector<std::pair<int, TreeNode>> SectionList(const TMainForm& form);
 
 class ViewsPane : public QTabWidget {
   Q_OBJECT

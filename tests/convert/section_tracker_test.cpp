@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/tree_node.h"
+#include "convert/section_table.h"
 
 namespace polvane {
 namespace {
@@ -96,12 +96,13 @@ TEST(SectionTrackerIndex, ALabelThatFillsTheBufferComesBackTerminated) {
   EXPECT_EQ(std::string(label), std::string(kSectionLabelSize - 1, 'x'));
 }
 
-TEST(SectionTrackerConvert, SectionsAreSkippedByTheirNodesInTheTreeByOrdinal) {
-  TreeNode on(kStateSelected, 1), off(kStateDeselected, 2);
+TEST(SectionTrackerConvert, SectionsAreSkippedByTheirStatesInTheTableByOrdinal) {
+  auto table = std::make_shared<SectionTable>();
+  table->Add(1, 0, 0, true);
+  table->Add(2, 0, 0, false);
+  table->Add(4, 0, 0, false);  // the table has no section 3: converted
   SectionTracker t;
-  t.SetNode(1, &on);
-  t.SetNode(2, &off);
-  t.SetNode(4, &off);  // section 3 has no node: converted
+  t.SetTable(table);
 
   EXPECT_TRUE(t.Convert(0, false));  // section 1
   EXPECT_TRUE(t.Convert(0, false));
@@ -117,30 +118,32 @@ TEST(SectionTrackerConvert, SectionsAreSkippedByTheirNodesInTheTreeByOrdinal) {
   EXPECT_FALSE(t.Started());
 
   // A click on the tree during the run decides the sections that begin after it.
-  off.StateIndex = kStateSelected;
+  table->SetSelected(2, true);
   t.Restart();
   EXPECT_TRUE(t.Convert(0, false));
   EXPECT_TRUE(t.Convert(1, false));
 }
 
 TEST(SectionTrackerConvert, EverySectionIsConvertedInAFolderRun) {
-  TreeNode off(kStateDeselected, 1);
+  auto table = std::make_shared<SectionTable>();
+  table->Add(1, 0, 0, false);
+  table->Add(2, 1, 0, false);
   SectionTracker t;
-  t.SetNode(1, &off);
-  t.SetNode(2, &off);
+  t.SetTable(table);
   EXPECT_TRUE(t.Convert(0, true));
   EXPECT_TRUE(t.Convert(1, true));
   EXPECT_FALSE(t.Skipped());
-  // The same nodes skip both sections of a single-file run.
+  // The same table skips both sections of a single-file run.
   t.Restart();
   EXPECT_FALSE(t.Convert(0, false));
   EXPECT_FALSE(t.Convert(1, false));
 }
 
-TEST(SectionTrackerNodes, RestartKeepsTheNodesAndForgetsTheFile) {
-  TreeNode off(kStateDeselected, 1);
+TEST(SectionTrackerTable, RestartKeepsTheTableAndForgetsTheFile) {
+  auto table = std::make_shared<SectionTable>();
+  table->Add(1, 0, 0, false);
   SectionTracker t;
-  t.SetNode(1, &off);
+  t.SetTable(table);
   EXPECT_FALSE(t.Convert(3, false));
   t.Index(2, Labeller{"x"});
   t.Restart();
@@ -148,36 +151,35 @@ TEST(SectionTrackerNodes, RestartKeepsTheNodesAndForgetsTheFile) {
   EXPECT_EQ(t.Ordinal(), 0);
   EXPECT_FALSE(t.Skipped());
   EXPECT_FALSE(t.Started());
-  EXPECT_EQ(t.Node(1), &off);
+  EXPECT_EQ(t.Table(), table);
   // The first record of the next file begins a section even of the kind the last file ended in.
   EXPECT_FALSE(t.Convert(2, false));
   EXPECT_EQ(t.Ordinal(), 1);
 }
 
-TEST(SectionTrackerNodes, TheListGrowsOnDemandAndIsCopiedWhole) {
-  TreeNode a(kStateSelected, 1), b(kStateDeselected, 7);
+TEST(SectionTrackerTable, SectionsOutsideTheTableAreConvertedAndTheTableIsShared) {
   SectionTracker t;
-  EXPECT_EQ(t.Nodes().size(), 1u);
-  t.SetNode(0, &a);   // no section 0
-  t.SetNode(-3, &a);  // nor below it
-  EXPECT_EQ(t.Nodes().size(), 1u);
-  EXPECT_EQ(t.Node(0), nullptr);
-  t.SetNode(7, &b);
-  EXPECT_EQ(t.Nodes().size(), 8u);
-  EXPECT_EQ(t.Node(7), &b);
-  EXPECT_EQ(t.Node(3), nullptr);
-  EXPECT_EQ(t.Node(8), nullptr);
+  EXPECT_TRUE(t.Selected(1));  // no table: every section
+  auto table = std::make_shared<SectionTable>();
+  table->Add(7, 0, 0, false);
+  t.SetTable(table);
+  EXPECT_TRUE(t.Selected(0));   // no section 0
+  EXPECT_TRUE(t.Selected(-3));  // nor below it
   EXPECT_TRUE(t.Selected(3));
   EXPECT_FALSE(t.Selected(7));
   EXPECT_TRUE(t.Selected(1000000));
 
   SectionTracker run;
-  run.TakeNodes(t);
-  EXPECT_EQ(run.Node(7), &b);
+  run.TakeTable(t);
   EXPECT_FALSE(run.Selected(7));
-  t.ClearNodes();
-  EXPECT_EQ(t.Nodes().size(), 1u);
-  EXPECT_EQ(run.Node(7), &b);  // the copy stays
+  // A click in the window reaches the run's reader: the table is the same.
+  table->SetSelected(7, true);
+  EXPECT_TRUE(run.Selected(7));
+  table->SetSelected(7, false);
+  t.ClearTable();
+  EXPECT_EQ(t.Table(), nullptr);
+  EXPECT_TRUE(t.Selected(7));
+  EXPECT_FALSE(run.Selected(7));  // the run keeps its table
 }
 
 }  // namespace

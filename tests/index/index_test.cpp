@@ -2,6 +2,7 @@
 #include <malloc.h>
 
 #include "app/main_form.h"
+#include "convert/section_table.h"
 #include "index/make_index.h"
 #include "support/bytes.h"
 #include "support/conversion.h"
@@ -62,12 +63,15 @@ TEST_F(IndexTest, AlternatingKindsAndDeselectingTheThirdSection) {
   Choose(path);
   ASSERT_EQ(Root(0).Children.size(), 2u);
   ASSERT_EQ(Root(1).Children.size(), 1u);
+  // The window's reader consults the tree's own sections.
   const ProductConverter& c = *form.CurrentConverter.load();
-  EXPECT_EQ(c.Sections().Nodes()[1], &Root(0).Children[0]);
-  EXPECT_EQ(c.Sections().Nodes()[2], &Root(1).Children[0]);
-  EXPECT_EQ(c.Sections().Nodes()[3], &Root(0).Children[1]);
+  EXPECT_EQ(c.Sections().Table(), form.tvIndex.Sections());
+  EXPECT_EQ(Root(0).Children[0].Ordinal, 1u);
+  EXPECT_EQ(Root(1).Children[0].Ordinal, 2u);
+  EXPECT_EQ(Root(0).Children[1].Ordinal, 3u);
   EXPECT_EQ(form.tvIndex.Text(Root(0).Children[1]), "02:00:04");
-  form.tvIndex.tvIndexMouseUp(c.Sections().Nodes()[3]);
+  const TreeNode third = Root(0).Children[1];
+  form.tvIndex.tvIndexMouseUp(&third);
   EXPECT_EQ(Seconds(), (std::vector<std::string>{"00", "01", "02", "03"}));
 }
 
@@ -75,14 +79,26 @@ TEST_F(IndexTest, ClicksToggleOnlySectionNodes) {
   const std::string path = dir.File("c.tvf");
   WriteKinds(path, "SF");
   Choose(path);
-  TreeNode* section = &Root(0).Children[0];
+  const TreeNode section = Root(0).Children[0];
   form.tvIndex.tvIndexMouseUp(form.tvIndex.ModeNodes[1]);
   form.tvIndex.tvIndexMouseUp(nullptr);
   EXPECT_EQ(Root(0).StateIndex, kNoStateImage);
-  form.tvIndex.tvIndexMouseUp(section);
-  EXPECT_EQ(section->StateIndex, kStateDeselected);
-  form.tvIndex.tvIndexMouseUp(section);
-  EXPECT_EQ(section->StateIndex, kStateSelected);
+  // A copy of the section under another kind, or of a section the file does not have, is not
+  // one of the tree's sections.
+  TreeNode elsewhere = section;
+  elsewhere.Parent = 1;
+  form.tvIndex.tvIndexMouseUp(&elsewhere);
+  TreeNode missing = section;
+  missing.Ordinal = 9;
+  form.tvIndex.tvIndexMouseUp(&missing);
+  EXPECT_EQ(Root(0).Children[0].StateIndex, kStateSelected);
+  // The click toggles the tree's state, whatever state the copy clicked on shows.
+  form.tvIndex.tvIndexMouseUp(&section);
+  EXPECT_EQ(Root(0).Children[0].StateIndex, kStateDeselected);
+  EXPECT_EQ(form.tvIndex.SelectedCount(Root(0)), 0u);
+  form.tvIndex.tvIndexMouseUp(&section);
+  EXPECT_EQ(Root(0).Children[0].StateIndex, kStateSelected);
+  EXPECT_EQ(form.tvIndex.SelectedCount(Root(0)), 1u);
 }
 
 TEST_F(IndexTest, ManyAlternationsAgreeBetweenBothPasses) {
@@ -92,8 +108,9 @@ TEST_F(IndexTest, ManyAlternationsAgreeBetweenBothPasses) {
   WriteKinds(path, kinds);
   Choose(path);
   const ProductConverter& c = *form.CurrentConverter.load();
-  ASSERT_EQ(c.Sections().Nodes().size(), 1501u);
-  form.tvIndex.tvIndexMouseUp(c.Sections().Nodes()[1200]);  // the record of second 1199
+  ASSERT_EQ(c.Sections().Table()->Size(), 1500u);
+  const TreeNode section = form.tvIndex.Section(1200);  // the record of second 1199
+  form.tvIndex.tvIndexMouseUp(&section);
   const auto lines = Seconds();
   EXPECT_EQ(lines.size(), 1499u);
   EXPECT_EQ(lines[1198], std::to_string(1198 % 60).insert(0, 1198 % 60 < 10 ? "0" : ""));
@@ -151,7 +168,8 @@ TEST_F(IndexTest, FolderModeBuildsNoIndexAndConvertsEverySection) {
   const std::string path = dir.File("f.tvf");
   WriteKinds(path, "SSFF");
   Choose(path);
-  form.tvIndex.tvIndexMouseUp(&Root(0).Children[0]);
+  const TreeNode first = Root(0).Children[0];
+  form.tvIndex.tvIndexMouseUp(&first);
   form.rbMultipleFiles.SetChecked(true);
   form.edInFolder.SetText(dir.Path().string());
   form.edOutFolder.SetText(dir.Path().string());
@@ -177,17 +195,16 @@ TEST(SectionLabelTest, EveryLabelComesBackAsWritten) {
       // Not of the packed shape: kept as written.
       "", "7:05:00", "512:00:00", "-1:00:00", "12:34:56 ", "12:34", "12:34:56:78", "ABC 01:02:03",
       "GPS12:34:56", "00:00:0x", "0000:00:00", "Scan Data"};
-  std::vector<TreeNode*> nodes;
   std::uint32_t ordinal = 0;
-  for (const std::string& label : labels) nodes.push_back(tree.AddChild(root, ++ordinal, label, 2));
+  for (const std::string& label : labels)
+    ASSERT_NE(tree.AddChild(root, ++ordinal, label, 2), nullptr);
   // The same odd text twice is kept once and read back both times.
-  TreeNode* again = tree.AddChild(root, ++ordinal, "7:05:00", 2);
+  ASSERT_NE(tree.AddChild(root, ++ordinal, "7:05:00", 2), nullptr);
   for (std::size_t i = 0; i < labels.size(); ++i) {
-    ASSERT_NE(nodes[i], nullptr);
-    EXPECT_EQ(tree.Text(*nodes[i]), labels[i]);
-    EXPECT_EQ(nodes[i]->Ordinal, i + 1);
+    EXPECT_EQ(tree.Text(root->Children[i]), labels[i]);
+    EXPECT_EQ(root->Children[i].Ordinal, i + 1);
   }
-  EXPECT_EQ(tree.Text(*again), "7:05:00");
+  EXPECT_EQ(tree.Text(root->Children[labels.size()]), "7:05:00");
   EXPECT_EQ(tree.Text(*root), "Scan Data");
   // A node of no tree of its own shows nothing rather than reading out of place.
   TreeNode stray(kStateSelected);
@@ -197,9 +214,9 @@ TEST(SectionLabelTest, EveryLabelComesBackAsWritten) {
 }
 
 // A Kes PC-card log of empty scan headers starts a section with every record: the index of
-// such a log keeps at most 32 bytes per section (the node and the converter's reference to it),
-// and every section keeps its ordinal and its label.
-TEST_F(IndexTest, ASectionPerRecordTakesAtMost32BytesPerSection) {
+// such a log keeps a few bytes per section (the section table, its chunks coded), and every
+// section keeps its ordinal and its label.
+TEST_F(IndexTest, ASectionPerRecordTakesAFewBytesPerSection) {
   constexpr int kSections = 200000;
   KesCardLogBuilder log("QVX KES CW RECEIVER V1.05");
   log.Clock({9, 30, 0});
@@ -213,12 +230,53 @@ TEST_F(IndexTest, ASectionPerRecordTakesAtMost32BytesPerSection) {
   Choose(path);
   const std::size_t after = mallinfo2().uordblks;
   const ProductConverter& c = *form.CurrentConverter.load();
-  ASSERT_EQ(c.Sections().Nodes().size(), kSections + 1u);
-  const TreeNode& last = *c.Sections().Nodes()[kSections];
+  ASSERT_EQ(c.Sections().Table()->Size(), static_cast<std::size_t>(kSections));
+  const TreeNode last = form.tvIndex.Section(kSections);
   EXPECT_EQ(last.Ordinal, static_cast<std::uint32_t>(kSections));
+  EXPECT_EQ(last.Records, 1u);
   EXPECT_EQ(form.tvIndex.Text(last), "09:30:00");
+  EXPECT_LE(c.Sections().Table()->MemoryBytes(), 12u * kSections);
   if (before == 0 || after == 0) GTEST_SKIP() << "the allocator reports no figures";
-  EXPECT_LE(static_cast<double>(after - before) / kSections, 32.0);
+  EXPECT_LE(static_cast<double>(after - before) / kSections, 12.0);
+}
+
+// A pass stopped half way leaves the sections read before the stop, in file order, each with
+// its records; the converter consults them, and the rest of the file is converted as selected.
+TEST_F(IndexTest, AStoppedPassKeepsTheSectionsReadBeforeTheStop) {
+  constexpr int kSections = 60000;
+  KesCardLogBuilder log("QVX KES CW RECEIVER V1.05");
+  log.Clock({9, 30, 0});
+  KesScan empty;
+  empty.type = 3;
+  for (int i = 0; i < kSections; ++i) log.Scan(empty);
+  const std::string path = dir.File("stopped.bin");
+  log.WriteTo(path);
+  form.AutoIndex = false;
+  form.ChooseInputFile(path);
+  TMakeIndex index(form, static_cast<std::int16_t>(form.InputFormatGroup.ItemIndex()));
+  form.ProgressBar.Changed = [&] {
+    if (form.ProgressBar.Position() >= 50) index.Terminate();
+  };
+  index.Run();
+  form.ProgressBar.Changed = nullptr;
+  const std::shared_ptr<SectionTable> table = form.tvIndex.Sections();
+  const std::size_t kept = table->Size();
+  EXPECT_GT(kept, static_cast<std::size_t>(kSections) / 3);
+  EXPECT_LT(kept, static_cast<std::size_t>(kSections));
+  EXPECT_EQ(form.CurrentConverter.load()->Sections().Table(), table);
+  std::uint32_t expected = 0;
+  bool inOrder = true, counted = true;
+  table->Visit(SectionTable::kAnyRoot, [&](const TreeNode& s) {
+    inOrder = inOrder && s.Ordinal == ++expected;
+    counted = counted && s.Records == 1;
+  });
+  EXPECT_TRUE(inOrder);
+  EXPECT_TRUE(counted);
+  EXPECT_EQ(expected, kept);
+  // Sections past those kept are converted: the table does not have them.
+  EXPECT_TRUE(form.CurrentConverter.load()->Sections().Selected(static_cast<int>(kept) + 1));
+  EXPECT_TRUE(form.tvIndex.SetSection(static_cast<std::uint32_t>(kept), false));
+  EXPECT_FALSE(form.CurrentConverter.load()->Sections().Selected(static_cast<int>(kept)));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "convert/tree_node.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
+#include "support/section_states.h"
 
 namespace polvane {
 namespace {
@@ -134,13 +135,10 @@ TEST_F(DrovelTest, AlternatingKindsGiveOneSectionPerRun) {
             (std::vector<IndexedSection>{{1, drovel::kSlotOneChannel, "10:00:00"},
                                          {2, drovel::kSlotThreeChannel, "10:00:02"},
                                          {3, drovel::kSlotOneChannel, "10:00:04"}}));
-  TreeNode on(kStateSelected), off(kStateDeselected);
-  c.Sections().SetNode(1, &on);
-  c.Sections().SetNode(2, &off);
-  c.Sections().SetNode(3, &on);
+  c.Sections().SetTable(SectionStates({true, false, true}));
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({40}))),
             (std::vector<std::string>{"\"RTC Second (SS)\"", "00", "01", "04"}));
-  c.Sections().ClearNodes();
+  c.Sections().ClearTable();
 }
 
 TEST_F(DrovelTest, FieldTable) {

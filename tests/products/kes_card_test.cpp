@@ -13,6 +13,7 @@
 #include "support/conversion.h"
 #include "support/kes_card_log.h"
 #include "support/paging_encoder.h"
+#include "support/section_states.h"
 
 namespace polvane {
 namespace {
@@ -242,10 +243,9 @@ TEST_F(KesCard, ADeselectedSectionWritesNoLines) {
   log.Scan(OneChannelScan({1})).Data({}, {80});
   log.Scan(OneChannelScan({1})).Data({}, {81});
   log.Scan(OneChannelScan({1})).Data({}, {82});
-  TreeNode off(kStateDeselected);
-  c->Sections().SetNode(2, &off);
+  c->Sections().SetTable(SectionStates({true, false}));
   EXPECT_THAT(Convert(log, Fields({0})), ElementsAre("-80", "-82"));
-  c->Sections().ClearNodes();
+  c->Sections().ClearTable();
 }
 
 // --- Position and GPS ---

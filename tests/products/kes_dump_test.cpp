@@ -13,6 +13,7 @@
 #include "support/conversion.h"
 #include "support/kes_dump_log.h"
 #include "support/paging_encoder.h"
+#include "support/section_states.h"
 
 namespace polvane {
 namespace {
@@ -132,13 +133,12 @@ TEST_F(KesDump, TitlesComeAgainAtEverySectionAndADeselectedOneIsDropped) {
   KesDumpLogBuilder log;
   log.Setup(Plan()).Data(Record({{5, 80}}, 1)).Data(Record({{5, 81}, {6, 82}}, 2));
   log.Data(Record({{5, 83}}, 5)).Data(Record({{5, 84}}, 9));
-  TreeNode off(kStateDeselected);
-  c->Sections().SetNode(3, &off);
+  c->Sections().SetTable(SectionStates({true, true, false}));
   EXPECT_THAT(Convert(log, Fields({0, 32})),
               ElementsAre("\"RSSI #1\",\"Record Number\"", "-80,1",
                           "\"RSSI #1\",\"RSSI #2\",\"Record Number\"", "-81,-82,2",
                           "\"RSSI #1\",\"Record Number\"", "-84,3"));
-  c->Sections().ClearNodes();
+  c->Sections().ClearTable();
 }
 
 // --- Frequency plan and channel numbers ---

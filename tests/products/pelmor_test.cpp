@@ -12,6 +12,7 @@
 #include "support/bytes.h"
 #include "support/conversion.h"
 #include "support/pelmor_log.h"
+#include "support/section_states.h"
 #include "support/test_host.h"
 
 namespace polvane::testing {
@@ -393,9 +394,7 @@ TEST_F(PelmorTest, DeselectedSectionsAreLeftOut) {
   log.TableData({{0, 1, -52}}).TableData({{0, 1, -53}});
   log.ListSetup(Channels(1), Channels(1)).ListData({{0, 0, -54}});
   ASSERT_EQ(Index(log).size(), 4u);
-  TreeNode nodes[4] = {TreeNode(kStateSelected), TreeNode(kStateDeselected),
-                       TreeNode(kStateDeselected), TreeNode(kStateSelected)};
-  for (int k = 0; k < 4; ++k) c.Sections().SetNode(k + 1, &nodes[k]);
+  c.Sections().SetTable(SectionStates({true, false, false, true}));
   form.Receiver2.SetChecked(false);
   form.FrequencyField.SetChecked(false);
   EXPECT_EQ(Run(log, Fields({0})), (Strings{"-50,-120,-120,-120,-120,-120,-120,-120,-120,-120",

@@ -9,6 +9,7 @@
 #include "convert/identify.h"
 #include "convert/tree_node.h"
 #include "support/conversion.h"
+#include "support/section_states.h"
 #include "support/selvor_log.h"
 
 namespace polvane {
@@ -206,17 +207,13 @@ TEST_F(SelvorTest, SectionsFollowTheRecordKind) {
                                          {2, selvor::kSlotScan, "09:00:02"},
                                          {3, selvor::kSlotFast, "09:00:03"}}));
 
-  TreeNode selected(kStateSelected);
-  TreeNode deselected(kStateDeselected);
-  c.Sections().SetNode(1, &selected);
-  c.Sections().SetNode(2, &deselected);
-  c.Sections().SetNode(3, &selected);
+  c.Sections().SetTable(SectionStates({true, false, true}));
   EXPECT_EQ(
       Lines(Convert(c, form, path, Fields({18}))),
       (std::vector<std::string>{"\"GPS Time (HH:MM:SS)\"", "09:00:00", "09:00:01", "09:00:03"}));
   c.BatchMode = true;
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({18}))).size(), 5u);
-  c.Sections().ClearNodes();
+  c.Sections().ClearTable();
 }
 
 TEST_F(SelvorTest, BadLengthsSkipOnlyTheirOwnFourBytes) {

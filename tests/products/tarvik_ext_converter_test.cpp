@@ -11,6 +11,7 @@
 #include "convert/identify.h"
 #include "convert/tree_node.h"
 #include "support/conversion.h"
+#include "support/section_states.h"
 #include "support/tarvik_ext_log.h"
 
 namespace polvane {
@@ -447,13 +448,10 @@ TEST_F(TarvikExtTest, FastAndScanRecordsMakeTheSections) {
                 {1, 1, "09:00:00"}, {2, 0, "09:00:02"}, {3, 1, "09:00:04"}}));
 
   // Deselecting the fast section drops its records and the readings within it.
-  TreeNode scan1(kStateSelected), fast(kStateDeselected), scan2(kStateSelected);
-  c.Sections().SetNode(1, &scan1);
-  c.Sections().SetNode(2, &fast);
-  c.Sections().SetNode(3, &scan2);
+  c.Sections().SetTable(SectionStates({true, false, true}));
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({18, 0}), BestServer())),
             (std::vector<std::string>{"09:00:00,870.15000,-70", "09:00:04,870.21000,-72"}));
-  c.Sections().ClearNodes();
+  c.Sections().ClearTable();
 }
 
 TEST_F(TarvikExtTest, PlansListsAndPendingReadingsCarryOverToTheNextFile) {

@@ -5,6 +5,7 @@
 #include "app/form_controls.h"
 #include "convert/tree_node.h"
 #include "support/conversion.h"
+#include "support/section_states.h"
 #include "support/tarvik_log.h"
 
 namespace polvane {
@@ -309,11 +310,7 @@ TEST_F(TarvikTest, SectionsAgreeBetweenIndexingAndConversion) {
                                                                        {4, 0, "01:02:03"},
                                                                        {5, 1, "01:02:05"}}));
   // Leave out section 4 (the two fast records): records 4 and 5 are dropped.
-  std::vector<std::unique_ptr<TreeNode>> nodes;
-  for (int k = 1; k <= 5; ++k) {
-    nodes.push_back(std::make_unique<TreeNode>(k == 4 ? kStateDeselected : kStateSelected));
-    c.Sections().SetNode(k, nodes.back().get());
-  }
+  c.Sections().SetTable(SectionStates({true, true, true, false, true}));
   form.FieldTitles.SetChecked(false);
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({21}))),
             (std::vector<std::string>{"00", "01", "02", "05"}));

@@ -240,7 +240,7 @@ class DriveViewsTest : public QObject {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(section).center());
     int ordinal = 0;
     for (const auto& [k, node] : SectionList(w.form()))
-      if (node == tree->NodeOf(section)) ordinal = k;
+      if (tree->NodeOf(section) && node.Ordinal == tree->NodeOf(section)->Ordinal) ordinal = k;
     QVERIFY(ordinal > 0);
     ViewsPane* views = w.window->Views();
     QVERIFY(QTest::qWaitFor([&] { return !views->Busy(); }, 20000));

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "convert/section_table.h"
 #include "support/bytes.h"
 #include "support/drovel_log.h"
 #include "support/tarvik_log.h"
@@ -131,10 +132,13 @@ class IndexTreeTest : public QObject {
     QVERIFY(Choose(w, WriteKinds(dir, "SFSFS")));
     IndexTree* tree = w.window->Tree();
     const QModelIndex scan = tree->Root(0);
-    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
+    // The states as the window's reader consults them.
+    const std::shared_ptr<SectionTable> sections =
+        w.form().CurrentConverter.load()->Sections().Table();
+    QVERIFY(sections);
     auto states = [&] {
       QList<int> s;
-      for (std::size_t k = 1; k < nodes.size(); ++k) s << nodes[k]->StateIndex.load();
+      for (std::size_t k = 0; k < sections->Size(); ++k) s << sections->At(k).StateIndex;
       return s;
     };
     auto clickBox = [&](const QModelIndex& row) {
@@ -173,29 +177,33 @@ class IndexTreeTest : public QObject {
     QVERIFY(inChain);
     tree->setFocus();
 
-    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
+    const std::shared_ptr<SectionTable> sections =
+        w.form().CurrentConverter.load()->Sections().Table();
+    QVERIFY(sections);
+    const auto state = [&](std::uint32_t ordinal) {
+      return int(sections->At(sections->Find(ordinal)).StateIndex);
+    };
     tree->setCurrentIndex(tree->Root(0));
     QTest::keyClick(tree, Qt::Key_Down);
-    QCOMPARE(tree->CurrentNode(), nodes[1]);
+    QCOMPARE(tree->CurrentNode()->Ordinal, 1u);
     QTest::keyClick(tree, Qt::Key_Space);
-    QCOMPARE(int(nodes[1]->StateIndex.load()), kStateDeselected);
+    QCOMPARE(state(1), kStateDeselected);
     QCOMPARE(Box(tree->Section(0, 0)), Qt::Unchecked);
     // The next row is the kind's other section (the third of the file).
     QTest::keyClick(tree, Qt::Key_Down);
-    QCOMPARE(tree->CurrentNode(), nodes[3]);
+    QCOMPARE(tree->CurrentNode()->Ordinal, 3u);
     QTest::keyClick(tree, Qt::Key_Space);
-    QCOMPARE(int(nodes[3]->StateIndex.load()), kStateDeselected);
+    QCOMPARE(state(3), kStateDeselected);
     QTest::keyClick(tree, Qt::Key_Space);
-    QCOMPARE(int(nodes[3]->StateIndex.load()), kStateSelected);
+    QCOMPARE(state(3), kStateSelected);
     // Space on a data kind checks all its sections (one of them was left out).
     tree->setCurrentIndex(tree->Root(0));
     QTest::keyClick(tree, Qt::Key_Space);
-    for (std::size_t k = 1; k < nodes.size(); ++k)
-      QCOMPARE(int(nodes[k]->StateIndex.load()), kStateSelected);
+    for (std::uint32_t k = 1; k <= sections->Size(); ++k) QCOMPARE(state(k), kStateSelected);
     QTest::keyClick(tree, Qt::Key_Space);
-    QCOMPARE(int(nodes[1]->StateIndex.load()), kStateDeselected);
-    QCOMPARE(int(nodes[3]->StateIndex.load()), kStateDeselected);
-    QCOMPARE(int(nodes[2]->StateIndex.load()), kStateSelected);  // the fast section
+    QCOMPARE(state(1), kStateDeselected);
+    QCOMPARE(state(3), kStateDeselected);
+    QCOMPARE(state(2), kStateSelected);  // the fast section
   }
 
   void cancelStopsTheIndex() {
@@ -230,9 +238,12 @@ class IndexTreeTest : public QObject {
     const int shown =
         tree->Model()->rowCount(tree->Root(0)) + tree->Model()->rowCount(tree->Root(1));
     QVERIFY2(shown >= 10000 && shown < 20000, qPrintable(QString::number(shown)));
-    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
-    QCOMPARE(static_cast<int>(nodes.size()), shown + 1);
-    for (int k = 1; k <= shown; ++k) QCOMPARE(nodes[k]->Ordinal, static_cast<std::uint32_t>(k));
+    const std::shared_ptr<SectionTable> sections =
+        w.form().CurrentConverter.load()->Sections().Table();
+    QVERIFY(sections);
+    QCOMPARE(static_cast<int>(sections->Size()), shown);
+    for (int k = 1; k <= shown; ++k)
+      QCOMPARE(sections->At(k - 1).Ordinal, static_cast<std::uint32_t>(k));
 
     // The window goes on: the same file indexed again shows all its sections.
     w.form().ProgressBar.Changed = mirror;

@@ -18,6 +18,7 @@
 
 #include <sys/stat.h>
 
+#include "convert/section_table.h"
 #include "support/bytes.h"
 #include "support/tarvik_log.h"
 #include "ui/gauge.h"
@@ -357,10 +358,11 @@ class MainWindowTest : public QObject {
     IndexTree* tree = w.window->Tree();
     const QModelIndex section = tree->Section(0, 1);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(section).center());
-    const auto& nodes = w.form().CurrentConverter.load()->Sections().Nodes();
-    const int ordinal = static_cast<int>(
-        std::find(nodes.begin(), nodes.end(), tree->NodeOf(section)) - nodes.begin());
-    QVERIFY(ordinal > 0 && ordinal < static_cast<int>(nodes.size()));
+    const std::shared_ptr<SectionTable> sections =
+        w.form().CurrentConverter.load()->Sections().Table();
+    QVERIFY(sections && tree->NodeOf(section));
+    const int ordinal = static_cast<int>(tree->NodeOf(section)->Ordinal);
+    QVERIFY(ordinal > 0 && !sections->Selected(static_cast<std::uint32_t>(ordinal)));
 
     w.Button("btnConvert")->click();
     QVERIFY(QTest::qWaitFor([&] { return w.host->Shown(kInformation, kCompleted); }));
