@@ -50,10 +50,20 @@ struct RunResult {
 };
 
 // Runs the command as a child process and measures its wall time and peak resident memory.
-// With `startedFile`, the child is interrupted (SIGINT) interruptAfterMs after that file
-// appears (a conversion's output beside its target), and the time is counted from the signal.
+// Whether `folder` holds an output under its temporary name (".pv" and six characters), as a
+// conversion writes it until it is complete.
+bool WritingIn(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().filename().string().rfind(".pv", 0) == 0) return true;
+  return false;
+}
+
+// With `startedIn`, the child is interrupted (SIGINT) interruptAfterMs after its output appears
+// in that folder under its temporary name (the conversion proper has begun), and the time is
+// counted from the signal.
 RunResult Spawn(const std::vector<std::string>& args, int interruptAfterMs = -1,
-                const std::string& startedFile = "") {
+                const fs::path& startedIn = {}) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -70,8 +80,7 @@ RunResult Spawn(const std::vector<std::string>& args, int interruptAfterMs = -1,
   if (pid < 0) return r;
   auto interruptedAt = start;
   if (interruptAfterMs >= 0) {
-    for (int waited = 0; !startedFile.empty() && !fs::exists(startedFile) && waited < 60000;
-         ++waited)
+    for (int waited = 0; !startedIn.empty() && !WritingIn(startedIn) && waited < 60000; ++waited)
       usleep(1000);
     usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
     interruptedAt = Clock::now();
@@ -989,11 +998,15 @@ int main(int argc, char** argv) try {
   }
   if (wanted("cancellation")) {
     haveLogs();
-    // Interrupted 200 ms into the conversion proper (after the index pass).
-    const std::string cancelOut = (work / "cancel.out").string();
-    const RunResult r =
-        Spawn({polvane, "convert", scan, cancelOut, "-q", "--fields", "0", "-r", "1,2,3,4"}, 200,
-              cancelOut + ".part");
+    // Interrupted 200 ms into the conversion proper (after the index pass): the data group of
+    // every scan table of the scan log, several seconds of work, in a folder of its own where
+    // its temporary output shows when the conversion has begun.
+    const fs::path cancelDir = work / "cancel";
+    fs::create_directories(cancelDir);
+    const std::string cancelOut = (cancelDir / "cancel.out").string();
+    const RunResult r = Spawn({polvane, "convert", scan, cancelOut, "-q", "--fields", "0", "-r",
+                               "1,2,3,4", "--scan-type", "table"},
+                              200, cancelDir);
     if (r.status == 0)
       std::printf("\ncancellation: the conversion had ended before SIGINT (a larger SIZE_MB)\n");
     else

@@ -486,13 +486,14 @@ std::string TConvert::SkipReason(const std::string& input, bool anyProduct) cons
   if (::stat(input.c_str(), &st) != 0) return std::strerror(errno);
   if (!S_ISREG(st.st_mode)) return "not a regular file";
   if (st.st_size == 0) return "an empty file";
+  // One opening tells whether the file can be read and what product it is from.
   InputFile probe;
   if (!probe.Open(input)) return std::strerror(probe.Error());
   // A file whose first read fails (a failing disk) is unreadable, not a file of no product.
   std::uint8_t first = 0;
   if (!probe.ReadExact(&first, 1) && probe.Failed()) return std::strerror(probe.Error());
+  const std::int16_t code = IdentifyProduct(probe);
   probe.Close();
-  const std::int16_t code = IdentifyProduct(input);
   if (code == kProductNone) return "not from a QVX CW product";
   if (!anyProduct && code != form_.CurrentConverter.load()->ProductCodeValue())
     return "a log of another product";

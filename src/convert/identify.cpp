@@ -45,6 +45,10 @@ std::int16_t HeaderProduct(const char (&header)[kArea], bool early) {
 std::int16_t IdentifyProduct(const std::string& path) {
   InputFile f;
   if (!f.Open(path)) return 0;
+  return IdentifyProduct(f);
+}
+
+std::int16_t IdentifyProduct(InputFile& f) {
   char header[kArea];
   ReadHeader(f, header);
   if (const std::int16_t code = HeaderProduct(header, true)) return code;
