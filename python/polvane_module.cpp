@@ -252,6 +252,8 @@ class ForwardingSink : public LineSink {
   explicit ForwardingSink(LineSink& to) : to_(to) {}
   bool WantsTitles() const override { return to_.WantsTitles(); }
   bool WantsPlace() const override { return to_.WantsPlace(); }
+  bool WantsCellDetails() const override { return to_.WantsCellDetails(); }
+  std::optional<char> JoinedBy() const override { return to_.JoinedBy(); }
   void Titles(const Line& titles) override { to_.Titles(titles); }
   void Write(const Line& line) override { to_.Write(line); }
   void Message(std::string_view text) override { to_.Message(text); }

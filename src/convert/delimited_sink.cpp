@@ -3,6 +3,11 @@
 namespace polvane {
 
 void DelimitedSink::Cells(const Line& line) {
+  if (line.IsJoined) {
+    out_.WriteText(line.Joined);
+    out_.WriteTextChar('\n');
+    return;
+  }
   bool first = true;
   for (const Cell& c : line.Cells) {
     if (!first) out_.WriteTextChar(delimiter_);

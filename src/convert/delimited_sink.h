@@ -14,6 +14,8 @@ class DelimitedSink : public LineSink {
 
   bool WantsTitles() const override { return header_; }
   bool WantsPlace() const override { return false; }
+  bool WantsCellDetails() const override { return false; }
+  std::optional<char> JoinedBy() const override { return delimiter_; }
   void Titles(const Line& titles) override;
   void Write(const Line& line) override;
   void Message(std::string_view text) override;

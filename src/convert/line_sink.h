@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,6 +52,11 @@ struct LinePlace {
 struct Line {
   std::span<const Cell> Cells;
   LinePlace Place;
+  // The cells' texts joined by the delimiter the sink asked for (LineSink::JoinedBy), in one
+  // piece and without the line end, where the record loop could give them so; otherwise
+  // IsJoined is false and the sink joins the cells itself.
+  bool IsJoined = false;
+  std::string_view Joined;
 };
 
 class LineSink {
@@ -60,6 +66,11 @@ class LineSink {
   // record's place with every line (the delimited writer needs neither).
   virtual bool WantsTitles() const { return true; }
   virtual bool WantsPlace() const { return true; }
+  // Whether the sink reads the Title, Kind, Receiver and Reading of the cells (working them out
+  // has a cost); without them a cell carries its Text alone.
+  virtual bool WantsCellDetails() const { return true; }
+  // The delimiter a sink that writes the cells joined wants them joined by, in Line::Joined.
+  virtual std::optional<char> JoinedBy() const { return std::nullopt; }
   // The titles line, before the first line of a file (or again where a log changes its
   // titles): a cell per column, Title the bare title and Text exactly as the titles line of the
   // delimited output writes it (quotes included). Called whether or not the header is written.

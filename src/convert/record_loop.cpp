@@ -66,26 +66,48 @@ RecordLoop::RecordLoop()
     : value_(new char[kValueBufferSize]),
       fixed_(new char[kFixedBufferSize]),
       record_(new std::uint8_t[kRecordBufferSize]) {
-  text_.reserve(1 << 16);
+  Grow(2 * static_cast<std::size_t>(kValueBufferSize));
+  GrowEnds();
   marks_.reserve(256);
-  cells_.reserve(256);
+  cells_.resize(256);
+}
+
+void RecordLoop::Grow(std::size_t n) {
+  std::size_t room = std::max<std::size_t>(lineRoom_ * 2, 1 << 16);
+  while (room - lineSize_ < n) room *= 2;
+  std::unique_ptr<char[]> line(new char[room]);
+  if (lineSize_) std::memcpy(line.get(), line_.get(), lineSize_);
+  line_ = std::move(line);
+  lineRoom_ = room;
+}
+
+void RecordLoop::GrowEnds() {
+  const std::size_t room = std::max<std::size_t>(endRoom_ * 2, 1024);
+  std::unique_ptr<std::size_t[]> ends(new std::size_t[room]);
+  if (endCount_) std::memcpy(ends.get(), ends_.get(), endCount_ * sizeof(std::size_t));
+  ends_ = std::move(ends);
+  endRoom_ = room;
 }
 
 void RecordLoop::BeginLine() {
-  text_.clear();
-  marks_.clear();
-  marks_.push_back(Mark{});
+  lineSize_ = 0;
+  endCount_ = 0;
+  if (annotate_) {
+    marks_.clear();
+    marks_.push_back(Mark{});
+  }
 }
 
 void RecordLoop::Boundary() {
-  marks_.back().End = text_.size();
-  Mark m;
-  m.Begin = text_.size();
-  marks_.push_back(m);
+  Room(1);
+  PushEnd(lineSize_);
+  line_[lineSize_++] = join_;
+  if (annotate_) marks_.push_back(Mark{});
 }
 
 void RecordLoop::Origin(std::int16_t position, bool data, std::uint16_t chunk,
                         std::uint32_t piece) {
+  if (!annotate_) return;
   Mark& m = marks_.back();
   if (m.Position >= 0) return;
   m.Position = position;
@@ -94,26 +116,43 @@ void RecordLoop::Origin(std::int16_t position, bool data, std::uint16_t chunk,
   m.Piece = piece;
 }
 
+void RecordLoop::Append(std::string_view text) {
+  Room(text.size());
+  std::memcpy(line_.get() + lineSize_, text.data(), text.size());
+  lineSize_ += text.size();
+}
+
 void RecordLoop::Append(const char* text) {
   // The value buffer is zero-terminated within its size.
-  text_.append(text, strnlen(text, kValueBufferSize));
+  Append(std::string_view(text, strnlen(text, kValueBufferSize)));
 }
 
 void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
-  const std::size_t n = strnlen(text, kValueBufferSize);
+  // One pass over the chunk: its bytes are copied to the line, each cell separator becoming
+  // the line's own (the chunk is zero-terminated within the value buffer, and as long as it
+  // is on the line).
+  Room(static_cast<std::size_t>(kValueBufferSize));
+  const bool annotate = annotate_;
+  if (annotate) Origin(position, true, chunk, 0);
+  char* const line = line_.get();
+  char* d = line + lineSize_;
+  const char join = join_;
   std::uint32_t piece = 0;
-  Origin(position, true, chunk, piece);
-  std::size_t start = 0;
-  for (;;) {
-    const void* hit = std::memchr(text + start, kCellSeparator, n - start);
-    const std::size_t end =
-        hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text) : n;
-    text_.append(text + start, end - start);
-    if (!hit) break;
-    Boundary();
-    Origin(position, true, chunk, ++piece);
-    start = end + 1;
+  for (const char* end = text + kValueBufferSize; text != end; ++text) {
+    const char ch = *text;
+    if (ch == '\0') break;
+    if (ch != kCellSeparator) {
+      *d++ = ch;
+      continue;
+    }
+    PushEnd(static_cast<std::size_t>(d - line));
+    *d++ = join;
+    if (annotate) {
+      marks_.push_back(Mark{});
+      Origin(position, true, chunk, ++piece);
+    }
   }
+  lineSize_ = static_cast<std::size_t>(d - line);
 }
 
 int RecordLoop::ReadingWidth(const ProductConverter& c, std::size_t titles) const {
@@ -146,9 +185,23 @@ std::string_view RecordLoop::DataTitle(std::uint16_t chunk, std::uint32_t piece,
 
 bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selection, int receiver,
                             bool titles) {
-  marks_.back().End = text_.size();
-  cells_.clear();
-  bool any = false;
+  // Each boundary put one byte between two cells: any more is a cell's text.
+  const bool any = lineSize_ > endCount_;
+  const std::string_view text(line_.get(), lineSize_);
+  cellCount_ = endCount_ + 1;
+  if (cells_.size() < cellCount_) cells_.resize(cellCount_);
+  const std::size_t* ends = ends_.get();
+  if (!annotate_) {
+    // The cells carry their texts alone (their other members stay as Run left them).
+    Cell* cell = cells_.data();
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < endCount_; ++i) {
+      cell[i].Text = std::string_view(text.data() + begin, ends[i] - begin);
+      begin = ends[i] + 1;
+    }
+    cell[endCount_].Text = std::string_view(text.data() + begin, lineSize_ - begin);
+    return any;
+  }
   const int passes = passes_;
   // Readings are numbered across the chunks of one receiver's data group: a reader that hands
   // out a chunk per reading (the Kes scans, a chunk per channel) numbers them as one that hands
@@ -157,11 +210,14 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
   std::uint8_t groupReceiver = 0;
   std::uint16_t groupChunk = 0;
   std::uint32_t piecesBefore = 0, chunkPieces = 0;
-  for (const Mark& m : marks_) {
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < cellCount_; ++i) {
+    const Mark& m = marks_[i];
+    const std::size_t end = i < endCount_ ? ends[i] : lineSize_;
     Cell cell;
-    cell.Text = std::string_view(text_).substr(m.Begin, m.End - m.Begin);
-    any = any || !cell.Text.empty();
-    if (annotate_ && m.Position >= 0) {
+    cell.Text = text.substr(begin, end - begin);
+    begin = end + 1;
+    if (m.Position >= 0) {
       if (!m.Data) {
         cell.Title = selection.Texts[static_cast<std::size_t>(m.Position)];
         cell.Kind =
@@ -189,26 +245,28 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
             (piecesBefore + m.Piece) / static_cast<std::uint32_t>(width) + 1);
       }
     }
-    cells_.push_back(cell);
+    cells_[i] = cell;
   }
   return any;
 }
 
 void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection) {
   if (!c.TitlesPending) return;
-  if (annotate_) {
+  if (annotate_ || lines.WantsTitles()) {
     char* v = value_.get();
     BeginLine();
-    chunkTitles_.clear();
-    extraTitles_.clear();
+    if (annotate_) {
+      chunkTitles_.clear();
+      extraTitles_.clear();
+    }
     for (int pos = 0; pos < selection.Count(); ++pos) {
       const auto p = static_cast<std::int16_t>(pos);
       if (selection.Tags[pos] != kFieldData) {
         if (pos > 0) Boundary();
         Origin(p, false, 0, 0);
-        text_ += '"';
-        text_ += selection.Texts[pos];
-        text_ += '"';
+        Append("\"");
+        Append(std::string_view(selection.Texts[pos]));
+        Append("\"");
         continue;
       }
       std::uint16_t chunk = 0;
@@ -224,15 +282,21 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
       }
     }
     // The bare titles of each data-group chunk, for the cells of the lines that follow.
-    marks_.back().End = text_.size();
-    for (const Mark& m : marks_) {
-      if (m.Position < 0 || !m.Data) continue;
-      if (chunkTitles_.size() <= m.Chunk) chunkTitles_.resize(m.Chunk + 1u);
-      chunkTitles_[m.Chunk].emplace_back(
-          Bare(std::string_view(text_).substr(m.Begin, m.End - m.Begin)));
+    if (annotate_) {
+      const std::string_view text(line_.get(), lineSize_);
+      std::size_t begin = 0;
+      for (std::size_t i = 0; i < marks_.size(); ++i) {
+        const std::size_t end = i < endCount_ ? ends_[i] : lineSize_;
+        const Mark& m = marks_[i];
+        if (m.Position >= 0 && m.Data) {
+          if (chunkTitles_.size() <= m.Chunk) chunkTitles_.resize(m.Chunk + 1u);
+          chunkTitles_[m.Chunk].emplace_back(Bare(text.substr(begin, end - begin)));
+        }
+        begin = end + 1;
+      }
     }
     FinishLine(c, selection, 0, true);
-    if (lines.WantsTitles()) lines.Titles(Line{cells_, {}});
+    if (lines.WantsTitles()) lines.Titles(Joined(LineCells()));
   }
   c.TitlesPending = false;
 }
@@ -315,7 +379,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
       }
       // A line that holds no text is not written at all, not even its delimiters.
       if (!FinishLine(c, selection, i, false)) continue;
-      Line line{cells_, {}};
+      Line line = Joined(LineCells());
       if (place) {
         c.Place(line.Place);
         line.Place.Record = pass_.Records();
@@ -323,7 +387,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         line.Place.Section =
             c.Sections().Ordinal() > 0 ? static_cast<std::uint32_t>(c.Sections().Ordinal()) : 0;
       }
-      if (reducer_.Active() && !reducer_.Pass(cells_, line.Place)) continue;
+      if (reducer_.Active() && !reducer_.Pass(LineCells(), line.Place)) continue;
       lines.Write(line);
       ++lines_;
     }
@@ -346,10 +410,16 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   passes_ = product ? product->Passes : 1;
   c.KeptChannels = settings.Channels;
   reducer_.Begin(settings.Reduction);
-  annotate_ = lines.WantsTitles() || reducer_.NeedsLevels();
+  annotate_ = (lines.WantsTitles() && lines.WantsCellDetails()) || reducer_.NeedsLevels();
   place_ = lines.WantsPlace() || reducer_.Active();
+  // A reduction may change the cells of a line (averaged levels): the sink joins them then.
+  const std::optional<char> joinedBy = lines.JoinedBy();
+  joined_ = joinedBy.has_value() && !reducer_.Active();
+  join_ = joined_ ? *joinedBy : kCellSeparator;
   chunkTitles_.clear();
   extraTitles_.clear();
+  // A cell of a line not annotated keeps the members other than its text as they are here.
+  std::fill(cells_.begin(), cells_.end(), Cell{});
   c.SetReduction(settings.ReductionMode);
   if (!settings.FixedLayout && !(product && product->TitlesFromLog))
     WriteTitles(c, lines, selection);

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,8 +58,8 @@ class RecordLoop {
  private:
   // Where a cell of the line being built comes from: a field of the selected list, or a
   // piece of the data group (its chunk, as the reader hands them out, and its place in it).
+  // Kept only where the cells are annotated.
   struct Mark {
-    std::size_t Begin = 0, End = 0;
     std::int16_t Position = -1;  // selected-list position, -1 before the cell has an origin
     bool Data = false;
     std::uint16_t Chunk = 0;
@@ -77,10 +78,33 @@ class RecordLoop {
   void Boundary();
   void Origin(std::int16_t position, bool data, std::uint16_t chunk, std::uint32_t piece);
   void Append(const char* text);
+  void Append(std::string_view text);
   // A data-group chunk, split into cells where the reader put the cell separator.
   void AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk);
+  // Room for n more bytes of the line.
+  void Room(std::size_t n) {
+    if (lineRoom_ - lineSize_ < n) Grow(n);
+  }
+  void Grow(std::size_t n);
+  // The end of a cell, where the next one starts after the join character.
+  void PushEnd(std::size_t at) {
+    if (endCount_ == endRoom_) GrowEnds();
+    ends_[endCount_++] = at;
+  }
+  void GrowEnds();
+  std::span<Cell> LineCells() { return std::span<Cell>(cells_.data(), cellCount_); }
   // The cells of the built line; false when no cell holds text.
   bool FinishLine(const ProductConverter& c, const Selection& selection, int receiver, bool titles);
+  // The line as the sink is handed it: joined too, where it asked for that.
+  Line Joined(std::span<const Cell> cells) const {
+    Line line;
+    line.Cells = cells;
+    if (joined_) {
+      line.IsJoined = true;
+      line.Joined = std::string_view(line_.get(), lineSize_);
+    }
+    return line;
+  }
   std::string_view DataTitle(std::uint16_t chunk, std::uint32_t piece, int width);
   int ReadingWidth(const ProductConverter& c, std::size_t titles) const;
 
@@ -89,10 +113,20 @@ class RecordLoop {
   std::unique_ptr<std::uint8_t[]> record_;
   bool annotate_ = false;  // the sink or the reduction wants titles, kinds and receivers
   bool place_ = false;     // the sink or the reduction wants the record's place
+  bool joined_ = false;    // the sink is handed each line's cells joined (Line::Joined)
   LineReducer reducer_;
-  std::string text_;
+  // The line being built: the cells' texts, each two separated by join_ (the sink's delimiter
+  // where it takes the line joined).
+  std::unique_ptr<char[]> line_;
+  std::size_t lineSize_ = 0, lineRoom_ = 0;
+  char join_ = '\x1f';
+  // Where each cell of the line but the last ends (the next starts one byte later).
+  std::unique_ptr<std::size_t[]> ends_;
+  std::size_t endCount_ = 0, endRoom_ = 0;
   std::vector<Mark> marks_;
+  // The cells of the last line built (the first cellCount_; the vector only grows).
   std::vector<Cell> cells_;
+  std::size_t cellCount_ = 0;
   // The bare titles of each data-group chunk of the last titles line, and the titles made for
   // the readings past them ("Rec#1 Frequency 2").
   std::vector<std::vector<std::string>> chunkTitles_;

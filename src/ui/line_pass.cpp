@@ -19,6 +19,8 @@ class PassSink : public LineSink {
       : to_(to), form_(form), stop_(stop) {}
   bool WantsTitles() const override { return to_.WantsTitles(); }
   bool WantsPlace() const override { return to_.WantsPlace(); }
+  bool WantsCellDetails() const override { return to_.WantsCellDetails(); }
+  std::optional<char> JoinedBy() const override { return to_.JoinedBy(); }
   void Titles(const Line& titles) override { to_.Titles(titles); }
   void Write(const Line& line) override {
     if (done_) return;

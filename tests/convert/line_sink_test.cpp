@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,17 +117,46 @@ class ChunkConverter : public ProductConverter {
   std::size_t titleAt_ = 0, valueAt_ = 0;
 };
 
+// Takes each line joined by ';', as the delimited writer takes it by its delimiter, and no
+// cell details; counts the lines whose joined text is not their cells' texts joined.
+class JoiningSink : public CollectingSink {
+ public:
+  bool WantsCellDetails() const override { return false; }
+  std::optional<char> JoinedBy() const override { return ';'; }
+  void Titles(const Line& line) override {
+    CollectingSink::Titles(line);
+    Check(line);
+  }
+  void Write(const Line& line) override {
+    CollectingSink::Write(line);
+    Check(line);
+  }
+  void Check(const Line& line) {
+    std::string cells;
+    for (std::size_t i = 0; i < line.Cells.size(); ++i) {
+      if (i) cells += ';';
+      cells += line.Cells[i].Text;
+    }
+    if (line.IsJoined) ++joinedLines;
+    if (line.IsJoined && line.Joined != cells) ++mismatched;
+  }
+  int joinedLines = 0, mismatched = 0;
+};
+
 struct LineSinkTest : ::testing::Test {
   void SetUp() override { WriteFile(input, {1, 2, 3}); }
   std::string Delimited(const Selection& s) { return Convert(c, form, input, s); }
-  void Collect(const Selection& s) {
+  void Collect(const Selection& s) { Collect(s, sink); }
+  void Collect(const Selection& s, LineSink& to, bool traffic = false) {
     RunState run;
     c.Settings = FormSettings(form);
+    c.Settings.Reduction.Traffic.On = traffic;
     ASSERT_EQ(c.OpenInput(input), 0);
     c.Converting = true;
-    RecordLoop loop;
-    loop.Run(c, sink, nullptr, s, run, 3);
+    c.TitlesPending = true;
+    loop.Run(c, to, nullptr, s, run, 3);
   }
+  RecordLoop loop;
   ScratchDir dir;
   std::string input = dir.File("in.log");
   FormControls form;
@@ -167,6 +197,42 @@ TEST_F(LineSinkTest, CellsJoinToTheDelimitedBytesWithTitlesKindsAndReadings) {
   EXPECT_TRUE(k.Place.HasPosition);
   EXPECT_DOUBLE_EQ(k.Place.Longitude, -0.25);
   EXPECT_EQ(k.Place.Record, 1u);
+}
+
+TEST_F(LineSinkTest, ASinkThatTakesLinesJoinedGetsTheSameTextsWithoutDetails) {
+  c.titleChunks = {"\"Rec#1 Frequency\"|\"Rec#1 RSSI\"", "\"Rec#2 Frequency\"|\"Rec#2 RSSI\""};
+  // Empty cells inside a chunk, at its ends and an empty chunk between two.
+  c.valueChunks = {"|-62||-70|453.5|", "", "460.0|"};
+  c.values = {"51.5000", "", "", "", "", "N"};
+  c.records = 3;
+  const Selection s = Fields({5, 0, 10});
+  // The same loop gives an annotating sink, then a joining one, then an annotating one again.
+  Collect(s);
+  JoiningSink joining;
+  Collect(s, joining);
+  CollectingSink again;
+  Collect(s, again);
+
+  ASSERT_EQ(joining.lines.size(), 3u);
+  EXPECT_EQ(joining.joinedLines, 4);  // the titles line and three records
+  EXPECT_EQ(joining.mismatched, 0);
+  EXPECT_EQ(joining.titles.Texts, sink.titles.Texts);
+  for (std::size_t i = 0; i < joining.lines.size(); ++i) {
+    EXPECT_EQ(joining.lines[i].Texts, sink.lines[i].Texts);
+    for (const std::string& title : joining.lines[i].Titles) EXPECT_EQ(title, "");
+    EXPECT_EQ(again.lines[i].Titles, sink.lines[i].Titles);
+    EXPECT_EQ(again.lines[i].Kinds, sink.lines[i].Kinds);
+    EXPECT_EQ(again.lines[i].Readings, sink.lines[i].Readings);
+  }
+  EXPECT_EQ(sink.lines[0].Texts, (std::vector<std::string>{"51.5000", "", "-62", "", "-70", "453.5",
+                                                           "", "", "460.0", "", "N"}));
+  EXPECT_EQ(sink.lines[0].Titles[4], "Rec#1 RSSI 2");
+
+  // A reduction may change the cells: the sink joins them itself then.
+  JoiningSink reduced;
+  Collect(s, reduced, true);
+  EXPECT_EQ(reduced.lines.size(), 3u);
+  EXPECT_EQ(reduced.joinedLines, 0);
 }
 
 TEST_F(LineSinkTest, ReadingsNumberedByTheTitlesKeepTheirNumbering) {

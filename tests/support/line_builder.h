@@ -56,7 +56,10 @@ class LineBuilder {
       cells_[i].Title = titles_[i];
       cells_[i].Text = texts_[i];
     }
-    return Line{cells_, place_};
+    Line line;
+    line.Cells = cells_;
+    line.Place = place_;
+    return line;
   }
   operator Line() const { return Get(); }
 
