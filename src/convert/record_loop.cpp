@@ -1,10 +1,15 @@
 #include "convert/record_loop.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 
 #include "convert/product_rows.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace polvane {
 
@@ -129,28 +134,58 @@ void RecordLoop::Append(const char* text) {
 
 void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
   // One pass over the chunk: its bytes are copied to the line, each cell separator becoming
-  // the line's own (the chunk is zero-terminated within the value buffer, and as long as it
-  // is on the line).
-  Room(static_cast<std::size_t>(kValueBufferSize));
+  // the line's own join character. The chunk lies at the start of the value buffer and is
+  // zero-terminated within it; the line has room for all of it and a block more.
+  Room(static_cast<std::size_t>(kValueBufferSize) + 16);
   const bool annotate = annotate_;
   if (annotate) Origin(position, true, chunk, 0);
   char* const line = line_.get();
   char* d = line + lineSize_;
   const char join = join_;
   std::uint32_t piece = 0;
-  for (const char* end = text + kValueBufferSize; text != end; ++text) {
+  auto cut = [&](std::size_t at) {
+    PushEnd(at);
+    if (annotate) {
+      marks_.push_back(Mark{});
+      Origin(position, true, chunk, ++piece);
+    }
+  };
+  const char* const end = text + kValueBufferSize;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: the block is stored with its separators replaced (what follows
+  // the terminator too, which the line's size leaves out) and its separators before the
+  // terminator cut the cells.
+  const __m128i zero = _mm_setzero_si128(), separators = _mm_set1_epi8(kCellSeparator),
+                joins = _mm_set1_epi8(join);
+  while (end - text >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const __m128i cuts = _mm_cmpeq_epi8(v, separators);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                     _mm_or_si128(_mm_andnot_si128(cuts, v), _mm_and_si128(cuts, joins)));
+    const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+    auto marks = static_cast<unsigned>(_mm_movemask_epi8(cuts));
+    const int n = stops ? std::countr_zero(stops) : 16;
+    if (stops) marks &= (1u << n) - 1;
+    const auto at = static_cast<std::size_t>(d - line);
+    for (; marks != 0; marks &= marks - 1)
+      cut(at + static_cast<std::size_t>(std::countr_zero(marks)));
+    d += n;
+    text += n;
+    if (stops) {
+      lineSize_ = static_cast<std::size_t>(d - line);
+      return;
+    }
+  }
+#endif
+  for (; text != end; ++text) {
     const char ch = *text;
     if (ch == '\0') break;
     if (ch != kCellSeparator) {
       *d++ = ch;
       continue;
     }
-    PushEnd(static_cast<std::size_t>(d - line));
+    cut(static_cast<std::size_t>(d - line));
     *d++ = join;
-    if (annotate) {
-      marks_.push_back(Mark{});
-      Origin(position, true, chunk, ++piece);
-    }
   }
   lineSize_ = static_cast<std::size_t>(d - line);
 }

@@ -304,9 +304,12 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
       if (e >= 0 && e < kScanEntries && ScanChannel(n, e) != 0)
         p = PutScanEntry(p, n, e, delimiter);
     } else {
-      for (int e = 0; e < kScanEntries && ScanChannel(n, e) != 0; ++e)
-        if (KeptChannels.Takes(ScanChannel(n, e)))
+      for (int e = 0; e < kScanEntries; ++e) {
+        const int channel = ScanChannel(n, e);
+        if (channel == 0) break;
+        if (KeptChannels.Takes(channel))
           p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
+      }
     }
   }
   tx::End(p);
