@@ -132,6 +132,15 @@ class ProductConverter {
   // The position, time and date of the record the current line comes from, where the product
   // has them (nothing by default).
   virtual void Place(LinePlace& place) const { (void)place; }
+  // The time of day of that record in seconds, as Place gives it; false when it has none. The
+  // index keeps it of every record (a section's start and end): a reader whose place is costly
+  // to work out gives the time on its own.
+  virtual bool RecordSeconds(double& seconds) const {
+    LinePlace place;
+    Place(place);
+    seconds = place.GpsSeconds;
+    return place.HasTime;
+  }
   // Where the log data of the open input ends: the file's end, unless the product's file header
   // says the data ends earlier. A record loop that stops before it left part of the log unread.
   virtual std::uint64_t DataEnd() const { return Input.Size(); }

@@ -185,13 +185,19 @@ std::int64_t FixedClockNow();
 
 // The place of a line from the values a reader gives its fixed layouts: the signed decimal
 // position (a fix at 0, 0 is no fix), the time of the record and the receiver-clock date.
+// The seconds of a time of day of the layouts' values; false (and 0) when it is not one.
+inline bool SecondsOfDay(int hour, int minute, int second, double& seconds) {
+  const bool valid =
+      hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 61;
+  seconds = valid ? hour * 3600.0 + minute * 60.0 + second : 0;
+  return valid;
+}
+
 inline void PlaceFromFixedValues(const FixedValues& v, bool fix, LinePlace& place) {
   place.HasPosition = fix && !(v.Latitude == 0 && v.Longitude == 0);
   place.Latitude = v.Latitude;
   place.Longitude = v.Longitude;
-  place.HasTime = v.Hour >= 0 && v.Hour < 24 && v.Minute >= 0 && v.Minute < 60 && v.Second >= 0 &&
-                  v.Second < 61;
-  place.GpsSeconds = place.HasTime ? v.Hour * 3600.0 + v.Minute * 60.0 + v.Second : 0;
+  place.HasTime = SecondsOfDay(v.Hour, v.Minute, v.Second, place.GpsSeconds);
   place.HasDate = v.Month >= 1 && v.Month <= 12 && v.Day >= 1 && v.Day <= 31 && v.Year >= 0;
   if (place.HasDate) {
     place.Year = static_cast<std::uint16_t>(v.Year < 100 ? 2000 + v.Year : v.Year);

@@ -67,7 +67,6 @@ void TMakeIndex::Execute() {
   // The section the records now read belong to (none before the first, or in one of no kind);
   // the table takes its counts until the next section is added.
   TreeNode* current = nullptr;
-  LinePlace place;
   RecordPass pass;
   const PassResult result = pass.Run(*c, buffer.get(), run, FileSize(path_), [&](std::int16_t) {
     SectionTracker& sections = c->Sections();
@@ -84,9 +83,8 @@ void TMakeIndex::Execute() {
       }
     }
     if (current) {
-      place.HasTime = false;
-      c->Place(place);
-      current->Count(place.HasTime ? place.GpsSeconds : -1);
+      double seconds = 0;
+      current->Count(c->RecordSeconds(seconds) ? seconds : -1);
     }
   });
   c->CloseInput();

@@ -78,6 +78,11 @@ class KesConverter : public FixedLayoutConverter {
  public:
   using FixedLayoutConverter::FixedLayoutConverter;
 
+  // The GPS time of the layouts' values (and of Place), without working out the position.
+  bool RecordSeconds(double& seconds) const override {
+    return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+  }
+
   // Receiver clock, updated by every record that carries part of it.
   std::uint8_t RtcHour = 0, RtcMinute = 0, RtcSecond = 0, RtcDay = 0, RtcMonth = 0, RtcYear = 0;
   // Decoded position and GPS values.

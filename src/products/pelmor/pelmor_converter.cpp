@@ -696,6 +696,13 @@ void PelmorConverter::FillFixedValues(FixedValues& v, FixedPiece piece) const {
   }
 }
 
+// The record's time as the layouts' values (and Place) have it, without its position.
+bool PelmorConverter::RecordSeconds(double& seconds) const {
+  int hour = 0, minute = 0, second = 0;
+  LineTime(hour, minute, second);
+  return SecondsOfDay(hour, minute, second, seconds);
+}
+
 void PelmorConverter::Place(LinePlace& place) const {
   PlaceFromRecord(true, place);
   // The speed as "GPS Velocity (MPH)" writes it, in whole miles per hour.

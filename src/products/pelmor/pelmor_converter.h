@@ -206,6 +206,7 @@ class PelmorConverter : public FixedLayoutConverter {
   // a list; an entry whose channel is not known is not kept by one).
   bool KeptEntry(int receiver, int entry) const;
   void Place(LinePlace& place) const override;
+  bool RecordSeconds(double& seconds) const override;
   // The values of the fixed layouts: for a record line the line's own time and position, for
   // the header and trailer those of the last fix.
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;

@@ -1,0 +1,51 @@
+// The time the index keeps of each record (a section's start and end) is the time of the
+// record's place, for every bundled sample: the readers that give it on their own, without
+// working out the position, give the same.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/converter_registry.h"
+#include "convert/identify.h"
+#include "convert/record_pass.h"
+
+namespace polvane {
+namespace {
+
+TEST(RecordTime, IsThePlacesTimeOnEveryRecordOfEverySample) {
+  const std::filesystem::path samples = std::filesystem::path(POLVANE_SOURCE_DIR) / "samples";
+  ConverterRegistry converters;
+  int logs = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(samples)) {
+    const std::string path = entry.path().string();
+    SCOPED_TRACE(path);
+    ProductConverter* c = converters.ForCode(IdentifyProduct(path));
+    if (!c) continue;
+    ASSERT_EQ(c->OpenInput(path), 0);
+    c->Converting = false;
+    auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+    long records = 0, timed = 0;
+    RecordPass().Run(*c, buffer.get(), RunState{}, entry.file_size(), [&](std::int16_t) {
+      LinePlace place;
+      c->Place(place);
+      double seconds = -1;
+      const bool has = c->RecordSeconds(seconds);
+      ++records;
+      EXPECT_EQ(has, place.HasTime) << "record " << records;
+      if (has && place.HasTime) {
+        EXPECT_EQ(seconds, place.GpsSeconds) << "record " << records;
+        ++timed;
+      }
+    });
+    c->CloseInput();
+    EXPECT_GT(records, 0);
+    EXPECT_GT(timed, 0);
+    ++logs;
+  }
+  EXPECT_GE(logs, 7);
+}
+
+}  // namespace
+}  // namespace polvane
