@@ -29,7 +29,7 @@ namespace {
 // starts as the window's conversion of a file it has just indexed does, whatever ran before.
 void ReadAsIndexed(ProductConverter& c, const std::string& path, const std::atomic<bool>& stop) {
   if (c.OpenInput(path) != 0) return;  // the conversion reports the failure
-  c.Converting = false;
+  c.SetConverting(false);
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   for (int n = c.ReadRecord(buffer.get()); n != 0 && !stop.load(std::memory_order_relaxed);
        n = c.ReadRecord(buffer.get()))
@@ -106,8 +106,8 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
   }
-  c.Converting = true;
-  c.OutputName = output;  // each output of a fixed layout gets its own side file beside it
+  c.SetConverting(true);
+  c.SetOutputName(output);  // each output of a fixed layout gets its own side file beside it
   const std::uint64_t size = FileSize(input);
   Gauge(0);
 
@@ -115,7 +115,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     if (!row->PreHeader.empty()) out.WriteText(row->PreHeader);
 
   const FileResult result = loop_.Run(c, out, Fields, run, size);
-  c.Converting = false;
+  c.SetConverting(false);
   if (c.Input.Failed()) {
     // What was read is not the whole log: the earlier output stays as it was.
     out.Abandon();
@@ -162,10 +162,10 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
     Message(kError, "Output File Cannot Be Accessed!");
     return false;
   }
-  c.Converting = true;
+  c.SetConverting(true);
   Gauge(0);
   const FileResult result = loop_.Run(c, *sink, nullptr, Fields, run, FileSize(input));
-  c.Converting = false;
+  c.SetConverting(false);
   if (c.Input.Failed()) {
     Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
     return false;
@@ -323,7 +323,7 @@ void TConvert::Execute() {
     outcome_ = RunOutcome::kFailed;
     return;
   }
-  const bool folder = form_.CurrentConverter.load()->BatchMode;
+  const bool folder = form_.CurrentConverter.load()->BatchMode();
   const int count = std::min<int>(FileCount, static_cast<int>(InputNames.size()));
   // Split pieces are cut from the output in place, so a run that splits waits for each.
   syncer_ = nullptr;

@@ -11,8 +11,8 @@ std::unique_ptr<ProductConverter> RunConverter(const ProductConverter& from,
 
 void TakeWindowSettings(ProductConverter& to, const ProductConverter& from,
                         const ConversionSettings& settings) {
-  to.Settings = settings;
-  to.BatchMode = from.BatchMode;
+  to.SetSettings(settings);
+  to.SetBatchMode(from.BatchMode());
   to.Sections().TakeTable(from.Sections());
   to.Gathering().TakeCounts(from.Gathering());
 }

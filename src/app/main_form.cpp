@@ -87,7 +87,7 @@ std::int16_t TMainForm::ChooseInputFile(const std::string& path) {
     return kProductNone;
   }
   StopIndexing();
-  Current().BatchMode = false;
+  Current().SetBatchMode(false);
   const std::int16_t code = IdentifyProduct(path);
   if (code != kProductNone) {
     // The names are in place before the product switch starts indexing, so the index is built
@@ -119,7 +119,7 @@ void TMainForm::InputFormatGroupClick() {
     return;
   }
   ProductConverter& old = Current();
-  const bool batch = old.BatchMode;
+  const bool batch = old.BatchMode();
   const auto code = static_cast<std::int16_t>(index);
   const ProductRow* row = FindProduct(code);
   // A product without a reader is listed but not taken: the previous product comes back (this
@@ -139,7 +139,7 @@ void TMainForm::InputFormatGroupClick() {
     if (next) CurrentConverter = next;
     ListOfferedFields();
   }
-  Current().BatchMode = batch;
+  Current().SetBatchMode(batch);
   if (taken && !batch && AutoIndex) StartIndexing(code);
   PreviousInputFormat = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
 }
@@ -186,7 +186,7 @@ void TMainForm::ApplyReductionChoices(std::int16_t code) {
 void TMainForm::ListOfferedFields() {
   AvailableBox.Clear();
   const ProductConverter& c = Current();
-  for (int i = 0; i < c.OfferedCount; ++i) AvailableBox.Add(CatalogueTitle(c.OfferedFields[i]));
+  for (std::int16_t field : c.Offered()) AvailableBox.Add(CatalogueTitle(field));
 }
 
 int TMainForm::CollectFolderFiles() {
@@ -212,7 +212,7 @@ int TMainForm::CollectFolderFiles() {
     std::int16_t code = kProductNone;
     for (std::size_t i = 0; i < InputNames.size() && code == kProductNone; ++i)
       code = IdentifyProduct(InputNames[i]);
-    Current().BatchMode = true;
+    Current().SetBatchMode(true);
     InputFormatGroup.SetItemIndex(0);
     InputFormatGroup.SetItemIndex(code);
   }
@@ -227,7 +227,7 @@ void TMainForm::FileModeClick() {
     converters_.ForEach([](ProductConverter& c) { c.Sections().ClearTable(); });
     return;
   }
-  Current().BatchMode = false;
+  Current().SetBatchMode(false);
   const auto code = static_cast<std::int16_t>(InputFormatGroup.ItemIndex());
   if (AutoIndex && code != kProductNone && !InputFilename.Text().empty() && tvIndex.Roots().empty())
     StartIndexing(code);
@@ -281,11 +281,11 @@ Selection TMainForm::SnapshotSelection() const {
 void TMainForm::SelectClick() {
   const int i = AvailableBox.ItemIndex();
   const ProductConverter& c = Current();
-  if (i < 0 || i >= c.OfferedCount) return;
+  if (i < 0 || i >= static_cast<int>(c.Offered().size())) return;
   std::lock_guard lock(selectionLock_);
   const int pos = SelectedBox.Count();
   if (pos >= kMaxSelected) return;
-  Current().SelectedTags[pos] = c.OfferedFields[i];
+  Current().SelectedTags[pos] = c.Offered()[i];
   SelectedBox.Add(AvailableBox.Item(i));
 }
 
@@ -302,10 +302,11 @@ void TMainForm::DeselectClick() {
 void TMainForm::SelectAllClick() {
   const ProductConverter& c = Current();
   std::lock_guard lock(selectionLock_);
-  for (int i = 0; i < AvailableBox.Count() && i < c.OfferedCount; ++i) {
+  const std::span<const std::int16_t> offered = c.Offered();
+  for (int i = 0; i < AvailableBox.Count() && i < static_cast<int>(offered.size()); ++i) {
     const int pos = SelectedBox.Count();
     if (pos >= kMaxSelected) break;
-    Current().SelectedTags[pos] = c.OfferedFields[i];
+    Current().SelectedTags[pos] = offered[i];
     SelectedBox.Add(AvailableBox.Item(i));
   }
 }

@@ -63,7 +63,7 @@ void TMainForm::btnConvertClick() {
       ReportMessage(host(), kError, "Input and Output Files Must Be Selected.");
       return;
     }
-    CurrentConverter.load()->BatchMode = false;
+    CurrentConverter.load()->SetBatchMode(false);
     FileCount = 1;
     InputNames.assign(1, InputFilename.Text());
     OutputNames.assign(1, OutputFilename.Text());
@@ -72,7 +72,7 @@ void TMainForm::btnConvertClick() {
       ReportMessage(host(), kError, "Input and Output Folders Must Be Selected.");
       return;
     }
-    CurrentConverter.load()->BatchMode = true;
+    CurrentConverter.load()->SetBatchMode(true);
     FileCount = CollectFolderFiles();
     edFileCount.SetText(std::to_string(FileCount));
   }

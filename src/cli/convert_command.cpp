@@ -100,7 +100,7 @@ void ApplyOptions(TMainForm& form, const ConvertOptions& o) {
     for (const std::string& item : SplitList(o.fields)) {
       const int field = ParseInt(item, "--fields");
       bool offered = false;
-      for (int i = 0; i < c.OfferedCount; ++i) offered = offered || c.OfferedFields[i] == field;
+      for (std::int16_t f : c.Offered()) offered = offered || f == field;
       if (!offered) throw UsageError{"--fields: field " + item + " is not offered by this product"};
       form.AddSelectedField(static_cast<std::int16_t>(field));
     }
@@ -250,8 +250,8 @@ void ApplyOptions(TMainForm& form, const ConvertOptions& o) {
 void DefaultFields(TMainForm& form) {
   if (form.SelectedBox.Count() != 0) return;
   const ProductConverter& c = *form.CurrentConverter.load();
-  for (int i = 0; i < c.OfferedCount; ++i)
-    if (c.OfferedFields[i] != kFieldCrLf) form.AddSelectedField(c.OfferedFields[i]);
+  for (std::int16_t field : c.Offered())
+    if (field != kFieldCrLf) form.AddSelectedField(field);
 }
 
 void Deselect(TMainForm& form, const std::string& list) {
@@ -421,8 +421,7 @@ int RunPrepared(TMainForm& form, const ConvertOptions& o, const PreparedConvert&
 std::vector<std::pair<int, std::string>> OfferedFieldList(const TMainForm& form) {
   const ProductConverter& c = *form.CurrentConverter.load();
   std::vector<std::pair<int, std::string>> fields;
-  for (int i = 0; i < c.OfferedCount; ++i)
-    fields.emplace_back(c.OfferedFields[i], CatalogueTitle(c.OfferedFields[i]));
+  for (std::int16_t field : c.Offered()) fields.emplace_back(field, CatalogueTitle(field));
   return fields;
 }
 

@@ -129,7 +129,7 @@ int ProductConverter::SetReduction(int16_t mode) {
   // not averaged.
   LambdaFlag = mode == kReduceLambda;
   // The run's speed, taken from the dialog when the run started.
-  LambdaMetresPerSecond = LambdaFlag ? Settings.LambdaMetresPerSecond : 0;
+  LambdaMetresPerSecond = LambdaFlag ? settings_.LambdaMetresPerSecond : 0;
   return 0;
 }
 

@@ -168,8 +168,28 @@ class ProductConverter {
   SectionTracker& Sections() { return sections_; }
   const SectionTracker& Sections() const { return sections_; }
 
+  // --- The run ---
+  // The settings of the run, constant while it goes on: the run that drives the reader sets
+  // them before it opens the first file (the record loop hands them on for each file).
+  const ConversionSettings& Settings() const { return settings_; }
+  void SetSettings(const ConversionSettings& settings) { settings_ = settings; }
   // Whether receiver n (1 to 4) is checked in the run's settings.
-  bool ReceiverChecked(int n) const { return Settings.ReceiverChecked(n); }
+  bool ReceiverChecked(int n) const { return settings_.ReceiverChecked(n); }
+  // Whether the records read are converted (the record loop) or only followed (the index and
+  // gathering passes, the reading of a file as indexed).
+  bool Converting() const { return converting_; }
+  void SetConverting(bool converting) { converting_ = converting; }
+  // A folder run: every section is converted, whatever the selection tree holds.
+  bool BatchMode() const { return batchMode_; }
+  void SetBatchMode(bool batch) { batchMode_ = batch; }
+  // The output being written; the side file of a layout (the PathPro MDF file) is named from
+  // it. Empty: the output name of the settings.
+  const std::string& OutputName() const { return outputName_; }
+  void SetOutputName(const std::string& name) { outputName_ = name; }
+  // The catalogue fields the product offers, in offer order.
+  std::span<const std::int16_t> Offered() const {
+    return {OfferedFields.data(), static_cast<std::size_t>(OfferedCount)};
+  }
 
   // --- 40-wavelength averaging ---
   // Whether the record just parsed is averaged: mode 1 with the lambda flag set.
@@ -187,53 +207,41 @@ class ProductConverter {
   // --- Members shared by the loop, the workers and the readers ---
 
   InputFile Input;
-  // The settings of the run, constant while it goes on: the run that drives the reader sets
-  // them before it opens the first file (the record loop hands them on for each file).
-  ConversionSettings Settings;
-  // The output being written; the side file of a layout (the PathPro MDF file) is named from it.
-  // Empty: the output name of the settings.
-  std::string OutputName;
   char MessageText[kMessageSize] = {};
   std::int32_t RecordCount = 0;
   bool TitlesPending = true;
-  std::array<std::int16_t, kMaxOffered> OfferedFields{};
   std::array<std::int16_t, kMaxSelected> SelectedTags{};
-  std::int16_t OfferedCount = 0;
   std::int16_t ReductionMode = 0;
   std::int16_t LinesLeft = 1;
   std::int16_t RepeatCount = 1;
-  bool LambdaFlag = false;
-  std::array<std::int16_t, 4> BestEntry{};
   // The channels the data group keeps (and best server chooses among), by the number the
   // "Channel" column shows; empty: every channel. The record loop sets it for a conversion.
   ChannelList KeptChannels;
-  // The run's speed for 40-wavelength averaging, taken when mode 1 is set.
-  double LambdaMetresPerSecond = 0;
-
- private:
-  // ZeroRecordTail's record buffer and how far its last record reached; forgotten per file.
-  const std::uint8_t* zeroedBuffer_ = nullptr;
-  int zeroedHorizon_ = 0;
-  int dirtyLength_ = 0;
-
- public:
-  bool Converting = false;
   bool SingleReceiver = false;  // Pelmor: only the first receiver pass runs
-  bool BatchMode = false;
 
  protected:
   void SetOffered(std::span<const std::int16_t> fields);
+
+  // --- Members of the readers ---
+  std::array<std::int16_t, kMaxOffered> OfferedFields{};
+  std::int16_t OfferedCount = 0;
+  bool LambdaFlag = false;
+  // The run's speed for 40-wavelength averaging, taken when mode 1 is set.
+  double LambdaMetresPerSecond = 0;
+  // Best server: the entry of each receiver's sweep that its line writes.
+  std::array<std::int16_t, 4> BestEntry{};
+
   // The section protocol every reader's ParseRecord follows for a record of tree slot `slot`
   // (-1 for a record of no known kind), as SectionTracker's Index while indexing and its Convert
   // while converting (every section selected in a folder run). Returns true when the record is
   // to be written: never while indexing, and not while the current section is deselected.
   template <class LabelFn>
   bool TrackSection(int16_t slot, LabelFn&& label, bool newSection = false) {
-    if (!Converting) {
+    if (!converting_) {
       sections_.Index(slot, label, newSection);
       return false;
     }
-    return sections_.Convert(slot, BatchMode, newSection);
+    return sections_.Convert(slot, batchMode_, newSection);
   }
   AverageWindows& Windows() { return windows_; }
   // The values of the common fields for the line being written; asked only when one of them is
@@ -248,6 +256,14 @@ class ProductConverter {
 
  private:
   const std::int16_t productCode_;
+  ConversionSettings settings_;
+  std::string outputName_;
+  bool converting_ = false;
+  bool batchMode_ = false;
+  // ZeroRecordTail's record buffer and how far its last record reached; forgotten per file.
+  const std::uint8_t* zeroedBuffer_ = nullptr;
+  int zeroedHorizon_ = 0;
+  int dirtyLength_ = 0;
   AverageWindows windows_;
   GatherPass gather_;
   SectionTracker sections_;

@@ -191,7 +191,7 @@ void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint1
 }
 
 int RecordLoop::ReadingWidth(const ProductConverter& c, std::size_t titles) const {
-  int width = c.Settings.ReadingCells;
+  int width = c.Settings().ReadingCells;
   if (width <= 0 || static_cast<std::size_t>(width) > titles) width = static_cast<int>(titles);
   return width > 0 ? width : 1;
 }
@@ -347,7 +347,7 @@ void RecordLoop::WriteFixed(const ConversionSettings& settings, OutputFile* out,
 
 void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out) {
   if (!headerDue_ || !c.TitlesPending) return;
-  const ConversionSettings& settings = c.Settings;
+  const ConversionSettings& settings = c.Settings();
   char* f = fixed_.get();
   f[0] = '\0';
   int n = c.FixedHeader(f);
@@ -362,7 +362,7 @@ void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out) {
 
 void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* fixed,
                              const Selection& selection) {
-  const ConversionSettings& settings = c.Settings;
+  const ConversionSettings& settings = c.Settings();
   const int passes = passes_;
   const bool place = place_;
   char* v = value_.get();
@@ -432,13 +432,13 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
 
 FileResult RecordLoop::Run(ProductConverter& c, OutputFile& out, const Selection& selection,
                            RunState& run, std::uint64_t inputSize) {
-  DelimitedSink sink(out, c.Settings.Delimiter, c.Settings.FieldTitles);
+  DelimitedSink sink(out, c.Settings().Delimiter, c.Settings().FieldTitles);
   return Run(c, sink, &out, selection, run, inputSize);
 }
 
 FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fixed,
                            const Selection& selection, RunState& run, std::uint64_t inputSize) {
-  const ConversionSettings& settings = c.Settings;
+  const ConversionSettings& settings = c.Settings();
   lines_ = 0;
   headerDue_ = true;  // every output of a fixed layout is a whole file: header, records, trailer
   const ProductRow* product = FindProduct(c.ProductCodeValue());

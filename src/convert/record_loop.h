@@ -42,7 +42,7 @@ class RecordLoop {
   RecordLoop();
 
   // Steps of one file: reduction, early titles, records, fixed trailer, CloseInput. The input
-  // must already be open on the converter, with the run's settings on it (c.Settings: the
+  // must already be open on the converter, with the run's settings on it (c.Settings(): the
   // output format, the reduction, the channels); inputSize drives the progress percentage.
   // Every delimited line, the titles line and the product's message lines go to `lines`; a
   // fixed layout goes to `fixed` (nothing is written for it without one).

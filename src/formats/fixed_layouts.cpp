@@ -324,7 +324,7 @@ int FixedLayoutConverter::FixedHeader(char* out) {
   FixedValues v;
   FillFixedValues(v, FixedPiece::kHeader);
   return WriteFixedHeader(ChosenOutputFormat(*this), v,
-                          OutputName.empty() ? Settings.OutputFileName : OutputName, out);
+                          OutputName().empty() ? Settings().OutputFileName : OutputName(), out);
 }
 
 int FixedLayoutConverter::FixedRecord(char* out) {
@@ -346,7 +346,7 @@ void FixedLayoutConverter::PlaceFromRecord(bool fix, LinePlace& place) const {
 }
 
 int ChosenOutputFormat(const ProductConverter& c) {
-  return c.Settings.OutputFormat;
+  return c.Settings().OutputFormat;
 }
 
 int FirstCheckedReceiver(const ProductConverter& c, int receivers) {
@@ -356,7 +356,7 @@ int FirstCheckedReceiver(const ProductConverter& c, int receivers) {
 }
 
 bool FastDataChosen(const ProductConverter& c) {
-  return c.Settings.ScanType == 1;
+  return c.Settings().ScanType == 1;
 }
 
 std::string MdfFileName(std::string_view outputName) {

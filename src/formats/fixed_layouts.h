@@ -19,7 +19,7 @@
 // carries that record), each record line and the trailer (the last record decoded); the piece
 // says which, for the products whose header and trailer describe another moment than the line.
 //
-// The writers choose the layout from the output format of the run's settings (c.Settings),
+// The writers choose the layout from the output format of the run's settings (c.Settings()),
 // write into the caller's 16384-byte piece buffer, always zero-terminated (the record loop
 // writes a text header by its zero-terminated length), and return the number of bytes of the
 // piece, the terminator not counted. Any other list item writes nothing and returns 0.

@@ -56,7 +56,7 @@ void TMakeIndex::Execute() {
   host.Synchronize([&] { form_.ProgressBar.SetPosition(0); });
 
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
-  c->Converting = false;
+  c->SetConverting(false);
   RunState run;
   run.Terminated = &TerminatedFlag();
   run.Progress = [&](int percent) {

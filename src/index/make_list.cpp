@@ -32,7 +32,7 @@ void TMakeList::Execute() {
   ProductConverter* c = form_.CurrentConverter.load();
   if (!c) return;
   // The pass reads the file through the window's own reader, which keeps what it gathers.
-  c->Settings = settings_;
+  c->SetSettings(settings_);
   if (c->OpenInput(path_) != 0) {
     host.Synchronize([&] { ReportMessage(host, kError, "Input File Does Not Exist!"); });
     return;
@@ -42,7 +42,7 @@ void TMakeList::Execute() {
   host.Synchronize([&] { ShowPercent(dialog_, 0); });
 
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
-  c->Converting = false;
+  c->SetConverting(false);
   c->Gathering().Begin();
   dialog_.SetGatheredFile("");  // what an earlier pass left no longer stands
   RunState run;

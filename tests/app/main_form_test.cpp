@@ -208,7 +208,7 @@ TEST_F(MainFormTest, FolderRunConvertsEveryMatchingFileAndSkipsAMissingOne) {
   form.edOutputExt.SetText(".csv");
   EXPECT_EQ(ConvertNow(), kCompleted);
   EXPECT_EQ(form.edFileCount.Text(), "2");
-  EXPECT_TRUE(form.CurrentConverter.load()->BatchMode);
+  EXPECT_TRUE(form.CurrentConverter.load()->BatchMode());
   EXPECT_EQ(Lines(ReadFile(out / "a.csv")).size(), 3u);
   EXPECT_EQ(Lines(ReadFile(out / "b.csv")).size(), 3u);
 

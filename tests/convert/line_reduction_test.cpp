@@ -238,14 +238,14 @@ TEST_F(LineReductionTest, EverySinkGetsTheSameReducedLines) {
   const std::string path = dir.File("drive.tvf");  // the drive Run wrote
   ConversionSettings s;
   s.Reduction = r;
-  c.Settings = FormSettings(form, s);
+  c.SetSettings(FormSettings(form, s));
   ASSERT_EQ(c.OpenInput(path), 0);
-  c.Converting = true;
+  c.SetConverting(true);
   JoiningSink sink;
   RecordLoop loop;
   RunState run;
   loop.Run(c, sink, nullptr, fields, run, 1);
-  c.Converting = false;
+  c.SetConverting(false);
   EXPECT_EQ(sink.lines, delimited);
   // Each line keeps the place of the record that passed the mark.
   ASSERT_EQ(sink.places.size(), 4u);

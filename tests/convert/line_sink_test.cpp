@@ -149,10 +149,11 @@ struct LineSinkTest : ::testing::Test {
   void Collect(const Selection& s) { Collect(s, sink); }
   void Collect(const Selection& s, LineSink& to, bool traffic = false) {
     RunState run;
-    c.Settings = FormSettings(form);
-    c.Settings.Reduction.Traffic.On = traffic;
+    ConversionSettings settings = FormSettings(form);
+    settings.Reduction.Traffic.On = traffic;
+    c.SetSettings(settings);
     ASSERT_EQ(c.OpenInput(input), 0);
-    c.Converting = true;
+    c.SetConverting(true);
     c.TitlesPending = true;
     loop.Run(c, to, nullptr, s, run, 3);
   }
@@ -280,9 +281,9 @@ TEST(LineSinkReader, TarvikGivesThePositionAndTimeOfItsRecords) {
   form.ScanTypeGroup.SetItemIndex(1);  // "Fast Data"
   CollectingSink sink;
   RunState run;
-  c.Settings = FormSettings(form);
+  c.SetSettings(FormSettings(form));
   ASSERT_EQ(c.OpenInput(input), 0);
-  c.Converting = true;
+  c.SetConverting(true);
   RecordLoop loop;
   loop.Run(c, sink, nullptr, Fields({0, 5, 11}), run, FileSize(input));
   ASSERT_FALSE(sink.lines.empty());

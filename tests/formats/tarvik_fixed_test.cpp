@@ -213,10 +213,10 @@ TEST_F(TarvikFixed, EveryOutputOfARunGetsTheHeader) {
   // PathPro: the second output has the M01 header too, and its MDF file is named from the
   // output being written.
   RunState pathPro;
-  tarvik.OutputName = dir.File("one.m01");
+  tarvik.SetOutputName(dir.File("one.m01"));
   EXPECT_EQ(Run(log, kFixedPathPro, &pathPro).size(), 19u + 2 * 28);
   EXPECT_TRUE(std::filesystem::exists(dir.File("one.MDF")));
-  tarvik.OutputName = dir.File("two.m01");
+  tarvik.SetOutputName(dir.File("two.m01"));
   EXPECT_EQ(Run(log, kFixedPathPro, &pathPro).size(), 19u + 2 * 28);
   EXPECT_TRUE(std::filesystem::exists(dir.File("two.MDF")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("OUT.MDF")));  // not the window's output name

@@ -39,13 +39,13 @@ class KesDump : public ::testing::Test {
   // The ReadRecord results and ParseRecord actions of a conversion pass.
   std::vector<std::pair<int, int>> Steps(const KesDumpLogBuilder& log) {
     std::vector<std::pair<int, int>> steps;
-    c->Settings = FormSettings(form);
+    c->SetSettings(FormSettings(form));
     if (c->OpenInput(Write(log)) != 0) return steps;
-    c->Converting = true;
+    c->SetConverting(true);
     auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
     for (int n; (n = c->ReadRecord(buffer.get())) != 0;)
       steps.emplace_back(n, c->ParseRecord(buffer.get()));
-    c->Converting = false;
+    c->SetConverting(false);
     c->CloseInput();
     return steps;
   }

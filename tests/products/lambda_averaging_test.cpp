@@ -85,11 +85,12 @@ TEST_F(TarvikLambdaTest, SpeedInKilometresPerHourAndFrequencyScaleTheWindow) {
   log.WriteTo(path);
   ASSERT_EQ(c.OpenInput(path), 0);
   std::vector<std::uint8_t> buffer(kRecordBufferSize);
-  c.Converting = true;
+  c.SetConverting(true);
   ASSERT_NE(c.ReadRecord(buffer.data()), 0);
   form.Receiver2.SetChecked(true);
-  c.Settings = FormSettings(form);
-  c.Settings.LambdaMetresPerSecond = dialog.MetresPerSecond();
+  ConversionSettings settings = FormSettings(form);
+  settings.LambdaMetresPerSecond = dialog.MetresPerSecond();
+  c.SetSettings(settings);
   c.SetReduction(kReduceLambda);
   EXPECT_EQ(c.ParseRecord(buffer.data()), kActionWrite);
   c.CloseInput();
@@ -160,7 +161,7 @@ TEST_F(TarvikLambdaTest, ScanRecordsAndOtherModesAreNotAveraged) {
   EXPECT_EQ(lines[0], "1,-70,-60");
   // A file converted without averaging after an averaged one writes one line per record.
   EXPECT_EQ(Run(log, Fields({32, 0}), ConversionSettings{}).size(), 2u);
-  EXPECT_FALSE(c.LambdaFlag);
+  EXPECT_FALSE(c.Averaging());
 }
 
 TEST_F(TarvikLambdaTest, EverySetReductionStartsTheWindowsAfresh) {
@@ -171,9 +172,9 @@ TEST_F(TarvikLambdaTest, EverySetReductionStartsTheWindowsAfresh) {
   c.SetReduction(kReduceLambda);
   EXPECT_EQ(c.AverageArea().At(0).Counter, 0);
   EXPECT_EQ(c.AverageArea().At(0).Sum, 0u);
-  EXPECT_TRUE(c.LambdaFlag);
+  EXPECT_TRUE(c.Averaging());
   c.SetReduction(kReduceBestServer);
-  EXPECT_FALSE(c.LambdaFlag);
+  EXPECT_FALSE(c.Averaging());
 }
 
 TEST_F(TarvikLambdaTest, FixedLayoutsWriteOneRecordPerWindowMean) {

@@ -109,7 +109,7 @@ TEST_F(PelmorTest, DataEndCountsBlocksAndRemainderInBothHeaders) {
 TEST_F(PelmorTest, InputFormatOfTheWindowChoosesTheHeader) {
   Log(false).WriteTo(Path());
   form.InputFormatGroup.SetItemIndex(kProductPelmorCard);
-  c.Settings = FormSettings(form);
+  c.SetSettings(FormSettings(form));
   ASSERT_EQ(c.OpenInput(Path()), 0);
   EXPECT_EQ(c.FileCode(), kProductPelmorCard);
   c.CloseInput();

@@ -95,7 +95,7 @@ TEST_F(TarvikExtTest, OutOfRangeLengthsConsumeOnlyTheirTwoBytes) {
   log.Scan(At(9, 0, 0), Plans()).Length(5000).Length(-3).C(0, 5, 70, 1);
   const std::string path = Write(log);
   ASSERT_EQ(c.OpenInput(path), 0);
-  c.Converting = true;
+  c.SetConverting(true);
   std::vector<std::uint8_t> buffer(kRecordBufferSize, 0xEE);
   EXPECT_EQ(c.ReadRecord(buffer.data()), 2 + 84);
   EXPECT_EQ(c.ParseRecord(buffer.data()), kActionNone);

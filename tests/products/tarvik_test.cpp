@@ -30,7 +30,10 @@ class TarvikTest : public ::testing::Test {
 
   ScratchDir dir;
   FormControls form;
-  TarvikConverter c;
+  // The reader, with its best-server entries in view.
+  struct Reader : TarvikConverter {
+    using TarvikConverter::BestEntry;
+  } c;
 };
 
 std::array<TarvikFastBlock, 4> FastBlocks(int rssi = 80) {
@@ -315,7 +318,7 @@ TEST_F(TarvikTest, SectionsAgreeBetweenIndexingAndConversion) {
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({21}))),
             (std::vector<std::string>{"00", "01", "02", "05"}));
   // In multiple-files mode nothing is left out.
-  c.BatchMode = true;
+  c.SetBatchMode(true);
   EXPECT_EQ(Lines(Convert(c, form, path, Fields({21}))).size(), 6u);
 }
 

@@ -40,7 +40,7 @@ std::string Convert(ProductConverter& c, const FormControls& form, const std::st
 
 std::vector<IndexedSection> IndexSections(ProductConverter& c, const FormControls& form,
                                           const std::string& input) {
-  c.Settings = FormSettings(form);
+  c.SetSettings(FormSettings(form));
   return IndexSections(c, input);
 }
 
@@ -50,14 +50,14 @@ std::string Convert(ProductConverter& c, const std::string& input, const Selecti
   const std::string output = input + ".test-out-" + std::to_string(counter++);
   RunState own;
   RunState& state = run ? *run : own;
-  c.Settings = settings;
+  c.SetSettings(settings);
   if (c.OpenInput(input) != 0) return "<cannot open input>";
   OutputFile out;
   if (!out.Open(output)) return "<cannot open output>";
-  c.Converting = true;
+  c.SetConverting(true);
   RecordLoop loop;
   loop.Run(c, out, selection, state, FileSize(input));
-  c.Converting = false;
+  c.SetConverting(false);
   out.Close();
   std::string text = ReadFile(output);
   std::error_code ec;
@@ -84,7 +84,7 @@ std::vector<std::string> Lines(const std::string& crlfText) {
 std::vector<IndexedSection> IndexSections(ProductConverter& c, const std::string& input) {
   std::vector<IndexedSection> sections;
   if (c.OpenInput(input) != 0) return sections;
-  c.Converting = false;
+  c.SetConverting(false);
   auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
   RecordPass().Run(c, buffer.get(), RunState{}, FileSize(input), [&](std::int16_t) {
     SectionTracker& s = c.Sections();

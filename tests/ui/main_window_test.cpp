@@ -51,8 +51,9 @@ bool ChooseSample(Window& w) {
 
 int RowOf(Window& w, std::int16_t field) {
   const ProductConverter& c = *w.form().CurrentConverter.load();
-  for (int i = 0; i < c.OfferedCount; ++i)
-    if (c.OfferedFields[i] == field) return i;
+  const std::span<const std::int16_t> offered = c.Offered();
+  for (std::size_t i = 0; i < offered.size(); ++i)
+    if (offered[i] == field) return static_cast<int>(i);
   return -1;
 }
 

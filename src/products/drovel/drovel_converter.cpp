@@ -109,9 +109,9 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (!TitlesPending) return -1;
   // The count follows the record at hand; before any record it stays as it was.
   if (next == 0 && EntryCount() > 0) titleCount_ = EntryCount();
-  const bool freq = Settings.Data.Frequency;
-  const bool chan = Settings.Data.Channel;
-  const bool rssi = Settings.Data.Rssi;
+  const bool freq = Settings().Data.Frequency;
+  const bool chan = Settings().Data.Channel;
+  const bool rssi = Settings().Data.Rssi;
   const int triples = ReductionMode == kReduceBestServer ? 1 : titleCount_;
   char* p = out;
   for (int t = 0; t < triples; ++t) {
@@ -126,9 +126,10 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
 
 char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) const {
   char* start = p;
-  if (Settings.Data.Frequency) p = tx::PutFixed(p, Frequency(entry), 4);
-  if (Settings.Data.Channel) p = tx::PutInt(tx::Join(p, start, delimiter), Channels[entry]);
-  if (Settings.Data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
+  if (Settings().Data.Frequency) p = tx::PutFixed(p, Frequency(entry), 4);
+  if (Settings().Data.Channel) p = tx::PutInt(tx::Join(p, start, delimiter), Channels[entry]);
+  if (Settings().Data.Rssi)
+    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
   return p;
 }
 

@@ -211,7 +211,7 @@ int16_t KesCardConverter::ParseRecord(std::uint8_t* buffer) {
       if (ReductionMode == kReduceBestServer) ChooseBestChannel(Samples, ChannelCount());
       if (ReductionMode == kReducePerSeconds) {
         // The averages are an output of the conversion: indexing leaves them alone.
-        if (Converting) AddToAverage();
+        if (Converting()) AddToAverage();
         return kActionNone;
       }
       const int n = ChannelCount();
@@ -223,9 +223,9 @@ int16_t KesCardConverter::ParseRecord(std::uint8_t* buffer) {
     case kGps:
       clock();
       DecodeGps(body);
-      if (ReductionMode == kReducePerSeconds && Converting) {
+      if (ReductionMode == kReducePerSeconds && Converting()) {
         RecordsPerAverage = static_cast<std::int16_t>(
-            std::clamp(kes::LeadingInteger(Settings.PerSecondsValue.c_str()),
+            std::clamp(kes::LeadingInteger(Settings().PerSecondsValue.c_str()),
                        static_cast<int>(INT16_MIN), static_cast<int>(INT16_MAX)));
         if (GpsRecordCount < INT16_MAX) ++GpsRecordCount;
         if (GpsRecordCount >= RecordsPerAverage) {
@@ -239,10 +239,10 @@ int16_t KesCardConverter::ParseRecord(std::uint8_t* buffer) {
       }
       return kActionNone;
     case kFlex:
-      if (Converting) DecodeFlex(body, kFlexHeadSize + ReadLE16(body, 0) + kTrailerSize);
+      if (Converting()) DecodeFlex(body, kFlexHeadSize + ReadLE16(body, 0) + kTrailerSize);
       return kActionNone;
     case kPocsag:
-      if (Converting) DecodePocsag(body);
+      if (Converting()) DecodePocsag(body);
       return kActionNone;
     default:
       return kActionNone;

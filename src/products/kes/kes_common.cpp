@@ -85,11 +85,11 @@ void KesConverter::DecodePocsag(const std::uint8_t* block) {
 
 KesColumnParts KesConverter::CheckedParts(bool cellular) const {
   KesColumnParts parts;
-  parts.frequency = Settings.Data.Frequency;
-  parts.channel = Settings.Data.Channel;
-  parts.signal = Settings.Data.Rssi;
-  parts.sat = cellular && Settings.Data.SatDcc;
-  parts.vmac = cellular && Settings.Data.Vmac;
+  parts.frequency = Settings().Data.Frequency;
+  parts.channel = Settings().Data.Channel;
+  parts.signal = Settings().Data.Rssi;
+  parts.sat = cellular && Settings().Data.SatDcc;
+  parts.vmac = cellular && Settings().Data.Vmac;
   return parts;
 }
 

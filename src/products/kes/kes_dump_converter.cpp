@@ -93,7 +93,7 @@ int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
   PendingMode = static_cast<std::int16_t>(slot);
   const std::uint8_t* scan = r + (ReadLE16(r, 1) < kFirmwareLongLayout ? 23 : 26);
   // The average-information pass counts the data records over their clock's seconds.
-  if (Gathering().Active() && !Converting)
+  if (Gathering().Active() && !Converting())
     Gathering().Record(scan[22], scan[21], scan[20], scan[19]);
   const bool changed = PendingMode != Sections().Kind();
   averagedLine_ = false;

@@ -135,7 +135,7 @@ int PelmorConverter::OpenInput(const std::string& path) {
 
   // The window's input format says which header the file has; a file opened without it
   // (a converter driven on its own) is probed.
-  const int index = Settings.InputFormat;
+  const int index = Settings().InputFormat;
   if (index == kProductPelmor || index == kProductPelmorCard)
     fileCode_ = static_cast<std::int16_t>(index);
   else
@@ -265,7 +265,7 @@ int16_t PelmorConverter::ParseFix(const std::uint8_t* r) {
   SetTimeLabel("GPS", Fix.Hour, Fix.Minute, Fix.Second);
   Sections().SetLabel(timeLabel_);
   int16_t action = kActionNone;
-  if (Converting) {
+  if (Converting()) {
     if (FirstFixPending || DataKind != kKindSamples) {
       // Samples buffered before the first fix have no earlier fix to be placed from.
       FirstFixPending = false;
@@ -326,13 +326,13 @@ int16_t PelmorConverter::ParseSamples(const std::uint8_t* r, int receiver) {
   if (TimeBase == kTimeClock) {
     RepeatCount = 1;
     if (!ReadyToWrite()) return kActionNone;
-    if (Converting) FreshData[receiver] = true;
+    if (Converting()) FreshData[receiver] = true;
     // The clock gives the sample its time at once: one line, of this record's receiver.
     CurrentReceiver = receiver;
     SingleReceiver = true;
     return kActionWrite;
   }
-  if (Converting) FreshData[receiver] = true;
+  if (Converting()) FreshData[receiver] = true;
   // Buffered until the next fix; a sample beyond the store's capacity is dropped.
   if (SampleCount >= kMaxSamples) return kActionNone;
   Sample& s = samples_[SampleCount++];
@@ -387,7 +387,7 @@ int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
   const bool write = TrackSection(
       kSlotTable, [this](char* label, int size) { std::snprintf(label, size, "%s", timeLabel_); });
   // The titles line is due again at the first record written in a table section.
-  if (Converting && starts) tableTitlesDue_ = true;
+  if (Converting() && starts) tableTitlesDue_ = true;
   if (!write) return kActionNone;
   DataKind = kKindTable;
   std::memset(ChannelTable, 0, sizeof ChannelTable);
@@ -448,9 +448,9 @@ int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (kind == kKindSamples) triples = 1;
   if (kind == kKindList) triples = best ? 1 : kListEntries;
   if (kind == kKindTable) triples = best ? 1 : kTableDataEntries;
-  const bool freq = Settings.Data.Frequency;
-  const bool chan = Settings.Data.Channel;
-  const bool rssi = Settings.Data.Rssi;
+  const bool freq = Settings().Data.Frequency;
+  const bool chan = Settings().Data.Channel;
+  const bool rssi = Settings().Data.Rssi;
   char* p = out;
   for (int t = 0; t < triples; ++t) {
     if (freq) p = tx::Put(tx::Join(p, out, delimiter), "\"Frequency\"");
@@ -467,16 +467,16 @@ char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimi
   const bool listed = listFrequency != 0 || table;
   if (ChannelTable[rx][j] == 0 && !listed) return p;
   const ChannelPlan& plan = ChannelPlans[rx];
-  if (listed && Settings.Data.Frequency) {
+  if (listed && Settings().Data.Frequency) {
     const double mhz =
         table ? plan.TableFrequency(ChannelTable[rx][j]) : plan.Frequency(listFrequency);
     p = tx::PutFixed(tx::Join(p, start, delimiter), mhz, 5);
   }
-  if (listed && Settings.Data.Channel) {
+  if (listed && Settings().Data.Channel) {
     const std::int64_t channel = table ? ChannelTable[rx][j] : plan.ChannelNumber(listFrequency);
     p = tx::PutInt(tx::Join(p, start, delimiter), channel);
   }
-  if (Settings.Data.Rssi) {
+  if (Settings().Data.Rssi) {
     if (Interpolated())
       p = tx::PutInt(tx::Join(p, start, delimiter), samples_[SampleIndex()].Values[j]);
     else if (listed)
@@ -508,11 +508,11 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
   const int rx = LineReceiver();
   if (ReductionMode == kReduceBestServer && DataKind == kKindTable) {
     const BestServerState& b = KeptChannels.Empty() ? BestServer[rx] : ListedBestServer[rx];
-    if (Settings.Data.Frequency)
+    if (Settings().Data.Frequency)
       p = tx::PutFixed(tx::Join(p, out, delimiter), ChannelPlans[rx].TableFrequency(b.BestChannel),
                        5);
-    if (Settings.Data.Channel) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestChannel);
-    if (Settings.Data.Rssi) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestRssi);
+    if (Settings().Data.Channel) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestChannel);
+    if (Settings().Data.Rssi) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestRssi);
     tx::End(p);
     return 0;
   }

@@ -141,16 +141,16 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (next == 0) {
     titleReceiver_ = 0;
     // The titles follow the Scan Type choice, not the kinds of record in the file.
-    const int scanType = Settings.ScanType;
+    const int scanType = Settings().ScanType;
     if (scanType == 0) titleGroups_ = kScanEntries;
     if (scanType == 1) titleGroups_ = 1;
   }
   const int n = titleReceiver_ + 1;
   int16_t result = 1;
   if (n <= kReceivers && ReceiverChecked(n)) {
-    const bool freq = Settings.Data.Frequency;
-    const bool chan = Settings.Data.Channel;
-    const bool rssi = Settings.Data.Rssi;
+    const bool freq = Settings().Data.Frequency;
+    const bool chan = Settings().Data.Channel;
+    const bool rssi = Settings().Data.Rssi;
     const int groups = ReductionMode == kReduceBestServer ? 1 : titleGroups_;
     char* p = out;
     auto title = [&](const char* what) {
@@ -173,9 +173,9 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
 char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   char* start = p;
   p = scanTexts_[n - 1].Put(
-      p, start, delimiter, Settings.Data.Frequency, Settings.Data.Channel, ScanCode(n, e), 4,
+      p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, ScanCode(n, e), 4,
       [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
-  if (Settings.Data.Rssi)
+  if (Settings().Data.Rssi)
     p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), ScanLevel(n, e));
   return p;
 }
@@ -201,7 +201,8 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
       if (best) break;
     }
   } else if (Sections().Kind() == kSlotFast && KeptChannels.Takes(FastChannel(n))) {
-    const bool boxes[3] = {Settings.Data.Frequency, Settings.Data.Channel, Settings.Data.Rssi};
+    const bool boxes[3] = {Settings().Data.Frequency, Settings().Data.Channel,
+                           Settings().Data.Rssi};
     for (int k = 0; k < 3; ++k) {
       if (!boxes[k]) continue;
       p = tx::Join(p, out, delimiter);

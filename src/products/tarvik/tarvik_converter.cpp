@@ -50,7 +50,7 @@ int TarvikConverter::ReadRecord(std::uint8_t* buffer) {
     // Indexing classifies fast and scan records by their header alone: the receiver data is
     // stepped over rather than copied.
     const bool headerOnly =
-        !Converting && !Gathering().Active() && (buffer[0] == 'F' || buffer[0] == 'S');
+        !Converting() && !Gathering().Active() && (buffer[0] == 'F' || buffer[0] == 'S');
     if (headerOnly ? !Input.Skip(length - head) : !Input.ReadExact(buffer + head, length - head))
       return 0;
     // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
@@ -232,10 +232,10 @@ int16_t TarvikConverter::DataTitles(int16_t next, char* out, char delimiter) {
   const int n = ++titleCursor_;
   if (n == 4) TitlesPending = false;
   if (!ReceiverChecked(n)) return 1;
-  const bool freq = Settings.Data.Frequency;
-  const bool chan = Settings.Data.Channel;
-  const bool rssi = Settings.Data.Rssi;
-  int triples = Settings.ScanType == 0 ? kScanEntries : 1;
+  const bool freq = Settings().Data.Frequency;
+  const bool chan = Settings().Data.Channel;
+  const bool rssi = Settings().Data.Rssi;
+  int triples = Settings().ScanType == 0 ? kScanEntries : 1;
   if (ReductionMode == kReduceBestServer) triples = 1;
   char* p = out;
   auto title = [&](const char* what) {
@@ -271,9 +271,9 @@ char* TarvikConverter::PutFastValue(char* p, int n, int which) {
 char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   char* start = p;
   p = scanTexts_[n - 1].Put(
-      p, start, delimiter, Settings.Data.Frequency, Settings.Data.Channel, ScanRawChannel(n, e), 4,
-      [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
-  if (Settings.Data.Rssi) {
+      p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, ScanRawChannel(n, e),
+      4, [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
+  if (Settings().Data.Rssi) {
     p = tx::Join(p, start, delimiter);
     *p++ = '-';
     p = tx::PutInt(p, ScanRssi(n, e));
@@ -293,7 +293,8 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
       tx::End(p);
       return 0;
     }
-    const bool boxes[3] = {Settings.Data.Frequency, Settings.Data.Channel, Settings.Data.Rssi};
+    const bool boxes[3] = {Settings().Data.Frequency, Settings().Data.Channel,
+                           Settings().Data.Rssi};
     for (int k = 0; k < 3; ++k)
       if (boxes[k]) p = PutFastValue(tx::Join(p, out, delimiter), n, k + 1);
   } else if (Sections().Kind() == kSlotScan) {

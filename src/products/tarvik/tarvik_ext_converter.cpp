@@ -115,7 +115,7 @@ int16_t TarvikExtConverter::ParseRecord(std::uint8_t* r) {
     case 'S': {
       const bool fast = type == 'F';
       if (recordLength_ < (fast ? kFastRecord : kScanRecord)) return kActionNone;
-      if (!Converting) DecodeHeader(r);  // the section label needs the GPS time
+      if (!Converting()) DecodeHeader(r);  // the section label needs the GPS time
       const bool write =
           TrackSection(fast ? tarvik::kSlotFast : tarvik::kSlotScan, [this](char* label, int size) {
             if (size > 8) tx::End(tx::Put02Triple(label, GpsHour, GpsMinute, GpsSecond, ':'));
@@ -133,7 +133,7 @@ int16_t TarvikExtConverter::ParseRecord(std::uint8_t* r) {
       // Readings do not start sections. They change the receivers' lists only while
       // converting: an indexing pass must not leave its readings behind for the conversion
       // that follows it.
-      if (!Converting || Sections().Skipped()) return kActionNone;
+      if (!Converting() || Sections().Skipped()) return kActionNone;
       if (type == 'r') {
         if (recordLength_ < kGroupedRecord) return kActionNone;
         return ParseGrouped(r, pendingR_, false);
@@ -322,11 +322,11 @@ int16_t TarvikExtConverter::AverageSamples(int16_t receiver) {
 int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
   if (!TitlesPending) return -1;
   char* p = out;
-  const std::pair<bool, const char*> titles[] = {{Settings.Data.Frequency, "Frequency"},
-                                                 {Settings.Data.Channel, "Channel"},
-                                                 {Settings.Data.Rssi, "RSSI"},
-                                                 {Settings.Data.SatDcc, "SAT/DCC"},
-                                                 {Settings.Data.Vmac, "VMAC"}};
+  const std::pair<bool, const char*> titles[] = {{Settings().Data.Frequency, "Frequency"},
+                                                 {Settings().Data.Channel, "Channel"},
+                                                 {Settings().Data.Rssi, "RSSI"},
+                                                 {Settings().Data.SatDcc, "SAT/DCC"},
+                                                 {Settings().Data.Vmac, "VMAC"}};
   for (const auto& [checked, title] : titles) {
     if (!checked) continue;
     p = tx::Put(tx::Join(p, out, delimiter), '"');
@@ -340,14 +340,14 @@ int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
 char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& r, char delimiter) {
   const ChannelPlan& plan = Plans[CurrentReceiver];
   p = channelTexts_[CurrentReceiver].Put(
-      p, start, delimiter, Settings.Data.Frequency, Settings.Data.Channel, r.Channel, 5,
+      p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, r.Channel, 5,
       [&] { return plan.Frequency(r.Channel); }, [&] { return plan.Displayed(r.Channel); });
-  if (Settings.Data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
-  if (Settings.Data.SatDcc) {
+  if (Settings().Data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
+  if (Settings().Data.SatDcc) {
     p = tx::PutInt(tx::Join(p, start, delimiter), r.Sat);
     p = tx::PutInt(tx::Put(p, ','), r.Dcc);
   }
-  if (Settings.Data.Vmac) p = tx::PutInt(tx::Join(p, start, delimiter), r.Vmac);
+  if (Settings().Data.Vmac) p = tx::PutInt(tx::Join(p, start, delimiter), r.Vmac);
   return p;
 }
 
