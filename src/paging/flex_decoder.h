@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "convert/bytes.h"
 #include "paging/paging_text.h"
 
 namespace polvane {
@@ -62,9 +63,7 @@ class FlexDecoder {
   unsigned VectorStart() const { return vectorStart_; }
 
  private:
-  std::uint16_t Head16(int at) const {
-    return static_cast<std::uint16_t>(head_[at] | head_[at + 1] << 8);
-  }
+  std::uint16_t Head16(int at) const { return ReadLE16(head_, at); }
   // Word `index` of the current phase; 0 outside W[0] to W[87].
   std::uint32_t Word(int index) const {
     return index >= 0 && index < flex::kPhaseWords ? words_[phase_][index] : 0;

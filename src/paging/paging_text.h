@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "convert/bytes.h"
+
 namespace polvane::paging {
 
 // Size of one message text, terminator included (the readers' message slots).
@@ -22,8 +24,7 @@ inline constexpr int kIndent = 21;
 // (7 - (p - 1) mod 8) of byte (p - 1) / 8, so the word read most significant byte first holds
 // position p at bit 32 - p.
 inline std::uint32_t ReadCodeword(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+  return ReadBE32(p, 0);
 }
 
 inline unsigned Bit(std::uint32_t word, int position) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "convert/bytes.h"
+
 namespace polvane {
 
 using paging::LsbField;
@@ -20,13 +22,12 @@ PocsagDecoder::PocsagDecoder(const std::uint8_t* data, std::size_t size, const P
   std::uint8_t body[kCaptureSize] = {};
   size = data == nullptr ? 0 : std::min(size, kCaptureSize);
   if (size > 0) std::memcpy(body, data, size);
-  auto le16 = [&](int at) { return static_cast<std::uint16_t>(body[at] | body[at + 1] << 8); };
-  count_ = static_cast<std::int16_t>(le16(0));
+  count_ = static_cast<std::int16_t>(ReadLE16(body, 0));
   rssi_ = body[2];
   typeMap_ = body[3];
-  baud_ = le16(5);
-  errors_ = le16(7);
-  channel_ = le16(77);
+  baud_ = ReadLE16(body, 5);
+  errors_ = ReadLE16(body, 7);
+  channel_ = ReadLE16(body, 77);
   words_ = size > kBatchOffset ? std::min<int>(kBatchWords, (size - kBatchOffset) / 4) : 0;
   for (int k = 0; k < words_; ++k) batch_[k] = paging::ReadCodeword(body + kBatchOffset + 4 * k);
 }
