@@ -142,7 +142,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     WarnDamaged(input, result);
   }
   Gauge(100);
-  if (Settings.Split && c.RecordCount > kSplitLines) {
+  if (Settings.Split && c.RecordsWritten() > kSplitLines) {
     if (!Split(output)) return false;
     // The pieces in their order: a shorter name has the smaller number.
     std::vector<std::string> pieces = ExistingSplitPieces(output);

@@ -204,22 +204,38 @@ class ProductConverter {
   GatherPass& Gathering() { return gather_; }
   const GatherPass& Gathering() const { return gather_; }
 
-  // --- Members shared by the loop, the workers and the readers ---
+  // The lines written from the open input so far (the record loop counts them).
+  std::int32_t RecordsWritten() const { return RecordCount; }
 
+  // The input being read (the record pass and the run look at where it stands and why it
+  // failed).
   InputFile Input;
-  char MessageText[kMessageSize] = {};
-  std::int32_t RecordCount = 0;
-  bool TitlesPending = true;
+  // The window's selected list, as catalogue indices (the window model keeps it).
   std::array<std::int16_t, kMaxSelected> SelectedTags{};
-  std::int16_t ReductionMode = 0;
+
+ protected:
+  // The record loop and the record pass drive the line state below with the reader.
+  friend class RecordLoop;
+  friend class RecordPass;
+
+  // --- The line state, shared by the readers and the record loop ---
+  // The message line of a kActionMessage record.
+  char MessageText[kMessageSize] = {};
+  // Lines written from the open input ("Record Number").
+  std::int32_t RecordCount = 0;
+  // The titles line is due before the next line.
+  bool TitlesPending = true;
+  // Lines of the current record (RepeatCount) and those still to write (LinesLeft).
   std::int16_t LinesLeft = 1;
   std::int16_t RepeatCount = 1;
+  // Pelmor: only the first receiver pass runs.
+  bool SingleReceiver = false;
   // The channels the data group keeps (and best server chooses among), by the number the
   // "Channel" column shows; empty: every channel. The record loop sets it for a conversion.
   ChannelList KeptChannels;
-  bool SingleReceiver = false;  // Pelmor: only the first receiver pass runs
+  // The reduction of the file, set by SetReduction.
+  std::int16_t ReductionMode = 0;
 
- protected:
   void SetOffered(std::span<const std::int16_t> fields);
 
   // --- Members of the readers ---

@@ -74,6 +74,7 @@ class CollectingSink : public LineSink {
 class ChunkConverter : public ProductConverter {
  public:
   ChunkConverter() : ProductConverter(kProductTarvik) {}
+  using ProductConverter::TitlesPending;
   std::vector<std::string> titleChunks, valueChunks;
   std::vector<std::string> values;
   int records = 1;

@@ -18,6 +18,7 @@ using namespace polvane::testing;
 class ScriptedConverter : public ProductConverter {
  public:
   ScriptedConverter() : ProductConverter(kProductKesCard) {}
+  using ProductConverter::MessageText;
 
   std::vector<int16_t> Actions;
   int16_t Repeat = 1;

@@ -31,6 +31,8 @@ class ScriptedConverter : public ProductConverter {
   };
 
   explicit ScriptedConverter(int16_t code = kProductTarvik) : ProductConverter(code) {}
+  using ProductConverter::RecordCount;
+  using ProductConverter::TitlesPending;
 
   std::deque<Record> script;
   std::vector<std::pair<int16_t, std::string>> titles = {{0, "\"T1\""}, {-1, ""}};

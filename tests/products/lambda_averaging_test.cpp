@@ -58,7 +58,10 @@ class TarvikLambdaTest : public ::testing::Test {
   ScratchDir dir;
   FormControls form;
   TLambdaDlg dialog;
-  TarvikConverter c;
+  // The reader, with the lines of its record in view.
+  struct Reader : TarvikConverter {
+    using TarvikConverter::RepeatCount;
+  } c;
 };
 
 TEST_F(TarvikLambdaTest, ThirtyMphAt900MhzMakesWindowsOfTwelveSamples) {
