@@ -106,6 +106,17 @@ void ProductConverter::FieldValue(int16_t field, char* out) {
   }
   text::End(p);
 }
+void ProductConverter::PutColumnTitles(char* out, char delimiter, int groups) const {
+  const DataBoxes& data = settings_.Data;
+  char* p = out;
+  for (int g = 0; g < groups; ++g) {
+    if (data.Frequency) p = text::Put(text::Join(p, out, delimiter), "\"Frequency\"");
+    if (data.Channel) p = text::Put(text::Join(p, out, delimiter), "\"Channel\"");
+    if (data.Rssi) p = text::Put(text::Join(p, out, delimiter), "\"RSSI\"");
+  }
+  text::End(p);
+}
+
 int ProductConverter::ReadRecord(std::uint8_t*) {
   return 0;
 }

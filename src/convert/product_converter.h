@@ -260,6 +260,9 @@ class ProductConverter {
     return sections_.Convert(slot, batchMode_, newSection);
   }
   AverageWindows& Windows() { return windows_; }
+  // Writes at `out` the titles of the data columns the settings check ("Frequency", "Channel",
+  // "RSSI"), `groups` times over, with `delimiter` between them, and ends the text.
+  void PutColumnTitles(char* out, char delimiter, int groups) const;
   // The values of the common fields for the line being written; asked only when one of them is
   // written. Nothing by default.
   virtual void FillCommonFields(CommonFields& fields) const { (void)fields; }

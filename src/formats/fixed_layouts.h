@@ -120,6 +120,16 @@ struct FixedValues {
   // thousandths/60000) x 1,000,000) and the longitude's decimal degrees, all as magnitudes;
   // Latitude is negative for "S", Longitude for "W" (any other character counts as N or E).
   void SetPosition(const Position& latitude, const Position& longitude);
+  void SetDate(int year, int month, int day) {
+    Year = year;
+    Month = month;
+    Day = day;
+  }
+  void SetTime(int hour, int minute, int second) {
+    Hour = hour;
+    Minute = minute;
+    Second = second;
+  }
   // Exactly one reading.
   void SetReading(double frequency, int channel, int rssi) {
     Readings[0] = {frequency, channel, rssi};

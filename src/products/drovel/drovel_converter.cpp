@@ -109,17 +109,7 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (!TitlesPending) return -1;
   // The count follows the record at hand; before any record it stays as it was.
   if (next == 0 && EntryCount() > 0) titleCount_ = EntryCount();
-  const bool freq = Settings().Data.Frequency;
-  const bool chan = Settings().Data.Channel;
-  const bool rssi = Settings().Data.Rssi;
-  const int triples = ReductionMode == kReduceBestServer ? 1 : titleCount_;
-  char* p = out;
-  for (int t = 0; t < triples; ++t) {
-    if (freq) p = tx::Put(tx::Join(p, out, delimiter), "\"Frequency\"");
-    if (chan) p = tx::Put(tx::Join(p, out, delimiter), "\"Channel\"");
-    if (rssi) p = tx::Put(tx::Join(p, out, delimiter), "\"RSSI\"");
-  }
-  tx::End(p);
+  PutColumnTitles(out, delimiter, ReductionMode == kReduceBestServer ? 1 : titleCount_);
   TitlesPending = false;
   return 0;
 }
@@ -178,9 +168,7 @@ char* DrovelConverter::ProductField(int16_t field, char* p) {
 
 void DrovelConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
   v.Style = FixedStyle::kDrovel;
-  v.Hour = Hour();
-  v.Minute = Minute();
-  v.Second = Second();
+  v.SetTime(Hour(), Minute(), Second());
   v.ClearReadings();
   const int readings = Sections().Kind() == kSlotThreeChannel ? kEntries : 1;
   for (int i = 0; i < readings; ++i) v.AddReading(Frequency(i), Channels[i], Rssi(i));

@@ -341,12 +341,8 @@ int KesCardConverter::SelectedChannel() const {
 }
 
 void KesCardConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
-  v.Year = RtcYear;
-  v.Month = RtcMonth;
-  v.Day = RtcDay;
-  v.Hour = GpsHour;
-  v.Minute = GpsMinute;
-  v.Second = GpsSecond;
+  v.SetDate(RtcYear, RtcMonth, RtcDay);
+  v.SetTime(GpsHour, GpsMinute, GpsSecond);
   v.SetPosition(Latitude, Longitude);
   v.InFielder = true;
   v.X = v.Marker = ReadLE16(PositionData, 5);

@@ -264,12 +264,8 @@ char* KesDumpConverter::ProductField(int16_t field, char* p) {
 }
 
 void KesDumpConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
-  v.Year = RtcYear;
-  v.Month = RtcMonth;
-  v.Day = RtcDay;
-  v.Hour = GpsHour;
-  v.Minute = GpsMinute;
-  v.Second = GpsSecond;
+  v.SetDate(RtcYear, RtcMonth, RtcDay);
+  v.SetTime(GpsHour, GpsMinute, GpsSecond);
   v.SetPosition(Latitude, Longitude);
   v.InFielder = true;
   v.X = v.Marker = ReadLE16(ScanBlock, 6);

@@ -448,16 +448,7 @@ int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   if (kind == kKindSamples) triples = 1;
   if (kind == kKindList) triples = best ? 1 : kListEntries;
   if (kind == kKindTable) triples = best ? 1 : kTableDataEntries;
-  const bool freq = Settings().Data.Frequency;
-  const bool chan = Settings().Data.Channel;
-  const bool rssi = Settings().Data.Rssi;
-  char* p = out;
-  for (int t = 0; t < triples; ++t) {
-    if (freq) p = tx::Put(tx::Join(p, out, delimiter), "\"Frequency\"");
-    if (chan) p = tx::Put(tx::Join(p, out, delimiter), "\"Channel\"");
-    if (rssi) p = tx::Put(tx::Join(p, out, delimiter), "\"RSSI\"");
-  }
-  tx::End(p);
+  PutColumnTitles(out, delimiter, triples);
   return 0;
 }
 
@@ -665,9 +656,7 @@ char* PelmorConverter::ProductField(int16_t field, char* p) {
 
 void PelmorConverter::FillFixedValues(FixedValues& v, FixedPiece piece) const {
   const bool line = piece == FixedPiece::kRecord;
-  v.Year = ClockBytes[5];
-  v.Month = ClockBytes[4];
-  v.Day = ClockBytes[3];
+  v.SetDate(ClockBytes[5], ClockBytes[4], ClockBytes[3]);
   const Coordinate lat = line ? LineLatitude() : Fix.Latitude;
   const Coordinate lon = line ? LineLongitude() : Fix.Longitude;
   if (line) {

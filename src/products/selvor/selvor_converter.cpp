@@ -251,12 +251,8 @@ SelvorConverter::Reading SelvorConverter::FixedReading() const {
 }
 
 void SelvorConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
-  v.Year = Head[6];
-  v.Month = Head[5];
-  v.Day = Head[4];
-  v.Hour = GpsHour;
-  v.Minute = GpsMinute;
-  v.Second = GpsSecond;
+  v.SetDate(Head[6], Head[5], Head[4]);
+  v.SetTime(GpsHour, GpsMinute, GpsSecond);
   v.SetPosition(Latitude, Longitude);
   const Reading r = FixedReading();
   v.SetReading(r.Frequency, r.Code, r.Signal);

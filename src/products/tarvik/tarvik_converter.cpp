@@ -211,12 +211,8 @@ double TarvikConverter::ScanFrequency(int n, int e) const {
 }
 
 void TarvikConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
-  v.Year = Header[7];
-  v.Month = Header[6];
-  v.Day = Header[5];
-  v.Hour = GpsHour;
-  v.Minute = GpsMinute;
-  v.Second = GpsSecond;
+  v.SetDate(Header[7], Header[6], Header[5]);
+  v.SetTime(GpsHour, GpsMinute, GpsSecond);
   v.SetPosition(Latitude, Longitude);
   const int n = FirstCheckedReceiver(*this);
   if (n != 0 && FastDataChosen(*this))

@@ -257,12 +257,8 @@ int16_t TarvikExtConverter::ParseSingle(const std::uint8_t* r, bool voice) {
 }
 
 void TarvikExtConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
-  v.Year = Header[7];
-  v.Month = Header[6];
-  v.Day = Header[5];
-  v.Hour = GpsHour;
-  v.Minute = GpsMinute;
-  v.Second = GpsSecond;
+  v.SetDate(Header[7], Header[6], Header[5]);
+  v.SetTime(GpsHour, GpsMinute, GpsSecond);
   // The "G" line: latitude degrees and fraction of a degree, longitude decimal degrees, all
   // as magnitudes; Planet and PathPro take the signed decimal degrees.
   v.GraysonDegrees = Latitude.Degrees;
