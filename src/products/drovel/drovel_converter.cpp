@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "convert/best_entry.h"
 #include "convert/text.h"
 
 namespace polvane {
@@ -81,20 +82,11 @@ int16_t DrovelConverter::ParseRecord(std::uint8_t* r) {
 }
 
 void DrovelConverter::ChooseBestEntry() {
-  // The weakest magnitude is the strongest level. Only the readings the record's kind
-  // carries take part: a one-channel record has no second or third reading to choose.
-  int best = 0, magnitude = 121;
-  bool listed = false;
-  for (int i = 0; i < EntryCount(); ++i) {
-    if (Channels[i] == 0 || !Listed(i)) continue;
-    listed = true;
-    if (Rssi(i) < magnitude) {
-      best = i;
-      magnitude = Rssi(i);
-    }
-  }
-  // With a channel list, a record that heard none of its channels has no best entry.
-  BestEntry[0] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
+  // Only the readings the record's kind carries take part: a one-channel record has no second
+  // or third reading to choose.
+  BestEntry[0] = StrongestEntry(
+      EntryCount(), KeptChannels.Empty(), [&](int i) { return Channels[i] != 0 && Listed(i); },
+      [&](int i) { return Rssi(i); });
 }
 
 double DrovelConverter::Frequency(int entry) const {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "convert/best_entry.h"
 #include "paging/flex_decoder.h"
 #include "paging/pocsag_decoder.h"
 
@@ -154,18 +155,9 @@ char* KesConverter::PutColumnValues(char* p, const KesColumn& v, const KesColumn
 }
 
 void KesConverter::ChooseBestChannel(const std::uint8_t* samples, int count, int stride) {
-  int best = 0, level = -121;
-  bool listed = false;
-  for (int i = 0; i < count; ++i) {
-    if (!KeptColumn(i)) continue;
-    listed = true;
-    const int v = -static_cast<int>(samples[i * stride]);
-    if (v > level) {
-      best = i;
-      level = v;
-    }
-  }
-  BestEntry[0] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
+  BestEntry[0] = StrongestEntry(
+      count, KeptChannels.Empty(), [&](int i) { return KeptColumn(i); },
+      [&](int i) { return static_cast<int>(samples[i * stride]); });
 }
 
 bool KesConverter::KeptColumn(int column) const {

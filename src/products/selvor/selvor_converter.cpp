@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "convert/best_entry.h"
+
 namespace polvane {
 
 using namespace selvor;
@@ -75,20 +77,11 @@ int16_t SelvorConverter::ParseRecord(std::uint8_t* r) {
 }
 
 void SelvorConverter::ChooseBestEntries() {
-  for (int n = 1; n <= kReceivers; ++n) {
-    int best = 0, level = -121;
-    bool listed = false;
-    for (int e = 0; e < kScanEntries; ++e) {
-      if (ScanCode(n, e) == 0 || !KeptChannels.Takes(ScanChannel(n, e))) continue;
-      listed = true;
-      if (-ScanLevel(n, e) > level) {
-        best = e;
-        level = -ScanLevel(n, e);
-      }
-    }
-    // With a channel list, a receiver that heard none of its channels has no best entry.
-    BestEntry[n - 1] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
-  }
+  for (int n = 1; n <= kReceivers; ++n)
+    BestEntry[n - 1] = StrongestEntry(
+        kScanEntries, KeptChannels.Empty(),
+        [&](int e) { return ScanCode(n, e) != 0 && KeptChannels.Takes(ScanChannel(n, e)); },
+        [&](int e) { return ScanLevel(n, e); });
 }
 
 double SelvorConverter::FastFrequency(int n) const {

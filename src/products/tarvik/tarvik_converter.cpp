@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert/best_entry.h"
+
 namespace polvane {
 
 using namespace tarvik;
@@ -141,20 +143,11 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
 }
 
 void TarvikConverter::ChooseBestEntries() {
-  for (int n = 1; n <= 4; ++n) {
-    int best = 0, level = -121;
-    bool listed = false;
-    for (int e = 0; e < kScanEntries; ++e) {
-      if (ScanRawChannel(n, e) == 0 || !KeptChannels.Takes(ScanChannel(n, e))) continue;
-      listed = true;
-      if (-ScanRssi(n, e) > level) {
-        best = e;
-        level = -ScanRssi(n, e);
-      }
-    }
-    // With a channel list, a receiver that heard none of its channels has no best entry.
-    BestEntry[n - 1] = static_cast<std::int16_t>(listed || KeptChannels.Empty() ? best : -1);
-  }
+  for (int n = 1; n <= 4; ++n)
+    BestEntry[n - 1] = StrongestEntry(
+        kScanEntries, KeptChannels.Empty(),
+        [&](int e) { return ScanRawChannel(n, e) != 0 && KeptChannels.Takes(ScanChannel(n, e)); },
+        [&](int e) { return ScanRssi(n, e); });
 }
 
 std::uint16_t TarvikConverter::Marker() const {

@@ -1,0 +1,28 @@
+// Best server's choice among the entries of a sweep, the one rule every reader follows.
+#pragma once
+
+#include <cstdint>
+
+namespace polvane {
+
+// The entry (0 to count - 1) with the strongest level among those `takes(e)` keeps, where
+// magnitude(e) is the entry's RSSI magnitude in dBm (the smaller, the stronger): the first of
+// equals, and entry 0 when none is stronger than -121 dBm. When a channel list is in force
+// (`everyChannel` false) and it keeps none of the entries, -1: the sweep has no best entry.
+template <class Takes, class Magnitude>
+std::int16_t StrongestEntry(int count, bool everyChannel, Takes&& takes, Magnitude&& magnitude) {
+  int best = 0, level = -121;
+  bool listed = false;
+  for (int e = 0; e < count; ++e) {
+    if (!takes(e)) continue;
+    listed = true;
+    const int v = -magnitude(e);
+    if (v > level) {
+      best = e;
+      level = v;
+    }
+  }
+  return static_cast<std::int16_t>(listed || everyChannel ? best : -1);
+}
+
+}  // namespace polvane
