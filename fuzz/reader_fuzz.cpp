@@ -46,9 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   s.c->Gathering().SetRecordsPerSecond(more >> 2 & 15);
   // The data group and every offered field.
   Selection selection;
-  for (int i = 0; i < s.c->OfferedCount; ++i) {
-    selection.Tags.push_back(s.c->OfferedFields[i]);
-    selection.Texts.push_back(CatalogueTitle(s.c->OfferedFields[i]));
+  for (std::int16_t field : s.c->Offered()) {
+    selection.Tags.push_back(field);
+    selection.Texts.push_back(CatalogueTitle(field));
   }
   ConversionSettings settings = ControlSettings(s.form);
   settings.OutputFormat = format;
@@ -58,13 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.FixedLayout = format == 3 || format == 6 || format == 7 || format == 12;
   const std::int16_t modes[] = {kReduceNone, kReduceBestServer, kReducePerSeconds, kReduceLambda};
   settings.ReductionMode = modes[choice >> 6];
-  s.c->Settings = settings;
+  s.c->SetSettings(settings);
 
   // Both passes, as the window runs them: indexing, then conversion.
   for (bool converting : {false, true}) {
     if (s.c->OpenInput(input) != 0) return 0;
-    s.c->Converting = converting;
-    s.c->BatchMode = more & 1;
+    s.c->SetConverting(converting);
+    s.c->SetBatchMode(more & 1);
     if (!converting) {
       std::uint8_t buffer[kRecordBufferSize];
       for (int n = 0; (n = s.c->ReadRecord(buffer)) != 0;) {
