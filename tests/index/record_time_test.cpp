@@ -24,7 +24,7 @@ TEST(RecordTime, IsThePlacesTimeOnEveryRecordOfEverySample) {
     ProductConverter* c = converters.ForCode(IdentifyProduct(path));
     if (!c) continue;
     ASSERT_EQ(c->OpenInput(path), 0);
-    c->Converting = false;
+    c->SetConverting(false);
     auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
     long records = 0, timed = 0;
     RecordPass().Run(*c, buffer.get(), RunState{}, entry.file_size(), [&](std::int16_t) {
