@@ -29,6 +29,17 @@ class IndexTest : public ::testing::Test {
     form.ChooseInputFile(path);
     form.WaitForIndexing();
   }
+  // A Kes PC-card log of `count` empty scan headers, each a section of its own, all at 09:30:00.
+  std::string EmptyHeaders(const char* name, int count) {
+    KesCardLogBuilder log("QVX KES CW RECEIVER V1.05");
+    log.Clock({9, 30, 0});
+    KesScan empty;
+    empty.type = 3;
+    for (int i = 0; i < count; ++i) log.Scan(empty);
+    const std::string path = dir.File(name);
+    log.WriteTo(path);
+    return path;
+  }
   TreeRoot& Root(int i) { return *form.tvIndex.Roots()[i]; }
   std::vector<std::string> Seconds() {
     form.AddSelectedField(21);
@@ -218,13 +229,7 @@ TEST(SectionLabelTest, EveryLabelComesBackAsWritten) {
 // section keeps its ordinal and its label.
 TEST_F(IndexTest, ASectionPerRecordTakesAFewBytesPerSection) {
   constexpr int kSections = 200000;
-  KesCardLogBuilder log("QVX KES CW RECEIVER V1.05");
-  log.Clock({9, 30, 0});
-  KesScan empty;
-  empty.type = 3;
-  for (int i = 0; i < kSections; ++i) log.Scan(empty);
-  const std::string path = dir.File("headers.bin");
-  log.WriteTo(path);
+  const std::string path = EmptyHeaders("headers.bin", kSections);
 
   const std::size_t before = mallinfo2().uordblks;
   Choose(path);
@@ -244,13 +249,7 @@ TEST_F(IndexTest, ASectionPerRecordTakesAFewBytesPerSection) {
 // its records; the converter consults them, and the rest of the file is converted as selected.
 TEST_F(IndexTest, AStoppedPassKeepsTheSectionsReadBeforeTheStop) {
   constexpr int kSections = 60000;
-  KesCardLogBuilder log("QVX KES CW RECEIVER V1.05");
-  log.Clock({9, 30, 0});
-  KesScan empty;
-  empty.type = 3;
-  for (int i = 0; i < kSections; ++i) log.Scan(empty);
-  const std::string path = dir.File("stopped.bin");
-  log.WriteTo(path);
+  const std::string path = EmptyHeaders("stopped.bin", kSections);
   form.AutoIndex = false;
   form.ChooseInputFile(path);
   TMakeIndex index(form, static_cast<std::int16_t>(form.InputFormatGroup.ItemIndex()));
