@@ -44,7 +44,7 @@ class PreviewSink : public CollectingSink {
       static constexpr std::size_t kRow = 16;
       for (std::size_t at = 0; at < bytes.size() && !Full(); at += kRow) {
         const std::string_view piece = bytes.substr(at, kRow);
-        char offset[16];
+        char offset[24];
         std::snprintf(offset, sizeof offset, "%08zX", at);
         std::string hex, text;
         for (std::size_t i = 0; i < piece.size(); ++i) {
