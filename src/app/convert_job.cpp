@@ -96,7 +96,7 @@ void TConvert::Finish() {
 bool TConvert::ConvertPair(const std::string& input, const std::string& output, RunState& run) {
   ProductConverter& c = *converter_;
   if (c.OpenInput(input) != 0) {
-    Message(kError, "Input File Does Not Exist!", PathError(input, c.Input.Error()));
+    Message(kError, "Input File Does Not Exist!", PathError(input, c.Source().Error()));
     return false;
   }
   if (SinkFactory && !Settings.FixedLayout) return ConvertToSink(c, input, output, run);
@@ -116,10 +116,10 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
 
   const FileResult result = loop_.Run(c, out, Fields, run, size);
   c.SetConverting(false);
-  if (c.Input.Failed()) {
+  if (c.Source().Failed()) {
     // What was read is not the whole log: the earlier output stays as it was.
     out.Abandon();
-    Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
+    Message(kError, kInputCannotBeRead, PathError(input, c.Source().Error()));
     return false;
   }
   if (!(syncer_ ? out.Close(*syncer_) : out.Close())) {
@@ -166,8 +166,8 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   Gauge(0);
   const FileResult result = loop_.Run(c, *sink, nullptr, Fields, run, FileSize(input));
   c.SetConverting(false);
-  if (c.Input.Failed()) {
-    Message(kError, kInputCannotBeRead, PathError(input, c.Input.Error()));
+  if (c.Source().Failed()) {
+    Message(kError, kInputCannotBeRead, PathError(input, c.Source().Error()));
     return false;
   }
   // A sink that keeps no part of a cancelled file (a map dataset) is dropped unended: it leaves

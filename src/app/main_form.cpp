@@ -130,13 +130,8 @@ void TMainForm::InputFormatGroupClick() {
   else if (row)
     ApplyProductSettings(*row);
   if (taken) {
-    ProductConverter* next = converters_.ForCode(code);
-    if (next && next != &old) {
-      // The selected list stays, so the new converter takes its tags.
-      std::lock_guard lock(selectionLock_);
-      next->SelectedTags = old.SelectedTags;
-    }
-    if (next) CurrentConverter = next;
+    // The selected list is the form's, so it stays as it is for the new product.
+    if (ProductConverter* next = converters_.ForCode(code)) CurrentConverter = next;
     ListOfferedFields();
   }
   Current().SetBatchMode(batch);
@@ -254,7 +249,7 @@ void TMainForm::AddSelectedField(std::int16_t field) {
   std::lock_guard lock(selectionLock_);
   const int pos = SelectedBox.Count();
   if (pos >= kMaxSelected) return;
-  Current().SelectedTags[pos] = field;
+  selectedTags_[pos] = field;
   SelectedBox.Add(CatalogueTitle(field));
 }
 
@@ -264,7 +259,7 @@ void TMainForm::SetSelectedList(const std::vector<std::string>& texts,
   SelectedBox.Clear();
   const std::size_t n = std::min<std::size_t>(texts.size(), kMaxSelected);
   for (std::size_t i = 0; i < n; ++i) {
-    Current().SelectedTags[i] = i < tags.size() ? tags[i] : 0;
+    selectedTags_[i] = i < tags.size() ? tags[i] : 0;
     SelectedBox.Add(texts[i]);
   }
 }
@@ -274,7 +269,7 @@ Selection TMainForm::SnapshotSelection() const {
   Selection s;
   s.Texts = SelectedBox.Items();
   if (s.Texts.size() > kMaxSelected) s.Texts.resize(kMaxSelected);
-  for (std::size_t i = 0; i < s.Texts.size(); ++i) s.Tags.push_back(Current().SelectedTags[i]);
+  for (std::size_t i = 0; i < s.Texts.size(); ++i) s.Tags.push_back(selectedTags_[i]);
   return s;
 }
 
@@ -285,7 +280,7 @@ void TMainForm::SelectClick() {
   std::lock_guard lock(selectionLock_);
   const int pos = SelectedBox.Count();
   if (pos >= kMaxSelected) return;
-  Current().SelectedTags[pos] = c.Offered()[i];
+  selectedTags_[pos] = c.Offered()[i];
   SelectedBox.Add(AvailableBox.Item(i));
 }
 
@@ -294,7 +289,7 @@ void TMainForm::DeselectClick() {
   const int i = SelectedBox.ItemIndex();
   const int count = SelectedBox.Count();
   if (i < 0 || i >= count) return;
-  auto& tags = Current().SelectedTags;
+  auto& tags = selectedTags_;
   for (int k = i; k + 1 < kMaxSelected; ++k) tags[k] = tags[k + 1];
   SelectedBox.Delete(i);
 }
@@ -306,7 +301,7 @@ void TMainForm::SelectAllClick() {
   for (int i = 0; i < AvailableBox.Count() && i < static_cast<int>(offered.size()); ++i) {
     const int pos = SelectedBox.Count();
     if (pos >= kMaxSelected) break;
-    Current().SelectedTags[pos] = offered[i];
+    selectedTags_[pos] = offered[i];
     SelectedBox.Add(AvailableBox.Item(i));
   }
 }
@@ -314,7 +309,7 @@ void TMainForm::SelectAllClick() {
 void TMainForm::DeselectAllClick() {
   std::lock_guard lock(selectionLock_);
   SelectedBox.Clear();
-  Current().SelectedTags.fill(-10);
+  selectedTags_.fill(-10);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -235,8 +235,11 @@ class TMainForm : public FormControls {
 
   Host& host_;
   ConverterRegistry converters_;
-  // Guards SelectedBox together with the current converter's SelectedTags.
+  // Guards SelectedBox together with selectedTags_.
   mutable std::mutex selectionLock_;
+  // The catalogue index of each entry of SelectedBox, in its order; the list stays when the
+  // product changes.
+  std::array<std::int16_t, kMaxSelected> selectedTags_{};
   std::unique_ptr<TConvert> convert_;
   std::unique_ptr<TMakeIndex> index_;
 };

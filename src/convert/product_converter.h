@@ -207,16 +207,16 @@ class ProductConverter {
   // The lines written from the open input so far (the record loop counts them).
   std::int32_t RecordsWritten() const { return RecordCount; }
 
-  // The input being read (the record pass and the run look at where it stands and why it
-  // failed).
-  InputFile Input;
-  // The window's selected list, as catalogue indices (the window model keeps it).
-  std::array<std::int16_t, kMaxSelected> SelectedTags{};
+  // The input being read, for the run to see where it stands and why a read failed.
+  const InputFile& Source() const { return Input; }
 
  protected:
   // The record loop and the record pass drive the line state below with the reader.
   friend class RecordLoop;
   friend class RecordPass;
+
+  // The input being read: the readers read their records from it.
+  InputFile Input;
 
   // --- The line state, shared by the readers and the record loop ---
   // The message line of a kActionMessage record.

@@ -168,13 +168,14 @@ TEST_F(OutputFormatChange, LeavingAFixedLayoutRestoresTheFieldSettings) {
   EXPECT_EQ(form.OutputFilename.Text(), "MLJ.M01");
 }
 
-TEST_F(OutputFormatChange, PresetFieldsAreWrittenByTheConverter) {
-  // The preset's tags land in the current converter, which the record loop reads.
+TEST_F(OutputFormatChange, PresetFieldsAreTheRunsFields) {
+  // The preset's tags are the selection a run takes.
   Choose(1);  // EDX SignalPro
-  const ProductConverter& c = *form.CurrentConverter.load();
-  EXPECT_EQ(c.SelectedTags[0], 11);
-  EXPECT_EQ(c.SelectedTags[1], 5);
-  EXPECT_EQ(c.SelectedTags[2], 0);
+  const Selection s = form.SnapshotSelection();
+  ASSERT_GE(s.Count(), 3);
+  EXPECT_EQ(s.Tags[0], 11);
+  EXPECT_EQ(s.Tags[1], 5);
+  EXPECT_EQ(s.Tags[2], 0);
 }
 
 // The table and the list agree: one row per item, in list order, under the list's name; the

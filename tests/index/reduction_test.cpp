@@ -297,7 +297,7 @@ TEST_F(MakeListTest, CountsRecordsOverTheDistinctClockSeconds) {
   EXPECT_EQ(form.GeneratorDlg.GatheredFile(), path);
   EXPECT_EQ(form.GeneratorDlg.PercentComplete.Caption(), "100% Complete");
   EXPECT_EQ(form.GeneratorDlg.ProgressBar.Position(), 0);  // reset at the end
-  EXPECT_FALSE(reader.Input.IsOpen());
+  EXPECT_FALSE(reader.Source().IsOpen());
 }
 
 TEST_F(MakeListTest, DamagedClocksStillCountOneSecondEach) {
@@ -352,7 +352,7 @@ TEST_F(MakeListTest, ExitStopsThePassWithoutAMessage) {
   EXPECT_EQ(reader.Gathering().RecordsPerSecond(), 1);
   EXPECT_EQ(dialog.GatheredFile(), "");
   EXPECT_EQ(dialog.ProgressBar.Position(), 0);
-  EXPECT_FALSE(reader.Input.IsOpen());
+  EXPECT_FALSE(reader.Source().IsOpen());
   // "Generate" again runs a new pass to the end.
   reader.parsed = 0;
   dialog.OKBtnClick();
