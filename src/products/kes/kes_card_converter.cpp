@@ -157,13 +157,12 @@ void KesCardConverter::DecodeGps(const std::uint8_t* g) {
     GpsSecond = static_cast<std::uint16_t>(Bcd2(g[19]));
     return;
   }
-  GpsHour = g[20];
-  GpsMinute = g[21];
-  GpsSecond = g[22];
-  Latitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, 4)), 'N', 'S');
-  Longitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, 8)), 'E', 'W');
-  GpsAltitude = ReadBE32(g, 12);
-  GpsVelocity = ReadBE16(g, 16);
+  DecodeBinaryGps(g, {.Time = 20,
+                      .Latitude = 4,
+                      .Longitude = 8,
+                      .Altitude = 12,
+                      .Velocity = 16,
+                      .WideVelocity = false});
 }
 
 void KesCardConverter::AddToAverage() {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "convert/best_entry.h"
+#include "convert/bytes.h"
 #include "paging/flex_decoder.h"
 #include "paging/pocsag_decoder.h"
 
@@ -53,6 +54,16 @@ void KesConverter::TakeMessage(Decoder& decoder, bool& done) {
   char* slot = room ? PagerMessages[PagerMessageCount] : droppedMessage_;
   done = decoder.NextMessage(slot, kes::kMessageSize);
   if (room && slot[0] != '\0') ++PagerMessageCount;
+}
+
+void KesConverter::DecodeBinaryGps(const std::uint8_t* g, const BinaryGpsOffsets& at) {
+  GpsHour = g[at.Time];
+  GpsMinute = g[at.Time + 1];
+  GpsSecond = g[at.Time + 2];
+  Latitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, at.Latitude)), 'N', 'S');
+  Longitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, at.Longitude)), 'E', 'W');
+  GpsAltitude = ReadBE32(g, at.Altitude);
+  GpsVelocity = at.WideVelocity ? ReadBE32(g, at.Velocity) : ReadBE16(g, at.Velocity);
 }
 
 void KesConverter::DecodeFlex(const std::uint8_t* frame, int available) {

@@ -91,6 +91,16 @@ class KesConverter : public FixedLayoutConverter {
   std::uint32_t GpsAltitude = 0;  // centimetres
   std::uint32_t GpsVelocity = 0;  // receiver units; x 0.022356 gives miles per hour
 
+  // Where a block of binary GPS values keeps them: the byte offsets of the hour (the minute and
+  // second follow it), the latitude and longitude (signed, big-endian), the altitude and the
+  // velocity, and whether the velocity takes four bytes rather than two.
+  struct BinaryGpsOffsets {
+    int Time, Latitude, Longitude, Altitude, Velocity;
+    bool WideVelocity;
+  };
+  // Takes the GPS time, position, altitude and velocity of block `g`.
+  void DecodeBinaryGps(const std::uint8_t* g, const BinaryGpsOffsets& at);
+
   // Values and messages of the last decoded paging capture.
   std::uint16_t PagerChannel = 0;
   std::uint8_t PagerRssi = 0;

@@ -79,13 +79,12 @@ int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
   if (type == kGps) {
     const std::uint8_t* g = r + 1;
     std::memcpy(GpsRecord, g, kGpsSize);
-    GpsHour = g[4];
-    GpsMinute = g[5];
-    GpsSecond = g[6];
-    Latitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, 11)), 'N', 'S');
-    Longitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, 15)), 'E', 'W');
-    GpsAltitude = ReadBE32(g, 19);
-    GpsVelocity = ReadBE32(g, 27);
+    DecodeBinaryGps(g, {.Time = 4,
+                        .Latitude = 11,
+                        .Longitude = 15,
+                        .Altitude = 19,
+                        .Velocity = 27,
+                        .WideVelocity = true});
     return kActionNone;
   }
   const int slot = DataSlot(type);
