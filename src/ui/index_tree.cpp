@@ -1,5 +1,7 @@
 #include "ui/index_tree.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -184,16 +186,25 @@ IndexTree::IndexTree(SelectionTree& model, QWidget* parent)
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
   setAlternatingRowColors(true);
-  header()->setStretchLastSection(false);
-  header()->setSectionResizeMode(IndexModel::kLabel, QHeaderView::Stretch);
   // Widths from the font rather than from the rows: measuring many thousands of rows would
-  // cost what the view saves by making texts only when they are shown.
+  // cost what the view saves by making texts only when they are shown. The label column keeps
+  // room for a section's box and a label of a data kind's length under its kind; a pane
+  // narrower than the columns scrolls rather than squeezing the labels and boxes away, and
+  // room to spare goes to the last column.
   const int margin = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
+  const int box = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) +
+                  style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, this);
+  const int label = 2 * indentation() + box +
+                    fontMetrics().horizontalAdvance(QStringLiteral("Scan Table 000")) + margin;
   const int time = fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + margin;
   const int count = fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + margin;
-  for (int c = IndexModel::kStart; c < IndexModel::kColumns; ++c) {
+  header()->setStretchLastSection(true);
+  header()->setMinimumSectionSize(std::min(time, count));
+  for (int c = IndexModel::kLabel; c < IndexModel::kColumns; ++c) {
     header()->setSectionResizeMode(c, QHeaderView::Interactive);
-    header()->resizeSection(c, c == IndexModel::kRecords ? count : time);
+    header()->resizeSection(c, c == IndexModel::kLabel     ? label
+                               : c == IndexModel::kRecords ? count
+                                                           : time);
   }
   connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {

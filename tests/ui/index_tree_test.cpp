@@ -1,6 +1,7 @@
 // The section tree of step 2: what its rows show of a generated log, the data kind's box, the
 // keyboard, the tree handed over in one piece, and the wait window's Cancel.
 #include <QApplication>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -77,6 +78,27 @@ class IndexTreeTest : public QObject {
     QVERIFY(!tree->testAttribute(Qt::WA_SetFont));
     QCOMPARE(tree->font(), QApplication::font(tree));
     QVERIFY(tree->font().family() != QStringLiteral("Courier New"));
+  }
+
+  // However narrow the window leaves the tree, a row keeps its box and whole label in view: the
+  // times and counts scroll instead.
+  void labelsAndBoxesKeepTheirRoomInANarrowTree() {
+    ScratchDir dir;
+    Window w;
+    QVERIFY(Choose(w, WriteKinds(dir, "SSSFFS")));
+    // A second view of the window's tree, as narrow as the window lets its own become.
+    IndexTree tree(w.form().tvIndex);
+    tree.resize(w.window->Tree()->minimumWidth(), 200);
+    tree.show();
+    QCoreApplication::processEvents();
+    for (const QModelIndex& row : {tree.Root(0), tree.Root(1), tree.Section(0, 0)}) {
+      const QRect cell = tree.visualRect(row);
+      QVERIFY(tree.viewport()->rect().contains(tree.CheckBoxRect(row)));
+      const int text = tree.fontMetrics().horizontalAdvance(Cell(row, IndexModel::kLabel));
+      QVERIFY2(tree.CheckBoxRect(row).right() + text < cell.right(),
+               qPrintable(Cell(row, IndexModel::kLabel)));
+    }
+    QVERIFY(tree.header()->length() > tree.viewport()->width());
   }
 
   // A Drovel log has no GPS: its sections take the times of the receiver clock, as their
