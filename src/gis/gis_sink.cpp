@@ -56,9 +56,6 @@ void SetTemporaryRegistry(void (*remember)(const char*), void (*forget)(const ch
 
 namespace {
 
-// Features between two commits of a GeoPackage: one transaction per feature would be hundreds of
-// times slower, and the temporary dataset needs no rollback journal to come back from.
-constexpr std::uint64_t kFeaturesPerTransaction = 1000000;
 constexpr std::size_t kShapefileMaxFields = 255;
 constexpr std::size_t kShapefileNameLength = 10;
 constexpr const char* kCircleIcon =
@@ -520,10 +517,11 @@ class GisSink final : public LineSink {
     if (!ds) return false;
     const bool ok = WriteLayers(*ds);
     // Closing writes what the drivers keep (a KML document, the GeoJSON's end, the GeoPackage's
-    // extent and spatial index).
+    // tables).
     CPLErrorReset();
     GDALClose(ds);
     if (!ok || CPLGetLastErrorType() >= CE_Failure) return false;
+    if (format_ == GisFormat::GeoPackage && !WriteGeoPackageRows()) return false;
     if (format_ == GisFormat::GeoPackage && !indexTable_.empty()) {
       // The points known from the writing, unless there were too many to keep.
       const std::string why = AddGeoPackageSpatialIndex(temp_, indexTable_, indexColumn_,
@@ -561,6 +559,7 @@ class GisSink final : public LineSink {
     if (format_ == GisFormat::GeoPackage) {
       indexTable_ = layer->GetName();
       indexColumn_ = layer->GetGeometryColumn();
+      fidColumn_ = layer->GetFIDColumn();
     }
     const auto& columns = shape_.Columns();
     const auto& order = shape_.Order();
@@ -580,6 +579,11 @@ class GisSink final : public LineSink {
       if (format_ == GisFormat::Shapefile && type == OFTString) field.SetWidth(254);
       if (layer->CreateField(&field, FALSE) != OGRERR_NONE) return nullptr;
     }
+    // The names the driver gave the fields, which its table's columns take.
+    tableColumns_.clear();
+    const OGRFeatureDefn* defn = layer->GetLayerDefn();
+    for (int k = fieldBase_; k < defn->GetFieldCount(); ++k)
+      tableColumns_.emplace_back(defn->GetFieldDefn(k)->GetNameRef());
     return layer;
   }
 
@@ -646,16 +650,10 @@ class GisSink final : public LineSink {
       return layer;
     };
     if (!kml && !layerAt(0)) return false;
+    // A GeoPackage's rows go into its table through SQLite once GDAL has closed the file.
+    if (format_ == GisFormat::GeoPackage) return true;
 
-    const bool transactions = format_ == GisFormat::GeoPackage;
-    const bool dateTimes = format_ == GisFormat::GeoPackage || format_ == GisFormat::GeoJson;
-    if (!indexTable_.empty())
-      points_.reserve(std::min<std::uint64_t>(lines_ - unplaced_, kMaxPackedPoints));
-    std::uint64_t inTransaction = 0;
-    if (transactions && ds.StartTransaction() != OGRERR_NONE) return false;
-    const auto& columns = shape_.Columns();
-    const auto& order = shape_.Order();
-    std::string text;
+    FeatureRow row{nullptr, fieldBase_, format_ == GisFormat::GeoJson, {}};
     Line line;
     for (std::uint64_t n = 0; n < lines_; ++n) {
       if (!spool_.Next(line))
@@ -681,42 +679,8 @@ class GisSink final : public LineSink {
           style = colorColumn_ < values.size() && !values[colorColumn_].Null
                       ? styles[colors.Band(values[colorColumn_].AsReal())].c_str()
                       : styles.back().c_str();
-        for (std::size_t k = 0; k < order.size(); ++k) {
-          const std::size_t c = order[k];
-          const int field = fieldBase_ + static_cast<int>(k);
-          if (c >= values.size() || values[c].Null) {
-            f.SetFieldNull(field);
-            continue;
-          }
-          const TableValue& v = values[c];
-          switch (columns[c].Type) {
-            case ColumnType::Integer:
-              f.SetField(field, static_cast<GIntBig>(v.Integer));
-              break;
-            case ColumnType::Real:
-              f.SetField(field, v.AsReal());
-              break;
-            case ColumnType::Text:
-              text.assign(v.Text);
-              f.SetField(field, text.c_str());
-              break;
-          }
-        }
-        if (timed_) {
-          const int field = fieldBase_ + static_cast<int>(order.size());
-          if (stamp.empty()) {
-            f.SetFieldNull(field);
-          } else if (dateTimes) {
-            // The parts of the text IsoTimestamp wrote, without GDAL reading them back.
-            const long millis = std::lround(place.GpsSeconds * 1000);
-            f.SetField(field, place.Year, place.Month, place.Day,
-                       static_cast<int>(millis / 3600000), static_cast<int>(millis / 60000 % 60),
-                       static_cast<float>(millis % 60000) / 1000.0f, 100);
-          } else {
-            text.assign(stamp);
-            f.SetField(field, text.c_str());
-          }
-        }
+        row.f = &f;
+        PutRow(row, values, place, stamp);
         // The feature keeps its point from one row to the next; only a row after one without a
         // position makes a new one.
         OGRGeometry* geometry = f.GetGeometryRef();
@@ -732,22 +696,129 @@ class GisSink final : public LineSink {
         if (style) f.SetStyleString(style);
         f.SetFID(OGRNullFID);
         ok = layer->CreateFeature(&f) == OGRERR_NONE;
-        if (ok && place.HasPosition && !indexTable_.empty()) {
-          if (points_.size() < kMaxPackedPoints)
-            points_.push_back({f.GetFID(), place.Longitude, place.Latitude});
-          else
-            pointsLeft_ = true;
-        }
-        if (ok && transactions && ++inTransaction == kFeaturesPerTransaction) {
-          inTransaction = 0;
-          ok = ds.CommitTransaction() == OGRERR_NONE && ds.StartTransaction() == OGRERR_NONE;
-        }
       });
       if (!ok) return false;
     }
-    if (transactions && ds.CommitTransaction() != OGRERR_NONE) return false;
     return true;
   }
+
+  // The GeoPackage's rows, from the kept lines into the table GDAL made, and their points for
+  // the spatial index.
+  bool WriteGeoPackageRows() {
+    GeoPackageRows rows;
+    const std::string why = rows.Open(temp_, indexTable_, fidColumn_, indexColumn_, tableColumns_);
+    if (!why.empty()) return Fail(output_ + ": " + why);
+    points_.reserve(std::min<std::uint64_t>(lines_ - unplaced_, kMaxPackedPoints));
+    TableRow row{rows, {}};
+    Line line;
+    for (std::uint64_t n = 0; n < lines_; ++n) {
+      if (!spool_.Next(line))
+        return Fail(output_ + ": the lines kept for it could not be read back");
+      const LinePlace& place = line.Place;
+      char iso[32];
+      const std::string_view stamp = IsoTimestamp(place, iso);
+      bool ok = true;
+      shape_.ForEachRow(line, [&](std::span<const TableValue> values) {
+        if (!ok) return;
+        PutRow(row, values, place, stamp);
+        if (place.HasPosition) rows.Point(place.Longitude, place.Latitude);
+        const std::int64_t fid = rows.Write();
+        ok = fid != 0;
+        if (ok && place.HasPosition) {
+          if (points_.size() < kMaxPackedPoints)
+            points_.push_back({fid, place.Longitude, place.Latitude});
+          else
+            pointsLeft_ = true;
+        }
+      });
+      if (!ok) return Fail(output_ + ": " + rows.Error());
+    }
+    if (const std::string end = rows.Finish(); !end.empty()) return Fail(output_ + ": " + end);
+    return true;
+  }
+
+  // A row's attributes in the order of the fields, then its time, through `row`'s Null,
+  // Integer, Real, Text and Time.
+  template <class Row>
+  void PutRow(Row& row, std::span<const TableValue> values, const LinePlace& place,
+              std::string_view stamp) const {
+    const auto& columns = shape_.Columns();
+    const auto& order = shape_.Order();
+    for (std::size_t k = 0; k < order.size(); ++k) {
+      const std::size_t c = order[k];
+      const int field = static_cast<int>(k);
+      if (c >= values.size() || values[c].Null) {
+        row.Null(field);
+        continue;
+      }
+      const TableValue& v = values[c];
+      switch (columns[c].Type) {
+        case ColumnType::Integer:
+          row.Integer(field, v.Integer);
+          break;
+        case ColumnType::Real:
+          row.Real(field, v.AsReal());
+          break;
+        case ColumnType::Text:
+          row.Text(field, v.Text);
+          break;
+      }
+    }
+    if (timed_) {
+      const int field = static_cast<int>(order.size());
+      if (stamp.empty())
+        row.Null(field);
+      else
+        row.Time(field, place, stamp);
+    }
+  }
+
+  // A row of GDAL's feature `f`, its attributes after the fields the driver starts a layer
+  // with.
+  struct FeatureRow {
+    OGRFeature* f;
+    int base;
+    bool dateTimes;  // the time as a date-time field, not as its text
+    std::string text;
+
+    void Null(int k) { f->SetFieldNull(base + k); }
+    void Integer(int k, std::int64_t v) { f->SetField(base + k, static_cast<GIntBig>(v)); }
+    void Real(int k, double v) { f->SetField(base + k, v); }
+    void Text(int k, std::string_view v) {
+      text.assign(v);
+      f->SetField(base + k, text.c_str());
+    }
+    void Time(int k, const LinePlace& place, std::string_view stamp) {
+      if (!dateTimes) return Text(k, stamp);
+      // The parts of the text IsoTimestamp wrote, without GDAL reading them back.
+      const long millis = std::lround(place.GpsSeconds * 1000);
+      f->SetField(base + k, place.Year, place.Month, place.Day, static_cast<int>(millis / 3600000),
+                  static_cast<int>(millis / 60000 % 60),
+                  static_cast<float>(millis % 60000) / 1000.0f, 100);
+    }
+  };
+
+  // A row of the GeoPackage's table. A time is the text GDAL gives a date-time field there:
+  // always with its milliseconds, in UTC.
+  struct TableRow {
+    GeoPackageRows& rows;
+    char time[40];
+
+    void Null(int k) { rows.Null(k); }
+    void Integer(int k, std::int64_t v) { rows.Integer(k, v); }
+    void Real(int k, double v) { rows.Real(k, v); }
+    void Text(int k, std::string_view v) { rows.Text(k, v); }
+    void Time(int k, const LinePlace&, std::string_view stamp) {
+      std::size_t n = std::min(stamp.size() - 1, sizeof time - 6);  // without its "Z"
+      std::memcpy(time, stamp.data(), n);
+      if (stamp.find('.') == std::string_view::npos) {
+        std::memcpy(time + n, ".000", 4);
+        n += 4;
+      }
+      time[n++] = 'Z';
+      rows.Text(k, std::string_view(time, n));
+    }
+  };
 
   // The Shapefile's names beside their titles, then the dataset's files moved into place.
   bool Commit() {
@@ -789,9 +860,11 @@ class GisSink final : public LineSink {
   std::vector<std::string> titles_, names_;
   std::string temp_, namesFile_;
   std::vector<std::string> temporaries_;
-  std::string indexTable_, indexColumn_;  // the GeoPackage's layer and geometry column
-  std::vector<IndexedPoint> points_;      // its points, for its spatial index
-  bool pointsLeft_ = false;               // more than kMaxPackedPoints
+  std::string indexTable_, indexColumn_;   // the GeoPackage's layer and geometry column
+  std::string fidColumn_;                  // the GeoPackage table's fid column
+  std::vector<std::string> tableColumns_;  // the names of the layer's fields, in their order
+  std::vector<IndexedPoint> points_;       // its points, for its spatial index
+  bool pointsLeft_ = false;                // more than kMaxPackedPoints
   std::size_t colorColumn_ = SIZE_MAX;  // the column that colours the points; none: strongest RSSI
   int fieldBase_ = 0;                   // the index of the first attribute in the layers' features
 };

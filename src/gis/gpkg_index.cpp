@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -299,6 +300,161 @@ std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string
   }
   if (!db.Exec("COMMIT")) return db.Error();
   return {};
+}
+
+struct GeoPackageRows::Impl {
+  Database db;
+  std::string table;
+  sqlite3_stmt* insert = nullptr;
+  std::int64_t next = 1;                                      // the next row's fid
+  std::uint64_t inTransaction = 0;                            // rows since the last commit
+  std::vector<std::pair<std::string, std::string>> triggers;  // name, SQL
+  bool placed = false;                                        // the row has a point
+  unsigned char blob[8 + 21] = {'G', 'P', 0, 1};
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool anyPoint = false;
+  std::string error;
+
+  bool Fail() {
+    if (error.empty()) error = db.Error();
+    return false;
+  }
+};
+
+// Rows between two commits: SQLite keeps the pages of a transaction it has written to the file
+// without a journal, so the commits only bound what a failure in the middle would leave.
+constexpr std::uint64_t kRowsPerTransaction = 1000000;
+
+GeoPackageRows::GeoPackageRows() : impl_(std::make_unique<Impl>()) {}
+GeoPackageRows::~GeoPackageRows() = default;
+
+std::string GeoPackageRows::Open(const std::string& path, const std::string& table,
+                                 const std::string& fid, const std::string& geometry,
+                                 const std::vector<std::string>& columns) {
+  Impl& m = *impl_;
+  if (!m.db.Open(path)) return m.db.Error();
+  m.table = table;
+  // The spatial reference GDAL gave the geometry column, which each blob names.
+  sqlite3_stmt* srsOf =
+      m.db.Prepare("SELECT srs_id FROM gpkg_geometry_columns WHERE lower(table_name) = lower(" +
+                   Literal(table) + ")");
+  if (!srsOf || sqlite3_step(srsOf) != SQLITE_ROW) return "the table has no geometry column";
+  const int srs = sqlite3_column_int(srsOf, 0);
+  for (int k = 0; k < 4; ++k)
+    m.blob[4 + k] = static_cast<unsigned char>(static_cast<std::uint32_t>(srs) >> (8 * k));
+  m.blob[8] = 1;  // little-endian WKB
+  m.blob[9] = 1;  // a point
+  // The feature-count triggers would update the count once per row.
+  sqlite3_stmt* find = m.db.Prepare(
+      "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND lower(tbl_name) = lower(" +
+      Literal(table) + ") AND name LIKE 'trigger_%_feature_count_%'");
+  if (!find) return m.db.Error();
+  for (int step; (step = sqlite3_step(find)) != SQLITE_DONE;) {
+    if (step != SQLITE_ROW) return m.db.Error();
+    m.triggers.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(find, 0)),
+                            reinterpret_cast<const char*>(sqlite3_column_text(find, 1)));
+  }
+  std::string sql = "BEGIN;";
+  for (const auto& [name, text] : m.triggers) sql += "DROP TRIGGER " + Quoted(name) + ";";
+  if (!m.db.Exec(sql)) return m.db.Error();
+  std::string names = Quoted(fid) + ", " + Quoted(geometry), marks = "?, ?";
+  for (const std::string& c : columns) {
+    names += ", " + Quoted(c);
+    marks += ", ?";
+  }
+  m.insert =
+      m.db.Prepare("INSERT INTO " + Quoted(table) + " (" + names + ") VALUES (" + marks + ")");
+  if (!m.insert) return m.db.Error();
+  return {};
+}
+
+void GeoPackageRows::Null(int k) {
+  sqlite3_bind_null(impl_->insert, k + 3);
+}
+void GeoPackageRows::Integer(int k, std::int64_t v) {
+  sqlite3_bind_int64(impl_->insert, k + 3, v);
+}
+void GeoPackageRows::Real(int k, double v) {
+  sqlite3_bind_double(impl_->insert, k + 3, v);
+}
+void GeoPackageRows::Text(int k, std::string_view v) {
+  sqlite3_bind_text(impl_->insert, k + 3, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+}
+
+void GeoPackageRows::Point(double x, double y) {
+  Impl& m = *impl_;
+  std::memcpy(m.blob + 8 + 5, &x, sizeof x);
+  std::memcpy(m.blob + 8 + 13, &y, sizeof y);
+  m.placed = true;
+}
+
+std::int64_t GeoPackageRows::Write() {
+  Impl& m = *impl_;
+  sqlite3_bind_int64(m.insert, 1, m.next);
+  if (m.placed)
+    sqlite3_bind_blob(m.insert, 2, m.blob, sizeof m.blob, SQLITE_STATIC);
+  else
+    sqlite3_bind_null(m.insert, 2);
+  const bool ok = sqlite3_step(m.insert) == SQLITE_DONE;
+  sqlite3_reset(m.insert);
+  if (!ok) return m.Fail(), 0;
+  if (m.placed) {
+    double x, y;
+    std::memcpy(&x, m.blob + 8 + 5, sizeof x);
+    std::memcpy(&y, m.blob + 8 + 13, sizeof y);
+    if (!m.anyPoint) {
+      m.minX = m.maxX = x;
+      m.minY = m.maxY = y;
+      m.anyPoint = true;
+    } else {
+      m.minX = std::min(m.minX, x);
+      m.maxX = std::max(m.maxX, x);
+      m.minY = std::min(m.minY, y);
+      m.maxY = std::max(m.maxY, y);
+    }
+    m.placed = false;
+  }
+  if (++m.inTransaction == kRowsPerTransaction) {
+    m.inTransaction = 0;
+    if (!m.db.Exec("COMMIT; BEGIN")) return m.Fail(), 0;
+  }
+  return m.next++;
+}
+
+std::string GeoPackageRows::Finish() {
+  Impl& m = *impl_;
+  if (!m.error.empty()) return m.error;
+  const std::string table = Literal(m.table);
+  std::string sql;
+  if (m.anyPoint) {
+    char extent[160];
+    std::snprintf(extent, sizeof extent,
+                  "min_x = %.17g, min_y = %.17g, max_x = %.17g, max_y = %.17g", m.minX, m.minY,
+                  m.maxX, m.maxY);
+    sql += std::string("UPDATE gpkg_contents SET ") + extent + " WHERE lower(table_name) = lower(" +
+           table + ");";
+  }
+  sql +=
+      "UPDATE gpkg_contents SET last_change = strftime('%Y-%m-%dT%H:%M:%fZ', 'now') WHERE "
+      "lower(table_name) = lower(" +
+      table + ");";
+  // The count where GDAL keeps it (a GeoPackage made without that table has no count).
+  sqlite3_stmt* counted = m.db.Prepare(
+      "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'gpkg_ogr_contents'");
+  if (!counted) return m.db.Error();
+  const int step = sqlite3_step(counted);
+  if (step != SQLITE_ROW && step != SQLITE_DONE) return m.db.Error();
+  if (step == SQLITE_ROW)
+    sql += "UPDATE gpkg_ogr_contents SET feature_count = " + std::to_string(m.next - 1) +
+           " WHERE lower(table_name) = lower(" + table + ");";
+  for (const auto& [name, text] : m.triggers) sql += text + ";";
+  sql += "COMMIT";
+  if (!m.db.Exec(sql)) return m.db.Error();
+  return {};
+}
+
+std::string GeoPackageRows::Error() const {
+  return impl_->error.empty() ? impl_->db.Error() : impl_->error;
 }
 
 }  // namespace polvane

@@ -282,6 +282,49 @@ std::string Query(const std::string& path, const std::string& sql) {
   return value;
 }
 
+// The table as other GeoPackage tools find it: its count, extent, the times' text, and the
+// triggers that keep the count when they add a feature.
+TEST(GisSink, GeoPackageTableKeepsItsCountExtentTimesAndTriggers) {
+  std::vector<LineBuilder> lines = Drive();
+  lines.emplace_back()
+      .Field("Marker Value", CellKind::Integer, "9")
+      .When(2024, 6, 15, 14 * 3600 + 6 * 60 + 0.25)
+      .At(40.70, -74.10);
+  ScratchDir dir;
+  const std::string path = dir.File("drive.gpkg");
+  ASSERT_TRUE(Write(path, GisFormat::GeoPackage, lines).ok);
+  EXPECT_EQ(Query(path, "SELECT feature_count FROM gpkg_ogr_contents WHERE table_name = 'drive'"),
+            "5");
+  // The extent of the four points, exactly.
+  EXPECT_EQ(Query(path,
+                  "SELECT min_x = -74.10 AND max_x = -74.003 AND min_y = 40.70 AND "
+                  "max_y = 40.7158 FROM gpkg_contents WHERE table_name = 'drive'"),
+            "1");
+  Dataset d(path);
+  ASSERT_TRUE(d.Layer());
+  OGREnvelope box;
+  ASSERT_EQ(d.Layer()->GetExtent(&box, FALSE), OGRERR_NONE);
+  EXPECT_DOUBLE_EQ(box.MinX, -74.10);
+  EXPECT_DOUBLE_EQ(box.MaxY, 40.7158);
+  EXPECT_EQ(d.Layer()->GetFeatureCount(FALSE), 5);
+  d.ds.reset();
+  // Times as GDAL writes them there: in UTC, always with their milliseconds.
+  EXPECT_EQ(Query(path, "SELECT Timestamp FROM drive WHERE fid = 1"), "2024-06-15T14:05:00.000Z");
+  EXPECT_EQ(Query(path, "SELECT Timestamp FROM drive WHERE fid = 5"), "2024-06-15T14:06:00.250Z");
+  EXPECT_EQ(Query(path,
+                  "SELECT typeof(\"Rec#1 RSSI\") || typeof(\"Rec#1 Frequency\") FROM "
+                  "drive WHERE fid = 2"),
+            "integerreal");
+  // A feature added by SQL of its own is counted, through the table's triggers.
+  d.ds.reset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+  ASSERT_TRUE(d.ds);
+  d.ds->ExecuteSQL("INSERT INTO drive (\"Marker Value\") VALUES (10)", nullptr, nullptr);
+  d.ds.reset();
+  EXPECT_EQ(Query(path, "SELECT feature_count FROM gpkg_ogr_contents WHERE table_name = 'drive'"),
+            "6");
+  EXPECT_EQ(Query(path, "SELECT max(fid) FROM drive"), "6");
+}
+
 TEST(GisSink, GeoPackageSpatialIndexHoldsEveryPointAndFindsThem) {
   // A grid of 60 by 60 points (three levels of nodes of at most 51 entries), a line without a
   // position, and points that fall on one place.
