@@ -15,6 +15,7 @@
 #include "app/identify.h"
 #include "app/main_form.h"
 #include "convert/output_formats.h"
+#include "convert/section_table.h"
 #include "formats/fixed_layouts.h"
 
 namespace polvane {
@@ -122,6 +123,10 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, kInputCannotBeRead, PathError(input, c.Source().Error()));
     return false;
   }
+  if (SectionsLost(c)) {
+    out.Abandon();
+    return false;
+  }
   if (!(syncer_ ? out.Close(*syncer_) : out.Close())) {
     Message(kError, "Output File Cannot Be Accessed!", out.ErrorText());
     return false;
@@ -154,6 +159,16 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   return true;
 }
 
+bool TConvert::SectionsLost(const ProductConverter& c) {
+  const std::shared_ptr<SectionTable>& table = c.Sections().Table();
+  if (!table || !table->Failed()) return false;
+  const int error = table->FailureError();
+  Message(kError, kSectionsCannotBeRead,
+          std::string("its temporary file: ") +
+              (error ? std::strerror(error) : "the sections' states could not be read back"));
+  return true;
+}
+
 bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
                              const std::string& output, RunState& run) {
   std::unique_ptr<LineSink> sink = SinkFactory(output);
@@ -170,6 +185,7 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
     Message(kError, kInputCannotBeRead, PathError(input, c.Source().Error()));
     return false;
   }
+  if (SectionsLost(c)) return false;
   // A sink that keeps no part of a cancelled file (a map dataset) is dropped unended: it leaves
   // nothing under the output name.
   if (result.Cancelled && !sink->KeepsPartOnCancel()) {

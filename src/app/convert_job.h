@@ -22,6 +22,7 @@ inline constexpr int kSplitLines = 60000;
 inline constexpr const char* kInputCannotBeRead = "Input File Cannot Be Read!";
 inline constexpr const char* kOutputIsAnInput = "it is an input of this run";
 inline constexpr const char* kInputSkipped = "Input File Skipped!";
+inline constexpr const char* kSectionsCannotBeRead = "Section Index Cannot Be Read!";
 
 // How a run ended. kWarned: it completed, but part of its input could not be converted (it
 // said so); kCancelled: CANCEL stopped it, its last output is partial.
@@ -118,6 +119,10 @@ class TConvert : public Worker {
   // The message of a cancelled run: how much its last output holds (output empty: the cancel
   // came between two files), and how many files were converted in full.
   void ReportCancelled(const std::string& output, std::uint64_t lines, int filesDone);
+  // Whether the section index lost the states of sections while the run asked for them (its
+  // temporary file failed): the output would hold sections nobody chose, so the run ends with
+  // the error.
+  bool SectionsLost(const ProductConverter& c);
   // Waits for the outputs still being synced and moved into place; false (the failures shown,
   // the run failed) when one of them could not be.
   bool SettleOutputs();

@@ -1,6 +1,7 @@
 #include "convert/section_table.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -195,8 +196,12 @@ SectionTable::Decoded& SectionTable::Load(std::size_t c) const {
   const std::uint8_t* bytes = chunk.Bytes.data();
   if (chunk.InFile) {
     scratch_.resize(size);
-    if (!Seek(file_, chunk.Offset) || std::fread(scratch_.data(), 1, size, file_) != size)
+    errno = 0;
+    if (!Seek(file_, chunk.Offset) || std::fread(scratch_.data(), 1, size, file_) != size) {
       std::fill(scratch_.begin(), scratch_.end(), std::uint8_t{0});
+      failed_ = true;
+      failureError_ = errno;
+    }
     bytes = scratch_.data();
   }
   slot->Sections.reserve(kChunkSections);
@@ -213,8 +218,13 @@ void SectionTable::StoreBits(std::size_t c, const std::vector<TreeNode>& section
   const std::size_t n = (sections.size() + 7) / 8;
   if (!chunk.InFile) {
     std::copy(bits.begin(), bits.begin() + n, chunk.Bytes.begin() + chunk.Coded);
-  } else if (Seek(file_, chunk.Offset + chunk.Coded)) {
-    std::fwrite(bits.data(), 1, n, file_);
+  } else {
+    errno = 0;
+    if (!Seek(file_, chunk.Offset + chunk.Coded) || std::fwrite(bits.data(), 1, n, file_) != n ||
+        std::fflush(file_) != 0) {
+      failed_ = true;
+      failureError_ = errno;
+    }
   }
 }
 
@@ -271,7 +281,26 @@ std::size_t SectionTable::Find(std::uint32_t ordinal) const {
 bool SectionTable::Selected(std::uint32_t ordinal) const {
   std::lock_guard<std::mutex> hold(lock_);
   const std::size_t position = FindLocked(ordinal);
-  return position == kNone || AtLocked(position).Selected();
+  if (position == kNone) return !failed_;
+  const bool selected = AtLocked(position).Selected();
+  return selected && !failed_;
+}
+
+bool SectionTable::Failed() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return failed_;
+}
+
+int SectionTable::FailureError() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return failureError_;
+}
+
+void SectionTable::BreakFileForTesting() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (file_) std::fclose(file_);
+  // Reads at the chunks' positions find nothing; writes are refused.
+  file_ = std::fopen("/dev/null", "rb");
 }
 
 bool SectionTable::SetSelected(std::uint32_t ordinal, bool selected) {

@@ -72,6 +72,15 @@ class SectionTable {
   static constexpr std::uint8_t kAnyRoot = 0xFF;
   void Visit(std::uint8_t parent, const std::function<void(const TreeNode&)>& visit) const;
 
+  // A chunk could not be read back from the table's file, or a change of state not written
+  // to it: the states of its sections are unknown, so every section counts as left out from
+  // then on, and a conversion that asked ends with an error. The system's error number (0 when
+  // it gave none).
+  bool Failed() const;
+  int FailureError() const;
+  // Makes every later read and write of the table's file fail, as a broken disk would.
+  void BreakFileForTesting();
+
   // What the table holds in memory (its chunks, their directory, the decoded ones) and in its
   // file, in bytes.
   std::size_t MemoryBytes() const;
@@ -116,6 +125,8 @@ class SectionTable {
   std::size_t inMemory_ = 0;  // bytes of coded chunks held in memory
   std::FILE* file_ = nullptr;
   bool fileFailed_ = false;
+  mutable bool failed_ = false;  // see Failed()
+  mutable int failureError_ = 0;
   std::uint64_t fileBytes_ = 0;
   mutable std::array<Decoded, 4> decoded_;
   mutable std::uint64_t uses_ = 0;

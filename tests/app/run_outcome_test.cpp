@@ -7,6 +7,7 @@
 
 #include "app/convert_job.h"
 #include "app/main_form.h"
+#include "convert/section_table.h"
 #include "index/make_list.h"
 #include "support/bytes.h"
 #include "support/conversion.h"
@@ -247,6 +248,24 @@ TEST_F(RunOutcomeTest, ADamagedLogIsConvertedUpToTheDamageAndReported) {
   form.DeselectAllClick();
   form.SelectAllClick();
   EXPECT_EQ(ConvertNow(), kCompleted);
+}
+
+TEST_F(RunOutcomeTest, ASectionIndexThatCannotBeReadEndsTheRunAndKeepsTheEarlierOutput) {
+  TarvikScanDrive(4).WriteTo(dir.File("drive.tvf"));
+  Choose(dir.File("drive.tvf"));
+  form.AddSelectedField(kGpsTime);
+  WriteFile(dir.File("out.txt"), {'e', 'a', 'r', 'l', 'y', '\n'});
+  // The index of a log of many sections keeps them in its temporary file, which breaks.
+  auto table = std::make_shared<SectionTable>(0);
+  for (std::uint32_t k = 1; k <= 2 * SectionTable::kChunkSections + 1; ++k)
+    ASSERT_NE(table->Add(k, 0, 0, true), nullptr);
+  table->BreakFileForTesting();
+  form.CurrentConverter.load()->Sections().SetTable(table);
+  const std::vector<std::string> messages = ConvertNow();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].rfind("Error: Section Index Cannot Be Read!", 0), 0u) << messages[0];
+  EXPECT_EQ(Outcome(), RunOutcome::kFailed);
+  EXPECT_EQ(ReadFile(dir.File("out.txt")), "early\n");
 }
 
 TEST_F(RunOutcomeTest, EveryBundledSampleConvertsWithoutAWarning) {

@@ -191,5 +191,28 @@ TEST(SectionTableRules, MemoryStaysWithinTheBudgetWhateverTheCount) {
   EXPECT_LT(table.MemoryBytes(), kBudget + 800 * 1024);
 }
 
+// A table whose file breaks: the sections it can no longer read count as left out, and so
+// does every other from then on, so that a conversion never takes states nobody chose; the
+// table says it failed. A change of state it cannot write is a failure too.
+TEST(SectionTableRules, AFileThatFailsLeavesNoSectionSelectedAndSaysSo) {
+  for (const bool writing : {false, true}) {
+    SCOPED_TRACE(writing ? "a state written" : "a chunk read");
+    SectionTable table(0);  // every coded chunk in the file
+    for (std::uint32_t k = 1; k <= 3 * kChunk; ++k) ASSERT_NE(table.Add(k, 0, 0, true), nullptr);
+    ASSERT_TRUE(table.Selected(1));
+    ASSERT_GT(table.FileBytes(), 0u);
+    if (writing) ASSERT_TRUE(table.Selected(kChunk + 1));  // its chunk read while it could be
+    table.BreakFileForTesting();
+    if (writing)
+      table.SetSelected(kChunk + 1, false);
+    else
+      EXPECT_FALSE(table.Selected(kChunk + 1));  // its chunk read from the file
+    EXPECT_TRUE(table.Failed());
+    EXPECT_FALSE(table.Selected(1));
+    EXPECT_FALSE(table.Selected(3 * kChunk));   // the chunk still being filled
+    EXPECT_FALSE(table.Selected(10 * kChunk));  // one the table does not have
+  }
+}
+
 }  // namespace
 }  // namespace polvane
