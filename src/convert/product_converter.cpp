@@ -37,18 +37,16 @@ int16_t ProductConverter::DataTitles(int16_t, char*, char) {
 int16_t ProductConverter::DataValues(int16_t, char*, char) {
   return 0;
 }
-CoordinateFields CoordinateFields::Of(const Position& pos, char positive, int decimalPlaces) {
-  CoordinateFields c;
-  c.Minus = pos.Hemisphere != positive;
-  c.Decimal = pos.DecimalDegrees();
-  c.DecimalPlaces = decimalPlaces;
-  c.Degrees = pos.Degrees;
-  c.Minutes = pos.Minutes;
-  c.DecimalMinutesForm = MinuteForm::kThousandths;
-  c.Thousandths = pos.Thousandths;
-  c.Seconds = pos.Thousandths * 60 / 1000;
-  c.Hemisphere = pos.Hemisphere;
-  return c;
+void CoordinateFields::Set(const Position& pos, char positive, int decimalPlaces) {
+  Minus = pos.Hemisphere != positive;
+  Decimal = pos.DecimalDegrees();
+  DecimalPlaces = decimalPlaces;
+  Degrees = pos.Degrees;
+  Minutes = pos.Minutes;
+  DecimalMinutesForm = MinuteForm::kThousandths;
+  Thousandths = pos.Thousandths;
+  Seconds = pos.Thousandths * 60 / 1000;
+  Hemisphere = pos.Hemisphere;
 }
 
 namespace {
@@ -76,16 +74,8 @@ char* PutCoordinate(char* p, const CoordinateFields& c, int offset) {
   }
 }
 
-}  // namespace
-
-void ProductConverter::FieldValue(int16_t field, char* out) {
-  if (!CommonFields::Holds(field)) {
-    text::End(ProductField(field, out));
-    return;
-  }
-  CommonFields f;
-  FillCommonFields(f);
-  char* p = out;
+// The text of common field `field` from the line's values `f` (`lines`: the lines written).
+char* PutCommonField(char* p, int16_t field, const CommonFields& f, std::int32_t lines) {
   if (field == kFieldCrLf) {
     if (f.LineFeed) p = text::Put(p, '\n');
   } else if (field <= 16) {
@@ -98,14 +88,32 @@ void ProductConverter::FieldValue(int16_t field, char* out) {
   } else if (field <= 21) {
     if (f.HasGpsTime) p = PutGpsTimeField(p, field, f.GpsTime);
   } else if (field == kFieldRecordNumber) {
-    if (f.HasRecordNumber) p = text::PutInt(p, RecordCount);
+    if (f.HasRecordNumber) p = text::PutInt(p, lines);
   } else if (field <= 36) {
     if (f.HasRtcDate) p = PutRtcField(p, field, f.RtcDate, {});
   } else if (f.HasRtcTime) {
     p = PutRtcField(p, field, {}, f.RtcTime);
   }
-  text::End(p);
+  return p;
 }
+
+}  // namespace
+
+char* ProductConverter::FieldValue(int16_t field, char* out) {
+  if (!CommonFields::Holds(field)) return text::End(ProductField(field, out));
+  if (!lineOpen_) {
+    CommonFields fresh;
+    FillCommonFields(fresh);
+    return text::End(PutCommonField(out, field, fresh, RecordCount));
+  }
+  if (!commonFilled_) {
+    common_ = CommonFields{};
+    FillCommonFields(common_);
+    commonFilled_ = true;
+  }
+  return text::End(PutCommonField(out, field, common_, RecordCount));
+}
+
 void ProductConverter::PutColumnTitles(char* out, char delimiter, int groups) const {
   const DataBoxes& data = settings_.Data;
   char* p = out;

@@ -60,15 +60,17 @@ struct CoordinateFields {
   long long Seconds = 0;
   char Hemisphere = 0;  // written unless 0
 
-  // A receiver position: the decimal degrees as a magnitude after a minus unless the
-  // hemisphere is `positive`, the minutes with their thousandths, the seconds from the
+  // Sets it from a receiver position: the decimal degrees as a magnitude after a minus unless
+  // the hemisphere is `positive`, the minutes with their thousandths, the seconds from the
   // thousandths.
-  static CoordinateFields Of(const Position& pos, char positive, int decimalPlaces);
+  void Set(const Position& pos, char positive, int decimalPlaces);
 };
 
 // The values of the fields that every product writes alike, for the line being written: "CR /
 // LF", the position, "GPS Status", the GPS time, "Record Number" and the receiver clock. A field
-// whose value the product does not have is written empty.
+// whose value the product does not have is written empty. A reader fills them in place, in
+// fields as CommonFields{} makes them (building a coordinate apart and copying it in costs
+// more than the rest of the filling).
 struct CommonFields {
   bool LineFeed = false;
   bool HasPosition = false;
@@ -82,10 +84,11 @@ struct CommonFields {
   bool HasRtcTime = false;
   ClockTime RtcTime{};
 
-  void SetPosition(const CoordinateFields& latitude, const CoordinateFields& longitude) {
+  // A receiver position, north and east positive.
+  void SetPosition(const Position& latitude, const Position& longitude, int decimalPlaces) {
     HasPosition = true;
-    Latitude = latitude;
-    Longitude = longitude;
+    Latitude.Set(latitude, 'N', decimalPlaces);
+    Longitude.Set(longitude, 'E', decimalPlaces);
   }
   void SetGps(const char* status, const ClockTime& time) {
     GpsStatus = status;
@@ -117,9 +120,9 @@ class ProductConverter {
   virtual void CloseInput();
   virtual int16_t DataTitles(int16_t next, char* out, char delimiter);
   virtual int16_t DataValues(int16_t next, char* out, char delimiter);
-  // The text of field `field` for the line being written: the common fields from
-  // FillCommonFields, every other from ProductField.
-  virtual void FieldValue(int16_t field, char* out);
+  // Writes at `out` the text of field `field` for the line being written, the common fields
+  // from FillCommonFields, every other from ProductField; terminates it and returns its end.
+  virtual char* FieldValue(int16_t field, char* out);
   virtual int ReadRecord(std::uint8_t* buffer);
   virtual int16_t ParseRecord(std::uint8_t* buffer);
   virtual int FixedHeader(char* out);
@@ -238,6 +241,25 @@ class ProductConverter {
 
   void SetOffered(std::span<const std::int16_t> fields);
 
+  // The scope of one output line: while it lasts, the common fields are worked out once, at
+  // the first common field the line writes, and kept for its other ones. The record loop opens
+  // one for each line it builds (every line may come from another record or another reading of
+  // one: best server, averaging, a line per receiver); outside a line each FieldValue works
+  // them out afresh.
+  class LineFields {
+   public:
+    explicit LineFields(ProductConverter& c) : c_(c) {
+      c_.lineOpen_ = true;
+      c_.commonFilled_ = false;
+    }
+    ~LineFields() { c_.lineOpen_ = c_.commonFilled_ = false; }
+    LineFields(const LineFields&) = delete;
+    LineFields& operator=(const LineFields&) = delete;
+
+   private:
+    ProductConverter& c_;
+  };
+
   // --- Members of the readers ---
   std::array<std::int16_t, kMaxOffered> OfferedFields{};
   std::int16_t OfferedCount = 0;
@@ -263,8 +285,9 @@ class ProductConverter {
   // Writes at `out` the titles of the data columns the settings check ("Frequency", "Channel",
   // "RSSI"), `groups` times over, with `delimiter` between them, and ends the text.
   void PutColumnTitles(char* out, char delimiter, int groups) const;
-  // The values of the common fields for the line being written; asked only when one of them is
-  // written. Nothing by default.
+  // The values of the common fields for the line being written, set in `fields` as
+  // CommonFields{} makes them; asked once per line, and only when one of them is written.
+  // Nothing by default.
   virtual void FillCommonFields(CommonFields& fields) const { (void)fields; }
   // Writes the text of a field of the product's own at p and returns its end (no terminator);
   // nothing by default.
@@ -283,6 +306,10 @@ class ProductConverter {
   const std::uint8_t* zeroedBuffer_ = nullptr;
   int zeroedHorizon_ = 0;
   int dirtyLength_ = 0;
+  // The common fields of the open line (LineFields), once commonFilled_.
+  CommonFields common_;
+  bool lineOpen_ = false;
+  bool commonFilled_ = false;
   AverageWindows windows_;
   GatherPass gather_;
   SectionTracker sections_;

@@ -127,11 +127,6 @@ void RecordLoop::Append(std::string_view text) {
   lineSize_ += text.size();
 }
 
-void RecordLoop::Append(const char* text) {
-  // The value buffer is zero-terminated within its size.
-  Append(std::string_view(text, strnlen(text, kValueBufferSize)));
-}
-
 void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
   // One pass over the chunk: its bytes are copied to the line, each cell separator becoming
   // the line's own join character. The chunk lies at the start of the value buffer and is
@@ -390,6 +385,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
       }
       ++c.RecordCount;
       BeginLine();
+      const ProductConverter::LineFields common(c);
       for (int pos = 0; pos < selection.Count(); ++pos) {
         const std::int16_t tag = selection.Tags[pos];
         const auto p = static_cast<std::int16_t>(pos);
@@ -397,8 +393,8 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
           if (pos > 0) Boundary();
           Origin(p, false, 0, 0);
           v[0] = '\0';
-          c.FieldValue(tag, v);
-          Append(v);
+          const char* end = c.FieldValue(tag, v);
+          Append(std::string_view(v, static_cast<std::size_t>(end - v)));
           continue;
         }
         std::uint16_t chunk = 0;

@@ -77,7 +77,6 @@ class RecordLoop {
   void BeginLine();
   void Boundary();
   void Origin(std::int16_t position, bool data, std::uint16_t chunk, std::uint32_t piece);
-  void Append(const char* text);
   void Append(std::string_view text);
   // A data-group chunk, split into cells where the reader put the cell separator.
   void AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk);

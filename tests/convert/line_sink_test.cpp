@@ -88,8 +88,9 @@ class ChunkConverter : public ProductConverter {
     RepeatCount = 1;
     return kActionWrite;
   }
-  void FieldValue(int16_t field, char* out) override {
+  char* FieldValue(int16_t field, char* out) override {
     std::snprintf(out, 64, "%s", values[static_cast<std::size_t>(field - 5)].c_str());
+    return out + std::strlen(out);
   }
   int16_t DataTitles(int16_t next, char* out, char sep) override {
     return Chunk(titleChunks, next, out, sep, titleAt_);

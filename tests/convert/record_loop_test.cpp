@@ -54,9 +54,10 @@ class ScriptedConverter : public ProductConverter {
     std::snprintf(MessageText, sizeof MessageText, "%s", current_.message.c_str());
     return current_.action;
   }
-  void FieldValue(int16_t field, char* out) override {
+  char* FieldValue(int16_t field, char* out) override {
     std::size_t i = static_cast<std::size_t>(field - 5);
     std::strcpy(out, i < current_.values.size() ? current_.values[i].c_str() : "");
+    return out + std::strlen(out);
   }
   int16_t DataValues(int16_t next, char* out, char) override {
     if (next == 0) groupAt_ = 0;

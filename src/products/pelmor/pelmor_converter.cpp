@@ -562,8 +562,7 @@ void PelmorConverter::LineTime(int& hour, int& minute, int& second) const {
 
 namespace {
 
-CoordinateFields FieldsOf(const Coordinate& c, char hemisphere) {
-  CoordinateFields f;
+void SetFields(CoordinateFields& f, const Coordinate& c, char hemisphere) {
   f.Decimal = c.Decimal;
   f.DecimalPlaces = 6;
   f.Degrees = c.Degrees;
@@ -572,15 +571,15 @@ CoordinateFields FieldsOf(const Coordinate& c, char hemisphere) {
   f.DecimalMinutes = c.DecimalMinutes;
   f.Seconds = c.Seconds;
   f.Hemisphere = hemisphere;
-  return f;
 }
 
 }  // namespace
 
 void PelmorConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.SetPosition(FieldsOf(LineLatitude(), Fix.LatHemisphere),
-                FieldsOf(LineLongitude(), Fix.LonHemisphere));
+  f.HasPosition = true;
+  SetFields(f.Latitude, LineLatitude(), Fix.LatHemisphere);
+  SetFields(f.Longitude, LineLongitude(), Fix.LonHemisphere);
   int hour, minute, second;
   LineTime(hour, minute, second);
   f.SetGps(Fix.StatusName(), {hour, minute, second});

@@ -199,8 +199,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
     for (int k = 0; k < 3; ++k) {
       if (!boxes[k]) continue;
       p = tx::Join(p, out, delimiter);
-      FieldValue(static_cast<int16_t>(100 * n + k + 1), p);
-      p += std::strlen(p);
+      p = FieldValue(static_cast<int16_t>(100 * n + k + 1), p);
     }
   }
   tx::End(p);
@@ -209,7 +208,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
 
 void SelvorConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.SetPosition(CoordinateFields::Of(Latitude, 'N', 4), CoordinateFields::Of(Longitude, 'E', 4));
+  f.SetPosition(Latitude, Longitude, 4);
   f.SetGps(GpsValid() ? "OK" : "NO", {GpsHour, GpsMinute, GpsSecond});
   f.SetClock({Head[5], Head[4], Head[6]}, {Head[3], Head[2], Head[1]});
 }

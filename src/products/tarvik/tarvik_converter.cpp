@@ -308,7 +308,7 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
 
 void TarvikConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.SetPosition(CoordinateFields::Of(Latitude, 'N', 4), CoordinateFields::Of(Longitude, 'E', 4));
+  f.SetPosition(Latitude, Longitude, 4);
   f.SetGps(GpsValid() ? "OK" : "NO", {GpsHour, GpsMinute, GpsSecond});
   f.HasRecordNumber = true;
   f.SetClock({Header[6], Header[5], Header[7]}, {Header[4], Header[3], Header[2]});

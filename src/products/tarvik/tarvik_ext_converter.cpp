@@ -379,22 +379,22 @@ int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) 
 namespace {
 
 // A coordinate of the record header: no decimal minutes, whole arc-seconds.
-CoordinateFields FieldsOf(const ExtCoordinate& c) {
-  CoordinateFields f;
+void SetFields(CoordinateFields& f, const ExtCoordinate& c) {
   f.Decimal = c.Decimal;
   f.DecimalPlaces = 6;
   f.Degrees = c.Degrees;
   f.Minutes = c.Minutes;
   f.Seconds = c.Seconds;
   f.Hemisphere = c.Hemisphere;
-  return f;
 }
 
 }  // namespace
 
 void TarvikExtConverter::FillCommonFields(CommonFields& f) const {
   f.LineFeed = true;
-  f.SetPosition(FieldsOf(Latitude), FieldsOf(Longitude));
+  f.HasPosition = true;
+  SetFields(f.Latitude, Latitude);
+  SetFields(f.Longitude, Longitude);
   f.SetGps(GpsValid() ? "VALID" : "INVALID", {GpsHour, GpsMinute, GpsSecond});
   f.HasRecordNumber = true;
   f.SetClock({Header[6], Header[5], Header[7]}, {Header[4], Header[3], Header[2]});
