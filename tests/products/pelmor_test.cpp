@@ -516,6 +516,36 @@ TEST_F(PelmorTest, TableChannelsFollowTheWrappedPlan) {
             (Strings{"869.04000,991,-60,870.00000,1023,-61,870.06000,1,-62,870.09000,2,-63"}));
 }
 
+TEST_F(PelmorTest, EntriesAreWrittenUnderThePlanOfTheLastConfiguration) {
+  // The same listed frequency and table channel before and after configurations that move the
+  // first frequency (and the channel numbering) and then the step: each record's entries follow
+  // the plan in force when it comes.
+  PelmorPlan wrapped = Plan30(true);
+  wrapped.first = 28968;  // channel 991
+  PelmorPlan narrow = Plan30();
+  narrow.stepKhz = 12.5;
+  std::array<std::uint32_t, 10> list{};
+  list[0] = kChannel(2);
+  PelmorLogBuilder log;
+  log.Configuration(1, Plan30(), Plan30()).Clock({}).ListSetup(list, list);
+  for (const PelmorPlan& plan : {Plan30(), wrapped, narrow, Plan30()}) {
+    log.Configuration(1, plan, plan);
+    log.ListData({{0, 0, -50}});
+    log.TableData({{0, 2, -60}});
+  }
+  form.Receiver2.SetChecked(false);
+  form.ChannelField.SetChecked(true);
+  // A table record writes all four entries: the three without a channel as channel 0.
+  const auto table = [](const std::string& entry, const std::string& none) {
+    return entry + "," + none + ",0,-120," + none + ",0,-120," + none + ",0,-120";
+  };
+  EXPECT_EQ(Run(log, Fields({0})),
+            (Strings{"870.06000,2,-50", table("870.06000,2,-60", "870.00000"),  // 870.030: 1
+                     "870.06000,1,-50", table("870.09000,2,-60", "870.03000"),  // 869.040: 991
+                     "362.52500,2,-50", table("362.52500,2,-60", "362.50000"),  // 12.5 kHz
+                     "870.06000,2,-50", table("870.06000,2,-60", "870.00000")}));
+}
+
 TEST_F(PelmorTest, BestServerWritesATableRecordOnlyWhenASweepRestarts) {
   PelmorLogBuilder log = Log();
   log.Clock({});

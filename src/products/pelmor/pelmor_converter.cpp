@@ -452,22 +452,42 @@ int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
-char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimiter) const {
+void PelmorConverter::UsePlanTexts(int rx) {
+  // The first frequency, the step and the numbering decide every text.
+  const ChannelPlan& plan = ChannelPlans[rx];
+  std::uint8_t key[13];
+  std::memcpy(key, &plan.First, 4);
+  std::memcpy(key + 4, &plan.StepKhz, 8);
+  key[12] = plan.Flags;
+  tableTexts_[rx].UsePlan(key, sizeof key);
+  listTexts_[rx].UsePlan(key, sizeof key);
+}
+
+char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimiter) {
   const bool table = DataKind == kKindTable;
   const std::int32_t listFrequency = ChannelList[rx][j];
   const bool listed = listFrequency != 0 || table;
   if (ChannelTable[rx][j] == 0 && !listed) return p;
   const ChannelPlan& plan = ChannelPlans[rx];
-  if (listed && Settings().Data.Frequency) {
-    const double mhz =
-        table ? plan.TableFrequency(ChannelTable[rx][j]) : plan.Frequency(listFrequency);
-    p = tx::PutFixed(tx::Join(p, start, delimiter), mhz, 5);
+  const DataBoxes& data = Settings().Data;
+  const bool frequency = listed && data.Frequency, channel = listed && data.Channel;
+  const std::int64_t above = std::int64_t{listFrequency} - std::int64_t{plan.First};
+  if (table) {
+    const std::uint16_t number = ChannelTable[rx][j];
+    p = tableTexts_[rx].Put(
+        p, start, delimiter, frequency, channel, number, 5,
+        [&] { return plan.TableFrequency(number); }, [&] { return number; });
+  } else if (above >= 0 && above <= 0xFFFF) {
+    p = listTexts_[rx].Put(
+        p, start, delimiter, frequency, channel, static_cast<std::uint16_t>(above), 5,
+        [&] { return plan.Frequency(listFrequency); },
+        [&] { return plan.ChannelNumber(listFrequency); });
+  } else {
+    if (frequency)
+      p = tx::PutFixed(tx::Join(p, start, delimiter), plan.Frequency(listFrequency), 5);
+    if (channel) p = tx::PutInt(tx::Join(p, start, delimiter), plan.ChannelNumber(listFrequency));
   }
-  if (listed && Settings().Data.Channel) {
-    const std::int64_t channel = table ? ChannelTable[rx][j] : plan.ChannelNumber(listFrequency);
-    p = tx::PutInt(tx::Join(p, start, delimiter), channel);
-  }
-  if (Settings().Data.Rssi) {
+  if (data.Rssi) {
     if (Interpolated())
       p = tx::PutInt(tx::Join(p, start, delimiter), samples_[SampleIndex()].Values[j]);
     else if (listed)
@@ -531,6 +551,7 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
     default:
       break;
   }
+  UsePlanTexts(rx);
   for (int j = first; j <= last; ++j)
     if (KeptEntry(rx, j)) p = PutEntry(p, out, rx, j, delimiter);
   tx::End(p);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "convert/channel_texts.h"
 #include "convert/product_converter.h"
 #include "formats/fixed_layouts.h"
 
@@ -201,7 +202,9 @@ class PelmorConverter : public FixedLayoutConverter {
   pelmor::Coordinate LineLatitude() const;
   pelmor::Coordinate LineLongitude() const;
   void LineTime(int& hour, int& minute, int& second) const;
-  char* PutEntry(char* p, char* start, int receiver, int entry, char delimiter) const;
+  char* PutEntry(char* p, char* start, int receiver, int entry, char delimiter);
+  // Declares each receiver's plan to its kept texts before its entries are written.
+  void UsePlanTexts(int receiver);
   // Whether the channel list keeps entry `entry` of the receiver's data (every entry without
   // a list; an entry whose channel is not known is not kept by one).
   bool KeptEntry(int receiver, int entry) const;
@@ -215,6 +218,10 @@ class PelmorConverter : public FixedLayoutConverter {
   char* ProductField(int16_t field, char* p) override;
 
   std::unique_ptr<pelmor::Sample[]> samples_;
+  // The frequency and channel texts of each receiver's entries under its plan: of the table
+  // channels by channel number, of the list and single-frequency entries by their steps above
+  // the plan's first frequency.
+  std::array<ChannelTexts, pelmor::kReceivers> tableTexts_, listTexts_;
   std::int16_t fileCode_ = kProductPelmor;
   std::uint64_t dataEnd_ = 0;
   std::uint64_t position_ = 0;
