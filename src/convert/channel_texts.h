@@ -23,7 +23,7 @@ class ChannelTexts {
     char Frequency[16];  // any plan frequency fits: at most 13 characters
     char Channel[8];
   };
-  static constexpr std::size_t kPlanBytes = 16;
+  static constexpr std::size_t kPlanBytes = 24;
 
   ChannelTexts() : entries_(new Entry[kSlots]()) {}
 

@@ -248,11 +248,27 @@ int16_t KesCardConverter::ParseRecord(std::uint8_t* buffer) {
   }
 }
 
-double KesCardConverter::Frequency(int column) const {
+std::uint16_t KesCardConverter::Code(int column) const {
   const int type = MeasurementType();
-  const unsigned code = type == kes::kTypePocsag || type == kes::kTypeFlex
-                            ? PagerChannel
-                            : ChannelCodes[std::clamp(column, 0, kes::kMaxChannels - 1)];
+  return type == kes::kTypePocsag || type == kes::kTypeFlex
+             ? PagerChannel
+             : ChannelCodes[std::clamp(column, 0, kes::kMaxChannels - 1)];
+}
+
+void KesCardConverter::UseColumnPlan() {
+  // The base frequency, its fraction and the step (scan header bytes 9 to 14), the first code
+  // (5 and 6) and the numbering decide the texts of a code.
+  std::uint8_t plan[11];
+  std::memcpy(plan, ScanHeader + 5, 2);
+  std::memcpy(plan + 2, ScanHeader + 9, 6);
+  plan[8] = Cellular();
+  plan[9] = FirmwareNumber < kFirmwareCellular33;
+  plan[10] = OffsetNumbering;
+  ColumnTexts().UsePlan(plan, sizeof plan);
+}
+
+double KesCardConverter::Frequency(int column) const {
+  const unsigned code = Code(column);
   if (code == 0) return 0.0;
   const double base = ReadLE16(ScanHeader, 9) + ReadLE16(ScanHeader, 11) * 0.0001;
   const std::int64_t steps = static_cast<std::int64_t>(ReadLE16(ScanHeader, 13)) *
@@ -261,10 +277,7 @@ double KesCardConverter::Frequency(int column) const {
 }
 
 long long KesCardConverter::ChannelNumber(int column) const {
-  const int type = MeasurementType();
-  const unsigned code = type == kes::kTypePocsag || type == kes::kTypeFlex
-                            ? PagerChannel
-                            : ChannelCodes[std::clamp(column, 0, kes::kMaxChannels - 1)];
+  const unsigned code = Code(column);
   if (code == 0) return 0;
   int offset = 0;
   if (Cellular())
@@ -294,9 +307,8 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
       }))
     return -1;
   const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
+  UseColumnPlan();
   KesColumn v;
-  if (parts.frequency) v.frequency = Frequency(i);
-  if (parts.channel) v.channel = ChannelNumber(i);
   if (parts.signal) {
     if (ReductionMode == kReducePerSeconds) {
       v.signal = AverageValues[std::min(i, kes::kAverageChannels - 1)];
@@ -312,7 +324,9 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   }
   if (parts.sat) v.sat = SatVmac[3 * i];
   if (parts.vmac) v.vmac = SatVmac[3 * i + 2];
-  tx::End(PutColumnValues(out, v, parts, delimiter));
+  tx::End(PutColumnValues(
+      out, Code(i), [&] { return Frequency(i); }, [&] { return ChannelNumber(i); }, v, parts,
+      delimiter));
   valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
   return 0;
 }

@@ -82,6 +82,10 @@ class KesCardConverter : public KesConverter {
   int SampleCount() const;
 
   double Frequency(int column) const;
+  // The channel code of column `column` (the capture's channel for a paging record).
+  std::uint16_t Code(int column) const;
+  // Declares to the column texts the scan header's values that decide them.
+  void UseColumnPlan();
   long long ChannelNumber(int column) const override;
 
  private:

@@ -154,11 +154,8 @@ char* KesConverter::PutColumnTitles(char* p, int column, const KesColumnParts& p
   return p;
 }
 
-char* KesConverter::PutColumnValues(char* p, const KesColumn& v, const KesColumnParts& parts,
-                                    char delimiter) {
-  const char* start = p;
-  if (parts.frequency) p = tx::PutFixed(p, v.frequency, 4);
-  if (parts.channel) p = tx::PutInt(tx::Join(p, start, delimiter), v.channel);
+char* KesConverter::PutColumnLevels(char* p, const char* start, const KesColumn& v,
+                                    const KesColumnParts& parts, char delimiter) {
   if (parts.signal) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), v.signal);
   if (parts.sat) p = tx::PutInt(tx::Join(p, start, delimiter), v.sat);
   if (parts.vmac) p = tx::PutInt(tx::Join(p, start, delimiter), v.vmac);

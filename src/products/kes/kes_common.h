@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "convert/channel_texts.h"
 #include "convert/position.h"
 #include "convert/product_converter.h"
 #include "formats/fixed_layouts.h"
@@ -57,9 +58,8 @@ struct KesColumnParts {
 };
 
 // The values of one column of the data group.
+// The values of a column past its frequency and channel.
 struct KesColumn {
-  double frequency = 0;
-  long long channel = 0;
   int signal = 0;  // magnitude in dBm, written with a leading minus
   int sat = 0, vmac = 0;
 };
@@ -133,8 +133,21 @@ class KesConverter : public FixedLayoutConverter {
   KesColumnParts CheckedParts(bool cellular) const;
   // One column's titles or values; parts after the first are preceded by the delimiter.
   static char* PutColumnTitles(char* p, int column, const KesColumnParts& parts, char delimiter);
-  static char* PutColumnValues(char* p, const KesColumn& v, const KesColumnParts& parts,
-                               char delimiter);
+  // The values: the frequency and channel texts of channel code `code`, made by frequency()
+  // and channel() and kept for the plan last declared to ColumnTexts(), then those of `v`.
+  template <class FrequencyFn, class ChannelFn>
+  char* PutColumnValues(char* p, std::uint16_t code, FrequencyFn&& frequency, ChannelFn&& channel,
+                        const KesColumn& v, const KesColumnParts& parts, char delimiter) {
+    const char* start = p;
+    p = columnTexts_.Put(p, start, delimiter, parts.frequency, parts.channel, code, 4, frequency,
+                         channel);
+    return PutColumnLevels(p, start, v, parts, delimiter);
+  }
+  static char* PutColumnLevels(char* p, const char* start, const KesColumn& v,
+                               const KesColumnParts& parts, char delimiter);
+  // The frequency and channel texts of the scan's channel codes, by code: a reader declares
+  // the values that decide them (ChannelTexts::UsePlan) before it writes a column.
+  ChannelTexts& ColumnTexts() { return columnTexts_; }
 
   // The data-group iterators over `columns` columns: the next column of the call (the best
   // channel alone in best server), or -1 once every column is done. ColumnTitles writes that
@@ -168,6 +181,7 @@ class KesConverter : public FixedLayoutConverter {
 
   int titleColumn_ = 0;
   int valueColumn_ = 0;
+  ChannelTexts columnTexts_;
 };
 
 }  // namespace polvane

@@ -205,6 +205,18 @@ int KesDumpConverter::Sample(int column) const {
   return Entries[kEntrySize * std::clamp(column, 0, kes::kAverageChannels - 1)];
 }
 
+void KesDumpConverter::UseColumnPlan() {
+  // The scan's codes, base and spacing and its numbering decide the texts of a code.
+  std::uint8_t plan[23];
+  std::memcpy(plan, &FirstCode, 2);
+  std::memcpy(plan + 2, &LastCode, 2);
+  std::memcpy(plan + 4, &BaseMhz, 8);
+  std::memcpy(plan + 12, &SpacingKhz, 8);
+  std::memcpy(plan + 20, &NumberingFlags, 2);
+  plan[22] = FirmwareNumber < kFirmwareCellular33;
+  ColumnTexts().UsePlan(plan, sizeof plan);
+}
+
 double KesDumpConverter::Frequency(int column) const {
   const int code = static_cast<std::int16_t>(Code(column));
   if (code < FirstCode || code > LastCode) return 0.0;
@@ -234,13 +246,14 @@ int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
     return -1;
   const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
   const KesColumnParts parts = CheckedParts(Cellular());
+  UseColumnPlan();
   KesColumn v;
-  if (parts.frequency) v.frequency = Frequency(i);
-  if (parts.channel) v.channel = ChannelNumber(i);
   if (parts.signal) v.signal = PagingRecord() ? PagerRssi : LineSample(i);
   if (parts.sat) v.sat = Triples[kTripleSize * i];
   if (parts.vmac) v.vmac = Triples[kTripleSize * i + 2];
-  tx::End(PutColumnValues(out, v, parts, delimiter));
+  tx::End(PutColumnValues(
+      out, static_cast<std::uint16_t>(Code(i)), [&] { return Frequency(i); },
+      [&] { return ChannelNumber(i); }, v, parts, delimiter));
   valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
   return 0;
 }

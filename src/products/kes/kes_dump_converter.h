@@ -85,6 +85,8 @@ class KesDumpConverter : public KesConverter {
     return RecordType == kes::kTypePocsag || RecordType == kes::kTypeFlex;
   }
   unsigned Code(int column) const;
+  // Declares to the column texts the scan's values that decide them.
+  void UseColumnPlan();
 
   bool averagedLine_ = false;  // the last record is a measurement averaged by its windows
   bool emptyFrame_ = false;    // the last ReadRecord passed over bytes that hold no record
