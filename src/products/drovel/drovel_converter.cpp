@@ -106,12 +106,14 @@ int16_t DrovelConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
-char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) const {
+char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) {
   char* start = p;
-  if (Settings().Data.Frequency) p = tx::PutFixed(p, Frequency(entry), 4);
-  if (Settings().Data.Channel) p = tx::PutInt(tx::Join(p, start, delimiter), Channels[entry]);
-  if (Settings().Data.Rssi)
-    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
+  const DataBoxes& data = Settings().Data;
+  const std::uint16_t channel = Channels[entry];
+  p = entryTexts_.Put(
+      p, start, delimiter, data.Frequency, data.Channel, channel, 4,
+      [&] { return Frequency(entry); }, [&] { return channel; });
+  if (data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
   return p;
 }
 
@@ -120,6 +122,10 @@ int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (next != 0) return -1;
   char* p = out;
   const int count = EntryCount();
+  // The base frequency, its fraction, the spacing and the base channel decide the texts.
+  const std::int16_t plan[4] = {BaseMhz, BaseFraction, static_cast<std::int16_t>(Spacing),
+                                BaseChannel};
+  entryTexts_.UsePlan(reinterpret_cast<const std::uint8_t*>(plan), sizeof plan);
   if (ReductionMode == kReduceBestServer) {
     const int e = BestEntry[0];
     if (count > 0 && e >= 0 && e < count) p = PutEntry(p, e, delimiter);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "convert/channel_texts.h"
 #include "convert/product_converter.h"
 #include "formats/fixed_layouts.h"
 
@@ -92,9 +93,11 @@ class DrovelConverter : public FixedLayoutConverter {
   void ParseSetup(const std::uint8_t* record);
   void ParseIdentification(const std::uint8_t* record);
   void ChooseBestEntry();
-  char* PutEntry(char* p, int entry, char delimiter) const;
+  char* PutEntry(char* p, int entry, char delimiter);
 
   int titleCount_ = 1;
+  // The frequency and channel texts of the entries, by channel, under the set-up's plan.
+  ChannelTexts entryTexts_;
 };
 
 }  // namespace polvane
