@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <atomic>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -152,10 +153,17 @@ int RunIndex(const std::string& file, bool quiet) {
   form.AutoIndex = false;
   form.ChooseInputFile(file);
   BuildIndex(form, host, quiet);
+  // A line per section (a log may have millions): written as printf's "  %d\t%s\n" would,
+  // without formatting each.
   ListIndex(
       form, [](const std::string& label) { std::printf("%s\n", label.c_str()); },
       [](int ordinal, const std::string& label) {
-        std::printf("  %d\t%s\n", ordinal, label.c_str());
+        char number[16] = {' ', ' '};
+        char* end = std::to_chars(number + 2, number + sizeof number - 1, ordinal).ptr;
+        *end++ = '\t';
+        std::fwrite(number, 1, static_cast<std::size_t>(end - number), stdout);
+        std::fwrite(label.c_str(), 1, std::strlen(label.c_str()), stdout);
+        std::fputc('\n', stdout);
       });
   return kExitOk;
 }

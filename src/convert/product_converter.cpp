@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "convert/record_pass.h"
 #include "convert/text.h"
 
 namespace polvane {
@@ -25,6 +26,11 @@ int ProductConverter::OpenInput(const std::string& path) {
   zeroedBuffer_ = nullptr;
   if (!Input.Open(path)) return -1;
   return 0;
+}
+
+PassResult ProductConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                                       std::uint64_t inputSize, IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 void ProductConverter::CloseInput() {

@@ -25,6 +25,11 @@
 
 namespace polvane {
 
+class IndexSink;
+class RecordPass;
+struct PassResult;
+struct RunState;
+
 inline constexpr int kRecordBufferSize = 4096;    // one raw record body
 inline constexpr int kValueBufferSize = 1000000;  // one field value or data-group chunk
 inline constexpr int kFixedBufferSize = 16384;    // one fixed-layout header, record or trailer
@@ -144,6 +149,11 @@ class ProductConverter {
     seconds = place.GpsSeconds;
     return place.HasTime;
   }
+  // The index pass over the open input (RecordPass::Index): the records' sections and times to
+  // `sink`. A reader gives it with its own calls made directly (its final class's instance of
+  // RecordPass::Index); by default they go through the virtual calls.
+  virtual PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                               std::uint64_t inputSize, IndexSink& sink);
   // Where the log data of the open input ends: the file's end, unless the product's file header
   // says the data ends earlier. A record loop that stops before it left part of the log unread.
   virtual std::uint64_t DataEnd() const { return Input.Size(); }

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "convert/product_converter.h"
+#include "convert/tree_node.h"
 
 namespace polvane {
 
@@ -60,15 +61,28 @@ struct PassResult {
   std::uint64_t Unread = 0;
 };
 
+// Where an index pass puts the sections it finds. The pass counts each record, with its time,
+// on the node of the section it belongs to; the sink makes the nodes.
+class IndexSink {
+ public:
+  // A section began (Sections().Started() holds): the node that takes its records, made when
+  // its label is taken (TakeStarted); nullptr while the label is still to come, or for a
+  // section that gets no node. Asked again with each record while the section is started.
+  virtual TreeNode* Began(SectionTracker& sections) = 0;
+
+ protected:
+  ~IndexSink() = default;
+};
+
 class RecordPass {
  public:
   // Reads the records of the input open on `c` into `buffer` (kRecordBufferSize bytes) until the
   // reader finds no more or `run` is cancelled, calling step(action) with what ParseRecord asked
   // for after each record. The percentage reported is of `inputSize` bytes, the first report is
   // at the first record. The input stays open.
-  template <class Step>
-  PassResult Run(ProductConverter& c, std::uint8_t* buffer, const RunState& run,
-                 std::uint64_t inputSize, Step&& step) {
+  template <class Reader, class Step>
+  PassResult Run(Reader& c, std::uint8_t* buffer, const RunState& run, std::uint64_t inputSize,
+                 Step&& step) {
     records_ = 0;
     std::uint64_t consumed = 0;
     int shown = -1;
@@ -76,7 +90,7 @@ class RecordPass {
     std::uint64_t stoppedAt = c.Input.Tell();
     const bool cancelledFirst = run.Cancelled();
     int n = cancelledFirst ? 0 : c.ReadRecord(buffer);
-    c.RecordCount = 0;
+    static_cast<ProductConverter&>(c).RecordCount = 0;
     while (n != 0 && !run.Cancelled()) {
       stoppedAt = c.Input.Tell();
       ++records_;
@@ -96,6 +110,24 @@ class RecordPass {
     const std::uint64_t end = std::min(c.DataEnd(), c.Input.Size());
     if (!result.Cancelled && stoppedAt < end) result.Unread = end - stoppedAt;
     return result;
+  }
+
+  // The index pass over the records of the input open on `c`, as Run reads them: each record's
+  // section from the reader's tracker (sink.Began when one began) and its time
+  // (RecordSeconds) counted on the section's node. Instantiated with a reader's own final
+  // class, the reader's calls are made directly (ProductConverter::IndexPass of the reader);
+  // with ProductConverter, through the reader's virtual calls.
+  template <class Reader>
+  PassResult Index(Reader& c, std::uint8_t* buffer, const RunState& run, std::uint64_t inputSize,
+                   IndexSink& sink) {
+    TreeNode* current = nullptr;
+    return Run(c, buffer, run, inputSize, [&](std::int16_t) {
+      if (c.Sections().Started()) current = sink.Began(c.Sections());
+      if (current) {
+        double seconds = 0;
+        current->Count(c.RecordSeconds(seconds) ? seconds : -1);
+      }
+    });
   }
 
   // The records read so far by the running (or the last) pass; for its step and its progress

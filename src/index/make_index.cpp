@@ -64,29 +64,25 @@ void TMakeIndex::Execute() {
     host.Synchronize([&] { form_.ProgressBar.SetPosition(percent); });
     lastShown_ = percent;
   };
-  // The section the records now read belong to (none before the first, or in one of no kind);
-  // the table takes its counts until the next section is added.
-  TreeNode* current = nullptr;
+  // The sections go to the worker's tree; the table takes each one's counts until the next
+  // section is added.
+  struct TreeSink final : IndexSink {
+    SelectionTree& built;
+    explicit TreeSink(SelectionTree& tree) : built(tree) {}
+    TreeNode* Began(SectionTracker& sections) override {
+      const char* label = sections.TakeStarted();
+      if (!label) return nullptr;
+      const int slot = sections.Kind();
+      TreeRoot* parent = slot >= 0 && slot < kTreeSlots ? built.ModeNodes[slot] : nullptr;
+      // A section of no known kind has no top-level node to hang under: it gets no node, and
+      // its records are converted.
+      if (!parent) return nullptr;
+      return built.AddChild(parent, static_cast<std::uint32_t>(sections.Ordinal()), label,
+                            kStateSelected);
+    }
+  } sink(built);
   RecordPass pass;
-  const PassResult result = pass.Run(*c, buffer.get(), run, FileSize(path_), [&](std::int16_t) {
-    SectionTracker& sections = c->Sections();
-    if (sections.Started()) {
-      current = nullptr;
-      if (const char* label = sections.TakeStarted()) {
-        const int slot = sections.Kind();
-        TreeRoot* parent = slot >= 0 && slot < kTreeSlots ? built.ModeNodes[slot] : nullptr;
-        // A section of no known kind has no top-level node to hang under: it gets no node,
-        // and its records are converted.
-        if (parent)
-          current = built.AddChild(parent, static_cast<std::uint32_t>(sections.Ordinal()), label,
-                                   kStateSelected);
-      }
-    }
-    if (current) {
-      double seconds = 0;
-      current->Count(c->RecordSeconds(seconds) ? seconds : -1);
-    }
-  });
+  const PassResult result = c->IndexPass(pass, buffer.get(), run, FileSize(path_), sink);
   c->CloseInput();
   // A pass that read the whole file leaves its reader for the conversion of the file.
   if (!result.Cancelled && !Terminated() && reader) {

@@ -58,14 +58,29 @@ bool Pack(std::string_view text, std::uint32_t& packed) {
   if (!rest.empty()) return false;
   packed = source << 27 | parts[0] << 18 | parts[1] << 9 | parts[2];
   // Only a text that comes back exactly is packed ("7:05:00" is not what "%02d" writes).
-  return Unpack(packed) == text;
+  char back[kUnpackedSize];
+  return std::string_view(back, UnpackTo(packed, back)) == text;
+}
+
+std::size_t UnpackTo(std::uint32_t packed, char* out) {
+  const std::string_view source = kSources[packed >> 27 & 3];
+  char* p = std::copy(source.begin(), source.end(), out);
+  // Each part as "%02u" writes it: two digits at least, three from 100 (at most 511).
+  const std::uint32_t parts[3] = {packed >> 18 & kPartMax, packed >> 9 & kPartMax,
+                                  packed & kPartMax};
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) *p++ = ':';
+    const std::uint32_t v = parts[i];
+    if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+    *p++ = static_cast<char>('0' + v / 10 % 10);
+    *p++ = static_cast<char>('0' + v % 10);
+  }
+  return static_cast<std::size_t>(p - out);
 }
 
 std::string Unpack(std::uint32_t packed) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%s%02u:%02u:%02u", kSources[packed >> 27 & 3].data(),
-                packed >> 18 & kPartMax, packed >> 9 & kPartMax, packed & kPartMax);
-  return text;
+  char text[kUnpackedSize];
+  return std::string(text, UnpackTo(packed, text));
 }
 
 }  // namespace section_labels

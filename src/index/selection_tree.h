@@ -31,6 +31,9 @@ inline constexpr std::uint32_t kStored = 0x80000000u;  // set: a number of a sto
 bool Pack(std::string_view text, std::uint32_t& packed);
 // The text of a packed time (kStored clear).
 std::string Unpack(std::uint32_t packed);
+// The same text written at `out` (kUnpackedSize bytes at most, no terminator); its length.
+inline constexpr std::size_t kUnpackedSize = 16;
+std::size_t UnpackTo(std::uint32_t packed, char* out);
 }  // namespace section_labels
 
 // A time of day of a section (TreeNode::Start, TreeNode::End) as "HH:MM:SS".

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "convert/best_entry.h"
+#include "convert/record_pass.h"
 #include "convert/text.h"
 
 namespace polvane {
@@ -175,6 +176,11 @@ void DrovelConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
 void DrovelConverter::Place(LinePlace& place) const {
   place.HasTime = Hour() < 24 && Minute() < 60 && Second() < 60;
   if (place.HasTime) place.GpsSeconds = Hour() * 3600.0 + Minute() * 60.0 + Second();
+}
+
+PassResult DrovelConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                                      std::uint64_t inputSize, IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 }  // namespace polvane

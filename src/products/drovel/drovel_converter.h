@@ -45,8 +45,11 @@ inline int EntryCount(std::int16_t kind) {
 }
 }  // namespace drovel
 
-class DrovelConverter : public FixedLayoutConverter {
+class DrovelConverter final : public FixedLayoutConverter {
  public:
+  // The index pass with the calls of this reader made directly.
+  PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                       std::uint64_t inputSize, IndexSink& sink) override;
   DrovelConverter();
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
@@ -55,6 +58,12 @@ class DrovelConverter : public FixedLayoutConverter {
   int16_t ParseRecord(std::uint8_t* buffer) override;
   // No position: the record's time is the receiver clock's, in seconds of its day.
   void Place(LinePlace& place) const override;
+  // The time alone, as Place gives it.
+  bool RecordSeconds(double& seconds) const override {
+    if (Hour() >= 24 || Minute() >= 60 || Second() >= 60) return false;
+    seconds = Hour() * 3600.0 + Minute() * 60.0 + Second();
+    return true;
+  }
 
   // The channel plan of the last set-up record; it stays in force across files.
   std::uint8_t Setup[drovel::kSetupKept] = {};

@@ -1,5 +1,7 @@
 #include "products/kes/kes_card_converter.h"
 
+#include "convert/record_pass.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -377,6 +379,11 @@ void KesCardConverter::Place(LinePlace& place) const {
   // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;
+}
+
+PassResult KesCardConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                                       std::uint64_t inputSize, IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 }  // namespace polvane

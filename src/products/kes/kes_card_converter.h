@@ -38,8 +38,11 @@ inline constexpr int kFirmwareLongGps = 103;     // GPS records in the long bina
 inline constexpr int kFirmware80Channel = 106;   // variable sweep is the 80-channel scan
 }  // namespace kescard
 
-class KesCardConverter : public KesConverter {
+class KesCardConverter final : public KesConverter {
  public:
+  // The index pass with the calls of this reader made directly.
+  PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                       std::uint64_t inputSize, IndexSink& sink) override;
   KesCardConverter();
 
   int OpenInput(const std::string& path) override;

@@ -1,5 +1,7 @@
 #include "products/kes/kes_dump_converter.h"
 
+#include "convert/record_pass.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -54,7 +56,7 @@ int KesDumpConverter::ReadRecord(std::uint8_t* buffer) {
   if (!Input.ReadExact(buffer, static_cast<std::size_t>(kept))) return 0;
   if (kept < size && !Input.Skip(size - kept)) return 0;
   // A record shorter than its layout decodes as zeros, never as the bytes of an earlier one.
-  std::memset(buffer + kept, 0, static_cast<std::size_t>(kRecordBufferSize - kept));
+  ZeroRecordTail(buffer, kept, kRecordBufferSize);
   recordLength_ = kept;
   if (kept == 0) emptyFrame_ = true;
   return length + 1;
@@ -294,6 +296,11 @@ void KesDumpConverter::Place(LinePlace& place) const {
   // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;
+}
+
+PassResult KesDumpConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                                       std::uint64_t inputSize, IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 }  // namespace polvane

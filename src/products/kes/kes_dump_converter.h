@@ -28,8 +28,11 @@ inline constexpr int kFirmwareLongLayout = 103;  // no GPS block, plan from setu
 inline constexpr int kFirmwareCellular33 = 101;
 }  // namespace kesdump
 
-class KesDumpConverter : public KesConverter {
+class KesDumpConverter final : public KesConverter {
  public:
+  // The index pass with the calls of this reader made directly.
+  PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                       std::uint64_t inputSize, IndexSink& sink) override;
   KesDumpConverter();
 
   int OpenInput(const std::string& path) override;

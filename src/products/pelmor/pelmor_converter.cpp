@@ -1,5 +1,7 @@
 #include "products/pelmor/pelmor_converter.h"
 
+#include "convert/record_pass.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -63,13 +65,17 @@ Coordinate Coordinate::FromDegrees(double v) {
   return c;
 }
 
-void GpsFix::Decode(const std::uint8_t* b) {
+void GpsFix::DecodeTime(const std::uint8_t* b) {
   Month = b[4];
   Day = b[5];
   Year = ReadBE16(b, 6);
   Hour = b[8];
   Minute = b[9];
   Second = b[10];
+}
+
+void GpsFix::Decode(const std::uint8_t* b) {
+  DecodeTime(b);
   Latitude = Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ReadBE32(b, 15)));
   Longitude = Coordinate::FromMilliArcSeconds(static_cast<std::int32_t>(ReadBE32(b, 19)));
   LatHemisphere = Latitude.Decimal > 0 ? 'N' : 'S';
@@ -158,7 +164,7 @@ int PelmorConverter::OpenInput(const std::string& path) {
   SampleCount = 0;
   valuesWritten_ = false;
   SetTimeLabel("N/A", 0, 0, 0);
-  Sections().SetLabel(timeLabel_);
+  Sections().SetLabel(TimeLabel());
   return 0;
 }
 
@@ -209,9 +215,30 @@ int PelmorConverter::LineReceiver() const {
 }
 
 void PelmorConverter::SetTimeLabel(const char* source, int hour, int minute, int second) {
-  char* p = tx::Put(timeLabel_, source);
-  p = tx::Put(p, ' ');
-  tx::End(tx::Put02Triple(p, hour, minute, second, ':'));
+  // Kept as it is given (every fix and clock record gives one); the text is made when a
+  // section takes it.
+  labelSource_ = source;
+  labelTime_[0] = hour;
+  labelTime_[1] = minute;
+  labelTime_[2] = second;
+  labelDue_ = true;
+}
+
+const char* PelmorConverter::TimeLabel() {
+  if (labelDue_) {
+    char* p = tx::Put(timeLabel_, labelSource_);
+    p = tx::Put(p, ' ');
+    tx::End(tx::Put02Triple(p, labelTime_[0], labelTime_[1], labelTime_[2], ':'));
+    labelDue_ = false;
+  }
+  return timeLabel_;
+}
+
+void PelmorConverter::PutTimeLabel(char* label, int size) {
+  const char* text = TimeLabel();
+  const std::size_t n = strnlen(text, static_cast<std::size_t>(size - 1));
+  std::memcpy(label, text, n);
+  label[n] = '\0';
 }
 
 int16_t PelmorConverter::ParseRecord(std::uint8_t* r) {
@@ -235,7 +262,6 @@ int16_t PelmorConverter::ParseRecord(std::uint8_t* r) {
       SingleReceiver = true;
       std::memcpy(ClockBytes, r + 1, kClockSize);
       SetTimeLabel("RTC", ClockBytes[2], ClockBytes[1], ClockBytes[0]);
-      Sections().SetLabel(timeLabel_);
       return kActionNone;
     case kSingleSetup:
       SingleSetupSeen = true;
@@ -261,9 +287,13 @@ int16_t PelmorConverter::ParseRecord(std::uint8_t* r) {
 int16_t PelmorConverter::ParseFix(const std::uint8_t* r) {
   if (DataKind == kKindSamples) TimeBase = kTimeGps;
   TimeSeen = true;
-  Fix.Decode(r + 1);
+  // Following the records needs only the fix's time (a section's label and times); the
+  // conversion opens the file again, which clears the fix.
+  if (Converting())
+    Fix.Decode(r + 1);
+  else
+    Fix.DecodeTime(r + 1);
   SetTimeLabel("GPS", Fix.Hour, Fix.Minute, Fix.Second);
-  Sections().SetLabel(timeLabel_);
   int16_t action = kActionNone;
   if (Converting()) {
     if (FirstFixPending || DataKind != kKindSamples) {
@@ -345,7 +375,7 @@ int16_t PelmorConverter::ParseSamples(const std::uint8_t* r, int receiver) {
 int16_t PelmorConverter::ParseSetup(const std::uint8_t* r, std::int16_t slot) {
   // Every set-up record begins a section, labelled with the last time the log gave.
   const bool write = TrackSection(
-      slot, [this](char* label, int size) { std::snprintf(label, size, "%s", timeLabel_); }, true);
+      slot, [this](char* label, int size) { PutTimeLabel(label, size); }, true);
   if (!write) return kActionNone;
   if (slot == kSlotSingle) {
     const auto f1 = static_cast<std::int32_t>(ReadLE32(r, 1));
@@ -384,8 +414,8 @@ int16_t PelmorConverter::ParseListData(const std::uint8_t* r) {
 
 int16_t PelmorConverter::ParseTableData(const std::uint8_t* r) {
   const bool starts = Sections().Kind() != kSlotTable;
-  const bool write = TrackSection(
-      kSlotTable, [this](char* label, int size) { std::snprintf(label, size, "%s", timeLabel_); });
+  const bool write =
+      TrackSection(kSlotTable, [this](char* label, int size) { PutTimeLabel(label, size); });
   // The titles line is due again at the first record written in a table section.
   if (Converting() && starts) tableTitlesDue_ = true;
   if (!write) return kActionNone;
@@ -717,6 +747,11 @@ void PelmorConverter::Place(LinePlace& place) const {
   // The speed as "GPS Velocity (MPH)" writes it, in whole miles per hour.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(Fix.VelocityCmPerS * 0.02237);
+}
+
+PassResult PelmorConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                                      std::uint64_t inputSize, IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 }  // namespace polvane

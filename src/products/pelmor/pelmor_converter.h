@@ -105,6 +105,8 @@ struct GpsFix {
 
   // `block` is the 152-byte block after the type byte; its numbers are big-endian.
   void Decode(const std::uint8_t* block);
+  // The date and time alone (a pass that only follows the records needs no more of a fix).
+  void DecodeTime(const std::uint8_t* block);
   const char* StatusName() const;
 };
 
@@ -135,8 +137,11 @@ struct BestServerState {
 };
 }  // namespace pelmor
 
-class PelmorConverter : public FixedLayoutConverter {
+class PelmorConverter final : public FixedLayoutConverter {
  public:
+  // The index pass with the calls of this reader made directly.
+  PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                       std::uint64_t inputSize, IndexSink& sink) override;
   PelmorConverter();
 
   int OpenInput(const std::string& path) override;
@@ -146,6 +151,8 @@ class PelmorConverter : public FixedLayoutConverter {
   int ReadRecord(std::uint8_t* buffer) override;
   int16_t ParseRecord(std::uint8_t* buffer) override;
   bool SelectReceiver(int16_t receiver) override;
+  // The record's time as Place gives it, without working out the position.
+  bool RecordSeconds(double& seconds) const override;
 
   // --- Reader state ---
   std::int16_t DataKind = pelmor::kKindNone;
@@ -197,7 +204,12 @@ class PelmorConverter : public FixedLayoutConverter {
   std::int16_t ParseListData(const std::uint8_t* r);
   std::int16_t ParseTableData(const std::uint8_t* r);
   void Interpolate();
+  // The label of the sections that begin from now on: the source and time of day of the last
+  // time the log gave, as "GPS 09:41:00".
   void SetTimeLabel(const char* source, int hour, int minute, int second);
+  const char* TimeLabel();
+  // The label written at `label` (`size` bytes, terminated), for a section that begins.
+  void PutTimeLabel(char* label, int size);
   // The line's position and GPS time: interpolated for buffered samples, else the last fix.
   pelmor::Coordinate LineLatitude() const;
   pelmor::Coordinate LineLongitude() const;
@@ -209,7 +221,6 @@ class PelmorConverter : public FixedLayoutConverter {
   // a list; an entry whose channel is not known is not kept by one).
   bool KeptEntry(int receiver, int entry) const;
   void Place(LinePlace& place) const override;
-  bool RecordSeconds(double& seconds) const override;
   // The values of the fixed layouts: for a record line the line's own time and position, for
   // the header and trailer those of the last fix.
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
@@ -234,6 +245,9 @@ class PelmorConverter : public FixedLayoutConverter {
   std::int16_t titleKind_ = pelmor::kKindNone;  // data kind of the next titles line
   bool tableTitlesDue_ = false;  // a table section began whose first record is still to come
   char timeLabel_[kSectionLabelSize] = {};
+  const char* labelSource_ = "N/A";
+  int labelTime_[3] = {};
+  bool labelDue_ = false;  // timeLabel_ is still to be made from the source and time
 };
 
 }  // namespace polvane

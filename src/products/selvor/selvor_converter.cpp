@@ -1,5 +1,7 @@
 #include "products/selvor/selvor_converter.h"
 
+#include "convert/record_pass.h"
+
 #include <cstring>
 
 #include "convert/best_entry.h"
@@ -252,6 +254,11 @@ void SelvorConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
 
 void SelvorConverter::Place(LinePlace& place) const {
   PlaceFromRecord(GpsValid(), place);
+}
+
+PassResult SelvorConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                                      std::uint64_t inputSize, IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 }  // namespace polvane

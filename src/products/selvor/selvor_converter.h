@@ -64,8 +64,11 @@ inline int ChannelNumber(std::uint16_t code, std::uint8_t flags) {
 }
 }  // namespace selvor
 
-class SelvorConverter : public FixedLayoutConverter {
+class SelvorConverter final : public FixedLayoutConverter {
  public:
+  // The index pass with the calls of this reader made directly.
+  PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                       std::uint64_t inputSize, IndexSink& sink) override;
   SelvorConverter();
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
@@ -111,6 +114,10 @@ class SelvorConverter : public FixedLayoutConverter {
   };
   Reading FixedReading() const;
   void Place(LinePlace& place) const override;
+  // The GPS time of the layouts' values (and of Place), without working out the position.
+  bool RecordSeconds(double& seconds) const override {
+    return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+  }
 
  protected:
   // The values of the fixed layouts: clock date, GPS time and position, and the reading.

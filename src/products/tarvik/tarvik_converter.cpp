@@ -1,5 +1,7 @@
 #include "products/tarvik/tarvik_converter.h"
 
+#include "convert/record_pass.h"
+
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -334,6 +336,11 @@ void TarvikConverter::Place(LinePlace& place) const {
   // Only the 36-byte record header carries the GPS speed.
   place.HasSpeed = GpsValid() && FirmwareVersion >= tarvik::kNewLayoutVersion;
   place.SpeedMph = Velocity;
+}
+
+PassResult TarvikConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                                      std::uint64_t inputSize, IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 }  // namespace polvane

@@ -52,8 +52,11 @@ inline int DisplayedChannel(unsigned raw, std::uint8_t flags) {
 }
 }  // namespace tarvik
 
-class TarvikConverter : public FixedLayoutConverter {
+class TarvikConverter final : public FixedLayoutConverter {
  public:
+  // The index pass with the calls of this reader made directly.
+  PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                       std::uint64_t inputSize, IndexSink& sink) override;
   TarvikConverter();
 
   int OpenInput(const std::string& path) override;
@@ -66,6 +69,10 @@ class TarvikConverter : public FixedLayoutConverter {
   int16_t LambdaWindow(int16_t receiver) override;
 
   void Place(LinePlace& place) const override;
+  // The GPS time of the layouts' values (and of Place), without working out the position.
+  bool RecordSeconds(double& seconds) const override {
+    return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+  }
 
   // Decoded values of the last fast or scan record.
   std::int16_t FirmwareVersion = -1;

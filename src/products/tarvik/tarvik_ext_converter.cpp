@@ -1,5 +1,7 @@
 #include "products/tarvik/tarvik_ext_converter.h"
 
+#include "convert/record_pass.h"
+
 #include <cstring>
 #include <utility>
 
@@ -428,6 +430,12 @@ void TarvikExtConverter::Place(LinePlace& place) const {
   PlaceFromRecord(GpsValid(), place);
   place.HasSpeed = GpsValid();
   place.SpeedMph = Velocity;
+}
+
+PassResult TarvikExtConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer,
+                                         const RunState& run, std::uint64_t inputSize,
+                                         IndexSink& sink) {
+  return pass.Index(*this, buffer, run, inputSize, sink);
 }
 
 }  // namespace polvane

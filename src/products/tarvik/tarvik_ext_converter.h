@@ -102,8 +102,11 @@ struct ExtCoordinate {
   char Hemisphere = 0;
 };
 
-class TarvikExtConverter : public FixedLayoutConverter {
+class TarvikExtConverter final : public FixedLayoutConverter {
  public:
+  // The index pass with the calls of this reader made directly.
+  PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+                       std::uint64_t inputSize, IndexSink& sink) override;
   TarvikExtConverter();
 
   int OpenInput(const std::string& path) override;
@@ -118,6 +121,10 @@ class TarvikExtConverter : public FixedLayoutConverter {
   int16_t LambdaWindow(int16_t receiver) override;
 
   void Place(LinePlace& place) const override;
+  // The GPS time of the layouts' values (and of Place), without working out the position.
+  bool RecordSeconds(double& seconds) const override {
+    return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+  }
 
   // Decoded values of the last fast or scan record.
   ExtCoordinate Latitude, Longitude;
