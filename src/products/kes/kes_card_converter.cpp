@@ -152,8 +152,11 @@ int KesCardConverter::ReadRecord(std::uint8_t* buffer) {
 
 void KesCardConverter::DecodeGps(const std::uint8_t* g) {
   if (FirmwareNumber < kFirmwareLongGps) {
-    Latitude = DecodeBcdPosition(g + 4, static_cast<char>(g[8]));
-    Longitude = DecodeBcdPosition(g + 9, static_cast<char>(g[13]));
+    // The position only while converting, as DecodeBinaryGps takes it.
+    if (Converting()) {
+      Latitude = DecodeBcdPosition(g + 4, static_cast<char>(g[8]));
+      Longitude = DecodeBcdPosition(g + 9, static_cast<char>(g[13]));
+    }
     GpsHour = static_cast<std::uint16_t>(Bcd2(g[17]));
     GpsMinute = static_cast<std::uint16_t>(Bcd2(g[18]));
     GpsSecond = static_cast<std::uint16_t>(Bcd2(g[19]));

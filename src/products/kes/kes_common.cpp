@@ -60,6 +60,9 @@ void KesConverter::DecodeBinaryGps(const std::uint8_t* g, const BinaryGpsOffsets
   GpsHour = g[at.Time];
   GpsMinute = g[at.Time + 1];
   GpsSecond = g[at.Time + 2];
+  // A pass that only follows the records (the index) needs the time alone; the conversion
+  // opens the file again, which clears the position.
+  if (!Converting()) return;
   Latitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, at.Latitude)), 'N', 'S');
   Longitude = DecodeBinaryPosition(static_cast<std::int32_t>(ReadBE32(g, at.Longitude)), 'E', 'W');
   GpsAltitude = ReadBE32(g, at.Altitude);

@@ -98,7 +98,8 @@ class KesConverter : public FixedLayoutConverter {
     int Time, Latitude, Longitude, Altitude, Velocity;
     bool WideVelocity;
   };
-  // Takes the GPS time, position, altitude and velocity of block `g`.
+  // Takes the GPS time, position, altitude and velocity of block `g` (the time alone while not
+  // converting).
   void DecodeBinaryGps(const std::uint8_t* g, const BinaryGpsOffsets& at);
 
   // Values and messages of the last decoded paging capture.

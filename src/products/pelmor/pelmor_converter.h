@@ -156,9 +156,11 @@ class PelmorConverter final : public FixedLayoutConverter {
 
   // --- Reader state ---
   std::int16_t DataKind = pelmor::kKindNone;
-  std::int32_t TimeBase = pelmor::kTimeNone;  // kept from one pass to the next
   bool FirstFixPending = true;
   int SampleCount = 0;
+  // Apart from DataKind: each record's time looks at both just after one of them is stored,
+  // and the compiler reads neighbours in one load, which then waits for the stores.
+  std::int32_t TimeBase = pelmor::kTimeNone;  // kept from one pass to the next
   std::int32_t ChannelList[pelmor::kReceivers][pelmor::kTableSize] = {};
   std::int8_t RssiTable[pelmor::kReceivers][pelmor::kTableSize] = {};
   std::uint16_t ChannelTable[pelmor::kReceivers][pelmor::kTableSize] = {};
