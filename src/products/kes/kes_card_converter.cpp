@@ -99,6 +99,9 @@ int KesCardConverter::ReadRecord(std::uint8_t* buffer) {
       const bool cellular = Cellular();
       if (!read(k + (cellular ? 3 * k : 0) + kTrailerSize)) return 0;
       std::memcpy(DataHead, body, kDataHeadSize);
+      // A pass that only follows the records takes no sample, unless best server chooses
+      // among them; the conversion opens the file again, which clears them.
+      if (!Converting() && ReductionMode != kReduceBestServer) break;
       const int kept = std::min(k, kes::kMaxChannels);
       // Channels without a sample of this record read as 0, never as the last record's.
       std::memcpy(Samples, body + kDataHeadSize, static_cast<std::size_t>(kept));
