@@ -52,8 +52,8 @@ int KesCardConverter::Columns() const {
 void KesCardConverter::SectionStep() {
   TrackSection(
       MeasurementMode,
-      [this](char* label, int size) {
-        std::snprintf(label, size, "%02d:%02d:%02d", RtcHour, RtcMinute, RtcSecond);
+      [this](char* label, int) {
+        tx::End(tx::Put02Triple(label, RtcHour, RtcMinute, RtcSecond, ':'));
       },
       true);
 }

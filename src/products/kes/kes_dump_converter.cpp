@@ -98,8 +98,8 @@ int16_t KesDumpConverter::ParseRecord(std::uint8_t* r) {
     Gathering().Record(scan[22], scan[21], scan[20], scan[19]);
   const bool changed = PendingMode != Sections().Kind();
   averagedLine_ = false;
-  const bool write = TrackSection(PendingMode, [scan](char* label, int size) {
-    std::snprintf(label, size, "%02d:%02d:%02d", scan[21], scan[20], scan[19]);
+  const bool write = TrackSection(PendingMode, [scan](char* label, int) {
+    tx::End(tx::Put02Triple(label, scan[21], scan[20], scan[19], ':'));
   });
   if (!write) return kActionNone;
   DecodeData(r);
