@@ -149,6 +149,15 @@ class ProductConverter {
     seconds = place.GpsSeconds;
     return place.HasTime;
   }
+  // The same time in whole seconds, as the index keeps it; false when the record has none (or
+  // a negative one). The readers whose time is a clock's give it without the floating-point
+  // way of RecordSeconds: the index asks for it with every record.
+  virtual bool RecordTime(std::uint32_t& seconds) const {
+    double s = 0;
+    if (!RecordSeconds(s) || !(s >= 0)) return false;
+    seconds = static_cast<std::uint32_t>(s);
+    return true;
+  }
   // The index pass over the open input (RecordPass::Index): the records' sections and times to
   // `sink`. A reader gives it with its own calls made directly (its final class's instance of
   // RecordPass::Index); by default they go through the virtual calls.

@@ -114,7 +114,7 @@ class RecordPass {
 
   // The index pass over the records of the input open on `c`, as Run reads them: each record's
   // section from the reader's tracker (sink.Began when one began) and its time
-  // (RecordSeconds) counted on the section's node. Instantiated with a reader's own final
+  // (RecordTime) counted on the section's node. Instantiated with a reader's own final
   // class, the reader's calls are made directly (ProductConverter::IndexPass of the reader);
   // with ProductConverter, through the reader's virtual calls.
   template <class Reader>
@@ -124,8 +124,11 @@ class RecordPass {
     return Run(c, buffer, run, inputSize, [&](std::int16_t) {
       if (c.Sections().Started()) current = sink.Began(c.Sections());
       if (current) {
-        double seconds = 0;
-        current->Count(c.RecordSeconds(seconds) ? seconds : -1);
+        std::uint32_t seconds = 0;
+        if (c.RecordTime(seconds))
+          current->CountAt(seconds);
+        else
+          current->CountUntimed();
       }
     });
   }

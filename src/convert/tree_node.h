@@ -51,9 +51,15 @@ struct TreeNode {
   std::uint32_t End() const { return Start + Span; }
   // Adds a record of the section; `seconds` < 0 for one without a time.
   void Count(double seconds) {
+    if (seconds < 0)
+      ++Records;
+    else
+      CountAt(static_cast<std::uint32_t>(seconds));
+  }
+  // Adds a record without a time, or one at second `t` of its day.
+  void CountUntimed() { ++Records; }
+  void CountAt(std::uint32_t t) {
     ++Records;
-    if (seconds < 0) return;
-    const auto t = static_cast<std::uint32_t>(seconds);
     if (Start == kNoTime) {
       Start = t;
       return;

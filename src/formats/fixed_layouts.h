@@ -203,6 +203,14 @@ inline bool SecondsOfDay(int hour, int minute, int second, double& seconds) {
   return valid;
 }
 
+// The same in whole seconds (ProductConverter::RecordTime).
+inline bool WholeSecondsOfDay(int hour, int minute, int second, std::uint32_t& seconds) {
+  const bool valid =
+      hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 61;
+  seconds = valid ? static_cast<std::uint32_t>(hour * 3600 + minute * 60 + second) : 0;
+  return valid;
+}
+
 inline void PlaceFromFixedValues(const FixedValues& v, bool fix, LinePlace& place) {
   place.HasPosition = fix && !(v.Latitude == 0 && v.Longitude == 0);
   place.Latitude = v.Latitude;

@@ -1,6 +1,6 @@
 // The time the index keeps of each record (a section's start and end) is the time of the
 // record's place, for every bundled sample: the readers that give it on their own, without
-// working out the position, give the same.
+// working out the position, give the same, and so does the whole second the index takes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -38,6 +38,11 @@ TEST(RecordTime, IsThePlacesTimeOnEveryRecordOfEverySample) {
         EXPECT_EQ(seconds, place.GpsSeconds) << "record " << records;
         ++timed;
       }
+      std::uint32_t whole = 0;
+      const bool hasWhole = c->RecordTime(whole);
+      EXPECT_EQ(hasWhole, place.HasTime && place.GpsSeconds >= 0) << "record " << records;
+      if (hasWhole && place.HasTime)
+        EXPECT_EQ(whole, static_cast<std::uint32_t>(place.GpsSeconds)) << "record " << records;
     });
     c->CloseInput();
     EXPECT_GT(records, 0);

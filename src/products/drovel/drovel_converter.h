@@ -64,6 +64,11 @@ class DrovelConverter final : public FixedLayoutConverter {
     seconds = Hour() * 3600.0 + Minute() * 60.0 + Second();
     return true;
   }
+  bool RecordTime(std::uint32_t& seconds) const override {
+    if (Hour() >= 24 || Minute() >= 60 || Second() >= 60) return false;
+    seconds = static_cast<std::uint32_t>(Hour() * 3600 + Minute() * 60 + Second());
+    return true;
+  }
 
   // The channel plan of the last set-up record; it stays in force across files.
   std::uint8_t Setup[drovel::kSetupKept] = {};

@@ -82,6 +82,9 @@ class KesConverter : public FixedLayoutConverter {
   bool RecordSeconds(double& seconds) const override {
     return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
+  bool RecordTime(std::uint32_t& seconds) const override {
+    return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+  }
 
   // Receiver clock, updated by every record that carries part of it.
   std::uint8_t RtcHour = 0, RtcMinute = 0, RtcSecond = 0, RtcDay = 0, RtcMonth = 0, RtcYear = 0;

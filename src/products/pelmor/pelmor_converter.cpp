@@ -742,6 +742,12 @@ bool PelmorConverter::RecordSeconds(double& seconds) const {
   return SecondsOfDay(hour, minute, second, seconds);
 }
 
+bool PelmorConverter::RecordTime(std::uint32_t& seconds) const {
+  int hour = 0, minute = 0, second = 0;
+  LineTime(hour, minute, second);
+  return WholeSecondsOfDay(hour, minute, second, seconds);
+}
+
 void PelmorConverter::Place(LinePlace& place) const {
   PlaceFromRecord(true, place);
   // The speed as "GPS Velocity (MPH)" writes it, in whole miles per hour.

@@ -153,6 +153,7 @@ class PelmorConverter final : public FixedLayoutConverter {
   bool SelectReceiver(int16_t receiver) override;
   // The record's time as Place gives it, without working out the position.
   bool RecordSeconds(double& seconds) const override;
+  bool RecordTime(std::uint32_t& seconds) const override;
 
   // --- Reader state ---
   std::int16_t DataKind = pelmor::kKindNone;

@@ -118,6 +118,9 @@ class SelvorConverter final : public FixedLayoutConverter {
   bool RecordSeconds(double& seconds) const override {
     return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
+  bool RecordTime(std::uint32_t& seconds) const override {
+    return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+  }
 
  protected:
   // The values of the fixed layouts: clock date, GPS time and position, and the reading.

@@ -73,6 +73,9 @@ class TarvikConverter final : public FixedLayoutConverter {
   bool RecordSeconds(double& seconds) const override {
     return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
+  bool RecordTime(std::uint32_t& seconds) const override {
+    return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+  }
 
   // Decoded values of the last fast or scan record.
   std::int16_t FirmwareVersion = -1;
