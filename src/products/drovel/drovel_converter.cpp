@@ -30,7 +30,12 @@ int DrovelConverter::ReadRecord(std::uint8_t* buffer) {
     buffer[0] = 0;
     return 4;
   }
-  if (!Input.ReadExact(buffer, static_cast<std::size_t>(length))) return 0;
+  // Nearly every record of a log is a data record: its copy, of a size known here, is made
+  // inline.
+  const bool read = length == kDataRecord
+                        ? Input.ReadExact(buffer, kDataRecord)
+                        : Input.ReadExact(buffer, static_cast<std::size_t>(length));
+  if (!read) return 0;
   // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
   ZeroRecordTail(buffer, length, kLongestLayout);
   return length + 4;
