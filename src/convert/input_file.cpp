@@ -124,6 +124,17 @@ std::size_t InputFile::ReadSlow(void* dst, std::size_t n) {
   return done;
 }
 
+std::size_t InputFile::PassSlow(std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    if (cursor_ >= length_ && !Fill()) break;
+    const std::size_t take = std::min(n - done, length_ - cursor_);
+    cursor_ += take;
+    done += take;
+  }
+  return done;
+}
+
 bool InputFile::Seek(std::uint64_t position) {
   if (!file_ || position > size_) return false;
   if (position >= bufferStart_ && position <= bufferStart_ + length_) {

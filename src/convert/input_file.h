@@ -36,6 +36,17 @@ class InputFile {
     return ReadSlow(dst, n);
   }
   bool ReadExact(void* dst, std::size_t n) { return Read(dst, n) == n; }
+  // Moves on over n bytes exactly as Read reads them (the same reads of the file, so a short
+  // file or a failing read stops it alike) without copying them: the part of a record that a
+  // pass does not look at. Returns how many were passed.
+  std::size_t Pass(std::size_t n) {
+    if (n <= length_ - cursor_) {
+      cursor_ += n;
+      return n;
+    }
+    return PassSlow(n);
+  }
+  bool PassExact(std::size_t n) { return Pass(n) == n; }
   // Moves the read position; false when it would lie outside the file.
   bool Seek(std::uint64_t position);
   bool Skip(std::int64_t delta);
@@ -56,6 +67,7 @@ class InputFile {
   bool Fill();
   bool FaultApplies() const;
   std::size_t ReadSlow(void* dst, std::size_t n);
+  std::size_t PassSlow(std::size_t n);
 
   std::FILE* file_ = nullptr;
   std::unique_ptr<std::uint8_t[]> buffer_;

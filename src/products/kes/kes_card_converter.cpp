@@ -97,11 +97,18 @@ int KesCardConverter::ReadRecord(std::uint8_t* buffer) {
         break;
       }
       const bool cellular = Cellular();
-      if (!read(k + (cellular ? 3 * k : 0) + kTrailerSize)) return 0;
+      const int rest = k + (cellular ? 3 * k : 0) + kTrailerSize;
+      // A pass that only follows the records (the index) takes no sample, unless best server
+      // chooses among them: they are passed over. The conversion opens the file again, which
+      // clears them.
+      if (!Converting() && ReductionMode != kReduceBestServer) {
+        if (!Input.PassExact(static_cast<std::size_t>(rest))) return 0;
+        size += rest;
+        std::memcpy(DataHead, body, kDataHeadSize);
+        break;
+      }
+      if (!read(rest)) return 0;
       std::memcpy(DataHead, body, kDataHeadSize);
-      // A pass that only follows the records takes no sample, unless best server chooses
-      // among them; the conversion opens the file again, which clears them.
-      if (!Converting() && ReductionMode != kReduceBestServer) break;
       const int kept = std::min(k, kes::kMaxChannels);
       // Channels without a sample of this record read as 0, never as the last record's.
       std::memcpy(Samples, body + kDataHeadSize, static_cast<std::size_t>(kept));

@@ -53,10 +53,14 @@ int KesDumpConverter::ReadRecord(std::uint8_t* buffer) {
   const int size = length - 1;
   // A record longer than the record buffer keeps what fits; the rest is passed over.
   const int kept = std::min(size, kRecordBufferSize);
-  if (!Input.ReadExact(buffer, static_cast<std::size_t>(kept))) return 0;
+  // A pass that only follows the records (the index) looks at no more of a record than the
+  // values of a GPS record: the rest is passed over, not copied.
+  const int taken = Converting() ? kept : std::min(kept, kFollowedBytes);
+  if (!Input.ReadExact(buffer, static_cast<std::size_t>(taken))) return 0;
+  if (taken < kept && !Input.PassExact(static_cast<std::size_t>(kept - taken))) return 0;
   if (kept < size && !Input.Skip(size - kept)) return 0;
   // A record shorter than its layout decodes as zeros, never as the bytes of an earlier one.
-  ZeroRecordTail(buffer, kept, kRecordBufferSize);
+  ZeroRecordTail(buffer, taken, kRecordBufferSize);
   recordLength_ = kept;
   if (kept == 0) emptyFrame_ = true;
   return length + 1;

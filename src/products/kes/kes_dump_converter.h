@@ -26,6 +26,10 @@ inline constexpr int kSetupSize = 19;
 inline constexpr int kGpsSize = 71;
 inline constexpr int kFirmwareLongLayout = 103;  // no GPS block, plan from setup records
 inline constexpr int kFirmwareCellular33 = 101;
+// What a pass that only follows the records reads of one: a GPS record's values after the type
+// byte, which reach further than a data record's type, firmware and clock or a setup record.
+inline constexpr int kFollowedBytes = 1 + kGpsSize;
+static_assert(kFollowedBytes >= 26 + 23 && kFollowedBytes >= 1 + kSetupSize);
 }  // namespace kesdump
 
 class KesDumpConverter final : public KesConverter {

@@ -2,6 +2,7 @@
 
 #include "convert/record_pass.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "convert/best_entry.h"
@@ -30,9 +31,22 @@ int SelvorConverter::ReadRecord(std::uint8_t* buffer) {
     buffer[0] = 0;
     return 4;
   }
-  if (!Input.ReadExact(buffer, static_cast<std::size_t>(length))) return 0;
+  // A pass that only follows the records (the index) looks at the head of a fast record
+  // alone: the rest of it is passed over, not copied.
+  const int first = std::min(length, kScanRecord);
+  if (!Input.ReadExact(buffer, static_cast<std::size_t>(first))) return 0;
+  int kept = length;
+  if (first < length) {
+    const auto rest = static_cast<std::size_t>(length - first);
+    if (!Converting() && buffer[0] == 'F') {
+      if (!Input.PassExact(rest)) return 0;
+      kept = first;
+    } else if (!Input.ReadExact(buffer + first, rest)) {
+      return 0;
+    }
+  }
   // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
-  ZeroRecordTail(buffer, length, kLongestLayout);
+  ZeroRecordTail(buffer, kept, kLongestLayout);
   return length + 4;
 }
 

@@ -89,7 +89,11 @@ int TarvikExtConverter::ReadRecord(std::uint8_t* buffer) {
     recordLength_ = 0;
     return 2;
   }
-  if (!Input.ReadExact(buffer, static_cast<std::size_t>(length))) return 0;
+  // A pass that only follows the records (the index) looks at a record's header alone: the
+  // rest of it is passed over, not copied.
+  const int first = Converting() ? length : std::min<int>(length, kHeader);
+  if (!Input.ReadExact(buffer, static_cast<std::size_t>(first))) return 0;
+  if (first < length && !Input.PassExact(static_cast<std::size_t>(length - first))) return 0;
   recordLength_ = length;
   return length + 2;
 }
