@@ -116,13 +116,16 @@ int KesCardConverter::ReadRecord(std::uint8_t* buffer) {
       if (cellular) std::memcpy(SatVmac, body + kDataHeadSize + k, 3 * kept);
       break;
     }
-    case kGps: {
-      const bool longForm = FirmwareNumber >= kFirmwareLongGps;
-      const int n = longForm ? kGpsLongSize : kGpsShortSize;
-      if (!read(n + kTrailerSize)) return 0;
-      std::memcpy(longForm ? GpsLong : GpsShort, body, n);
+    case kGps:
+      // Each form with its size known here, so that its copies are made inline.
+      if (FirmwareNumber >= kFirmwareLongGps) {
+        if (!read(kGpsLongSize + kTrailerSize)) return 0;
+        std::memcpy(GpsLong, body, kGpsLongSize);
+      } else {
+        if (!read(kGpsShortSize + kTrailerSize)) return 0;
+        std::memcpy(GpsShort, body, kGpsShortSize);
+      }
       break;
-    }
     case kClock:
       if (!read(kClockSize + kTrailerSize)) return 0;
       std::memcpy(ClockData, body, kClockSize);
