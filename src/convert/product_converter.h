@@ -159,8 +159,9 @@ class ProductConverter {
     return true;
   }
   // The index pass over the open input (RecordPass::Index): the records' sections and times to
-  // `sink`. A reader gives it with its own calls made directly (its final class's instance of
-  // RecordPass::Index); by default they go through the virtual calls.
+  // `sink`. A reader gives it with its own calls made directly (the instance of
+  // RecordPass::Index for its own class, whose calls of the pass are final); by default they go
+  // through the virtual calls.
   virtual PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                                std::uint64_t inputSize, IndexSink& sink);
   // Where the log data of the open input ends: the file's end, unless the product's file header

@@ -114,9 +114,10 @@ class RecordPass {
 
   // The index pass over the records of the input open on `c`, as Run reads them: each record's
   // section from the reader's tracker (sink.Began when one began) and its time
-  // (RecordTime) counted on the section's node. Instantiated with a reader's own final
-  // class, the reader's calls are made directly (ProductConverter::IndexPass of the reader);
-  // with ProductConverter, through the reader's virtual calls.
+  // (RecordTime) counted on the section's node. Instantiated with a reader's own class,
+  // whose ReadRecord, ParseRecord and RecordTime are final, the reader's calls are made directly
+  // (ProductConverter::IndexPass of the reader); with ProductConverter, through the virtual
+  // calls.
   template <class Reader>
   PassResult Index(Reader& c, std::uint8_t* buffer, const RunState& run, std::uint64_t inputSize,
                    IndexSink& sink) {

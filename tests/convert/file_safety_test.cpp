@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <thread>
@@ -64,6 +65,41 @@ TEST(InputFileFaults, AFailedReadIsAnErrorNotTheEndOfTheFile) {
   // It stays failed: later reads give nothing more.
   EXPECT_EQ(f.Read(got.data(), 16), 0u);
   EXPECT_TRUE(f.Failed());
+}
+
+// Passing over bytes (the parts of records a pass does not look at) reads the file as reading
+// them does: the same position across the buffer's refills, the same short count at the end,
+// the same stop at a failing read.
+TEST(InputFileFaults, PassingOverBytesStopsWhereReadingThemStops) {
+  ScratchDir dir;
+  const std::string path = dir.File("log.bin");
+  const std::vector<std::uint8_t> bytes = Bytes(600 * 1024);
+  WriteFile(path, bytes);
+  InputFile f;
+  ASSERT_TRUE(f.Open(path));
+  std::vector<std::uint8_t> got(InputFile::kBufferSize + 100);
+  std::size_t at = 0;
+  // Pieces that end inside the buffer, at its end, and past it.
+  for (const std::size_t n : {std::size_t{5}, InputFile::kBufferSize - 10, std::size_t{5},
+                              InputFile::kBufferSize + 50, std::size_t{3}}) {
+    ASSERT_EQ(f.Pass(n), n);
+    at += n;
+    EXPECT_EQ(f.Tell(), at);
+    ASSERT_EQ(f.Read(got.data(), 4), 4u);  // what follows is the file's next bytes
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 4, bytes.begin() + at));
+    at += 4;
+  }
+  EXPECT_EQ(f.Pass(bytes.size()), bytes.size() - at);  // short at the end, as Read is
+  EXPECT_TRUE(f.AtEnd());
+  EXPECT_FALSE(f.Failed());
+
+  ReadFault fault(300 * 1024, EIO);
+  ASSERT_TRUE(f.Open(path));
+  EXPECT_EQ(f.Pass(got.size()), got.size());
+  EXPECT_EQ(f.Pass(got.size()), 300u * 1024 - got.size());
+  EXPECT_TRUE(f.Failed());
+  EXPECT_EQ(f.Error(), EIO);
+  EXPECT_EQ(f.Pass(16), 0u);
 }
 
 TEST(InputFileFaults, SpecialFilesAreRefusedWithoutBlocking) {

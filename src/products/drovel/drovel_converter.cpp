@@ -183,7 +183,7 @@ void DrovelConverter::Place(LinePlace& place) const {
   if (place.HasTime) place.GpsSeconds = Hour() * 3600.0 + Minute() * 60.0 + Second();
 }
 
-[[gnu::flatten]] PassResult DrovelConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
+PassResult DrovelConverter::IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                                       std::uint64_t inputSize, IndexSink& sink) {
   return pass.Index(*this, buffer, run, inputSize, sink);
 }

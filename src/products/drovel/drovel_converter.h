@@ -45,26 +45,26 @@ inline int EntryCount(std::int16_t kind) {
 }
 }  // namespace drovel
 
-class DrovelConverter final : public FixedLayoutConverter {
+class DrovelConverter : public FixedLayoutConverter {
  public:
-  // The index pass with the calls of this reader made directly.
+  // The index pass with the calls of this reader made directly (they are final).
   PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                        std::uint64_t inputSize, IndexSink& sink) override;
   DrovelConverter();
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  int ReadRecord(std::uint8_t* buffer) override;
-  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int ReadRecord(std::uint8_t* buffer) final;
+  int16_t ParseRecord(std::uint8_t* buffer) final;
   // No position: the record's time is the receiver clock's, in seconds of its day.
   void Place(LinePlace& place) const override;
   // The time alone, as Place gives it.
-  bool RecordSeconds(double& seconds) const override {
+  bool RecordSeconds(double& seconds) const final {
     if (Hour() >= 24 || Minute() >= 60 || Second() >= 60) return false;
     seconds = Hour() * 3600.0 + Minute() * 60.0 + Second();
     return true;
   }
-  bool RecordTime(std::uint32_t& seconds) const override {
+  bool RecordTime(std::uint32_t& seconds) const final {
     if (Hour() >= 24 || Minute() >= 60 || Second() >= 60) return false;
     seconds = static_cast<std::uint32_t>(Hour() * 3600 + Minute() * 60 + Second());
     return true;

@@ -38,9 +38,9 @@ inline constexpr int kFirmwareLongGps = 103;     // GPS records in the long bina
 inline constexpr int kFirmware80Channel = 106;   // variable sweep is the 80-channel scan
 }  // namespace kescard
 
-class KesCardConverter final : public KesConverter {
+class KesCardConverter : public KesConverter {
  public:
-  // The index pass with the calls of this reader made directly.
+  // The index pass with the calls of this reader made directly (they are final).
   PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                        std::uint64_t inputSize, IndexSink& sink) override;
   KesCardConverter();
@@ -48,8 +48,8 @@ class KesCardConverter final : public KesConverter {
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  int ReadRecord(std::uint8_t* buffer) override;
-  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int ReadRecord(std::uint8_t* buffer) final;
+  int16_t ParseRecord(std::uint8_t* buffer) final;
 
   // Copies of the last record of each kind.
   std::uint8_t ScanHeader[kescard::kScanHeaderSize] = {};

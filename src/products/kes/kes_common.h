@@ -79,10 +79,10 @@ class KesConverter : public FixedLayoutConverter {
   using FixedLayoutConverter::FixedLayoutConverter;
 
   // The GPS time of the layouts' values (and of Place), without working out the position.
-  bool RecordSeconds(double& seconds) const override {
+  bool RecordSeconds(double& seconds) const final {
     return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
-  bool RecordTime(std::uint32_t& seconds) const override {
+  bool RecordTime(std::uint32_t& seconds) const final {
     return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
 

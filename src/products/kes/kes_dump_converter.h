@@ -32,9 +32,9 @@ inline constexpr int kFollowedBytes = 1 + kGpsSize;
 static_assert(kFollowedBytes >= 26 + 23 && kFollowedBytes >= 1 + kSetupSize);
 }  // namespace kesdump
 
-class KesDumpConverter final : public KesConverter {
+class KesDumpConverter : public KesConverter {
  public:
-  // The index pass with the calls of this reader made directly.
+  // The index pass with the calls of this reader made directly (they are final).
   PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                        std::uint64_t inputSize, IndexSink& sink) override;
   KesDumpConverter();
@@ -42,8 +42,8 @@ class KesDumpConverter final : public KesConverter {
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  int ReadRecord(std::uint8_t* buffer) override;
-  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int ReadRecord(std::uint8_t* buffer) final;
+  int16_t ParseRecord(std::uint8_t* buffer) final;
   // 40-wavelength averaging of the channel entries of the last data record: every channel
   // column has a window of its own, scaled by the records per second of the file.
   int16_t AverageSamples(int16_t receiver) override;

@@ -137,9 +137,9 @@ struct BestServerState {
 };
 }  // namespace pelmor
 
-class PelmorConverter final : public FixedLayoutConverter {
+class PelmorConverter : public FixedLayoutConverter {
  public:
-  // The index pass with the calls of this reader made directly.
+  // The index pass with the calls of this reader made directly (they are final).
   PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                        std::uint64_t inputSize, IndexSink& sink) override;
   PelmorConverter();
@@ -148,12 +148,12 @@ class PelmorConverter final : public FixedLayoutConverter {
   void CloseInput() override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  int ReadRecord(std::uint8_t* buffer) override;
-  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int ReadRecord(std::uint8_t* buffer) final;
+  int16_t ParseRecord(std::uint8_t* buffer) final;
   bool SelectReceiver(int16_t receiver) override;
   // The record's time as Place gives it, without working out the position.
-  bool RecordSeconds(double& seconds) const override;
-  bool RecordTime(std::uint32_t& seconds) const override;
+  bool RecordSeconds(double& seconds) const final;
+  bool RecordTime(std::uint32_t& seconds) const final;
 
   // --- Reader state ---
   std::int16_t DataKind = pelmor::kKindNone;

@@ -64,17 +64,17 @@ inline int ChannelNumber(std::uint16_t code, std::uint8_t flags) {
 }
 }  // namespace selvor
 
-class SelvorConverter final : public FixedLayoutConverter {
+class SelvorConverter : public FixedLayoutConverter {
  public:
-  // The index pass with the calls of this reader made directly.
+  // The index pass with the calls of this reader made directly (they are final).
   PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                        std::uint64_t inputSize, IndexSink& sink) override;
   SelvorConverter();
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  int ReadRecord(std::uint8_t* buffer) override;
-  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int ReadRecord(std::uint8_t* buffer) final;
+  int16_t ParseRecord(std::uint8_t* buffer) final;
   // 40-wavelength averaging of receiver n's (1 or 2) current fast block.
   int16_t AverageSamples(int16_t receiver) override;
   int16_t LambdaWindow(int16_t receiver) override;
@@ -115,10 +115,10 @@ class SelvorConverter final : public FixedLayoutConverter {
   Reading FixedReading() const;
   void Place(LinePlace& place) const override;
   // The GPS time of the layouts' values (and of Place), without working out the position.
-  bool RecordSeconds(double& seconds) const override {
+  bool RecordSeconds(double& seconds) const final {
     return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
-  bool RecordTime(std::uint32_t& seconds) const override {
+  bool RecordTime(std::uint32_t& seconds) const final {
     return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
 

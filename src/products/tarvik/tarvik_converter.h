@@ -52,9 +52,9 @@ inline int DisplayedChannel(unsigned raw, std::uint8_t flags) {
 }
 }  // namespace tarvik
 
-class TarvikConverter final : public FixedLayoutConverter {
+class TarvikConverter : public FixedLayoutConverter {
  public:
-  // The index pass with the calls of this reader made directly.
+  // The index pass with the calls of this reader made directly (they are final).
   PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                        std::uint64_t inputSize, IndexSink& sink) override;
   TarvikConverter();
@@ -62,18 +62,18 @@ class TarvikConverter final : public FixedLayoutConverter {
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  int ReadRecord(std::uint8_t* buffer) override;
-  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int ReadRecord(std::uint8_t* buffer) final;
+  int16_t ParseRecord(std::uint8_t* buffer) final;
   // 40-wavelength averaging of receiver n's (1 to 4) current fast block.
   int16_t AverageSamples(int16_t receiver) override;
   int16_t LambdaWindow(int16_t receiver) override;
 
   void Place(LinePlace& place) const override;
   // The GPS time of the layouts' values (and of Place), without working out the position.
-  bool RecordSeconds(double& seconds) const override {
+  bool RecordSeconds(double& seconds) const final {
     return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
-  bool RecordTime(std::uint32_t& seconds) const override {
+  bool RecordTime(std::uint32_t& seconds) const final {
     return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
 

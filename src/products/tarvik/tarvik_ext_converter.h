@@ -102,9 +102,9 @@ struct ExtCoordinate {
   char Hemisphere = 0;
 };
 
-class TarvikExtConverter final : public FixedLayoutConverter {
+class TarvikExtConverter : public FixedLayoutConverter {
  public:
-  // The index pass with the calls of this reader made directly.
+  // The index pass with the calls of this reader made directly (they are final).
   PassResult IndexPass(RecordPass& pass, std::uint8_t* buffer, const RunState& run,
                        std::uint64_t inputSize, IndexSink& sink) override;
   TarvikExtConverter();
@@ -113,8 +113,8 @@ class TarvikExtConverter final : public FixedLayoutConverter {
   std::uint64_t DataEnd() const override { return dataEnd_; }
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
   int16_t DataValues(int16_t next, char* out, char delimiter) override;
-  int ReadRecord(std::uint8_t* buffer) override;
-  int16_t ParseRecord(std::uint8_t* buffer) override;
+  int ReadRecord(std::uint8_t* buffer) final;
+  int16_t ParseRecord(std::uint8_t* buffer) final;
   bool SelectReceiver(int16_t receiver) override;
   // 40-wavelength averaging of receiver n's (1 to 4) last fast block.
   int16_t AverageSamples(int16_t receiver) override;
@@ -122,10 +122,10 @@ class TarvikExtConverter final : public FixedLayoutConverter {
 
   void Place(LinePlace& place) const override;
   // The GPS time of the layouts' values (and of Place), without working out the position.
-  bool RecordSeconds(double& seconds) const override {
+  bool RecordSeconds(double& seconds) const final {
     return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
-  bool RecordTime(std::uint32_t& seconds) const override {
+  bool RecordTime(std::uint32_t& seconds) const final {
     return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
 
