@@ -201,12 +201,15 @@ TEST(SectionTableRules, AFileThatFailsLeavesNoSectionSelectedAndSaysSo) {
     for (std::uint32_t k = 1; k <= 3 * kChunk; ++k) ASSERT_NE(table.Add(k, 0, 0, true), nullptr);
     ASSERT_TRUE(table.Selected(1));
     ASSERT_GT(table.FileBytes(), 0u);
-    if (writing) ASSERT_TRUE(table.Selected(kChunk + 1));  // its chunk read while it could be
+    if (writing) {
+      ASSERT_TRUE(table.Selected(kChunk + 1));  // its chunk read while it could be
+    }
     table.BreakFileForTesting();
-    if (writing)
+    if (writing) {
       table.SetSelected(kChunk + 1, false);
-    else
+    } else {
       EXPECT_FALSE(table.Selected(kChunk + 1));  // its chunk read from the file
+    }
     EXPECT_TRUE(table.Failed());
     EXPECT_FALSE(table.Selected(1));
     EXPECT_FALSE(table.Selected(3 * kChunk));   // the chunk still being filled

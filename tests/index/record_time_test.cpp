@@ -41,8 +41,9 @@ TEST(RecordTime, IsThePlacesTimeOnEveryRecordOfEverySample) {
       std::uint32_t whole = 0;
       const bool hasWhole = c->RecordTime(whole);
       EXPECT_EQ(hasWhole, place.HasTime && place.GpsSeconds >= 0) << "record " << records;
-      if (hasWhole && place.HasTime)
+      if (hasWhole && place.HasTime) {
         EXPECT_EQ(whole, static_cast<std::uint32_t>(place.GpsSeconds)) << "record " << records;
+      }
     });
     c->CloseInput();
     EXPECT_GT(records, 0);
