@@ -42,15 +42,17 @@ inline char* PutPadded(char* p, long long v, int width) {
   return p + (end - digits);
 }
 
-// "%02d".
-inline char* Put02(char* p, long long v) {
-  return PutPadded(p, v, 2);
-}
-
 inline constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
+
+// "%02d": the two digits of a clock value straight from the table.
+inline char* Put02(char* p, long long v) {
+  if (v < 0 || v > 99) return PutPadded(p, v, 2);
+  std::memcpy(p, kDigitPairs + 2 * v, 2);
+  return p + 2;
+}
 
 // "%.Nf": fixed notation with `precision` digits, rounded exactly as printf rounds (the exact
 // binary value to the nearest, ties to even). Values of the size the receivers produce take an
