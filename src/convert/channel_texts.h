@@ -31,8 +31,12 @@ class ChannelTexts {
   // frequency and channel text); a changed plan makes every kept text stale.
   void UsePlan(const std::uint8_t* plan, std::size_t n) {
     if (n > kPlanBytes) n = kPlanBytes;
-    if (n == planLength_ && std::memcmp(plan, plan_, n) == 0) return;
-    std::memcpy(plan_, plan, n);
+    // Compared as a whole block of kPlanBytes, the bytes past n zero: a reader declares its
+    // plan at every line.
+    std::uint8_t padded[kPlanBytes] = {};
+    std::memcpy(padded, plan, n);
+    if (n == planLength_ && std::memcmp(padded, plan_, kPlanBytes) == 0) return;
+    std::memcpy(plan_, padded, kPlanBytes);
     planLength_ = n;
     if (++generation_ == 0) {  // wrapped: forget everything rather than trust old entries
       for (std::size_t i = 0; i < kSlots; ++i) entries_[i].Generation = 0;

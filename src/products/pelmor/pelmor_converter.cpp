@@ -502,15 +502,14 @@ int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return 0;
 }
 
-void PelmorConverter::UsePlanTexts(int rx) {
+void PelmorConverter::UsePlanTexts(int rx, bool table) {
   // The first frequency, the step and the numbering decide every text.
   const ChannelPlan& plan = ChannelPlans[rx];
   std::uint8_t key[13];
   std::memcpy(key, &plan.First, 4);
   std::memcpy(key + 4, &plan.StepKhz, 8);
   key[12] = plan.Flags;
-  tableTexts_[rx].UsePlan(key, sizeof key);
-  listTexts_[rx].UsePlan(key, sizeof key);
+  (table ? tableTexts_ : listTexts_)[rx].UsePlan(key, sizeof key);
 }
 
 char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimiter) {
@@ -601,7 +600,7 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
     default:
       break;
   }
-  UsePlanTexts(rx);
+  UsePlanTexts(rx, DataKind == kKindTable);
   for (int j = first; j <= last; ++j)
     if (KeptEntry(rx, j)) p = PutEntry(p, out, rx, j, delimiter);
   tx::End(p);

@@ -218,8 +218,9 @@ class PelmorConverter : public FixedLayoutConverter {
   pelmor::Coordinate LineLongitude() const;
   void LineTime(int& hour, int& minute, int& second) const;
   char* PutEntry(char* p, char* start, int receiver, int entry, char delimiter);
-  // Declares each receiver's plan to its kept texts before its entries are written.
-  void UsePlanTexts(int receiver);
+  // Declares a receiver's plan to its kept texts of the table or of the other kinds before
+  // its entries are written.
+  void UsePlanTexts(int receiver, bool table);
   // Whether the channel list keeps entry `entry` of the receiver's data (every entry without
   // a list; an entry whose channel is not known is not kept by one).
   bool KeptEntry(int receiver, int entry) const;
