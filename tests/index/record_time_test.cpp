@@ -10,6 +10,8 @@
 #include "app/converter_registry.h"
 #include "convert/identify.h"
 #include "convert/record_pass.h"
+#include "support/bytes.h"
+#include "support/kes_card_log.h"
 
 namespace polvane {
 namespace {
@@ -51,6 +53,46 @@ TEST(RecordTime, IsThePlacesTimeOnEveryRecordOfEverySample) {
     ++logs;
   }
   EXPECT_GE(logs, 7);
+}
+
+// A Kes log's GPS time is zero until its first GPS record: the records before it have no time
+// (a section they start takes its start from its first GPS time, a map line has no time stamp),
+// in the long GPS form and in the short.
+TEST(RecordTime, AKesRecordBeforeTheFirstGpsRecordHasNoTime) {
+  for (const std::uint16_t firmware : {105, 150}) {
+    SCOPED_TRACE(firmware);
+    testing::ScratchDir dir;
+    const std::string path = dir.File("drive.bin");
+    testing::KesScan scan;
+    scan.codes = {5};
+    scan.firmware = firmware;
+    testing::KesGpsFix fix;
+    fix.clock = testing::KesDriveClock(2);
+    fix.gps = {9, 30, 2};
+    testing::KesCardLogBuilder log;
+    log.Scan(scan)
+        .Data(testing::KesDriveClock(0), {60})
+        .Data(testing::KesDriveClock(1), {61})
+        .Gps(fix)
+        .Data(testing::KesDriveClock(3), {62});
+    log.WriteTo(path);
+    ConverterRegistry converters;
+    ProductConverter* c = converters.ForCode(IdentifyProduct(path));
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(c->OpenInput(path), 0);
+    auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+    std::vector<long> times;  // -1: none
+    RecordPass().Run(*c, buffer.get(), RunState{}, log.Data().size(), [&](std::int16_t) {
+      std::uint32_t seconds = 0;
+      LinePlace place;
+      c->Place(place);
+      EXPECT_EQ(c->RecordTime(seconds), place.HasTime);
+      times.push_back(place.HasTime ? static_cast<long>(seconds) : -1);
+    });
+    c->CloseInput();
+    const long gps = 9 * 3600 + 30 * 60 + 2;
+    EXPECT_EQ(times, (std::vector<long>{-1, -1, -1, gps, gps}));
+  }
 }
 
 }  // namespace

@@ -173,6 +173,7 @@ void KesCardConverter::DecodeGps(const std::uint8_t* g) {
     GpsHour = static_cast<std::uint16_t>(Bcd2(g[17]));
     GpsMinute = static_cast<std::uint16_t>(Bcd2(g[18]));
     GpsSecond = static_cast<std::uint16_t>(Bcd2(g[19]));
+    GpsTimeKnown = true;
     return;
   }
   DecodeBinaryGps(g, {.Time = 20,
@@ -392,6 +393,7 @@ void KesCardConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
 
 void KesCardConverter::Place(LinePlace& place) const {
   PlaceFromRecord(true, place);
+  place.HasTime = place.HasTime && GpsTimeKnown;
   // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;

@@ -44,6 +44,7 @@ void KesConverter::ClearPosition() {
   Latitude = Position{};
   Longitude = Position{};
   GpsHour = GpsMinute = GpsSecond = 0;
+  GpsTimeKnown = false;
   GpsAltitude = GpsVelocity = 0;
 }
 
@@ -60,6 +61,7 @@ void KesConverter::DecodeBinaryGps(const std::uint8_t* g, const BinaryGpsOffsets
   GpsHour = g[at.Time];
   GpsMinute = g[at.Time + 1];
   GpsSecond = g[at.Time + 2];
+  GpsTimeKnown = true;
   // A pass that only follows the records (the index) needs the time alone; the conversion
   // opens the file again, which clears the position.
   if (!Converting()) return;

@@ -78,12 +78,15 @@ class KesConverter : public FixedLayoutConverter {
  public:
   using FixedLayoutConverter::FixedLayoutConverter;
 
-  // The GPS time of the layouts' values (and of Place), without working out the position.
+  // The GPS time of the layouts' values (and of Place), without working out the position;
+  // none before the log has given one.
   bool RecordSeconds(double& seconds) const final {
-    return SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+    seconds = 0;
+    return GpsTimeKnown && SecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
   bool RecordTime(std::uint32_t& seconds) const final {
-    return WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
+    seconds = 0;
+    return GpsTimeKnown && WholeSecondsOfDay(GpsHour, GpsMinute, GpsSecond, seconds);
   }
 
   // Receiver clock, updated by every record that carries part of it.
@@ -91,6 +94,8 @@ class KesConverter : public FixedLayoutConverter {
   // Decoded position and GPS values.
   Position Latitude, Longitude;
   std::uint16_t GpsHour = 0, GpsMinute = 0, GpsSecond = 0;
+  // A record of the log has given the GPS time: before it, the zero time above is no time.
+  bool GpsTimeKnown = false;
   std::uint32_t GpsAltitude = 0;  // centimetres
   std::uint32_t GpsVelocity = 0;  // receiver units; x 0.022356 gives miles per hour
 

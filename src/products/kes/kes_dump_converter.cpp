@@ -173,6 +173,7 @@ void KesDumpConverter::DecodeData(const std::uint8_t* r) {
     GpsHour = static_cast<std::uint16_t>(Bcd2(scan[0]));
     GpsMinute = static_cast<std::uint16_t>(Bcd2(scan[1]));
     GpsSecond = static_cast<std::uint16_t>(Bcd2(scan[2]));
+    GpsTimeKnown = true;
     FirstCode = static_cast<std::int16_t>(ReadLE16(scan, 8));
     LastCode = static_cast<std::int16_t>(ReadLE16(scan, 10));
     BaseMhz = ReadLE16(scan, 12) + ReadLE16(scan, 14) * 0.0001;
@@ -297,6 +298,7 @@ void KesDumpConverter::FillFixedValues(FixedValues& v, FixedPiece) const {
 
 void KesDumpConverter::Place(LinePlace& place) const {
   PlaceFromRecord(true, place);
+  place.HasTime = place.HasTime && GpsTimeKnown;
   // The speed as "GPS Velocity (MPH)" writes it, to a tenth.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(GpsVelocity * 0.022356 * 10) / 10;
