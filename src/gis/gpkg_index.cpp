@@ -381,11 +381,28 @@ void GeoPackageRows::Text(int k, std::string_view v) {
   sqlite3_bind_text(impl_->insert, k + 3, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
 }
 
+// The point's coordinates in the blob, little-endian as its header says whatever the host's
+// order; the layer's extent takes them in.
 void GeoPackageRows::Point(double x, double y) {
   Impl& m = *impl_;
-  std::memcpy(m.blob + 8 + 5, &x, sizeof x);
-  std::memcpy(m.blob + 8 + 13, &y, sizeof y);
+  auto put = [](unsigned char* at, double v) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    for (int k = 0; k < 8; ++k, bits >>= 8) at[k] = static_cast<unsigned char>(bits & 0xff);
+  };
+  put(m.blob + 8 + 5, x);
+  put(m.blob + 8 + 13, y);
   m.placed = true;
+  if (!m.anyPoint) {
+    m.minX = m.maxX = x;
+    m.minY = m.maxY = y;
+    m.anyPoint = true;
+    return;
+  }
+  m.minX = std::min(m.minX, x);
+  m.maxX = std::max(m.maxX, x);
+  m.minY = std::min(m.minY, y);
+  m.maxY = std::max(m.maxY, y);
 }
 
 std::int64_t GeoPackageRows::Write() {
@@ -395,25 +412,10 @@ std::int64_t GeoPackageRows::Write() {
     sqlite3_bind_blob(m.insert, 2, m.blob, sizeof m.blob, SQLITE_STATIC);
   else
     sqlite3_bind_null(m.insert, 2);
+  m.placed = false;
   const bool ok = sqlite3_step(m.insert) == SQLITE_DONE;
   sqlite3_reset(m.insert);
   if (!ok) return m.Fail(), 0;
-  if (m.placed) {
-    double x, y;
-    std::memcpy(&x, m.blob + 8 + 5, sizeof x);
-    std::memcpy(&y, m.blob + 8 + 13, sizeof y);
-    if (!m.anyPoint) {
-      m.minX = m.maxX = x;
-      m.minY = m.maxY = y;
-      m.anyPoint = true;
-    } else {
-      m.minX = std::min(m.minX, x);
-      m.maxX = std::max(m.maxX, x);
-      m.minY = std::min(m.minY, y);
-      m.maxY = std::max(m.maxY, y);
-    }
-    m.placed = false;
-  }
   if (++m.inTransaction == kRowsPerTransaction) {
     m.inTransaction = 0;
     if (!m.db.Exec("COMMIT; BEGIN")) return m.Fail(), 0;
