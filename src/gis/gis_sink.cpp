@@ -76,80 +76,129 @@ bool EndsWithNoCase(std::string_view s, std::string_view tail) {
 }
 
 // The lines of one output as they came, in a file beside the output that has no name (it is
-// removed as soon as it is made), so that nothing of it stays behind whatever ends the run.
+// removed as soon as it is made), so that nothing of it stays behind whatever ends the run. The
+// lines go through a buffer of the spool's own and are read back in place from another: a line
+// is a head (its cell count and place), then per cell a cell head and the cell's text.
 class Spool {
  public:
   Spool() = default;
   Spool(const Spool&) = delete;
   Spool& operator=(const Spool&) = delete;
   ~Spool() {
-    if (file_) std::fclose(file_);
+    if (fd_ >= 0) ::close(fd_);
   }
 
   bool Open(const std::string& output, std::string& error) {
     std::string name = Directory(output) + "/." + fs::path(output).filename().string() + ".XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) {
       error = PathError(name, errno);
       return false;
     }
     ::unlink(name.c_str());
-    file_ = ::fdopen(fd, "w+b");
-    if (!file_) {
-      error = PathError(name, errno);
-      ::close(fd);
-      return false;
-    }
-    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    buffer_.reserve(kBlock);
     return true;
   }
 
   bool Put(const Line& line) {
+    std::size_t size = sizeof(Head) + line.Cells.size() * sizeof(CellHead);
+    for (const Cell& c : line.Cells) size += c.Text.size();
+    if (buffer_.size() + size > kBlock && !Drain()) return false;
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + size);
+    char* to = buffer_.data() + at;
     const Head head{static_cast<std::uint32_t>(line.Cells.size()), line.Place};
-    bool ok = Put(&head, sizeof head);
+    to = Copy(to, &head, sizeof head);
     if (last_.size() < line.Cells.size()) last_.resize(line.Cells.size());
-    for (std::size_t i = 0; i < line.Cells.size() && ok; ++i) {
+    for (std::size_t i = 0; i < line.Cells.size(); ++i) {
       const Cell& c = line.Cells[i];
       const CellHead ch{TitleId(c.Title, last_[i]), static_cast<std::uint32_t>(c.Text.size()),
                         c.Reading, static_cast<std::uint8_t>(c.Kind), c.Receiver};
-      ok = Put(&ch, sizeof ch) && Put(c.Text.data(), c.Text.size());
+      to = Copy(to, &ch, sizeof ch);
+      to = Copy(to, c.Text.data(), c.Text.size());
     }
-    return ok;
+    return true;
   }
 
-  bool Rewind() { return std::fflush(file_) == 0 && std::fseek(file_, 0, SEEK_SET) == 0; }
+  bool Rewind() {
+    if (!Drain() || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+    read_ = 0;
+    return true;
+  }
 
-  // The next line, its views valid until the next call; false at the end.
+  // The next line, its views valid until the next call; false at the end or when the spool
+  // cannot be read.
   bool Next(Line& line) {
     Head head{};
-    if (!Get(&head, sizeof head)) return false;
+    if (!Take(sizeof head)) return false;
+    std::memcpy(&head, buffer_.data() + read_, sizeof head);
+    // The whole line in the buffer, so that its texts are viewed where they are.
+    std::size_t size = sizeof head;
     cells_.resize(head.Cells);
-    offsets_.resize(head.Cells);
-    text_.clear();
+    textAt_.resize(head.Cells);
     for (std::uint32_t i = 0; i < head.Cells; ++i) {
       CellHead ch{};
-      if (!Get(&ch, sizeof ch) || ch.Title >= titles_.size()) return false;
-      const std::size_t at = text_.size();
-      text_.resize(at + ch.Length);
-      if (!Get(text_.data() + at, ch.Length)) return false;
-      offsets_[i] = {at, ch.Length};
+      if (!Take(size + sizeof ch)) return false;
+      std::memcpy(&ch, buffer_.data() + read_ + size, sizeof ch);
+      if (ch.Title >= titles_.size()) return false;
+      size += sizeof ch;
       cells_[i] =
           Cell{titles_[ch.Title], static_cast<CellKind>(ch.Kind), {}, ch.Receiver, ch.Reading};
+      textAt_[i] = {size, ch.Length};
+      size += ch.Length;
     }
+    if (!Take(size)) return false;
+    const char* base = buffer_.data() + read_;
     for (std::uint32_t i = 0; i < head.Cells; ++i)
-      cells_[i].Text = std::string_view(text_.data() + offsets_[i].first, offsets_[i].second);
+      cells_[i].Text = std::string_view(base + textAt_[i].first, textAt_[i].second);
+    read_ += size;
     line.Cells = cells_;
     line.Place = head.Place;
     return true;
   }
 
  private:
-  // The spool is this sink's own: its stream needs no lock.
-  bool Put(const void* data, std::size_t size) {
-    return size == 0 || ::fwrite_unlocked(data, 1, size, file_) == size;
+  static constexpr std::size_t kBlock = 1 << 20;
+
+  static char* Copy(char* to, const void* from, std::size_t size) {
+    if (size) std::memcpy(to, from, size);
+    return to + size;
   }
-  bool Get(void* data, std::size_t size) {
-    return size == 0 || ::fread_unlocked(data, 1, size, file_) == size;
+
+  // Writes the buffer's lines to the file.
+  bool Drain() {
+    const char* at = buffer_.data();
+    std::size_t left = buffer_.size();
+    while (left > 0) {
+      const ssize_t n = ::write(fd_, at, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      at += n;
+      left -= static_cast<std::size_t>(n);
+    }
+    buffer_.clear();
+    return true;
+  }
+
+  // At least `size` unread bytes in the buffer from read_ on (reading more, the unread part
+  // moved to the front); false at the end of the file or when it cannot be read.
+  bool Take(std::size_t size) {
+    if (buffer_.size() - read_ >= size) return true;
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(read_));
+    read_ = 0;
+    const std::size_t want = std::max(size, kBlock);
+    while (buffer_.size() < size) {
+      const std::size_t at = buffer_.size();
+      buffer_.resize(want);
+      const ssize_t n = ::read(fd_, buffer_.data() + at, want - at);
+      if (n < 0 && errno == EINTR) {
+        buffer_.resize(at);
+        continue;
+      }
+      buffer_.resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      if (n <= 0) return false;
+    }
+    return true;
   }
 
   struct Head {
@@ -174,13 +223,14 @@ class Spool {
     return last = it->second;
   }
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  std::vector<char> buffer_;  // lines to write, then lines read and not yet taken
+  std::size_t read_ = 0;      // where the next line starts in buffer_ while reading
   std::unordered_map<std::string, std::uint32_t> ids_;
   std::deque<std::string> titles_;
   std::vector<std::uint32_t> last_;
   std::vector<Cell> cells_;
-  std::vector<std::pair<std::size_t, std::size_t>> offsets_;
-  std::vector<char> text_;
+  std::vector<std::pair<std::size_t, std::size_t>> textAt_;  // a cell's text: offset, length
 };
 
 // GDAL's messages of the calling thread, kept instead of printed: the first failure says why a
@@ -314,9 +364,13 @@ class GisSink final : public LineSink {
     }
     ++lines_;
     if (!line.Place.HasPosition) ++unplaced_;
-    char buf[32];
-    if (!IsoTimestamp(line.Place, buf).empty()) timed_ = true;
-    if (sectionIndex_.emplace(line.Place.Section, sections_.size()).second)
+    if (!timed_) {
+      char buf[32];
+      timed_ = !IsoTimestamp(line.Place, buf).empty();
+    }
+    // Lines of one section come together: only a change of section is looked up.
+    if ((sections_.empty() || sections_.back() != line.Place.Section) &&
+        sectionIndex_.emplace(line.Place.Section, sections_.size()).second)
       sections_.push_back(line.Place.Section);
   }
 

@@ -118,6 +118,124 @@ class Database {
   std::vector<sqlite3_stmt*> statements_;
 };
 
+// Rows of one table inserted many to a statement. SQLite runs a statement once per step, and
+// each run opens the table's cursors, reads and updates its AUTOINCREMENT counter and closes
+// them again, then seeks each row's place from the root of the table's tree; a statement of
+// many rows does the first once for them all, and rows of ascending ids then go to the end of
+// the tree from where the last one went. The values are kept until the batch is full and bound
+// then, so that a text or blob need not outlive the call that gives it.
+class RowBatch {
+ public:
+  // `head` is the statement's start ("INSERT INTO t (a, b)"), `columns` the values of a row.
+  bool Prepare(Database& db, std::string head, int columns) {
+    db_ = &db;
+    head_ = std::move(head);
+    columns_ = columns;
+    const int limit = sqlite3_limit(db.Handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+    rows_ = std::clamp(limit / std::max(columns, 1), 1, kMostRows);
+    values_.assign(static_cast<std::size_t>(rows_ * columns_), Value{});
+    full_ = Statement(rows_);
+    return full_ != nullptr;
+  }
+
+  // The values of the row being filled, by column; a column not given is null.
+  void Null(int k) { At(k) = Value{}; }
+  void Integer(int k, std::int64_t v) {
+    Value& x = At(k);
+    x.Type = SQLITE_INTEGER;
+    x.Integer = v;
+  }
+  void Real(int k, double v) {
+    Value& x = At(k);
+    x.Type = SQLITE_FLOAT;
+    x.Real = v;
+  }
+  void Text(int k, std::string_view v) { Bytes(k, SQLITE_TEXT, v.data(), v.size()); }
+  void Blob(int k, const void* data, std::size_t size) { Bytes(k, SQLITE_BLOB, data, size); }
+
+  // Ends the row; the batch is inserted once it is full. False when SQLite failed.
+  bool EndRow() {
+    if (++filled_ < rows_) return Clear(filled_), true;
+    return Insert(full_);
+  }
+  // Inserts the rows of a batch that is not full.
+  bool Flush() {
+    if (filled_ == 0) return true;
+    sqlite3_stmt* rest = Statement(filled_);
+    return rest && Insert(rest);
+  }
+
+ private:
+  static constexpr int kMostRows = 256;
+
+  struct Value {
+    int Type = SQLITE_NULL;
+    std::int64_t Integer = 0;
+    double Real = 0;
+    std::size_t At = 0, Size = 0;  // a text's or blob's bytes in bytes_
+  };
+
+  Value& At(int k) { return values_[static_cast<std::size_t>(filled_ * columns_ + k)]; }
+  void Bytes(int k, int type, const void* data, std::size_t size) {
+    Value& x = At(k);
+    x.Type = type;
+    x.At = bytes_.size();
+    x.Size = size;
+    bytes_.insert(bytes_.end(), static_cast<const char*>(data),
+                  static_cast<const char*>(data) + size);
+  }
+  void Clear(int row) { std::fill_n(values_.begin() + row * columns_, columns_, Value{}); }
+
+  sqlite3_stmt* Statement(int rows) {
+    std::string sql = head_ + " VALUES ";
+    std::string marks = "(?";
+    for (int k = 1; k < columns_; ++k) marks += ", ?";
+    marks += ")";
+    for (int r = 0; r < rows; ++r) sql += (r ? ", " : "") + marks;
+    return db_->Prepare(sql);
+  }
+
+  bool Insert(sqlite3_stmt* s) {
+    const int count = filled_ * columns_;
+    for (int i = 0; i < count; ++i) {
+      const Value& x = values_[static_cast<std::size_t>(i)];
+      const int at = i + 1;
+      switch (x.Type) {
+        case SQLITE_INTEGER:
+          sqlite3_bind_int64(s, at, x.Integer);
+          break;
+        case SQLITE_FLOAT:
+          sqlite3_bind_double(s, at, x.Real);
+          break;
+        case SQLITE_TEXT:
+          // An empty text is bound from a text of its own: a null pointer would bind a null.
+          sqlite3_bind_text(s, at, x.Size ? bytes_.data() + x.At : "", static_cast<int>(x.Size),
+                            SQLITE_STATIC);
+          break;
+        case SQLITE_BLOB:
+          sqlite3_bind_blob(s, at, bytes_.data() + x.At, static_cast<int>(x.Size), SQLITE_STATIC);
+          break;
+        default:
+          sqlite3_bind_null(s, at);
+      }
+    }
+    const bool ok = sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);  // nothing is left pointing into bytes_
+    bytes_.clear();
+    filled_ = 0;
+    Clear(0);
+    return ok;
+  }
+
+  Database* db_ = nullptr;
+  std::string head_;
+  int columns_ = 0, rows_ = 1, filled_ = 0;
+  std::vector<Value> values_;
+  std::vector<char> bytes_;
+  sqlite3_stmt* full_ = nullptr;
+};
+
 void PutBig(unsigned char* at, std::uint64_t v, int bytes) {
   for (int k = bytes - 1; k >= 0; --k, v >>= 8) at[k] = static_cast<unsigned char>(v & 0xff);
 }
@@ -133,12 +251,13 @@ class Packer {
   Packer(Database& db, const std::string& rtree, int nodeSize)
       : db_(db), nodeSize_(nodeSize), capacity_((nodeSize - 4) / kCell), blob_(nodeSize) {
     node_ = db.Prepare("INSERT OR REPLACE INTO " + Quoted(rtree + "_node") + " VALUES (?, ?)");
-    rowid_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_rowid") + " VALUES (?, ?)");
     parent_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_parent") + " VALUES (?, ?)");
+    rowidReady_ = rowid_.Prepare(db, "INSERT INTO " + Quoted(rtree + "_rowid"), 2);
   }
 
   bool Pack(std::vector<Entry> entries) {
-    if (!node_ || !rowid_ || !parent_ || capacity_ < 2) return false;
+    if (!node_ || !rowidReady_ || !parent_ || capacity_ < 2) return false;
+    leaves_.reserve(entries.size());
     std::int64_t next = 2;  // the root is node 1
     int depth = 0;
     std::vector<Entry> parents;
@@ -152,9 +271,10 @@ class Packer {
         parents.push_back(Box(number, entries, from, to));
       }
       entries.swap(parents);
+      if (depth == 0) std::vector<Entry>().swap(parents);  // the leaves' entries are written
       ++depth;
     }
-    return WriteNode(1, depth, depth == 0, entries, 0, entries.size());
+    return WriteNode(1, depth, depth == 0, entries, 0, entries.size()) && WriteLeaves();
   }
 
  private:
@@ -201,16 +321,34 @@ class Packer {
       PutFloat(cell + 12, e[i].MaxX);
       PutFloat(cell + 16, e[i].MinY);
       PutFloat(cell + 20, e[i].MaxY);
-      if (!db_.Run(leaf ? rowid_ : parent_, e[i].Id, number)) return false;
+      if (leaf)
+        leaves_.push_back({e[i].Id, number});
+      else if (!db_.Run(parent_, e[i].Id, number))
+        return false;
     }
     return db_.Run(node_, number, 0, blob_.data(), nodeSize_);
+  }
+
+  // The leaf of each feature in the order of their ids, so that the rows go to the end of the
+  // rowid table's tree one after the other.
+  bool WriteLeaves() {
+    std::sort(leaves_.begin(), leaves_.end());
+    for (const auto& [id, node] : leaves_) {
+      rowid_.Integer(0, id);
+      rowid_.Integer(1, node);
+      if (!rowid_.EndRow()) return false;
+    }
+    return rowid_.Flush();
   }
 
   Database& db_;
   int nodeSize_;
   std::size_t capacity_;
   std::vector<unsigned char> blob_;
-  sqlite3_stmt *node_ = nullptr, *rowid_ = nullptr, *parent_ = nullptr;
+  sqlite3_stmt *node_ = nullptr, *parent_ = nullptr;
+  RowBatch rowid_;
+  bool rowidReady_ = false;
+  std::vector<std::pair<std::int64_t, std::int64_t>> leaves_;  // feature id, leaf node
 };
 
 // Indexes the table's points by SQLite's inserts, one at a time.
@@ -240,7 +378,7 @@ std::string InsertFromTable(Database& db, const std::string& t, const std::strin
 
 std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string& table,
                                       const std::string& column,
-                                      const std::vector<IndexedPoint>* points) {
+                                      std::vector<IndexedPoint>* points) {
   Database db;
   if (!db.Open(path)) return db.Error();
   const std::string rtree = "rtree_" + table + "_" + column;
@@ -286,6 +424,7 @@ std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string
     entries.reserve(points->size());
     for (const IndexedPoint& p : *points)
       entries.push_back({p.Fid, Down(p.X), Up(p.X), Down(p.Y), Up(p.Y)});
+    std::vector<IndexedPoint>().swap(*points);  // their boxes are all the packing needs
   } else if (std::string why = InsertFromTable(db, t, g, r); !why.empty()) {
     return why;
   }
@@ -305,9 +444,9 @@ std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string
 struct GeoPackageRows::Impl {
   Database db;
   std::string table;
-  sqlite3_stmt* insert = nullptr;
-  std::int64_t next = 1;                                      // the next row's fid
-  std::uint64_t inTransaction = 0;                            // rows since the last commit
+  RowBatch rows;                    // the fid, the point, then the attributes
+  std::int64_t next = 1;            // the next row's fid
+  std::uint64_t inTransaction = 0;  // rows since the last commit
   std::vector<std::pair<std::string, std::string>> triggers;  // name, SQL
   bool placed = false;                                        // the row has a point
   unsigned char blob[8 + 21] = {'G', 'P', 0, 1};
@@ -357,28 +496,25 @@ std::string GeoPackageRows::Open(const std::string& path, const std::string& tab
   std::string sql = "BEGIN;";
   for (const auto& [name, text] : m.triggers) sql += "DROP TRIGGER " + Quoted(name) + ";";
   if (!m.db.Exec(sql)) return m.db.Error();
-  std::string names = Quoted(fid) + ", " + Quoted(geometry), marks = "?, ?";
-  for (const std::string& c : columns) {
-    names += ", " + Quoted(c);
-    marks += ", ?";
-  }
-  m.insert =
-      m.db.Prepare("INSERT INTO " + Quoted(table) + " (" + names + ") VALUES (" + marks + ")");
-  if (!m.insert) return m.db.Error();
+  std::string names = Quoted(fid) + ", " + Quoted(geometry);
+  for (const std::string& c : columns) names += ", " + Quoted(c);
+  if (!m.rows.Prepare(m.db, "INSERT INTO " + Quoted(table) + " (" + names + ")",
+                      static_cast<int>(columns.size()) + 2))
+    return m.db.Error();
   return {};
 }
 
 void GeoPackageRows::Null(int k) {
-  sqlite3_bind_null(impl_->insert, k + 3);
+  impl_->rows.Null(k + 2);
 }
 void GeoPackageRows::Integer(int k, std::int64_t v) {
-  sqlite3_bind_int64(impl_->insert, k + 3, v);
+  impl_->rows.Integer(k + 2, v);
 }
 void GeoPackageRows::Real(int k, double v) {
-  sqlite3_bind_double(impl_->insert, k + 3, v);
+  impl_->rows.Real(k + 2, v);
 }
 void GeoPackageRows::Text(int k, std::string_view v) {
-  sqlite3_bind_text(impl_->insert, k + 3, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+  impl_->rows.Text(k + 2, v);
 }
 
 // The point's coordinates in the blob, little-endian as its header says whatever the host's
@@ -407,15 +543,13 @@ void GeoPackageRows::Point(double x, double y) {
 
 std::int64_t GeoPackageRows::Write() {
   Impl& m = *impl_;
-  sqlite3_bind_int64(m.insert, 1, m.next);
+  m.rows.Integer(0, m.next);
   if (m.placed)
-    sqlite3_bind_blob(m.insert, 2, m.blob, sizeof m.blob, SQLITE_STATIC);
+    m.rows.Blob(1, m.blob, sizeof m.blob);
   else
-    sqlite3_bind_null(m.insert, 2);
+    m.rows.Null(1);
   m.placed = false;
-  const bool ok = sqlite3_step(m.insert) == SQLITE_DONE;
-  sqlite3_reset(m.insert);
-  if (!ok) return m.Fail(), 0;
+  if (!m.rows.EndRow()) return m.Fail(), 0;
   if (++m.inTransaction == kRowsPerTransaction) {
     m.inTransaction = 0;
     if (!m.db.Exec("COMMIT; BEGIN")) return m.Fail(), 0;
@@ -426,6 +560,7 @@ std::int64_t GeoPackageRows::Write() {
 std::string GeoPackageRows::Finish() {
   Impl& m = *impl_;
   if (!m.error.empty()) return m.error;
+  if (!m.rows.Flush()) return m.db.Error();
   const std::string table = Literal(m.table);
   std::string sql;
   if (m.anyPoint) {

@@ -27,11 +27,11 @@ struct IndexedPoint {
 constexpr std::size_t kMaxPackedPoints = 8'000'000;
 
 // Adds the R-tree index "rtree_TABLE_COLUMN" of `table`'s geometry column `column` to the
-// GeoPackage at `path` (closed by GDAL). `points` are the table's points, packed into the tree;
-// without them (null), the points are read from the table. Returns "" or the reason it failed.
+// GeoPackage at `path` (closed by GDAL). `points` are the table's points, packed into the tree
+// (and taken: the vector is left empty); without them (null), the points are read from the
+// table. Returns "" or the reason it failed.
 std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string& table,
-                                      const std::string& column,
-                                      const std::vector<IndexedPoint>* points);
+                                      const std::string& column, std::vector<IndexedPoint>* points);
 
 // The features of a GeoPackage's point layer, written straight into its table through SQLite
 // once GDAL has made the table (with no features) and closed the file. GDAL's own writing of a
@@ -54,14 +54,15 @@ class GeoPackageRows {
   std::string Open(const std::string& path, const std::string& table, const std::string& fid,
                    const std::string& geometry, const std::vector<std::string>& columns);
 
-  // The values of the next row; every attribute is given one, and the point is none unless
-  // given. A text must stay as it is until Write.
+  // The values of the next row; an attribute not given is null, and so is the point. A text is
+  // copied.
   void Null(int k);
   void Integer(int k, std::int64_t v);
   void Real(int k, double v);
   void Text(int k, std::string_view v);
   void Point(double x, double y);
-  // Inserts the row: its fid, or 0 when SQLite failed (Error says why).
+  // Ends the row: its fid, or 0 when SQLite failed (Error says why). The rows are inserted
+  // many at a time, so a failure can come at a later row or at Finish.
   std::int64_t Write();
   // The count, extent, time of change and triggers, and the last commit: "" or the reason.
   std::string Finish();

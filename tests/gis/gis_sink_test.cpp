@@ -325,6 +325,56 @@ TEST(GisSink, GeoPackageTableKeepsItsCountExtentTimesAndTriggers) {
   EXPECT_EQ(Query(path, "SELECT max(fid) FROM drive"), "6");
 }
 
+// The lines are kept in a file until the dataset is written and inserted into the table many
+// to a statement: lines of every length (across the spool's blocks, one longer than a block),
+// rows with and without a point, and a count that leaves a part batch at the end all come back
+// value for value.
+TEST(GisSink, GeoPackageRowsOfAnyLengthComeBackInTheirOrder) {
+  std::vector<LineBuilder> lines(3001);
+  auto noteOf = [](int i) {
+    return i == 1500 ? std::string(3 << 20, 'x')
+                     : std::string(static_cast<std::size_t>(i * 7 % 997), 'a' + i % 26);
+  };
+  for (int i = 0; i < 3001; ++i) {
+    lines[i]
+        .Field("Marker Value", CellKind::Integer, std::to_string(i))
+        .Field("Note", CellKind::Text, noteOf(i));
+    if (i % 5 != 0) lines[i].At(40 + i * 1e-5, -74 - i * 1e-5);
+  }
+  ScratchDir dir;
+  const std::string path = dir.File("long.gpkg");
+  const Written w = Write(path, GisFormat::GeoPackage, lines);
+  ASSERT_TRUE(w.ok) << w.error;
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* s = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db,
+                               "SELECT fid, \"Marker Value\", Note, geom IS NULL FROM long "
+                               "ORDER BY fid",
+                               -1, &s, nullptr),
+            SQLITE_OK);
+  int i = 0;
+  for (; sqlite3_step(s) == SQLITE_ROW; ++i) {
+    EXPECT_EQ(sqlite3_column_int64(s, 0), i + 1);
+    EXPECT_EQ(sqlite3_column_int64(s, 1), i);
+    const std::string note = noteOf(i);
+    if (note.empty())
+      EXPECT_EQ(sqlite3_column_type(s, 2), SQLITE_NULL) << i;
+    else
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, 2)),
+                            static_cast<std::size_t>(sqlite3_column_bytes(s, 2))),
+                note)
+          << i;
+    EXPECT_EQ(sqlite3_column_int(s, 3), i % 5 == 0 ? 1 : 0) << i;
+  }
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  EXPECT_EQ(i, 3001);
+  EXPECT_EQ(Query(path, "SELECT rtreecheck('rtree_long_geom')"), "ok");
+  EXPECT_EQ(Query(path, "SELECT count(*) FROM rtree_long_geom"), "2400");
+  EXPECT_EQ(Query(path, "SELECT seq FROM sqlite_sequence WHERE name = 'long'"), "3001");
+}
+
 TEST(GisSink, GeoPackageSpatialIndexHoldsEveryPointAndFindsThem) {
   // A grid of 60 by 60 points (three levels of nodes of at most 51 entries), a line without a
   // position, and points that fall on one place.
