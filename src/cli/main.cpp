@@ -1,6 +1,7 @@
 // polvane: the window's workflow from the command line.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <csignal>
@@ -18,6 +19,7 @@
 #include "app/main_form.h"
 #include "cli/convert_command.h"
 #include "convert/identify.h"
+#include "convert/input_file.h"
 #include "convert/output_file.h"
 #include "convert/output_formats.h"
 #include "index/make_index.h"
@@ -198,15 +200,15 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   if (!run.PairsCanBeWritten()) return kExitError;
   // What each log left unconverted, for the completion message, in the order of the logs.
   std::vector<std::vector<std::string>> warnings(count);
-  std::vector<bool> skip(count);
-  int skipped = 0;
-  for (int i = 0; i < count; ++i)
-    if (const std::string reason = run.SkipReason(inputs[i], true); !reason.empty()) {
-      // Named in the completion message, in the order of the logs, as the sequential run does.
-      warnings[i].push_back(std::string(kInputSkipped) + " (" + inputs[i] + ": " + reason + ")");
-      skip[i] = true;
-      ++skipped;
-    }
+  std::atomic<int> skipped{0};
+  // The logs are taken largest first, so that the last log a worker converts alone is a short
+  // one; logs of one size keep the folder's order. Whether a file is a log at all is found out
+  // by the worker that takes it, so the first conversion starts at once.
+  std::vector<std::uint64_t> sizes(count);
+  for (int i = 0; i < count; ++i) sizes[i] = FileSize(inputs[i]);
+  std::vector<int> order(count);
+  for (int i = 0; i < count; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return sizes[a] > sizes[b]; });
   const bool bar = !o.quiet && isatty(fileno(stderr));
   std::atomic<int> next{0}, done{0};
   std::atomic<bool> failed{false};
@@ -218,8 +220,17 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   OutputSyncer syncer;
 
   auto convertFiles = [&](int slot) {
-    for (int i; !failed && !gInterrupted && (i = next++) < count;) {
-      if (skip[i]) {
+    for (int k; !failed && !gInterrupted && (k = next++) < count;) {
+      const int i = order[k];
+      if (const std::string reason = run.SkipReason(inputs[i], true); !reason.empty()) {
+        // Named in the completion message, in the order of the logs, as the sequential run
+        // does.
+        {
+          std::lock_guard lock(reportMutex);
+          warnings[i].push_back(std::string(kInputSkipped) + " (" + inputs[i] + ": " + reason +
+                                ")");
+        }
+        ++skipped;
         const int finished = ++done;
         if (bar) host.Progress(count ? finished * 100 / count : 100);
         continue;
@@ -298,10 +309,11 @@ int RunFolderJobs(const ConvertOptions& o, TMainForm& folder, CliHost& host) {
   }
   if (status != kExitOk && status != kExitWarned) return ColorColumnStatus(o, status);
   std::string text = kCompletedText;
-  if (skipped > 0)
-    text += " (converted " + std::to_string(count - skipped) + ", skipped " +
-            std::to_string(skipped) + ")";
-  bool warned = skipped > 0;
+  const int skippedFiles = skipped.load();
+  if (skippedFiles > 0)
+    text += " (converted " + std::to_string(count - skippedFiles) + ", skipped " +
+            std::to_string(skippedFiles) + ")";
+  bool warned = skippedFiles > 0;
   for (const std::vector<std::string>& lines : warnings)
     for (const std::string& line : lines) {
       text += "\n" + line;
