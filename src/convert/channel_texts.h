@@ -24,6 +24,7 @@ class ChannelTexts {
     char Channel[8];
   };
   static constexpr std::size_t kPlanBytes = 24;
+  static constexpr std::size_t kPlanWords = kPlanBytes / 8;
 
   ChannelTexts() : entries_(new Entry[kSlots]()) {}
 
@@ -31,13 +32,31 @@ class ChannelTexts {
   // frequency and channel text); a changed plan makes every kept text stale.
   void UsePlan(const std::uint8_t* plan, std::size_t n) {
     if (n > kPlanBytes) n = kPlanBytes;
-    // Compared as a whole block of kPlanBytes, the bytes past n zero: a reader declares its
-    // plan at every line.
-    std::uint8_t padded[kPlanBytes] = {};
-    std::memcpy(padded, plan, n);
-    if (n == planLength_ && std::memcmp(padded, plan_, kPlanBytes) == 0) return;
-    std::memcpy(plan_, padded, kPlanBytes);
-    planLength_ = n;
+    // The bytes are taken into three words, the bytes past n zero, and compared as words: a
+    // reader declares its plan at every line, and comparing a copy of it in memory made the
+    // processor wait for the copy's stores before it could load the wider words.
+    std::uint64_t words[kPlanWords] = {};
+    for (std::size_t w = 0; w < kPlanWords; ++w) {
+      const std::size_t at = w * 8;
+      if (at >= n) break;
+      if (n - at >= 8) {
+        std::memcpy(&words[w], plan + at, 8);
+      } else {
+        std::uint64_t v = 0;
+        for (std::size_t k = n - at; k-- > 0;) v = v << 8 | plan[at + k];
+        words[w] = v;
+      }
+    }
+    UsePlanWords(words[0], words[1], words[2], n);
+  }
+  // The same for a plan the reader gives as up to three words of its own making (`tag` tells
+  // plans of different sizes apart; a cache is only ever given plans of one form).
+  void UsePlanWords(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::size_t tag) {
+    if (tag == planLength_ && a == plan_[0] && b == plan_[1] && c == plan_[2]) return;
+    plan_[0] = a;
+    plan_[1] = b;
+    plan_[2] = c;
+    planLength_ = tag;
     if (++generation_ == 0) {  // wrapped: forget everything rather than trust old entries
       for (std::size_t i = 0; i < kSlots; ++i) entries_[i].Generation = 0;
       generation_ = 1;
@@ -96,8 +115,8 @@ class ChannelTexts {
   static constexpr std::size_t kSlots = 1024;
   std::unique_ptr<Entry[]> entries_;
   std::uint32_t generation_ = 1;
-  std::uint8_t plan_[kPlanBytes] = {};
-  std::size_t planLength_ = kPlanBytes + 1;  // no plan yet
+  std::uint64_t plan_[kPlanWords] = {};
+  std::size_t planLength_ = ~std::size_t{0};  // no plan yet
 };
 
 }  // namespace polvane

@@ -4,8 +4,7 @@ namespace polvane {
 
 void DelimitedSink::Cells(const Line& line) {
   if (line.IsJoined) {
-    out_.WriteText(line.Joined);
-    out_.WriteTextChar('\n');
+    out_.WriteTextLine(line.Joined);
     return;
   }
   bool first = true;

@@ -16,6 +16,7 @@ class DelimitedSink : public LineSink {
   bool WantsPlace() const override { return false; }
   bool WantsCellDetails() const override { return false; }
   std::optional<char> JoinedBy() const override { return delimiter_; }
+  bool WantsJoinedCells() const override { return false; }
   void Titles(const Line& titles) override;
   void Write(const Line& line) override;
   void Message(std::string_view text) override;

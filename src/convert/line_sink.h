@@ -71,6 +71,10 @@ class LineSink {
   virtual bool WantsCellDetails() const { return true; }
   // The delimiter a sink that writes the cells joined wants them joined by, in Line::Joined.
   virtual std::optional<char> JoinedBy() const { return std::nullopt; }
+  // Whether the sink reads the cells of a line it is handed joined (Line::IsJoined); without
+  // them such a line carries no cells, and where the cells end is not kept while it is built.
+  // The titles line always carries its cells.
+  virtual bool WantsJoinedCells() const { return true; }
   // The titles line, before the first line of a file (or again where a log changes its
   // titles): a cell per column, Title the bare title and Text exactly as the titles line of the
   // delimited output writes it (quotes included). Called whether or not the header is written.

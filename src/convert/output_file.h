@@ -45,6 +45,20 @@ class OutputFile {
   // Text: every "\n" is written as "\r\n".
   void WriteText(const char* s, std::size_t n);
   void WriteText(std::string_view s) { WriteText(s.data(), s.size()); }
+  // A line of text and its line end, in one copy where the buffer has room for it.
+  void WriteTextLine(std::string_view s) {
+    const std::size_t n = s.size();
+    if (file_ && kBufferSize - used_ >= n + 2 && !std::memchr(s.data(), '\n', n)) {
+      char* d = buffer_.get() + used_;
+      std::memcpy(d, s.data(), n);
+      d[n] = '\r';
+      d[n + 1] = '\n';
+      used_ += n + 2;
+      return;
+    }
+    WriteText(s);
+    WriteTextChar('\n');
+  }
   // One character of text (a delimiter, a line end).
   void WriteTextChar(char c) {
     if (!file_) return;

@@ -1,5 +1,6 @@
 #include "convert/product_converter.h"
 
+#include <bit>
 #include <cstring>
 
 #include "convert/record_pass.h"
@@ -57,12 +58,52 @@ void CoordinateFields::Set(const Position& pos, char positive, int decimalPlaces
 
 namespace {
 
-char* PutCoordinate(char* p, const CoordinateFields& c, int offset) {
+// Copies n (at most 32) bytes in blocks of a fixed size, overlapping where n is not one.
+inline char* CopyShort(char* d, const char* s, std::size_t n) {
+  if (n >= 16) {
+    std::memcpy(d, s, 16);
+    std::memcpy(d + n - 16, s + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + n - 8, s + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + n - 4, s + n - 4, 4);
+  } else if (n > 0) {
+    d[0] = s[0];
+    d[n / 2] = s[n / 2];
+    d[n - 1] = s[n - 1];
+  }
+  return d + n;
+}
+
+// "Decimal Degrees" of a coordinate: the text of the last value is kept, for the lines of one
+// record (or of one position) that write it again.
+char* PutDecimal(char* p, const CoordinateFields& c, DecimalText& kept) {
+  const auto bits = std::bit_cast<std::uint64_t>(c.Decimal);
+  if (kept.Length != 0 && kept.Bits == bits && kept.Places == c.DecimalPlaces &&
+      kept.Minus == c.Minus)
+    return CopyShort(p, kept.Text, kept.Length);
+  char* const start = p;
+  if (c.Minus) p = text::Put(p, '-');
+  p = text::PutFixed(p, c.Decimal, c.DecimalPlaces);
+  const auto n = static_cast<std::size_t>(p - start);
+  kept.Length = 0;  // a text longer than the room is made again every time
+  if (n > 0 && n <= sizeof kept.Text) {
+    std::memcpy(kept.Text, start, n);
+    kept.Length = static_cast<std::uint8_t>(n);
+    kept.Bits = bits;
+    kept.Places = c.DecimalPlaces;
+    kept.Minus = c.Minus;
+  }
+  return p;
+}
+
+char* PutCoordinate(char* p, const CoordinateFields& c, int offset, DecimalText& kept) {
   namespace tx = text;
   switch (offset) {
     case 0:
-      if (c.Minus) p = tx::Put(p, '-');
-      return tx::PutFixed(p, c.Decimal, c.DecimalPlaces);
+      return PutDecimal(p, c, kept);
     case 1:
       return tx::PutInt(p, c.Degrees);
     case 2:
@@ -81,14 +122,16 @@ char* PutCoordinate(char* p, const CoordinateFields& c, int offset) {
 }
 
 // The text of common field `field` from the line's values `f` (`lines`: the lines written).
-char* PutCommonField(char* p, int16_t field, const CommonFields& f, std::int32_t lines) {
+char* PutCommonField(char* p, int16_t field, const CommonFields& f, std::int32_t lines,
+                     std::array<DecimalText, 2>& kept) {
   if (field == kFieldCrLf) {
     if (f.LineFeed) p = text::Put(p, '\n');
   } else if (field <= 16) {
     const bool latitude = field < kFieldLongitudeDecimal;
     if (f.HasPosition)
       p = PutCoordinate(p, latitude ? f.Latitude : f.Longitude,
-                        field - (latitude ? kFieldLatitudeDecimal : kFieldLongitudeDecimal));
+                        field - (latitude ? kFieldLatitudeDecimal : kFieldLongitudeDecimal),
+                        kept[latitude ? 0 : 1]);
   } else if (field == 17) {
     if (f.GpsStatus != nullptr) p = text::Put(p, f.GpsStatus);
   } else if (field <= 21) {
@@ -110,14 +153,14 @@ char* ProductConverter::FieldValue(int16_t field, char* out) {
   if (!lineOpen_) {
     CommonFields fresh;
     FillCommonFields(fresh);
-    return text::End(PutCommonField(out, field, fresh, RecordCount));
+    return text::End(PutCommonField(out, field, fresh, RecordCount, decimalTexts_));
   }
   if (!commonFilled_) {
     common_ = CommonFields{};
     FillCommonFields(common_);
     commonFilled_ = true;
   }
-  return text::End(PutCommonField(out, field, common_, RecordCount));
+  return text::End(PutCommonField(out, field, common_, RecordCount, decimalTexts_));
 }
 
 void ProductConverter::PutColumnTitles(char* out, char delimiter, int groups) const {

@@ -113,6 +113,15 @@ struct CommonFields {
   }
 };
 
+// The text of a coordinate's "Decimal Degrees" as last written, and what it was made from.
+struct DecimalText {
+  std::uint64_t Bits = 0;  // the value's bits
+  int Places = 0;
+  bool Minus = false;
+  std::uint8_t Length = 0;  // 0: nothing kept
+  char Text[32];
+};
+
 class ProductConverter {
  public:
   explicit ProductConverter(int16_t productCode);
@@ -328,6 +337,9 @@ class ProductConverter {
   int dirtyLength_ = 0;
   // The common fields of the open line (LineFields), once commonFilled_.
   CommonFields common_;
+  // The latitude's and longitude's "Decimal Degrees" texts last written: the lines of one
+  // record, or of one position, write the same again.
+  std::array<DecimalText, 2> decimalTexts_{};
   bool lineOpen_ = false;
   bool commonFilled_ = false;
   AverageWindows windows_;

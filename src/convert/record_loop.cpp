@@ -178,9 +178,13 @@ void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint1
     auto marks = static_cast<unsigned>(_mm_movemask_epi8(cuts));
     const int n = stops ? std::countr_zero(stops) : 16;
     if (stops) marks &= (1u << n) - 1;
-    const auto at = static_cast<std::size_t>(d - line);
-    for (; marks != 0; marks &= marks - 1)
-      cut(at + static_cast<std::size_t>(std::countr_zero(marks)));
+    if (!cuts_ && !annotate) {
+      endCount_ += static_cast<std::size_t>(std::popcount(marks));
+    } else {
+      const auto at = static_cast<std::size_t>(d - line);
+      for (; marks != 0; marks &= marks - 1)
+        cut(at + static_cast<std::size_t>(std::countr_zero(marks)));
+    }
     d += n;
     text += n;
     if (stops) {
@@ -237,6 +241,10 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
   const std::string_view text(line_.get(), lineSize_);
   cellCount_ = endCount_ + 1;
   if (cells_.size() < cellCount_) cells_.resize(cellCount_);
+  if (!cuts_) {
+    cellCount_ = 0;  // only the joined text is handed on
+    return any;
+  }
   const std::size_t* ends = ends_.get();
   if (!annotate_) {
     // The cells carry their texts alone (their other members stay as Run left them).
@@ -301,6 +309,9 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
   if (!c.TitlesPending) return;
   if (annotate_ || lines.WantsTitles()) {
     char* v = value_.get();
+    // The titles line carries its cells whatever the sink reads of the other lines.
+    const bool cuts = cuts_;
+    cuts_ = true;
     BeginLine();
     if (annotate_) {
       chunkTitles_.clear();
@@ -343,6 +354,7 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
       }
     }
     FinishLine(c, selection, 0, true);
+    cuts_ = cuts;
     if (lines.WantsTitles()) lines.Titles(Joined(LineCells()));
   }
   c.TitlesPending = false;
@@ -464,6 +476,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   const std::optional<char> joinedBy = lines.JoinedBy();
   joined_ = joinedBy.has_value() && !reducer_.Active();
   join_ = joined_ ? *joinedBy : kCellSeparator;
+  cuts_ = !joined_ || annotate_ || lines.WantsJoinedCells();
   chunkTitles_.clear();
   extraTitles_.clear();
   // A cell of a line not annotated keeps the members other than its text as they are here.

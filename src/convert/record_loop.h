@@ -87,6 +87,10 @@ class RecordLoop {
   void Grow(std::size_t n);
   // The end of a cell, where the next one starts after the join character.
   void PushEnd(std::size_t at) {
+    if (!cuts_) {
+      ++endCount_;
+      return;
+    }
     if (endCount_ == endRoom_) GrowEnds();
     ends_[endCount_++] = at;
   }
@@ -113,6 +117,9 @@ class RecordLoop {
   bool annotate_ = false;  // the sink or the reduction wants titles, kinds and receivers
   bool place_ = false;     // the sink or the reduction wants the record's place
   bool joined_ = false;    // the sink is handed each line's cells joined (Line::Joined)
+  // Where the cells of a line end is kept (the sink or the reduction reads the cells); else
+  // the cells' ends are only counted, and the lines carry no cells.
+  bool cuts_ = true;
   LineReducer reducer_;
   // The line being built: the cells' texts, each two separated by join_ (the sink's delimiter
   // where it takes the line joined).

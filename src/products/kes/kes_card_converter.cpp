@@ -276,14 +276,16 @@ std::uint16_t KesCardConverter::Code(int column) const {
 
 void KesCardConverter::UseColumnPlan() {
   // The base frequency, its fraction and the step (scan header bytes 9 to 14), the first code
-  // (5 and 6) and the numbering decide the texts of a code.
-  std::uint8_t plan[11];
-  std::memcpy(plan, ScanHeader + 5, 2);
-  std::memcpy(plan + 2, ScanHeader + 9, 6);
-  plan[8] = Cellular();
-  plan[9] = FirmwareNumber < kFirmwareCellular33;
-  plan[10] = OffsetNumbering;
-  ColumnTexts().UsePlan(plan, sizeof plan);
+  // (5 and 6) and the numbering decide the texts of a code. Taken as words straight from the
+  // header (it is declared for every column).
+  static_assert(kescard::kScanHeaderSize >= 15);
+  std::uint64_t low = 0;  // bytes 5 to 12, of which 7 and 8 say nothing of the plan
+  std::memcpy(&low, ScanHeader + 5, 8);
+  low &= ~std::uint64_t{0xFFFF0000};
+  const std::uint64_t high = ReadLE16(ScanHeader, 13) | std::uint64_t{Cellular()} << 16 |
+                             std::uint64_t{FirmwareNumber < kFirmwareCellular33} << 17 |
+                             std::uint64_t{OffsetNumbering} << 18;
+  ColumnTexts().UsePlanWords(low, high, 0, 2);
 }
 
 double KesCardConverter::Frequency(int column) const {

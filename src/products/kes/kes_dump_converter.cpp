@@ -1,5 +1,7 @@
 #include "products/kes/kes_dump_converter.h"
 
+#include <bit>
+
 #include "convert/record_pass.h"
 
 #include <algorithm>
@@ -213,15 +215,14 @@ int KesDumpConverter::Sample(int column) const {
 }
 
 void KesDumpConverter::UseColumnPlan() {
-  // The scan's codes, base and spacing and its numbering decide the texts of a code.
-  std::uint8_t plan[23];
-  std::memcpy(plan, &FirstCode, 2);
-  std::memcpy(plan + 2, &LastCode, 2);
-  std::memcpy(plan + 4, &BaseMhz, 8);
-  std::memcpy(plan + 12, &SpacingKhz, 8);
-  std::memcpy(plan + 20, &NumberingFlags, 2);
-  plan[22] = FirmwareNumber < kFirmwareCellular33;
-  ColumnTexts().UsePlan(plan, sizeof plan);
+  // The scan's codes, base and spacing and its numbering decide the texts of a code (as words
+  // of the values themselves: it is declared for every column).
+  const std::uint64_t codes = std::uint64_t{static_cast<std::uint16_t>(FirstCode)} |
+                              std::uint64_t{static_cast<std::uint16_t>(LastCode)} << 16 |
+                              std::uint64_t{static_cast<std::uint16_t>(NumberingFlags)} << 32 |
+                              std::uint64_t{FirmwareNumber < kFirmwareCellular33} << 48;
+  ColumnTexts().UsePlanWords(codes, std::bit_cast<std::uint64_t>(BaseMhz),
+                             std::bit_cast<std::uint64_t>(SpacingKhz), 3);
 }
 
 double KesDumpConverter::Frequency(int column) const {

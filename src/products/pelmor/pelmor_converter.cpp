@@ -2,6 +2,7 @@
 
 #include "convert/record_pass.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -505,11 +506,9 @@ int16_t PelmorConverter::DataTitles(int16_t next, char* out, char delimiter) {
 void PelmorConverter::UsePlanTexts(int rx, bool table) {
   // The first frequency, the step and the numbering decide every text.
   const ChannelPlan& plan = ChannelPlans[rx];
-  std::uint8_t key[13];
-  std::memcpy(key, &plan.First, 4);
-  std::memcpy(key + 4, &plan.StepKhz, 8);
-  key[12] = plan.Flags;
-  (table ? tableTexts_ : listTexts_)[rx].UsePlan(key, sizeof key);
+  (table ? tableTexts_ : listTexts_)[rx].UsePlanWords(
+      std::uint64_t{plan.First} | std::uint64_t{plan.Flags} << 32,
+      std::bit_cast<std::uint64_t>(plan.StepKhz), 0, 2);
 }
 
 char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimiter) {

@@ -354,9 +354,23 @@ char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& 
 }
 
 int TarvikExtConverter::BestReading(const ReadingList& list) const {
+  // Whether a reading is listed depends on its channel alone, and a fast record's readings
+  // share one: the channel list is asked again only where the channel changes.
   int best = -1;
-  for (int i = 0; i < list.Count(); ++i)
-    if (Listed(list[i]) && (best < 0 || list[i].Rssi <= list[best].Rssi)) best = i;
+  int bestRssi = 256;  // above any level: the first listed reading is taken
+  bool listed = false;
+  int channel = -1;
+  for (int i = 0; i < list.Count(); ++i) {
+    const Reading& r = list[i];
+    if (r.Channel != channel) {
+      channel = r.Channel;
+      listed = Listed(r);
+    }
+    if (listed && r.Rssi <= bestRssi) {
+      best = i;
+      bestRssi = r.Rssi;
+    }
+  }
   return best;
 }
 
