@@ -238,6 +238,44 @@ TEST_F(LineSinkTest, ASinkThatTakesLinesJoinedGetsTheSameTextsWithoutDetails) {
   EXPECT_EQ(reduced.joinedLines, 0);
 }
 
+// The delimited writer reads only the joined text of a line: the loop then keeps no cell ends
+// for it, yet the text is the same, the titles line still has its cells, and a sink that reads
+// cells after it on the same loop gets them all.
+TEST_F(LineSinkTest, ASinkThatReadsOnlyTheJoinedTextGetsItWithoutCells) {
+  c.titleChunks = {"\"Rec#1 Frequency\"|\"Rec#1 RSSI\"", "\"Rec#2 Frequency\"|\"Rec#2 RSSI\""};
+  c.valueChunks = {"|-62||-70|453.5|", "", "460.0|"};
+  c.values = {"51.5000", "", "", "", "", "N"};
+  c.records = 3;
+  const Selection s = Fields({5, 0, 10});
+  struct TextOnly : JoiningSink {
+    bool WantsJoinedCells() const override { return false; }
+    void Write(const Line& line) override {
+      texts.emplace_back(line.Joined);
+      JoiningSink::Write(line);
+    }
+    std::vector<std::string> texts;
+  };
+  JoiningSink joining;
+  Collect(s, joining);
+  TextOnly bare;
+  Collect(s, bare);
+  CollectingSink after;
+  Collect(s, after);
+
+  ASSERT_EQ(bare.texts.size(), 3u);
+  EXPECT_EQ(bare.joinedLines, 4);
+  for (std::size_t i = 0; i < bare.texts.size(); ++i) {
+    std::string cells;
+    for (std::size_t k = 0; k < joining.lines[i].Texts.size(); ++k)
+      cells += (k ? ";" : "") + joining.lines[i].Texts[k];
+    EXPECT_EQ(bare.texts[i], cells) << i;
+    EXPECT_TRUE(bare.lines[i].Texts.empty()) << i;
+    EXPECT_EQ(after.lines[i].Texts, joining.lines[i].Texts) << i;
+  }
+  EXPECT_EQ(bare.titles.Texts, joining.titles.Texts);
+  EXPECT_FALSE(bare.titles.Texts.empty());
+}
+
 TEST_F(LineSinkTest, ReadingsNumberedByTheTitlesKeepTheirNumbering) {
   form.ChannelField.SetChecked(false);
   c.titleChunks = {"\"Freq. #1\"|\"RSSI #1\"|\"Freq. #2\"|\"RSSI #2\""};
