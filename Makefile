@@ -55,10 +55,11 @@ test-asan: deps
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 # ThreadSanitizer over the tests that run workers beside the window model: the model and its
-# jobs (conversion, indexing, gathering), the index and the window. Only their targets are built.
+# jobs (conversion, indexing, gathering), the index and the window, and the reference outputs
+# written by the command built with it. Only their targets are built.
 # The window's tests start `polvane convert` through QProcess, whose child only executes it:
 # the sanitizer lets a child of a process with threads go on (die_after_fork=0).
-TSAN_TESTS = MainFormTest|OutputFormatChange|ReductionFormTest|IndexTest|MakeListTest|ui_tests
+TSAN_TESTS = MainFormTest|OutputFormatChange|ReductionFormTest|IndexTest|MakeListTest|ReferenceOutput|ui_tests
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPOLVANE_TSAN=ON -DPOLVANE_PYTHON=OFF
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target polvane_tests $$(grep -q '^build polvane_ui_tests:' \

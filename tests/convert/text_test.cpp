@@ -70,6 +70,10 @@ TEST(Text, IntegersAndPadding) {
   EXPECT_EQ(put([](char* p) { return text::Put02(p, -5); }), "-5");
   EXPECT_EQ(put([](char* p) { return text::PutPadded(p, 42, 9); }), "000000042");
   EXPECT_EQ(put([](char* p) { return text::PutPadded(p, -42, 5); }), "-0042");
+  EXPECT_EQ(put([](char* p) { return text::Put02(p, 2024); }), "2024");
+  EXPECT_EQ(
+      put([](char* p) { return text::PutPadded(p, std::numeric_limits<long long>::min(), 3); }),
+      "-9223372036854775808");
   EXPECT_EQ(put([](char* p) { return text::PutInt(p, std::numeric_limits<long long>::min()); }),
             "-9223372036854775808");
 }
