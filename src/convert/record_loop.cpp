@@ -19,6 +19,19 @@ namespace {
 // chunk there; the sink joins the cells with the delimiter the user chose.
 constexpr char kCellSeparator = '\x1f';
 
+// The set bits of a 16-bit mask. Where the build may not assume the processor's popcnt,
+// std::popcount is a library call, which costs more than these few steps for every chunk.
+inline unsigned SetBits16(unsigned x) {
+#if defined(__POPCNT__)
+  return static_cast<unsigned>(std::popcount(x));
+#else
+  x = x - ((x >> 1) & 0x5555u);
+  x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+  x = (x + (x >> 4)) & 0x0F0Fu;
+  return (x + (x >> 8)) & 0x1Fu;
+#endif
+}
+
 // The kind of a value by its text: whole numbers, decimal numbers, anything else is text.
 CellKind TextKind(std::string_view t) {
   std::size_t i = 0;
@@ -103,7 +116,7 @@ void RecordLoop::BeginLine() {
   }
 }
 
-void RecordLoop::Boundary() {
+void RecordLoop::MarkedBoundary() {
   Room(1);
   PushEnd(lineSize_);
   line_[lineSize_++] = join_;
@@ -144,7 +157,7 @@ void RecordLoop::Append(std::string_view text) {
   lineSize_ += n;
 }
 
-void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
+void RecordLoop::AppendCutChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
   // One pass over the chunk: its bytes are copied to the line, each cell separator becoming
   // the line's own join character. The chunk lies at the start of the value buffer and is
   // zero-terminated within it; the line has room for all of it and a block more.
@@ -178,13 +191,9 @@ void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint1
     auto marks = static_cast<unsigned>(_mm_movemask_epi8(cuts));
     const int n = stops ? std::countr_zero(stops) : 16;
     if (stops) marks &= (1u << n) - 1;
-    if (!cuts_ && !annotate) {
-      endCount_ += static_cast<std::size_t>(std::popcount(marks));
-    } else {
-      const auto at = static_cast<std::size_t>(d - line);
-      for (; marks != 0; marks &= marks - 1)
-        cut(at + static_cast<std::size_t>(std::countr_zero(marks)));
-    }
+    const auto at = static_cast<std::size_t>(d - line);
+    for (; marks != 0; marks &= marks - 1)
+      cut(at + static_cast<std::size_t>(std::countr_zero(marks)));
     d += n;
     text += n;
     if (stops) {
@@ -204,6 +213,43 @@ void RecordLoop::AppendChunk(const char* text, std::int16_t position, std::uint1
     *d++ = join;
   }
   lineSize_ = static_cast<std::size_t>(d - line);
+}
+
+void RecordLoop::AppendJoinedChunk(const char* text) {
+  // The chunk as AppendCutChunk copies it, for a line that keeps no cells or marks: only the
+  // number of separators is counted.
+  Room(static_cast<std::size_t>(kValueBufferSize) + 16);
+  char* d = line_.get() + lineSize_;
+  const char* const end = text + kValueBufferSize;
+  std::size_t count = endCount_;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), separators = _mm_set1_epi8(kCellSeparator),
+                joins = _mm_set1_epi8(join_);
+  while (end - text >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const __m128i cuts = _mm_cmpeq_epi8(v, separators);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                     _mm_or_si128(_mm_andnot_si128(cuts, v), _mm_and_si128(cuts, joins)));
+    const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+    const auto marks = static_cast<unsigned>(_mm_movemask_epi8(cuts));
+    if (stops) {
+      const int n = std::countr_zero(stops);
+      endCount_ = count + SetBits16(marks & ((1u << n) - 1));
+      lineSize_ = static_cast<std::size_t>(d + n - line_.get());
+      return;
+    }
+    count += SetBits16(marks);
+    d += 16;
+    text += 16;
+  }
+#endif
+  for (; text != end && *text != '\0'; ++text) {
+    const bool cut = *text == kCellSeparator;
+    count += cut;
+    *d++ = cut ? join_ : *text;
+  }
+  endCount_ = count;
+  lineSize_ = static_cast<std::size_t>(d - line_.get());
 }
 
 int RecordLoop::ReadingWidth(const ProductConverter& c, std::size_t titles) const {

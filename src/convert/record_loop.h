@@ -75,11 +75,25 @@ class RecordLoop {
 
   // Building a line: text pieces, cell boundaries and the origin of each cell.
   void BeginLine();
-  void Boundary();
+  void Boundary() {
+    // A line joined without cells or marks only needs its join character and the count.
+    if (!cuts_ && !annotate_ && lineSize_ < lineRoom_) {
+      ++endCount_;
+      line_[lineSize_++] = join_;
+      return;
+    }
+    MarkedBoundary();
+  }
+  void MarkedBoundary();
   void Origin(std::int16_t position, bool data, std::uint16_t chunk, std::uint32_t piece);
   void Append(std::string_view text);
   // A data-group chunk, split into cells where the reader put the cell separator.
-  void AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk);
+  void AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
+    if (!cuts_ && !annotate_) return AppendJoinedChunk(text);
+    AppendCutChunk(text, position, chunk);
+  }
+  void AppendCutChunk(const char* text, std::int16_t position, std::uint16_t chunk);
+  void AppendJoinedChunk(const char* text);
   // Room for n more bytes of the line.
   void Room(std::size_t n) {
     if (lineRoom_ - lineSize_ < n) Grow(n);

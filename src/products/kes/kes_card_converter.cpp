@@ -321,14 +321,17 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = Columns();
   if (NextColumn(next, n, valueColumn_) < 0) return -1;
   const int type = MeasurementType();
-  const KesColumnParts parts = CheckedParts(Cellular());
+  if (next == 0) {
+    lineParts_ = CheckedParts(Cellular());
+    UseColumnPlan();
+  }
+  const KesColumnParts parts = lineParts_;
   // The columns the channel list leaves out; a fast fade's samples go with its columns.
   if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [&](int) {
         if (parts.signal && type == kes::kTypeFastFade) ConsumeFastFadeSample();
       }))
     return -1;
   const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
-  UseColumnPlan();
   KesColumn v;
   if (parts.signal) {
     if (ReductionMode == kReducePerSeconds) {

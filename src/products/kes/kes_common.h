@@ -57,7 +57,6 @@ struct KesColumnParts {
   bool frequency = false, channel = false, signal = false, sat = false, vmac = false;
 };
 
-// The values of one column of the data group.
 // The values of a column past its frequency and channel.
 struct KesColumn {
   int signal = 0;  // magnitude in dBm, written with a leading minus
@@ -190,6 +189,9 @@ class KesConverter : public FixedLayoutConverter {
 
   int titleColumn_ = 0;
   int valueColumn_ = 0;
+  // The data columns' parts as the first column of the line found them: the settings and the
+  // scan do not change within a line.
+  KesColumnParts lineParts_;
   ChannelTexts columnTexts_;
 };
 

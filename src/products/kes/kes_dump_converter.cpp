@@ -250,11 +250,14 @@ int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
 int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int n = ChannelCount();
   if (NextColumn(next, n, valueColumn_) < 0) return -1;
+  if (next == 0) {
+    lineParts_ = CheckedParts(Cellular());
+    UseColumnPlan();
+  }
   if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [](int) {}))
     return -1;
   const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
-  const KesColumnParts parts = CheckedParts(Cellular());
-  UseColumnPlan();
+  const KesColumnParts parts = lineParts_;
   KesColumn v;
   if (parts.signal) v.signal = PagingRecord() ? PagerRssi : LineSample(i);
   if (parts.sat) v.sat = Triples[kTripleSize * i];
