@@ -32,6 +32,30 @@ inline unsigned SetBits16(unsigned x) {
 #endif
 }
 
+#if defined(__SSE2__)
+// Sixteen bytes of a chunk, stored at `d` with its cell separators replaced by the join
+// character (what follows the terminator too, which the line's size leaves out): the
+// separators before the terminator as bits, and the bytes up to it (16 when it is not there).
+struct ChunkBlock {
+  unsigned Cuts;
+  int Length;
+  bool Last;
+};
+
+inline ChunkBlock CopyChunkBlock(const char* text, char* d, __m128i joins) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i cuts = _mm_cmpeq_epi8(v, _mm_set1_epi8(kCellSeparator));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                   _mm_or_si128(_mm_andnot_si128(cuts, v), _mm_and_si128(cuts, joins)));
+  const auto stops =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
+  const auto marks = static_cast<unsigned>(_mm_movemask_epi8(cuts));
+  if (!stops) return {marks, 16, false};
+  const int n = std::countr_zero(stops);
+  return {marks & ((1u << n) - 1), n, true};
+}
+#endif
+
 // The kind of a value by its text: whole numbers, decimal numbers, anything else is text.
 CellKind TextKind(std::string_view t) {
   std::size_t i = 0;
@@ -177,26 +201,16 @@ void RecordLoop::AppendCutChunk(const char* text, std::int16_t position, std::ui
   };
   const char* const end = text + kValueBufferSize;
 #if defined(__SSE2__)
-  // Sixteen bytes at a time: the block is stored with its separators replaced (what follows
-  // the terminator too, which the line's size leaves out) and its separators before the
-  // terminator cut the cells.
-  const __m128i zero = _mm_setzero_si128(), separators = _mm_set1_epi8(kCellSeparator),
-                joins = _mm_set1_epi8(join);
+  // Sixteen bytes at a time; the separators of each block cut the cells.
+  const __m128i joins = _mm_set1_epi8(join);
   while (end - text >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    const __m128i cuts = _mm_cmpeq_epi8(v, separators);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                     _mm_or_si128(_mm_andnot_si128(cuts, v), _mm_and_si128(cuts, joins)));
-    const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
-    auto marks = static_cast<unsigned>(_mm_movemask_epi8(cuts));
-    const int n = stops ? std::countr_zero(stops) : 16;
-    if (stops) marks &= (1u << n) - 1;
+    const ChunkBlock b = CopyChunkBlock(text, d, joins);
     const auto at = static_cast<std::size_t>(d - line);
-    for (; marks != 0; marks &= marks - 1)
+    for (unsigned marks = b.Cuts; marks != 0; marks &= marks - 1)
       cut(at + static_cast<std::size_t>(std::countr_zero(marks)));
-    d += n;
-    text += n;
-    if (stops) {
+    d += b.Length;
+    text += b.Length;
+    if (b.Last) {
       lineSize_ = static_cast<std::size_t>(d - line);
       return;
     }
@@ -223,24 +237,17 @@ void RecordLoop::AppendJoinedChunk(const char* text) {
   const char* const end = text + kValueBufferSize;
   std::size_t count = endCount_;
 #if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128(), separators = _mm_set1_epi8(kCellSeparator),
-                joins = _mm_set1_epi8(join_);
+  const __m128i joins = _mm_set1_epi8(join_);
   while (end - text >= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
-    const __m128i cuts = _mm_cmpeq_epi8(v, separators);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                     _mm_or_si128(_mm_andnot_si128(cuts, v), _mm_and_si128(cuts, joins)));
-    const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
-    const auto marks = static_cast<unsigned>(_mm_movemask_epi8(cuts));
-    if (stops) {
-      const int n = std::countr_zero(stops);
-      endCount_ = count + SetBits16(marks & ((1u << n) - 1));
-      lineSize_ = static_cast<std::size_t>(d + n - line_.get());
+    const ChunkBlock b = CopyChunkBlock(text, d, joins);
+    count += SetBits16(b.Cuts);
+    d += b.Length;
+    text += b.Length;
+    if (b.Last) {
+      endCount_ = count;
+      lineSize_ = static_cast<std::size_t>(d - line_.get());
       return;
     }
-    count += SetBits16(marks);
-    d += 16;
-    text += 16;
   }
 #endif
   for (; text != end && *text != '\0'; ++text) {
