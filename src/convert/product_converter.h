@@ -267,6 +267,11 @@ class ProductConverter {
   ChannelList KeptChannels;
   // The reduction of the file, set by SetReduction.
   std::int16_t ReductionMode = 0;
+  // Set by the record loop while its lines keep neither cells nor marks: the chunks of a data
+  // group are then only joined, so a reader that hands out a chunk per reading may put as many
+  // of them as the value buffer holds into one chunk, divided by the delimiter (the same text
+  // as chunks joined one after the other).
+  bool JoinedDataGroup = false;
 
   void SetOffered(std::span<const std::int16_t> fields);
 

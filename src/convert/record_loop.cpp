@@ -538,6 +538,8 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   if (!settings.FixedLayout && !(product && product->TitlesFromLog))
     WriteTitles(c, lines, selection);
 
+  // Lines without cells or marks only join the data group's chunks.
+  c.JoinedDataGroup = !cuts_ && !annotate_;
   const PassResult pass = pass_.Run(c, record_.get(), run, inputSize, [&](std::int16_t action) {
     switch (action) {
       case kActionWrite:
@@ -566,6 +568,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
         break;
     }
   });
+  c.JoinedDataGroup = false;
   if (settings.FixedLayout) {
     WriteFixed(settings, fixed, c.FixedTrailer(fixed_.get()));
   }

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/form_controls.h"
+#include "convert/input_file.h"
+#include "convert/line_sink.h"
+#include "convert/record_loop.h"
 #include "products/drovel/drovel_converter.h"
 #include "products/kes/kes_card_converter.h"
 #include "products/kes/kes_dump_converter.h"
@@ -152,7 +156,7 @@ class KesChannels : public ::testing::Test {
                                std::int16_t mode = kReduceNone) {
     ConversionSettings s;
     s.ReductionMode = mode;
-    s.Channels = List(list);
+    if (*list) s.Channels = List(list);
     return Lines(Convert(c, form, path, Fields({0}), s));
   }
   // A PC-card scan of channels 1 to 4 (type 3, or 8 for a fast fade) and one data record.
@@ -201,6 +205,60 @@ TEST_F(KesChannels, ThePcDumpDataGroupKeepsTheListedChannels) {
   EXPECT_EQ(Run(c, path, "10,12-20"), std::vector<std::string>{"10,-80,12,-85,13,-70"});
   EXPECT_EQ(Run(c, path, "10,12-20", kReduceBestServer), std::vector<std::string>{"13,-70"});
   EXPECT_EQ(Run(c, path, "11", kReduceBestServer), std::vector<std::string>{"11,-60"});
+}
+
+// A sink that reads every cell of a line: the loop then takes the data group a column per
+// chunk, where the delimited writer, which reads only the joined text, has the columns written
+// into one chunk. Both must give the same text, whatever columns the list leaves out.
+struct CellTexts : LineSink {
+  bool WantsTitles() const override { return false; }
+  void Write(const Line& line) override {
+    std::string text;
+    for (const Cell& cell : line.Cells) text += (text.empty() ? "" : ",") + std::string(cell.Text);
+    lines.push_back(text);
+  }
+  std::vector<std::string> lines;
+};
+
+TEST_F(KesChannels, ColumnsInOneChunkOrAChunkEachGiveTheSameLines) {
+  KesDumpRecord r;
+  r.channels = {{10, 80}, {11, 60}, {12, 85}, {13, 70}};
+  KesDumpLogBuilder dumpLog;
+  dumpLog.Data(r).Data(r);
+  const std::string dump = dir.File("dump.kes");
+  dumpLog.WriteTo(dump);
+  KesDumpConverter dumpReader;
+  KesCardConverter cardReader;
+  const std::string fade = dir.File("fade.bin");
+  std::rename(CardLog({81, 82, 83, 84, 85, 86, 87, 88}, 8).c_str(), fade.c_str());
+  const std::string card = CardLog({81, 82, 83, 84, 85, 86, 87, 88});
+  struct Case {
+    ProductConverter* reader;
+    std::string path;
+    const char* list;
+    std::int16_t mode;
+  };
+  const Case cases[] = {
+      {&cardReader, card, "", kReduceNone},       {&cardReader, card, "1,3-4", kReduceNone},
+      {&cardReader, fade, "2,4", kReduceNone},    {&cardReader, fade, "", kReduceNone},
+      {&cardReader, card, "", kReduceBestServer}, {&dumpReader, dump, "10,12-20", kReduceNone},
+      {&dumpReader, dump, "", kReduceNone},       {&dumpReader, dump, "11", kReduceBestServer},
+  };
+  for (const Case& k : cases) {
+    const std::vector<std::string> joined = Run(*k.reader, k.path, k.list, k.mode);
+    ConversionSettings s = FormSettings(form);
+    s.ReductionMode = k.mode;
+    s.Channels = *k.list ? List(k.list) : ChannelList{};
+    k.reader->SetSettings(s);
+    ASSERT_EQ(k.reader->OpenInput(k.path), 0);
+    k.reader->SetConverting(true);
+    CellTexts cells;
+    RunState run;
+    RecordLoop().Run(*k.reader, cells, nullptr, Fields({0}), run, FileSize(k.path));
+    k.reader->SetConverting(false);
+    EXPECT_FALSE(joined.empty()) << k.path << " " << k.list;
+    EXPECT_EQ(cells.lines, joined) << k.path << " " << k.list;
+  }
 }
 
 class PelmorChannels : public ::testing::Test {

@@ -318,8 +318,13 @@ int16_t KesCardConverter::DataTitles(int16_t next, char* out, char delimiter) {
 }
 
 int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
+  return JoinColumns(next, out, delimiter,
+                     [&](std::int16_t n, char* o) { return DataColumn(n, o, delimiter); });
+}
+
+char* KesCardConverter::DataColumn(int16_t next, char* out, char delimiter) {
   const int n = Columns();
-  if (NextColumn(next, n, valueColumn_) < 0) return -1;
+  if (NextColumn(next, n, valueColumn_) < 0) return nullptr;
   const int type = MeasurementType();
   if (next == 0) {
     lineParts_ = CheckedParts(Cellular());
@@ -330,7 +335,7 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [&](int) {
         if (parts.signal && type == kes::kTypeFastFade) ConsumeFastFadeSample();
       }))
-    return -1;
+    return nullptr;
   const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
   KesColumn v;
   if (parts.signal) {
@@ -348,11 +353,12 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   }
   if (parts.sat) v.sat = SatVmac[3 * i];
   if (parts.vmac) v.vmac = SatVmac[3 * i + 2];
-  tx::End(PutColumnValues(
+  char* end = PutColumnValues(
       out, Code(i), [&] { return Frequency(i); }, [&] { return ChannelNumber(i); }, v, parts,
-      delimiter));
+      delimiter);
+  tx::End(end);
   valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
-  return 0;
+  return end;
 }
 
 void KesCardConverter::ConsumeFastFadeSample() {

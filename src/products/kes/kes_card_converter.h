@@ -101,6 +101,8 @@ class KesCardConverter : public KesConverter {
   KesFieldSources Sources() const override;
   // Moves a fast fade's samples on by one: each column of the sweep takes the next.
   void ConsumeFastFadeSample();
+  // One column of the data group at `out`: its end, nullptr once every column is done.
+  char* DataColumn(int16_t next, char* out, char delimiter);
   void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
   int Columns() const;

@@ -161,6 +161,27 @@ class KesConverter : public FixedLayoutConverter {
   // channel alone in best server), or -1 once every column is done. ColumnTitles writes that
   // column's titles.
   int NextColumn(std::int16_t next, int columns, int& cursor) const;
+  // The data-group values through `column(next, out)`, which writes one column at `out` and
+  // returns its end (nullptr once every column is done). While the record loop only joins the
+  // chunks, the following columns go into the same chunk, after a delimiter each, as long as
+  // the value buffer has room for one more; the columns after that are the next chunks.
+  template <class ColumnFn>
+  std::int16_t JoinColumns(std::int16_t next, char* out, char delimiter, ColumnFn&& column) {
+    char* end = column(next, out);
+    if (!end) return -1;
+    if (JoinedDataGroup) {
+      const char* const last = out + kValueBufferSize - kColumnRoom;
+      while (end < last) {
+        char* more = column(std::int16_t{1}, end + 1);
+        if (!more) break;
+        *end = delimiter;
+        end = more;
+      }
+    }
+    return 0;
+  }
+  // More than any one column's text needs (a frequency, a channel and three levels).
+  static constexpr int kColumnRoom = 512;
   std::int16_t ColumnTitles(std::int16_t next, char* out, char delimiter, int columns,
                             const KesColumnParts& parts);
 

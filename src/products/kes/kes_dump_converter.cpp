@@ -248,25 +248,31 @@ int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
 }
 
 int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
+  return JoinColumns(next, out, delimiter,
+                     [&](std::int16_t n, char* o) { return DataColumn(n, o, delimiter); });
+}
+
+char* KesDumpConverter::DataColumn(int16_t next, char* out, char delimiter) {
   const int n = ChannelCount();
-  if (NextColumn(next, n, valueColumn_) < 0) return -1;
+  if (NextColumn(next, n, valueColumn_) < 0) return nullptr;
   if (next == 0) {
     lineParts_ = CheckedParts(Cellular());
     UseColumnPlan();
   }
   if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [](int) {}))
-    return -1;
+    return nullptr;
   const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
   const KesColumnParts parts = lineParts_;
   KesColumn v;
   if (parts.signal) v.signal = PagingRecord() ? PagerRssi : LineSample(i);
   if (parts.sat) v.sat = Triples[kTripleSize * i];
   if (parts.vmac) v.vmac = Triples[kTripleSize * i + 2];
-  tx::End(PutColumnValues(
+  char* end = PutColumnValues(
       out, static_cast<std::uint16_t>(Code(i)), [&] { return Frequency(i); },
-      [&] { return ChannelNumber(i); }, v, parts, delimiter));
+      [&] { return ChannelNumber(i); }, v, parts, delimiter);
+  tx::End(end);
   valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
-  return 0;
+  return end;
 }
 
 KesFieldSources KesDumpConverter::Sources() const {

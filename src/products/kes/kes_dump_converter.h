@@ -82,6 +82,8 @@ class KesDumpConverter : public KesConverter {
   int LineSample(int column) const;
 
  private:
+  // One column of the data group at `out`: its end, nullptr once every column is done.
+  char* DataColumn(int16_t next, char* out, char delimiter);
   void DecodeData(const std::uint8_t* record);
   KesFieldSources Sources() const override;
   // "Ext. Navigation Status" of the last GPS record, then the fields of both logs.
