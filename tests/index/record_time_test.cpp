@@ -11,7 +11,9 @@
 #include "convert/identify.h"
 #include "convert/record_pass.h"
 #include "support/bytes.h"
+#include "support/conversion.h"
 #include "support/kes_card_log.h"
+#include "support/pelmor_log.h"
 
 namespace polvane {
 namespace {
@@ -92,6 +94,61 @@ TEST(RecordTime, AKesRecordBeforeTheFirstGpsRecordHasNoTime) {
     c->CloseInput();
     const long gps = 9 * 3600 + 30 * 60 + 2;
     EXPECT_EQ(times, (std::vector<long>{-1, -1, -1, gps, gps}));
+  }
+}
+
+// Samples under GPS are buffered until the next fix gives their lines their times. The index
+// follows the records alone, without the buffer: a sample record and a fix record of such a
+// section take the time of the last fix the log gave (before the first fix, the decoder's
+// start values, 12:00:00, as the lines write them), also when the reader converted a log
+// before, whose buffered samples it still holds.
+TEST(RecordTime, APelmorSampleFollowedWithoutItsBufferIsAtTheLastFix) {
+  testing::ScratchDir dir;
+  auto fix = [](int second) {
+    testing::PelmorFix f;
+    f.hour = 10;
+    f.minute = 20;
+    f.second = second;
+    return f;
+  };
+  testing::PelmorPlan plan;
+  testing::PelmorLogBuilder log(false);
+  log.Configuration(1, plan, plan)
+      .SingleSetup(68001, 68002)
+      .Samples(1, {-60})
+      .Fix(fix(30))
+      .Samples(1, {-61})
+      .Samples(1, {-62})
+      .Fix(fix(40))
+      .Samples(1, {-63})
+      .Fix(fix(50));
+  const std::string path = dir.File("drive.pvf");
+  log.WriteTo(path);
+  ConverterRegistry converters;
+  ProductConverter* c = converters.ForCode(IdentifyProduct(path));
+  ASSERT_NE(c, nullptr);
+  auto buffer = std::make_unique<std::uint8_t[]>(kRecordBufferSize);
+  const long t = 10 * 3600 + 20 * 60;
+  const long start = 12 * 3600;
+  const std::vector<long> expected = {start,  start,  start,  start,  t + 30,
+                                      t + 30, t + 30, t + 40, t + 40, t + 50};
+  for (const bool convertedBefore : {false, true}) {
+    SCOPED_TRACE(convertedBefore);
+    if (convertedBefore) {
+      // A conversion leaves its interpolated samples in the reader.
+      ConversionSettings settings;
+      settings.InputFormat = c->ProductCodeValue();
+      EXPECT_FALSE(testing::Convert(*c, path, testing::Fields({18, 0}), settings).empty());
+    }
+    ASSERT_EQ(c->OpenInput(path), 0);
+    c->SetConverting(false);
+    std::vector<long> times;  // -1: none
+    RecordPass().Run(*c, buffer.get(), RunState{}, log.Data().size(), [&](std::int16_t) {
+      std::uint32_t seconds = 0;
+      times.push_back(c->RecordTime(seconds) ? static_cast<long>(seconds) : -1);
+    });
+    c->CloseInput();
+    EXPECT_EQ(times, expected);
   }
 }
 

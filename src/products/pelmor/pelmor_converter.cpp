@@ -383,8 +383,11 @@ int16_t PelmorConverter::ParseSamples(const std::uint8_t* r, int receiver) {
     SingleReceiver = true;
     return kActionWrite;
   }
-  if (Converting()) FreshData[receiver] = true;
-  // Buffered until the next fix; a sample beyond the store's capacity is dropped.
+  // Buffered until the next fix; a sample beyond the store's capacity is dropped. Following
+  // the records, nothing reads the buffer (the conversion opens the file again, which empties
+  // it).
+  if (!Converting()) return kActionNone;
+  FreshData[receiver] = true;
   if (SampleCount >= kMaxSamples) return kActionNone;
   Sample& s = samples_[SampleCount++];
   s.Receiver = static_cast<std::uint8_t>(receiver);
@@ -607,17 +610,17 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
 }
 
 Coordinate PelmorConverter::LineLatitude() const {
-  if (Interpolated()) return Coordinate::FromDegrees(samples_[SampleIndex()].Latitude);
+  if (Buffered()) return Coordinate::FromDegrees(samples_[SampleIndex()].Latitude);
   return Fix.Latitude;
 }
 
 Coordinate PelmorConverter::LineLongitude() const {
-  if (Interpolated()) return Coordinate::FromDegrees(samples_[SampleIndex()].Longitude);
+  if (Buffered()) return Coordinate::FromDegrees(samples_[SampleIndex()].Longitude);
   return Fix.Longitude;
 }
 
 void PelmorConverter::LineTime(int& hour, int& minute, int& second) const {
-  if (Interpolated()) {
+  if (Buffered()) {
     const Sample& s = samples_[SampleIndex()];
     hour = s.Hour;
     minute = s.Minute;

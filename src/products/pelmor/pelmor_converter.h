@@ -195,6 +195,10 @@ class PelmorConverter : public FixedLayoutConverter {
   bool Interpolated() const {
     return TimeBase == pelmor::kTimeGps && DataKind == pelmor::kKindSamples;
   }
+  // The line being written is a buffered sample's, placed between two fixes. A pass that
+  // only follows the records (the index) buffers none: its samples and fixes are at the last
+  // fix.
+  bool Buffered() const { return Interpolated() && Converting(); }
   // Index of the buffered sample of the line being written.
   int SampleIndex() const;
   // Receiver (0 or 1) of the line being written.
