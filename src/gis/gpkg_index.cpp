@@ -330,15 +330,32 @@ class Packer {
   }
 
   // The leaf of each feature in the order of their ids, so that the rows go to the end of the
-  // rowid table's tree one after the other.
+  // rowid table's tree one after the other. The ids are the table's fids, counted from 1 with
+  // few gaps (the rows without a point): each leaf is put at its id's place rather than sorted.
   bool WriteLeaves() {
-    std::sort(leaves_.begin(), leaves_.end());
+    std::int64_t most = 0;
+    bool dense = true;
     for (const auto& [id, node] : leaves_) {
-      rowid_.Integer(0, id);
-      rowid_.Integer(1, node);
-      if (!rowid_.EndRow()) return false;
+      dense = dense && id > 0;
+      most = std::max(most, id);
     }
+    if (!dense || static_cast<std::uint64_t>(most) > 2 * leaves_.size() + 1024) {
+      std::sort(leaves_.begin(), leaves_.end());
+      for (const auto& [id, node] : leaves_)
+        if (!WriteLeaf(id, node)) return false;
+      return rowid_.Flush();
+    }
+    std::vector<std::int64_t> nodeOf(static_cast<std::size_t>(most) + 1, 0);
+    for (const auto& [id, node] : leaves_) nodeOf[static_cast<std::size_t>(id)] = node;
+    std::vector<std::pair<std::int64_t, std::int64_t>>().swap(leaves_);
+    for (std::size_t id = 1; id < nodeOf.size(); ++id)
+      if (nodeOf[id] != 0 && !WriteLeaf(static_cast<std::int64_t>(id), nodeOf[id])) return false;
     return rowid_.Flush();
+  }
+  bool WriteLeaf(std::int64_t id, std::int64_t node) {
+    rowid_.Integer(0, id);
+    rowid_.Integer(1, node);
+    return rowid_.EndRow();
   }
 
   Database& db_;
