@@ -23,6 +23,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -96,7 +97,7 @@ class Spool {
       return false;
     }
     ::unlink(name.c_str());
-    buffer_.reserve(kBlock);
+    buffer_.Reserve(kBlock);
     return true;
   }
 
@@ -105,7 +106,7 @@ class Spool {
     for (const Cell& c : line.Cells) size += c.Text.size();
     if (buffer_.size() + size > kBlock && !Drain()) return false;
     const std::size_t at = buffer_.size();
-    buffer_.resize(at + size);
+    buffer_.Resize(at + size);
     char* to = buffer_.data() + at;
     const Head head{static_cast<std::uint32_t>(line.Cells.size()), line.Place};
     to = Copy(to, &head, sizeof head);
@@ -176,7 +177,7 @@ class Spool {
       at += n;
       left -= static_cast<std::size_t>(n);
     }
-    buffer_.clear();
+    buffer_.Resize(0);
     return true;
   }
 
@@ -184,18 +185,18 @@ class Spool {
   // moved to the front); false at the end of the file or when it cannot be read.
   bool Take(std::size_t size) {
     if (buffer_.size() - read_ >= size) return true;
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(read_));
+    buffer_.DropFront(read_);
     read_ = 0;
     const std::size_t want = std::max(size, kBlock);
     while (buffer_.size() < size) {
       const std::size_t at = buffer_.size();
-      buffer_.resize(want);
+      buffer_.Resize(want);
       const ssize_t n = ::read(fd_, buffer_.data() + at, want - at);
       if (n < 0 && errno == EINTR) {
-        buffer_.resize(at);
+        buffer_.Resize(at);
         continue;
       }
-      buffer_.resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      buffer_.Resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
       if (n <= 0) return false;
     }
     return true;
@@ -223,9 +224,37 @@ class Spool {
     return last = it->second;
   }
 
+  // Bytes whose new part is left as it is (it is written over at once): a vector's resize would
+  // fill each megabyte read or line put with zeros first.
+  class Bytes {
+   public:
+    char* data() { return data_.get(); }
+    std::size_t size() const { return size_; }
+    void Reserve(std::size_t n) {
+      if (n <= capacity_) return;
+      std::unique_ptr<char[]> more(new char[n]);
+      if (size_) std::memcpy(more.get(), data_.get(), size_);
+      data_ = std::move(more);
+      capacity_ = n;
+    }
+    void Resize(std::size_t n) {
+      if (n > capacity_) Reserve(std::max(n, 2 * capacity_));
+      size_ = n;
+    }
+    // Moves the bytes after the first n to the front.
+    void DropFront(std::size_t n) {
+      if (n < size_) std::memmove(data_.get(), data_.get() + n, size_ - n);
+      size_ = n < size_ ? size_ - n : 0;
+    }
+
+   private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+  };
+
   int fd_ = -1;
-  std::vector<char> buffer_;  // lines to write, then lines read and not yet taken
-  std::size_t read_ = 0;      // where the next line starts in buffer_ while reading
+  Bytes buffer_;          // lines to write, then lines read and not yet taken
+  std::size_t read_ = 0;  // where the next line starts in buffer_ while reading
   std::unordered_map<std::string, std::uint32_t> ids_;
   std::deque<std::string> titles_;
   std::vector<std::uint32_t> last_;
