@@ -461,9 +461,9 @@ std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string
 struct GeoPackageRows::Impl {
   Database db;
   std::string table;
-  RowBatch rows;                    // the fid, the point, then the attributes
-  std::int64_t next = 1;            // the next row's fid
-  std::uint64_t inTransaction = 0;  // rows since the last commit
+  RowBatch rows;                                              // the point, then the attributes
+  std::int64_t next = 1;                                      // the next row's fid
+  std::uint64_t inTransaction = 0;                            // rows since the last commit
   std::vector<std::pair<std::string, std::string>> triggers;  // name, SQL
   bool placed = false;                                        // the row has a point
   unsigned char blob[8 + 21] = {'G', 'P', 0, 1};
@@ -513,25 +513,39 @@ std::string GeoPackageRows::Open(const std::string& path, const std::string& tab
   std::string sql = "BEGIN;";
   for (const auto& [name, text] : m.triggers) sql += "DROP TRIGGER " + Quoted(name) + ";";
   if (!m.db.Exec(sql)) return m.db.Error();
-  std::string names = Quoted(fid) + ", " + Quoted(geometry);
+  // The fids are SQLite's own: each row takes the next one of the table's AUTOINCREMENT
+  // counter, as GDAL numbers its features, without a value bound and a seek to check it. The
+  // first is after the rows and the counter the table has (a new table has neither).
+  std::string last =
+      "SELECT max(coalesce((SELECT max(" + Quoted(fid) + ") FROM " + Quoted(table) + "), 0)";
+  sqlite3_stmt* counter =
+      m.db.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'");
+  if (!counter) return m.db.Error();
+  if (sqlite3_step(counter) == SQLITE_ROW)
+    last +=
+        ", coalesce((SELECT max(seq) FROM sqlite_sequence WHERE name = " + Literal(table) + "), 0)";
+  sqlite3_stmt* first = m.db.Prepare(last + ")");
+  if (!first || sqlite3_step(first) != SQLITE_ROW) return m.db.Error();
+  m.next = sqlite3_column_int64(first, 0) + 1;
+  std::string names = Quoted(geometry);
   for (const std::string& c : columns) names += ", " + Quoted(c);
   if (!m.rows.Prepare(m.db, "INSERT INTO " + Quoted(table) + " (" + names + ")",
-                      static_cast<int>(columns.size()) + 2))
+                      static_cast<int>(columns.size()) + 1))
     return m.db.Error();
   return {};
 }
 
 void GeoPackageRows::Null(int k) {
-  impl_->rows.Null(k + 2);
+  impl_->rows.Null(k + 1);
 }
 void GeoPackageRows::Integer(int k, std::int64_t v) {
-  impl_->rows.Integer(k + 2, v);
+  impl_->rows.Integer(k + 1, v);
 }
 void GeoPackageRows::Real(int k, double v) {
-  impl_->rows.Real(k + 2, v);
+  impl_->rows.Real(k + 1, v);
 }
 void GeoPackageRows::Text(int k, std::string_view v) {
-  impl_->rows.Text(k + 2, v);
+  impl_->rows.Text(k + 1, v);
 }
 
 // The point's coordinates in the blob, little-endian as its header says whatever the host's
@@ -560,11 +574,10 @@ void GeoPackageRows::Point(double x, double y) {
 
 std::int64_t GeoPackageRows::Write() {
   Impl& m = *impl_;
-  m.rows.Integer(0, m.next);
   if (m.placed)
-    m.rows.Blob(1, m.blob, sizeof m.blob);
+    m.rows.Blob(0, m.blob, sizeof m.blob);
   else
-    m.rows.Null(1);
+    m.rows.Null(0);
   m.placed = false;
   if (!m.rows.EndRow()) return m.Fail(), 0;
   if (++m.inTransaction == kRowsPerTransaction) {
@@ -578,6 +591,9 @@ std::string GeoPackageRows::Finish() {
   Impl& m = *impl_;
   if (!m.error.empty()) return m.error;
   if (!m.rows.Flush()) return m.db.Error();
+  // The points were indexed by the fids counted here: they must be the ones SQLite gave.
+  if (m.next > 1 && sqlite3_last_insert_rowid(m.db.Handle()) != m.next - 1)
+    return "the table's fids are not the ones counted";
   const std::string table = Literal(m.table);
   std::string sql;
   if (m.anyPoint) {
