@@ -220,8 +220,9 @@ class RowBatch {
       }
     }
     const bool ok = sqlite3_step(s) == SQLITE_DONE;
+    // The bindings are left as they are: the texts and blobs they point to in bytes_ are never
+    // read again, as every value of a statement is bound anew before it runs next.
     sqlite3_reset(s);
-    sqlite3_clear_bindings(s);  // nothing is left pointing into bytes_
     bytes_.clear();
     filled_ = 0;
     Clear(0);
