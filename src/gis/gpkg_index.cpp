@@ -253,11 +253,12 @@ class Packer {
       : db_(db), nodeSize_(nodeSize), capacity_((nodeSize - 4) / kCell), blob_(nodeSize) {
     node_ = db.Prepare("INSERT OR REPLACE INTO " + Quoted(rtree + "_node") + " VALUES (?, ?)");
     parent_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_parent") + " VALUES (?, ?)");
-    rowidReady_ = rowid_.Prepare(db, "INSERT INTO " + Quoted(rtree + "_rowid"), 2);
+    rowidReady_ = rowid_.Prepare(db, "INSERT INTO " + Quoted(rtree + "_rowid") + " (nodeno)", 1);
+    rowidAt_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_rowid") + " VALUES (?, ?)");
   }
 
   bool Pack(std::vector<Entry> entries) {
-    if (!node_ || !rowidReady_ || !parent_ || capacity_ < 2) return false;
+    if (!node_ || !rowidReady_ || !rowidAt_ || !parent_ || capacity_ < 2) return false;
     leaves_.reserve(entries.size());
     std::int64_t next = 2;  // the root is node 1
     int depth = 0;
@@ -344,19 +345,29 @@ class Packer {
       std::sort(leaves_.begin(), leaves_.end());
       for (const auto& [id, node] : leaves_)
         if (!WriteLeaf(id, node)) return false;
-      return rowid_.Flush();
+      return EndLeaves();
     }
     std::vector<std::int64_t> nodeOf(static_cast<std::size_t>(most) + 1, 0);
     for (const auto& [id, node] : leaves_) nodeOf[static_cast<std::size_t>(id)] = node;
     std::vector<std::pair<std::int64_t, std::int64_t>>().swap(leaves_);
     for (std::size_t id = 1; id < nodeOf.size(); ++id)
       if (nodeOf[id] != 0 && !WriteLeaf(static_cast<std::int64_t>(id), nodeOf[id])) return false;
-    return rowid_.Flush();
+    return EndLeaves();
   }
+  // A feature whose id follows the last one's takes the table's next rowid, which is that id
+  // (one value less to bind and no seek to check it); the first after a gap goes in with its id.
   bool WriteLeaf(std::int64_t id, std::int64_t node) {
-    rowid_.Integer(0, id);
-    rowid_.Integer(1, node);
-    return rowid_.EndRow();
+    const bool next = id == lastLeaf_ + 1;
+    lastLeaf_ = id;
+    if (next) {
+      rowid_.Integer(0, node);
+      return rowid_.EndRow();
+    }
+    return rowid_.Flush() && db_.Run(rowidAt_, id, node);
+  }
+  bool EndLeaves() {
+    return rowid_.Flush() &&
+           (lastLeaf_ == 0 || sqlite3_last_insert_rowid(db_.Handle()) == lastLeaf_);
   }
 
   Database& db_;
@@ -364,8 +375,10 @@ class Packer {
   std::size_t capacity_;
   std::vector<unsigned char> blob_;
   sqlite3_stmt *node_ = nullptr, *parent_ = nullptr;
-  RowBatch rowid_;
+  RowBatch rowid_;  // the leaves of features whose ids follow one another
+  sqlite3_stmt* rowidAt_ = nullptr;
   bool rowidReady_ = false;
+  std::int64_t lastLeaf_ = 0;  // the id of the last feature whose leaf was written
   std::vector<std::pair<std::int64_t, std::int64_t>> leaves_;  // feature id, leaf node
 };
 
