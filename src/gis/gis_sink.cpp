@@ -102,20 +102,37 @@ class Spool {
   }
 
   bool Put(const Line& line) {
-    std::size_t size = sizeof(Head) + line.Cells.size() * sizeof(CellHead);
-    for (const Cell& c : line.Cells) size += c.Text.size();
+    const std::size_t n = line.Cells.size();
+    if (last_.size() < n) last_.resize(n);
+    heads_.resize(n);
+    // A line of the same cells as the last one (titles, kinds, receivers, readings), as most
+    // lines of a log are, keeps only each cell's length, in a byte.
+    bool same = n == previous_;
+    std::size_t size = sizeof(Head);
+    for (std::size_t i = 0; i < n; ++i) {
+      const Cell& c = line.Cells[i];
+      const CellHead ch{TitleId(c.Title, last_[i]), static_cast<std::uint32_t>(c.Text.size()),
+                        c.Reading, static_cast<std::uint8_t>(c.Kind), c.Receiver};
+      CellHead& was = heads_[i];
+      same = same && was.Title == ch.Title && was.Reading == ch.Reading && was.Kind == ch.Kind &&
+             was.Receiver == ch.Receiver && ch.Length <= 0xff;
+      was = ch;
+      size += c.Text.size();
+    }
+    previous_ = n;
+    size += n * (same ? 1 : sizeof(CellHead));
     if (buffer_.size() + size > kBlock && !Drain()) return false;
     const std::size_t at = buffer_.size();
     buffer_.Resize(at + size);
     char* to = buffer_.data() + at;
-    const Head head{static_cast<std::uint32_t>(line.Cells.size()), line.Place};
+    const Head head{static_cast<std::uint32_t>(n), same, line.Place};
     to = Copy(to, &head, sizeof head);
-    if (last_.size() < line.Cells.size()) last_.resize(line.Cells.size());
-    for (std::size_t i = 0; i < line.Cells.size(); ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
       const Cell& c = line.Cells[i];
-      const CellHead ch{TitleId(c.Title, last_[i]), static_cast<std::uint32_t>(c.Text.size()),
-                        c.Reading, static_cast<std::uint8_t>(c.Kind), c.Receiver};
-      to = Copy(to, &ch, sizeof ch);
+      if (same)
+        *to++ = static_cast<char>(c.Text.size());
+      else
+        to = Copy(to, &heads_[i], sizeof(CellHead));
       to = Copy(to, c.Text.data(), c.Text.size());
     }
     return true;
@@ -135,9 +152,19 @@ class Spool {
     std::memcpy(&head, buffer_.data() + read_, sizeof head);
     // The whole line in the buffer, so that its texts are viewed where they are.
     std::size_t size = sizeof head;
+    if (head.Same) {
+      // The cells of the last line, each with a length of its own.
+      if (head.Cells != cells_.size()) return false;
+      for (std::uint32_t i = 0; i < head.Cells; ++i) {
+        if (!Take(size + 1)) return false;
+        const auto length = static_cast<unsigned char>(buffer_.data()[read_ + size]);
+        textAt_[i] = {size + 1, length};
+        size += 1 + length;
+      }
+    }
     cells_.resize(head.Cells);
     textAt_.resize(head.Cells);
-    for (std::uint32_t i = 0; i < head.Cells; ++i) {
+    for (std::uint32_t i = 0; i < head.Cells && !head.Same; ++i) {
       CellHead ch{};
       if (!Take(size + sizeof ch)) return false;
       std::memcpy(&ch, buffer_.data() + read_ + size, sizeof ch);
@@ -204,6 +231,7 @@ class Spool {
 
   struct Head {
     std::uint32_t Cells;
+    bool Same;  // the cells of the last line: only their lengths, a byte each, before the texts
     LinePlace Place;
   };
   struct CellHead {
@@ -258,6 +286,8 @@ class Spool {
   std::unordered_map<std::string, std::uint32_t> ids_;
   std::deque<std::string> titles_;
   std::vector<std::uint32_t> last_;
+  std::vector<CellHead> heads_;      // the cells of the last line put
+  std::size_t previous_ = SIZE_MAX;  // its cell count (none before the first line)
   std::vector<Cell> cells_;
   std::vector<std::pair<std::size_t, std::size_t>> textAt_;  // a cell's text: offset, length
 };
