@@ -259,7 +259,8 @@ void TableShape::Map(const Line& line) {
   const std::size_t n = line.Cells.size();
   if (cellColumn_.size() < n) cellColumn_.resize(n);
   groups_.clear();
-  for (std::size_t i = 0; i < n; ++i) {
+  // Only the long layout's rows and columns follow the readings.
+  for (std::size_t i = 0; i < n && layout_ == TableLayout::Long; ++i) {
     const Cell& c = line.Cells[i];
     if (!IsData(c)) continue;
     if (!groups_.empty()) {
