@@ -168,10 +168,10 @@ class Spool {
       CellHead ch{};
       if (!Take(size + sizeof ch)) return false;
       std::memcpy(&ch, buffer_.data() + read_ + size, sizeof ch);
-      if (ch.Title >= titles_.size()) return false;
+      if (ch.Title >= views_.size()) return false;
       size += sizeof ch;
       cells_[i] =
-          Cell{titles_[ch.Title], static_cast<CellKind>(ch.Kind), {}, ch.Receiver, ch.Reading};
+          Cell{views_[ch.Title], static_cast<CellKind>(ch.Kind), {}, ch.Receiver, ch.Reading};
       textAt_[i] = {size, ch.Length};
       size += ch.Length;
     }
@@ -242,11 +242,12 @@ class Spool {
   // Lines of one log repeat their titles: the title of the same cell of the last line is
   // compared first.
   std::uint32_t TitleId(std::string_view title, std::uint32_t& last) {
-    if (last < titles_.size() && titles_[last] == title) return last;
+    if (last < views_.size() && views_[last] == title) return last;
     std::string key(title);
     auto it = ids_.find(key);
     if (it == ids_.end()) {
       titles_.push_back(key);
+      views_.push_back(titles_.back());
       it = ids_.emplace(std::move(key), static_cast<std::uint32_t>(titles_.size() - 1)).first;
     }
     return last = it->second;
@@ -284,7 +285,8 @@ class Spool {
   Bytes buffer_;          // lines to write, then lines read and not yet taken
   std::size_t read_ = 0;  // where the next line starts in buffer_ while reading
   std::unordered_map<std::string, std::uint32_t> ids_;
-  std::deque<std::string> titles_;
+  std::deque<std::string> titles_;       // where the titles stay while the spool lives
+  std::vector<std::string_view> views_;  // the same, by id
   std::vector<std::uint32_t> last_;
   std::vector<CellHead> heads_;      // the cells of the last line put
   std::size_t previous_ = SIZE_MAX;  // its cell count (none before the first line)
