@@ -111,12 +111,18 @@ class Spool {
     std::size_t size = sizeof(Head);
     for (std::size_t i = 0; i < n; ++i) {
       const Cell& c = line.Cells[i];
-      const CellHead ch{TitleId(c.Title, last_[i]), static_cast<std::uint32_t>(c.Text.size()),
-                        c.Reading, static_cast<std::uint8_t>(c.Kind), c.Receiver};
+      const std::uint32_t title = TitleId(c.Title, last_[i]);
+      const auto kind = static_cast<std::uint8_t>(c.Kind);
+      // Compared field by field with the cell itself: a head made on the stack and compared
+      // whole waited on its own narrow stores, the most costly step of a line.
       CellHead& was = heads_[i];
-      same = same && was.Title == ch.Title && was.Reading == ch.Reading && was.Kind == ch.Kind &&
-             was.Receiver == ch.Receiver && ch.Length <= 0xff;
-      was = ch;
+      same = same && was.Title == title && was.Reading == c.Reading && was.Kind == kind &&
+             was.Receiver == c.Receiver && c.Text.size() <= 0xff;
+      was.Title = title;
+      was.Length = static_cast<std::uint32_t>(c.Text.size());
+      was.Reading = c.Reading;
+      was.Kind = kind;
+      was.Receiver = c.Receiver;
       size += c.Text.size();
     }
     previous_ = n;
