@@ -22,6 +22,43 @@ const char* TableLayoutName(TableLayout layout) {
   return layout == TableLayout::Long ? "long" : "wide";
 }
 
+namespace {
+
+// Powers of ten that a double holds exactly.
+constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The number of a plain decimal as the converters write one ("-74.2000", "870.0300"): an
+// optional minus, digits, and a point with digits after it. With at most 15 digits the digits
+// are an exact integer and the scale an exact power of ten, so their quotient is the correctly
+// rounded value, the same double that from_chars reads. False for any other text, which
+// from_chars then reads.
+bool PlainDecimal(const char* p, const char* last, double& d) {
+  const bool negative = p != last && *p == '-';
+  if (negative) ++p;
+  std::uint64_t digits = 0;
+  int count = 0, scale = 0;
+  const char* start = p;
+  for (; p != last && static_cast<unsigned char>(*p - '0') < 10; ++p, ++count)
+    digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  if (p == start) return false;
+  if (p != last) {
+    if (*p != '.') return false;
+    const char* point = ++p;
+    for (; p != last && static_cast<unsigned char>(*p - '0') < 10; ++p, ++count)
+      digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    if (p != last || p == point) return false;
+    scale = static_cast<int>(p - point);
+  }
+  if (count > 15) return false;
+  const double v = static_cast<double>(digits) / kExactTens[scale];
+  d = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
+
 ColumnType CellType(CellKind kind, std::string_view text, std::int64_t* integer, double* real) {
   if (kind == CellKind::Text || kind == CellKind::Time) return ColumnType::Text;
   const char* first = text.data();
@@ -35,6 +72,10 @@ ColumnType CellType(CellKind kind, std::string_view text, std::int64_t* integer,
     }
   }
   double d = 0;
+  if (PlainDecimal(first, last, d)) {
+    if (real) *real = d;
+    return ColumnType::Real;
+  }
   auto [end, ec] = std::from_chars(first, last, d, std::chars_format::fixed);
   if (ec == std::errc() && end == last && !text.empty()) {
     if (real) *real = d;
@@ -218,7 +259,8 @@ void TableShape::Map(const Line& line) {
   const std::size_t n = line.Cells.size();
   if (cellColumn_.size() < n) cellColumn_.resize(n);
   groups_.clear();
-  for (std::size_t i = 0; i < n; ++i) {
+  // Only the long layout's rows and columns follow the readings.
+  for (std::size_t i = 0; i < n && layout_ == TableLayout::Long; ++i) {
     const Cell& c = line.Cells[i];
     if (!IsData(c)) continue;
     if (!groups_.empty()) {

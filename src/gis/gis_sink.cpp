@@ -23,6 +23,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -96,25 +97,48 @@ class Spool {
       return false;
     }
     ::unlink(name.c_str());
-    buffer_.reserve(kBlock);
+    buffer_.Reserve(kBlock);
     return true;
   }
 
   bool Put(const Line& line) {
-    std::size_t size = sizeof(Head) + line.Cells.size() * sizeof(CellHead);
-    for (const Cell& c : line.Cells) size += c.Text.size();
+    const std::size_t n = line.Cells.size();
+    if (last_.size() < n) last_.resize(n);
+    heads_.resize(n);
+    // A line of the same cells as the last one (titles, kinds, receivers, readings), as most
+    // lines of a log are, keeps only each cell's length, in a byte.
+    bool same = n == previous_;
+    std::size_t size = sizeof(Head);
+    for (std::size_t i = 0; i < n; ++i) {
+      const Cell& c = line.Cells[i];
+      const std::uint32_t title = TitleId(c.Title, last_[i]);
+      const auto kind = static_cast<std::uint8_t>(c.Kind);
+      // Compared field by field with the cell itself: a head made on the stack and compared
+      // whole waited on its own narrow stores, the most costly step of a line.
+      CellHead& was = heads_[i];
+      same = same && was.Title == title && was.Reading == c.Reading && was.Kind == kind &&
+             was.Receiver == c.Receiver && c.Text.size() <= 0xff;
+      was.Title = title;
+      was.Length = static_cast<std::uint32_t>(c.Text.size());
+      was.Reading = c.Reading;
+      was.Kind = kind;
+      was.Receiver = c.Receiver;
+      size += c.Text.size();
+    }
+    previous_ = n;
+    size += n * (same ? 1 : sizeof(CellHead));
     if (buffer_.size() + size > kBlock && !Drain()) return false;
     const std::size_t at = buffer_.size();
-    buffer_.resize(at + size);
+    buffer_.Resize(at + size);
     char* to = buffer_.data() + at;
-    const Head head{static_cast<std::uint32_t>(line.Cells.size()), line.Place};
+    const Head head{static_cast<std::uint32_t>(n), same, line.Place};
     to = Copy(to, &head, sizeof head);
-    if (last_.size() < line.Cells.size()) last_.resize(line.Cells.size());
-    for (std::size_t i = 0; i < line.Cells.size(); ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
       const Cell& c = line.Cells[i];
-      const CellHead ch{TitleId(c.Title, last_[i]), static_cast<std::uint32_t>(c.Text.size()),
-                        c.Reading, static_cast<std::uint8_t>(c.Kind), c.Receiver};
-      to = Copy(to, &ch, sizeof ch);
+      if (same)
+        *to++ = static_cast<char>(c.Text.size());
+      else
+        to = Copy(to, &heads_[i], sizeof(CellHead));
       to = Copy(to, c.Text.data(), c.Text.size());
     }
     return true;
@@ -134,16 +158,26 @@ class Spool {
     std::memcpy(&head, buffer_.data() + read_, sizeof head);
     // The whole line in the buffer, so that its texts are viewed where they are.
     std::size_t size = sizeof head;
+    if (head.Same) {
+      // The cells of the last line, each with a length of its own.
+      if (head.Cells != cells_.size()) return false;
+      for (std::uint32_t i = 0; i < head.Cells; ++i) {
+        if (!Take(size + 1)) return false;
+        const auto length = static_cast<unsigned char>(buffer_.data()[read_ + size]);
+        textAt_[i] = {size + 1, length};
+        size += 1 + length;
+      }
+    }
     cells_.resize(head.Cells);
     textAt_.resize(head.Cells);
-    for (std::uint32_t i = 0; i < head.Cells; ++i) {
+    for (std::uint32_t i = 0; i < head.Cells && !head.Same; ++i) {
       CellHead ch{};
       if (!Take(size + sizeof ch)) return false;
       std::memcpy(&ch, buffer_.data() + read_ + size, sizeof ch);
-      if (ch.Title >= titles_.size()) return false;
+      if (ch.Title >= views_.size()) return false;
       size += sizeof ch;
       cells_[i] =
-          Cell{titles_[ch.Title], static_cast<CellKind>(ch.Kind), {}, ch.Receiver, ch.Reading};
+          Cell{views_[ch.Title], static_cast<CellKind>(ch.Kind), {}, ch.Receiver, ch.Reading};
       textAt_[i] = {size, ch.Length};
       size += ch.Length;
     }
@@ -176,7 +210,7 @@ class Spool {
       at += n;
       left -= static_cast<std::size_t>(n);
     }
-    buffer_.clear();
+    buffer_.Resize(0);
     return true;
   }
 
@@ -184,18 +218,18 @@ class Spool {
   // moved to the front); false at the end of the file or when it cannot be read.
   bool Take(std::size_t size) {
     if (buffer_.size() - read_ >= size) return true;
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(read_));
+    buffer_.DropFront(read_);
     read_ = 0;
     const std::size_t want = std::max(size, kBlock);
     while (buffer_.size() < size) {
       const std::size_t at = buffer_.size();
-      buffer_.resize(want);
+      buffer_.Resize(want);
       const ssize_t n = ::read(fd_, buffer_.data() + at, want - at);
       if (n < 0 && errno == EINTR) {
-        buffer_.resize(at);
+        buffer_.Resize(at);
         continue;
       }
-      buffer_.resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      buffer_.Resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
       if (n <= 0) return false;
     }
     return true;
@@ -203,6 +237,7 @@ class Spool {
 
   struct Head {
     std::uint32_t Cells;
+    bool Same;  // the cells of the last line: only their lengths, a byte each, before the texts
     LinePlace Place;
   };
   struct CellHead {
@@ -213,22 +248,54 @@ class Spool {
   // Lines of one log repeat their titles: the title of the same cell of the last line is
   // compared first.
   std::uint32_t TitleId(std::string_view title, std::uint32_t& last) {
-    if (last < titles_.size() && titles_[last] == title) return last;
+    if (last < views_.size() && views_[last] == title) return last;
     std::string key(title);
     auto it = ids_.find(key);
     if (it == ids_.end()) {
       titles_.push_back(key);
+      views_.push_back(titles_.back());
       it = ids_.emplace(std::move(key), static_cast<std::uint32_t>(titles_.size() - 1)).first;
     }
     return last = it->second;
   }
 
+  // Bytes whose new part is left as it is (it is written over at once): a vector's resize would
+  // fill each megabyte read or line put with zeros first.
+  class Bytes {
+   public:
+    char* data() { return data_.get(); }
+    std::size_t size() const { return size_; }
+    void Reserve(std::size_t n) {
+      if (n <= capacity_) return;
+      std::unique_ptr<char[]> more(new char[n]);
+      if (size_) std::memcpy(more.get(), data_.get(), size_);
+      data_ = std::move(more);
+      capacity_ = n;
+    }
+    void Resize(std::size_t n) {
+      if (n > capacity_) Reserve(std::max(n, 2 * capacity_));
+      size_ = n;
+    }
+    // Moves the bytes after the first n to the front.
+    void DropFront(std::size_t n) {
+      if (n < size_) std::memmove(data_.get(), data_.get() + n, size_ - n);
+      size_ = n < size_ ? size_ - n : 0;
+    }
+
+   private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+  };
+
   int fd_ = -1;
-  std::vector<char> buffer_;  // lines to write, then lines read and not yet taken
-  std::size_t read_ = 0;      // where the next line starts in buffer_ while reading
+  Bytes buffer_;          // lines to write, then lines read and not yet taken
+  std::size_t read_ = 0;  // where the next line starts in buffer_ while reading
   std::unordered_map<std::string, std::uint32_t> ids_;
-  std::deque<std::string> titles_;
+  std::deque<std::string> titles_;       // where the titles stay while the spool lives
+  std::vector<std::string_view> views_;  // the same, by id
   std::vector<std::uint32_t> last_;
+  std::vector<CellHead> heads_;      // the cells of the last line put
+  std::size_t previous_ = SIZE_MAX;  // its cell count (none before the first line)
   std::vector<Cell> cells_;
   std::vector<std::pair<std::size_t, std::size_t>> textAt_;  // a cell's text: offset, length
 };
@@ -562,6 +629,17 @@ class GisSink final : public LineSink {
     if (format_ == GisFormat::GeoPackage) {
       settings.Set("OGR_SQLITE_JOURNAL", "OFF");
       settings.Set("OGR_SQLITE_SYNCHRONOUS", "OFF");
+      // Pages of 64 KiB, SQLite's largest, set as GDAL makes the file: a sixteenth of the page
+      // writes, splits and cell moves of the default 4 KiB for the table's hundreds of thousands
+      // of rows (pragmas of the caller's own are kept after it).
+      const char* more = CPLGetConfigOption("OGR_SQLITE_PRAGMA", nullptr);
+      const std::string pragmas =
+          std::string("page_size=65536") + (more && *more ? std::string(",") + more : "");
+      settings.Set("OGR_SQLITE_PRAGMA", pragmas.c_str());
+      // The dataset is made without options and its layer with ones of the driver's list: GDAL
+      // need not build that list to check them (for a GeoPackage it parses every tiling scheme
+      // it knows, a tenth of the time of a small log's run).
+      settings.Set("GDAL_VALIDATE_CREATION_OPTIONS", "NO");
     }
     // The attributes as KML's <Data> elements: the typed <SchemaData> costs the LIBKML writer
     // time that grows with the square of the placemarks of the whole document (a minute for a

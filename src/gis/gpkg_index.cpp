@@ -220,8 +220,9 @@ class RowBatch {
       }
     }
     const bool ok = sqlite3_step(s) == SQLITE_DONE;
+    // The bindings are left as they are: the texts and blobs they point to in bytes_ are never
+    // read again, as every value of a statement is bound anew before it runs next.
     sqlite3_reset(s);
-    sqlite3_clear_bindings(s);  // nothing is left pointing into bytes_
     bytes_.clear();
     filled_ = 0;
     Clear(0);
@@ -252,11 +253,12 @@ class Packer {
       : db_(db), nodeSize_(nodeSize), capacity_((nodeSize - 4) / kCell), blob_(nodeSize) {
     node_ = db.Prepare("INSERT OR REPLACE INTO " + Quoted(rtree + "_node") + " VALUES (?, ?)");
     parent_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_parent") + " VALUES (?, ?)");
-    rowidReady_ = rowid_.Prepare(db, "INSERT INTO " + Quoted(rtree + "_rowid"), 2);
+    rowidReady_ = rowid_.Prepare(db, "INSERT INTO " + Quoted(rtree + "_rowid") + " (nodeno)", 1);
+    rowidAt_ = db.Prepare("INSERT INTO " + Quoted(rtree + "_rowid") + " VALUES (?, ?)");
   }
 
   bool Pack(std::vector<Entry> entries) {
-    if (!node_ || !rowidReady_ || !parent_ || capacity_ < 2) return false;
+    if (!node_ || !rowidReady_ || !rowidAt_ || !parent_ || capacity_ < 2) return false;
     leaves_.reserve(entries.size());
     std::int64_t next = 2;  // the root is node 1
     int depth = 0;
@@ -330,15 +332,42 @@ class Packer {
   }
 
   // The leaf of each feature in the order of their ids, so that the rows go to the end of the
-  // rowid table's tree one after the other.
+  // rowid table's tree one after the other. The ids are the table's fids, counted from 1 with
+  // few gaps (the rows without a point): each leaf is put at its id's place rather than sorted.
   bool WriteLeaves() {
-    std::sort(leaves_.begin(), leaves_.end());
+    std::int64_t most = 0;
+    bool dense = true;
     for (const auto& [id, node] : leaves_) {
-      rowid_.Integer(0, id);
-      rowid_.Integer(1, node);
-      if (!rowid_.EndRow()) return false;
+      dense = dense && id > 0;
+      most = std::max(most, id);
     }
-    return rowid_.Flush();
+    if (!dense || static_cast<std::uint64_t>(most) > 2 * leaves_.size() + 1024) {
+      std::sort(leaves_.begin(), leaves_.end());
+      for (const auto& [id, node] : leaves_)
+        if (!WriteLeaf(id, node)) return false;
+      return EndLeaves();
+    }
+    std::vector<std::int64_t> nodeOf(static_cast<std::size_t>(most) + 1, 0);
+    for (const auto& [id, node] : leaves_) nodeOf[static_cast<std::size_t>(id)] = node;
+    std::vector<std::pair<std::int64_t, std::int64_t>>().swap(leaves_);
+    for (std::size_t id = 1; id < nodeOf.size(); ++id)
+      if (nodeOf[id] != 0 && !WriteLeaf(static_cast<std::int64_t>(id), nodeOf[id])) return false;
+    return EndLeaves();
+  }
+  // A feature whose id follows the last one's takes the table's next rowid, which is that id
+  // (one value less to bind and no seek to check it); the first after a gap goes in with its id.
+  bool WriteLeaf(std::int64_t id, std::int64_t node) {
+    const bool next = id == lastLeaf_ + 1;
+    lastLeaf_ = id;
+    if (next) {
+      rowid_.Integer(0, node);
+      return rowid_.EndRow();
+    }
+    return rowid_.Flush() && db_.Run(rowidAt_, id, node);
+  }
+  bool EndLeaves() {
+    return rowid_.Flush() &&
+           (lastLeaf_ == 0 || sqlite3_last_insert_rowid(db_.Handle()) == lastLeaf_);
   }
 
   Database& db_;
@@ -346,8 +375,10 @@ class Packer {
   std::size_t capacity_;
   std::vector<unsigned char> blob_;
   sqlite3_stmt *node_ = nullptr, *parent_ = nullptr;
-  RowBatch rowid_;
+  RowBatch rowid_;  // the leaves of features whose ids follow one another
+  sqlite3_stmt* rowidAt_ = nullptr;
   bool rowidReady_ = false;
+  std::int64_t lastLeaf_ = 0;  // the id of the last feature whose leaf was written
   std::vector<std::pair<std::int64_t, std::int64_t>> leaves_;  // feature id, leaf node
 };
 
@@ -444,9 +475,9 @@ std::string AddGeoPackageSpatialIndex(const std::string& path, const std::string
 struct GeoPackageRows::Impl {
   Database db;
   std::string table;
-  RowBatch rows;                    // the fid, the point, then the attributes
-  std::int64_t next = 1;            // the next row's fid
-  std::uint64_t inTransaction = 0;  // rows since the last commit
+  RowBatch rows;                                              // the point, then the attributes
+  std::int64_t next = 1;                                      // the next row's fid
+  std::uint64_t inTransaction = 0;                            // rows since the last commit
   std::vector<std::pair<std::string, std::string>> triggers;  // name, SQL
   bool placed = false;                                        // the row has a point
   unsigned char blob[8 + 21] = {'G', 'P', 0, 1};
@@ -496,25 +527,39 @@ std::string GeoPackageRows::Open(const std::string& path, const std::string& tab
   std::string sql = "BEGIN;";
   for (const auto& [name, text] : m.triggers) sql += "DROP TRIGGER " + Quoted(name) + ";";
   if (!m.db.Exec(sql)) return m.db.Error();
-  std::string names = Quoted(fid) + ", " + Quoted(geometry);
+  // The fids are SQLite's own: each row takes the next one of the table's AUTOINCREMENT
+  // counter, as GDAL numbers its features, without a value bound and a seek to check it. The
+  // first is after the rows and the counter the table has (a new table has neither).
+  std::string last =
+      "SELECT max(coalesce((SELECT max(" + Quoted(fid) + ") FROM " + Quoted(table) + "), 0)";
+  sqlite3_stmt* counter =
+      m.db.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'");
+  if (!counter) return m.db.Error();
+  if (sqlite3_step(counter) == SQLITE_ROW)
+    last +=
+        ", coalesce((SELECT max(seq) FROM sqlite_sequence WHERE name = " + Literal(table) + "), 0)";
+  sqlite3_stmt* first = m.db.Prepare(last + ")");
+  if (!first || sqlite3_step(first) != SQLITE_ROW) return m.db.Error();
+  m.next = sqlite3_column_int64(first, 0) + 1;
+  std::string names = Quoted(geometry);
   for (const std::string& c : columns) names += ", " + Quoted(c);
   if (!m.rows.Prepare(m.db, "INSERT INTO " + Quoted(table) + " (" + names + ")",
-                      static_cast<int>(columns.size()) + 2))
+                      static_cast<int>(columns.size()) + 1))
     return m.db.Error();
   return {};
 }
 
 void GeoPackageRows::Null(int k) {
-  impl_->rows.Null(k + 2);
+  impl_->rows.Null(k + 1);
 }
 void GeoPackageRows::Integer(int k, std::int64_t v) {
-  impl_->rows.Integer(k + 2, v);
+  impl_->rows.Integer(k + 1, v);
 }
 void GeoPackageRows::Real(int k, double v) {
-  impl_->rows.Real(k + 2, v);
+  impl_->rows.Real(k + 1, v);
 }
 void GeoPackageRows::Text(int k, std::string_view v) {
-  impl_->rows.Text(k + 2, v);
+  impl_->rows.Text(k + 1, v);
 }
 
 // The point's coordinates in the blob, little-endian as its header says whatever the host's
@@ -543,11 +588,10 @@ void GeoPackageRows::Point(double x, double y) {
 
 std::int64_t GeoPackageRows::Write() {
   Impl& m = *impl_;
-  m.rows.Integer(0, m.next);
   if (m.placed)
-    m.rows.Blob(1, m.blob, sizeof m.blob);
+    m.rows.Blob(0, m.blob, sizeof m.blob);
   else
-    m.rows.Null(1);
+    m.rows.Null(0);
   m.placed = false;
   if (!m.rows.EndRow()) return m.Fail(), 0;
   if (++m.inTransaction == kRowsPerTransaction) {
@@ -561,6 +605,9 @@ std::string GeoPackageRows::Finish() {
   Impl& m = *impl_;
   if (!m.error.empty()) return m.error;
   if (!m.rows.Flush()) return m.db.Error();
+  // The points were indexed by the fids counted here: they must be the ones SQLite gave.
+  if (m.next > 1 && sqlite3_last_insert_rowid(m.db.Handle()) != m.next - 1)
+    return "the table's fids are not the ones counted";
   const std::string table = Literal(m.table);
   std::string sql;
   if (m.anyPoint) {

@@ -1,5 +1,8 @@
 #include "convert/table_shape.h"
 
+#include <charconv>
+#include <cstring>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -119,6 +122,66 @@ TEST(WideShape, TypesFollowTheKindsAndWidenOnTextThatIsNoNumber) {
     EXPECT_EQ(v[ColumnOf(shape, "Note")].Text, "a");
   });
   EXPECT_EQ(rows, 1);
+}
+
+// A real cell's value is the double from_chars reads from its text, to the last bit, whether the
+// text is a plain decimal read without it or anything else.
+TEST(CellType, RealValuesAreTheDoublesFromCharsReads) {
+  std::vector<std::string> texts = {"0",
+                                    "-0",
+                                    "0.0",
+                                    "-0.0000",
+                                    "870.0300",
+                                    "-74.2000",
+                                    "40.5001",
+                                    "1.5",
+                                    "-50",
+                                    ".5",
+                                    "5.",
+                                    "1e3",
+                                    "-",
+                                    "",
+                                    "inf",
+                                    "+1.0",
+                                    "0.1",
+                                    "0.3",
+                                    "123456789012345",
+                                    "1234567890123456",
+                                    "0.000000000000001",
+                                    "9007199254740993",
+                                    "1.7976931348623157"};
+  std::uint64_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return seed >> 33;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const int digits = 1 + static_cast<int>(next() % 17), point = static_cast<int>(next() % 18);
+    std::string t = next() % 2 ? "-" : "";
+    for (int d = 0; d < digits; ++d) {
+      if (d == point && d > 0) t += '.';
+      t += static_cast<char>('0' + next() % 10);
+    }
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    for (CellKind kind : {CellKind::Real, CellKind::Integer}) {
+      double want = 0;
+      auto [end, ec] =
+          std::from_chars(t.data(), t.data() + t.size(), want, std::chars_format::fixed);
+      const bool reads = ec == std::errc() && end == t.data() + t.size() && !t.empty();
+      std::int64_t integer = 0;
+      double got = 0;
+      const ColumnType type = CellType(kind, t, &integer, &got);
+      if (type == ColumnType::Integer) continue;  // an integer cell that reads as one
+      ASSERT_EQ(type == ColumnType::Real, reads) << t;
+      if (!reads) continue;
+      std::uint64_t a, b;
+      std::memcpy(&a, &want, sizeof a);
+      std::memcpy(&b, &got, sizeof b);
+      EXPECT_EQ(a, b) << t;
+    }
+  }
 }
 
 TEST(WideShape, ATitleTwiceInALineGetsTwoColumns) {
