@@ -629,13 +629,6 @@ class GisSink final : public LineSink {
     if (format_ == GisFormat::GeoPackage) {
       settings.Set("OGR_SQLITE_JOURNAL", "OFF");
       settings.Set("OGR_SQLITE_SYNCHRONOUS", "OFF");
-      // Pages of 64 KiB, SQLite's largest, set as GDAL makes the file: a sixteenth of the page
-      // writes, splits and cell moves of the default 4 KiB for the table's hundreds of thousands
-      // of rows (pragmas of the caller's own are kept after it).
-      const char* more = CPLGetConfigOption("OGR_SQLITE_PRAGMA", nullptr);
-      const std::string pragmas =
-          std::string("page_size=65536") + (more && *more ? std::string(",") + more : "");
-      settings.Set("OGR_SQLITE_PRAGMA", pragmas.c_str());
       // The dataset is made without options and its layer with ones of the driver's list: GDAL
       // need not build that list to check them (for a GeoPackage it parses every tiling scheme
       // it knows, a tenth of the time of a small log's run).
