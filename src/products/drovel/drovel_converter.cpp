@@ -74,16 +74,21 @@ int16_t DrovelConverter::ParseRecord(std::uint8_t* r) {
       return kActionNone;
   }
   std::memcpy(Data, r, kDataRecord);
-  for (int i = 0; i < kEntries; ++i) Channels[i] = ReadBE16(r, 7 + 3 * i);
-  Marker = static_cast<std::int16_t>(ReadBE16(r, 4));
   const bool write = TrackSection(KindOfFlags(Flags()), [this](char* label, int) {
     char* p = tx::Put02(label, Hour());
     p = tx::Put02(tx::Put(p, ':'), Minute());
     tx::End(tx::Put02(tx::Put(p, ':'), Second()));
   });
   if (!write) return kActionNone;
-  if (ReductionMode == kReduceBestServer) ChooseBestEntry();
+  // The channels and the marker are what a line writes (and best server chooses among): a
+  // pass that only follows the records takes its sections and times from the record alone.
+  // The conversion reads every data record again before its first line.
   RepeatCount = 1;
+  const bool best = ReductionMode == kReduceBestServer;
+  if (!Converting() && !best) return kActionWrite;
+  for (int i = 0; i < kEntries; ++i) Channels[i] = ReadBE16(r, 7 + 3 * i);
+  Marker = static_cast<std::int16_t>(ReadBE16(r, 4));
+  if (best) ChooseBestEntry();
   return kActionWrite;
 }
 
