@@ -758,12 +758,14 @@ void PelmorConverter::FillFixedValues(FixedValues& v, FixedPiece piece) const {
 
 // The record's time as the layouts' values (and Place) have it, without its position.
 bool PelmorConverter::RecordSeconds(double& seconds) const {
+  if (!TimeSeen) return false;
   int hour = 0, minute = 0, second = 0;
   LineTime(hour, minute, second);
   return SecondsOfDay(hour, minute, second, seconds);
 }
 
 bool PelmorConverter::RecordTime(std::uint32_t& seconds) const {
+  if (!TimeSeen) return false;
   int hour = 0, minute = 0, second = 0;
   LineTime(hour, minute, second);
   return WholeSecondsOfDay(hour, minute, second, seconds);
@@ -771,6 +773,10 @@ bool PelmorConverter::RecordTime(std::uint32_t& seconds) const {
 
 void PelmorConverter::Place(LinePlace& place) const {
   PlaceFromRecord(true, place);
+  // Before the log's first fix or clock record the decoder holds its start values, not a time
+  // of the drive (no line is written then; a section that begins there takes its start from
+  // its first time).
+  if (!TimeSeen) place.HasTime = place.HasDate = false;
   // The speed as "GPS Velocity (MPH)" writes it, in whole miles per hour.
   place.HasSpeed = place.HasPosition;
   place.SpeedMph = std::round(Fix.VelocityCmPerS * 0.02237);
