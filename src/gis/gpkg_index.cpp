@@ -535,12 +535,15 @@ std::string GeoPackageRows::Open(const std::string& path, const std::string& tab
   sqlite3_stmt* counter =
       m.db.Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'");
   if (!counter) return m.db.Error();
-  if (sqlite3_step(counter) == SQLITE_ROW)
+  const bool sequence = sqlite3_step(counter) == SQLITE_ROW;
+  sqlite3_reset(counter);  // no read left open beside the inserts
+  if (sequence)
     last +=
         ", coalesce((SELECT max(seq) FROM sqlite_sequence WHERE name = " + Literal(table) + "), 0)";
   sqlite3_stmt* first = m.db.Prepare(last + ")");
   if (!first || sqlite3_step(first) != SQLITE_ROW) return m.db.Error();
   m.next = sqlite3_column_int64(first, 0) + 1;
+  sqlite3_reset(first);
   std::string names = Quoted(geometry);
   for (const std::string& c : columns) names += ", " + Quoted(c);
   if (!m.rows.Prepare(m.db, "INSERT INTO " + Quoted(table) + " (" + names + ")",
