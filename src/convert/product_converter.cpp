@@ -156,7 +156,7 @@ char* ProductConverter::FieldValue(int16_t field, char* out) {
     return text::End(PutCommonField(out, field, fresh, RecordCount, decimalTexts_));
   }
   if (!commonFilled_) {
-    common_ = CommonFields{};
+    common_.ClearPresence();
     FillCommonFields(common_);
     commonFilled_ = true;
   }

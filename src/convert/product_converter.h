@@ -73,9 +73,8 @@ struct CoordinateFields {
 
 // The values of the fields that every product writes alike, for the line being written: "CR /
 // LF", the position, "GPS Status", the GPS time, "Record Number" and the receiver clock. A field
-// whose value the product does not have is written empty. A reader fills them in place, in
-// fields as CommonFields{} makes them (building a coordinate apart and copying it in costs
-// more than the rest of the filling).
+// whose value the product does not have is written empty. A reader fills them in place
+// (building a coordinate apart and copying it in costs more than the rest of the filling).
 struct CommonFields {
   bool LineFeed = false;
   bool HasPosition = false;
@@ -104,6 +103,15 @@ struct CommonFields {
     HasRtcDate = HasRtcTime = true;
     RtcDate = date;
     RtcTime = time;
+  }
+
+  // Forgets which values the line has, keeping the values themselves: a reader fills the same
+  // values every line, each with the flag that says it has it, so clearing the flags gives
+  // every field written what CommonFields{} would. (Clearing all 272 bytes for every line made
+  // a Drovel best-server run a third slower.)
+  void ClearPresence() {
+    LineFeed = HasPosition = HasGpsTime = HasRecordNumber = HasRtcDate = HasRtcTime = false;
+    GpsStatus = nullptr;
   }
 
   // Whether catalogue field `field` is one of them.
@@ -319,8 +327,10 @@ class ProductConverter {
   // Writes at `out` the titles of the data columns the settings check ("Frequency", "Channel",
   // "RSSI"), `groups` times over, with `delimiter` between them, and ends the text.
   void PutColumnTitles(char* out, char delimiter, int groups) const;
-  // The values of the common fields for the line being written, set in `fields` as
-  // CommonFields{} makes them; asked once per line, and only when one of them is written.
+  // The values of the common fields for the line being written, set in `fields`; asked once
+  // per line, and only when one of them is written. `fields` comes with every flag clear and
+  // its values as the reader's last call left them (as CommonFields{} makes them at first):
+  // a reader sets the same values every time, whatever the record, each with its flag.
   // Nothing by default.
   virtual void FillCommonFields(CommonFields& fields) const { (void)fields; }
   // Writes the text of a field of the product's own at p and returns its end (no terminator);
