@@ -244,21 +244,24 @@ TEST_F(KesChannels, ColumnsInOneChunkOrAChunkEachGiveTheSameLines) {
       {&cardReader, card, "", kReduceBestServer}, {&dumpReader, dump, "10,12-20", kReduceNone},
       {&dumpReader, dump, "", kReduceNone},       {&dumpReader, dump, "11", kReduceBestServer},
   };
-  for (const Case& k : cases) {
-    const std::vector<std::string> joined = Run(*k.reader, k.path, k.list, k.mode);
-    ConversionSettings s = FormSettings(form);
-    s.ReductionMode = k.mode;
-    s.Channels = *k.list ? List(k.list) : ChannelList{};
-    k.reader->SetSettings(s);
-    ASSERT_EQ(k.reader->OpenInput(k.path), 0);
-    k.reader->SetConverting(true);
-    CellTexts cells;
-    RunState run;
-    RecordLoop().Run(*k.reader, cells, nullptr, Fields({0}), run, FileSize(k.path));
-    k.reader->SetConverting(false);
-    EXPECT_FALSE(joined.empty()) << k.path << " " << k.list;
-    EXPECT_EQ(cells.lines, joined) << k.path << " " << k.list;
-  }
+  // With the frequency column too: its texts come from the plan's kept texts.
+  for (const bool frequency : {false, true})
+    for (const Case& k : cases) {
+      form.FrequencyField.SetChecked(frequency);
+      const std::vector<std::string> joined = Run(*k.reader, k.path, k.list, k.mode);
+      ConversionSettings s = FormSettings(form);
+      s.ReductionMode = k.mode;
+      s.Channels = *k.list ? List(k.list) : ChannelList{};
+      k.reader->SetSettings(s);
+      ASSERT_EQ(k.reader->OpenInput(k.path), 0);
+      k.reader->SetConverting(true);
+      CellTexts cells;
+      RunState run;
+      RecordLoop().Run(*k.reader, cells, nullptr, Fields({0}), run, FileSize(k.path));
+      k.reader->SetConverting(false);
+      EXPECT_FALSE(joined.empty()) << k.path << " " << k.list;
+      EXPECT_EQ(cells.lines, joined) << k.path << " " << k.list << " " << frequency;
+    }
 }
 
 class PelmorChannels : public ::testing::Test {

@@ -317,7 +317,33 @@ int16_t KesCardConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return ColumnTitles(next, out, delimiter, Columns(), CheckedParts(Cellular()));
 }
 
+[[gnu::always_inline]] inline char* KesCardConverter::PutColumn(char* out, int column, int signal,
+                                                                const KesColumnParts& parts,
+                                                                char delimiter) {
+  KesColumn v;
+  v.signal = signal;
+  if (parts.sat) v.sat = SatVmac[3 * column];
+  if (parts.vmac) v.vmac = SatVmac[3 * column + 2];
+  return PutColumnValues(
+      out, Code(column), [&] { return Frequency(column); }, [&] { return ChannelNumber(column); },
+      v, parts, delimiter);
+}
+
 int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
+  const int type = MeasurementType();
+  if (PlainColumns() && type != kes::kTypeFastFade && type != kes::kTypeFlex &&
+      type != kes::kTypePocsag) {
+    const int n = Columns();
+    if (NextColumn(next, n, valueColumn_) < 0) return -1;
+    if (next == 0) {
+      lineParts_ = CheckedParts(Cellular());
+      UseColumnPlan();
+    }
+    const KesColumnParts parts = lineParts_;
+    return JoinPlainColumns(out, delimiter, n, kes::kMaxChannels, [&](int i, char* p) {
+      return PutColumn(p, i, parts.signal ? Samples[i] : 0, parts, delimiter);
+    });
+  }
   return JoinColumns(next, out, delimiter,
                      [&](std::int16_t n, char* o) { return DataColumn(n, o, delimiter); });
 }
@@ -337,25 +363,21 @@ char* KesCardConverter::DataColumn(int16_t next, char* out, char delimiter) {
       }))
     return nullptr;
   const int i = std::clamp(valueColumn_, 0, kes::kMaxChannels - 1);
-  KesColumn v;
+  int signal = 0;
   if (parts.signal) {
     if (ReductionMode == kReducePerSeconds) {
-      v.signal = AverageValues[std::min(i, kes::kAverageChannels - 1)];
+      signal = AverageValues[std::min(i, kes::kAverageChannels - 1)];
     } else if (type == kes::kTypeFlex || type == kes::kTypePocsag) {
-      v.signal = PagerRssi;
+      signal = PagerRssi;
     } else if (type == kes::kTypeFastFade) {
       // A fast fade records successive samples of its channels: each column takes the next.
-      v.signal = Samples[0];
+      signal = Samples[0];
       ConsumeFastFadeSample();
     } else {
-      v.signal = Samples[i];
+      signal = Samples[i];
     }
   }
-  if (parts.sat) v.sat = SatVmac[3 * i];
-  if (parts.vmac) v.vmac = SatVmac[3 * i + 2];
-  char* end = PutColumnValues(
-      out, Code(i), [&] { return Frequency(i); }, [&] { return ChannelNumber(i); }, v, parts,
-      delimiter);
+  char* end = PutColumn(out, i, signal, parts, delimiter);
   tx::End(end);
   valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
   return end;

@@ -103,6 +103,9 @@ class KesCardConverter : public KesConverter {
   void ConsumeFastFadeSample();
   // One column of the data group at `out`: its end, nullptr once every column is done.
   char* DataColumn(int16_t next, char* out, char delimiter);
+  // Column `column` (within the scan's channels) at `out` with its signal, in the parts the
+  // line writes; its end.
+  char* PutColumn(char* out, int column, int signal, const KesColumnParts& parts, char delimiter);
   void Place(LinePlace& place) const override;
   void FillFixedValues(FixedValues& v, FixedPiece piece) const override;
   int Columns() const;

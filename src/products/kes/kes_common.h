@@ -3,6 +3,7 @@
 // capture, the columns of the data group and the field texts that both logs fill alike.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "convert/channel_texts.h"
@@ -179,6 +180,33 @@ class KesConverter : public FixedLayoutConverter {
       }
     }
     return 0;
+  }
+  // JoinColumns for a line whose columns are all written alike, from the cursor on (the first
+  // column of the line even where the scan holds none, as the column-by-column path writes it):
+  // `column(i, p)` writes column i (clamped to the last of `slots`) at p and returns its end.
+  // The loop keeps what the line has settled (its parts, its plan, the reduction) instead of
+  // asking again for every column, which cost more than writing the column.
+  template <class ColumnFn>
+  std::int16_t JoinPlainColumns(char* out, char delimiter, int columns, int slots,
+                                ColumnFn&& column) {
+    const char* const last = out + kValueBufferSize - kColumnRoom;
+    char* p = out;
+    int cursor = valueColumn_;
+    for (;;) {
+      p = column(std::clamp(cursor, 0, slots - 1), p);
+      ++cursor;
+      if (cursor >= columns || p >= last) break;
+      *p++ = delimiter;
+    }
+    valueColumn_ = cursor;
+    text::End(p);
+    return 0;
+  }
+  // Whether the line's columns are all written alike (JoinPlainColumns): joined in one chunk,
+  // with every column of the scan, none of them averaged.
+  bool PlainColumns() const {
+    return JoinedDataGroup && KeptChannels.Empty() && ReductionMode != kReduceBestServer &&
+           ReductionMode != kReducePerSeconds;
   }
   // More than any one column's text needs (a frequency, a channel and three levels).
   static constexpr int kColumnRoom = 512;

@@ -247,7 +247,31 @@ int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return ColumnTitles(next, out, delimiter, ChannelCount(), CheckedParts(Cellular()));
 }
 
+[[gnu::always_inline]] inline char* KesDumpConverter::PutColumn(char* out, int column, int signal,
+                                                                const KesColumnParts& parts,
+                                                                char delimiter) {
+  KesColumn v;
+  v.signal = signal;
+  if (parts.sat) v.sat = Triples[kTripleSize * column];
+  if (parts.vmac) v.vmac = Triples[kTripleSize * column + 2];
+  return PutColumnValues(
+      out, static_cast<std::uint16_t>(Code(column)), [&] { return Frequency(column); },
+      [&] { return ChannelNumber(column); }, v, parts, delimiter);
+}
+
 int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
+  if (PlainColumns() && !PagingRecord()) {
+    const int n = ChannelCount();
+    if (NextColumn(next, n, valueColumn_) < 0) return -1;
+    if (next == 0) {
+      lineParts_ = CheckedParts(Cellular());
+      UseColumnPlan();
+    }
+    const KesColumnParts parts = lineParts_;
+    return JoinPlainColumns(out, delimiter, n, kes::kAverageChannels, [&](int i, char* p) {
+      return PutColumn(p, i, parts.signal ? LineSample(i) : 0, parts, delimiter);
+    });
+  }
   return JoinColumns(next, out, delimiter,
                      [&](std::int16_t n, char* o) { return DataColumn(n, o, delimiter); });
 }
@@ -263,13 +287,9 @@ char* KesDumpConverter::DataColumn(int16_t next, char* out, char delimiter) {
     return nullptr;
   const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
   const KesColumnParts parts = lineParts_;
-  KesColumn v;
-  if (parts.signal) v.signal = PagingRecord() ? PagerRssi : LineSample(i);
-  if (parts.sat) v.sat = Triples[kTripleSize * i];
-  if (parts.vmac) v.vmac = Triples[kTripleSize * i + 2];
-  char* end = PutColumnValues(
-      out, static_cast<std::uint16_t>(Code(i)), [&] { return Frequency(i); },
-      [&] { return ChannelNumber(i); }, v, parts, delimiter);
+  int signal = 0;
+  if (parts.signal) signal = PagingRecord() ? PagerRssi : LineSample(i);
+  char* end = PutColumn(out, i, signal, parts, delimiter);
   tx::End(end);
   valueColumn_ = ReductionMode == kReduceBestServer ? n : valueColumn_ + 1;
   return end;

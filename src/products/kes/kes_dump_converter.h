@@ -84,6 +84,9 @@ class KesDumpConverter : public KesConverter {
  private:
   // One column of the data group at `out`: its end, nullptr once every column is done.
   char* DataColumn(int16_t next, char* out, char delimiter);
+  // Column `column` (within the averaged channels) at `out` with its signal, in the parts the
+  // line writes; its end.
+  char* PutColumn(char* out, int column, int signal, const KesColumnParts& parts, char delimiter);
   void DecodeData(const std::uint8_t* record);
   KesFieldSources Sources() const override;
   // "Ext. Navigation Status" of the last GPS record, then the fields of both logs.
