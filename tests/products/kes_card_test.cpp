@@ -150,11 +150,13 @@ TEST_F(KesCard, CellularScansCarrySatAndVmacColumns) {
   scan.flags = 0x80;
   KesCardLogBuilder log;
   log.Scan(scan).Data({}, {70, 71}, {{1, 5}, {2, 6}});
-  log.Scan(OneChannelScan({335})).Data({}, {72});
+  // Levels and codes of one, two and three digits, the byte's extremes among them.
+  log.Data({}, {0, 255}, {{9, 10}, {100, 255}});
+  log.Scan(OneChannelScan({335})).Data({}, {7});
   EXPECT_THAT(Convert(log, Fields({0})),
               ElementsAre("\"RSSI #1\",\"SAT/DCC #1\",\"VMAC #1\",\"RSSI #2\",\"SAT/DCC #2\","
                           "\"VMAC #2\"",
-                          "-70,1,5,-71,2,6", "\"RSSI #1\"", "-72"));
+                          "-70,1,5,-71,2,6", "-0,9,10,-255,100,255", "\"RSSI #1\"", "-7"));
 }
 
 // --- Channels and frequencies ---

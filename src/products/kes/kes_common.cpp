@@ -159,14 +159,6 @@ char* KesConverter::PutColumnTitles(char* p, int column, const KesColumnParts& p
   return p;
 }
 
-char* KesConverter::PutColumnLevels(char* p, const char* start, const KesColumn& v,
-                                    const KesColumnParts& parts, char delimiter) {
-  if (parts.signal) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), v.signal);
-  if (parts.sat) p = tx::PutInt(tx::Join(p, start, delimiter), v.sat);
-  if (parts.vmac) p = tx::PutInt(tx::Join(p, start, delimiter), v.vmac);
-  return p;
-}
-
 void KesConverter::ChooseBestChannel(const std::uint8_t* samples, int count, int stride) {
   BestEntry[0] = StrongestEntry(
       count, KeptChannels.Empty(), [&](int i) { return KeptColumn(i); },
