@@ -3,6 +3,7 @@
 // user's locale, allocates nothing, and returns the position after what it wrote (no terminator).
 #pragma once
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -51,6 +52,36 @@ inline constexpr char kDigitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
+
+// The texts of the values a record's byte holds, signed or not (-128 to 255).
+struct ByteText {
+  char Text[7];  // at most four characters, the rest zero
+  std::uint8_t Length;
+};
+inline constexpr std::array<ByteText, 384> kByteTexts = [] {
+  std::array<ByteText, 384> table{};
+  for (int v = -128; v < 256; ++v) {
+    ByteText& t = table[static_cast<std::size_t>(v + 128)];
+    char digits[3];
+    int n = 0;
+    for (int rest = v < 0 ? -v : v; n == 0 || rest > 0; rest /= 10)
+      digits[n++] = static_cast<char>('0' + rest % 10);
+    int k = 0;
+    if (v < 0) t.Text[k++] = '-';
+    while (n > 0) t.Text[k++] = digits[--n];
+    t.Length = static_cast<std::uint8_t>(k);
+  }
+  return table;
+}();
+
+// "%d" of a level or code of a record's byte, copied from the table (any other value as
+// PutInt): a drive writes millions of them. The destination needs room for four characters.
+inline char* PutByteValue(char* p, long long v) {
+  if (v < -128 || v > 255) return PutInt(p, v);
+  const ByteText& t = kByteTexts[static_cast<std::size_t>(v + 128)];
+  std::memcpy(p, t.Text, 4);
+  return p + t.Length;
+}
 
 // "%02d": the two digits of a clock value straight from the table.
 inline char* Put02(char* p, long long v) {

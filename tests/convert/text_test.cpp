@@ -76,6 +76,9 @@ TEST(Text, IntegersAndPadding) {
       "-9223372036854775808");
   EXPECT_EQ(put([](char* p) { return text::PutInt(p, std::numeric_limits<long long>::min()); }),
             "-9223372036854775808");
+  // A byte's value from the table, and the values either side of it made as printf makes them.
+  for (long long v = -300; v <= 300; ++v)
+    EXPECT_EQ(put([&](char* p) { return text::PutByteValue(p, v); }), std::to_string(v));
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstring>
 
 #include "convert/channel_texts.h"
 #include "convert/position.h"
@@ -156,39 +154,12 @@ class KesConverter : public FixedLayoutConverter {
   }
   static char* PutColumnLevels(char* p, const char* start, const KesColumn& v,
                                const KesColumnParts& parts, char delimiter) {
-    if (parts.signal) p = PutLevel(text::Join(p, start, delimiter), v.signal, true);
-    if (parts.sat) p = PutLevel(text::Join(p, start, delimiter), v.sat, false);
-    if (parts.vmac) p = PutLevel(text::Join(p, start, delimiter), v.vmac, false);
+    if (parts.signal)
+      p = text::PutByteValue(text::Put(text::Join(p, start, delimiter), '-'), v.signal);
+    if (parts.sat) p = text::PutByteValue(text::Join(p, start, delimiter), v.sat);
+    if (parts.vmac) p = text::PutByteValue(text::Join(p, start, delimiter), v.vmac);
     return p;
   }
-  // A level of a column ("%d", after a minus where `minus`): the levels a record holds are
-  // bytes, whose texts are copied from a table; the destination needs room for four
-  // characters.
-  static char* PutLevel(char* p, int level, bool minus) {
-    if (level < 0 || level > 255) return text::PutInt(minus ? text::Put(p, '-') : p, level);
-    const LevelText& t = kLevelTexts[static_cast<std::size_t>(level)];
-    const char* from = t.Text + (minus ? 0 : 1);
-    std::memcpy(p, from, 4);
-    return p + t.Length - (minus ? 0 : 1);
-  }
-  struct LevelText {
-    char Text[7];  // "-" and the digits
-    std::uint8_t Length;
-  };
-  static constexpr std::array<LevelText, 256> kLevelTexts = [] {
-    std::array<LevelText, 256> table{};
-    for (int v = 0; v < 256; ++v) {
-      LevelText& t = table[static_cast<std::size_t>(v)];
-      char digits[3];
-      int n = 0;
-      for (int rest = v; n == 0 || rest > 0; rest /= 10)
-        digits[n++] = static_cast<char>('0' + rest % 10);
-      t.Text[0] = '-';
-      for (int k = 0; k < n; ++k) t.Text[1 + k] = digits[n - 1 - k];
-      t.Length = static_cast<std::uint8_t>(1 + n);
-    }
-    return table;
-  }();
   // The frequency and channel texts of the scan's channel codes, by code: a reader declares
   // the values that decide them (ChannelTexts::UsePlan) before it writes a column.
   ChannelTexts& ColumnTexts() { return columnTexts_; }

@@ -514,16 +514,16 @@ void PelmorConverter::UsePlanTexts(int rx, bool table) {
       std::bit_cast<std::uint64_t>(plan.StepKhz), 0, 2);
 }
 
-char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimiter) {
-  const bool table = DataKind == kKindTable;
+[[gnu::always_inline]] inline char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j,
+                                                              const EntryParts& parts) {
   const std::int32_t listFrequency = ChannelList[rx][j];
-  const bool listed = listFrequency != 0 || table;
+  const bool listed = listFrequency != 0 || parts.table;
   if (ChannelTable[rx][j] == 0 && !listed) return p;
   const ChannelPlan& plan = ChannelPlans[rx];
-  const DataBoxes& data = Settings().Data;
-  const bool frequency = listed && data.Frequency, channel = listed && data.Channel;
+  const char delimiter = parts.delimiter;
+  const bool frequency = listed && parts.frequency, channel = listed && parts.channel;
   const std::int64_t above = std::int64_t{listFrequency} - std::int64_t{plan.First};
-  if (table) {
+  if (parts.table) {
     const std::uint16_t number = ChannelTable[rx][j];
     p = tableTexts_[rx].Put(
         p, start, delimiter, frequency, channel, number, 5,
@@ -538,11 +538,11 @@ char* PelmorConverter::PutEntry(char* p, char* start, int rx, int j, char delimi
       p = tx::PutFixed(tx::Join(p, start, delimiter), plan.Frequency(listFrequency), 5);
     if (channel) p = tx::PutInt(tx::Join(p, start, delimiter), plan.ChannelNumber(listFrequency));
   }
-  if (data.Rssi) {
-    if (Interpolated())
-      p = tx::PutInt(tx::Join(p, start, delimiter), samples_[SampleIndex()].Values[j]);
+  if (parts.rssi) {
+    if (parts.samples)
+      p = tx::PutByteValue(tx::Join(p, start, delimiter), parts.samples[j]);
     else if (listed)
-      p = tx::PutInt(tx::Join(p, start, delimiter), RssiTable[rx][j]);
+      p = tx::PutByteValue(tx::Join(p, start, delimiter), RssiTable[rx][j]);
   }
   return p;
 }
@@ -603,8 +603,18 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
       break;
   }
   UsePlanTexts(rx, DataKind == kKindTable);
+  // What every entry of the line shares, settled once.
+  const DataBoxes& data = Settings().Data;
+  EntryParts parts;
+  parts.table = DataKind == kKindTable;
+  parts.frequency = data.Frequency;
+  parts.channel = data.Channel;
+  parts.rssi = data.Rssi;
+  parts.delimiter = delimiter;
+  parts.samples = Interpolated() ? samples_[SampleIndex()].Values : nullptr;
+  const bool everyEntry = KeptChannels.Empty();
   for (int j = first; j <= last; ++j)
-    if (KeptEntry(rx, j)) p = PutEntry(p, out, rx, j, delimiter);
+    if (everyEntry || KeptEntry(rx, j)) p = PutEntry(p, out, rx, j, parts);
   tx::End(p);
   return 0;
 }

@@ -221,7 +221,14 @@ class PelmorConverter : public FixedLayoutConverter {
   pelmor::Coordinate LineLatitude() const;
   pelmor::Coordinate LineLongitude() const;
   void LineTime(int& hour, int& minute, int& second) const;
-  char* PutEntry(char* p, char* start, int receiver, int entry, char delimiter);
+  // What the entries of one line share: the columns written, the delimiter, and the levels of
+  // the buffered sample the line writes (nullptr for the levels of the receiver's table).
+  struct EntryParts {
+    bool table = false, frequency = false, channel = false, rssi = false;
+    char delimiter = ',';
+    const std::int8_t* samples = nullptr;
+  };
+  char* PutEntry(char* p, char* start, int receiver, int entry, const EntryParts& parts);
   // Declares a receiver's plan to its kept texts of the table or of the other kinds before
   // its entries are written.
   void UsePlanTexts(int receiver, bool table);
