@@ -40,12 +40,29 @@ void Unregister(const char* path) {
   }
 }
 
-// The name a link leads to, following chains of links (a dangling link's target too).
-std::string FollowLinks(const std::string& path) {
+// What the look at a name found.
+enum class Look {
+  kFound,    // something is there, and `st` tells what
+  kMissing,  // nothing is there
+  kUnknown,  // the look failed otherwise, or the chain of links was too long: ask stat
+};
+
+// The name a link leads to, following chains of links (a dangling link's target too). The
+// last look, at a name that is no link, is also what stat would tell of it: `look` says what
+// it found, so that the name is not looked at a second time.
+std::string FollowLinks(const std::string& path, struct stat& st, Look& look) {
   std::string current = path;
+  look = Look::kUnknown;
   for (int hops = 0; hops < 40; ++hops) {
+    if (::lstat(current.c_str(), &st) != 0) {
+      if (errno == ENOENT) look = Look::kMissing;
+      return current;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      look = Look::kFound;
+      return current;
+    }
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
     const fs::path target = fs::read_symlink(current, ec);
     if (ec) return current;
     current = target.is_absolute() ? target.string()
@@ -54,11 +71,19 @@ std::string FollowLinks(const std::string& path) {
   return current;
 }
 
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
+// The mode of a new output: what the user's mask leaves of 0666. The mask belongs to the
+// process and can be read only by setting it, which for that moment leaves unmasked a file that
+// another thread creates; so it is read once, while the program starts and before any thread
+// of a run exists, and not for every output.
+mode_t NewFileMode() {
+  static const mode_t mode = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
 }
+[[maybe_unused]] const mode_t gNewFileModeAtStart = NewFileMode();
 
 }  // namespace
 
@@ -91,9 +116,11 @@ bool OutputFile::Open(const std::string& path) {
     error_ = ENOENT;
     return false;
   }
-  target_ = FollowLinks(path);
   struct stat st {};
-  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  Look look = Look::kUnknown;
+  target_ = FollowLinks(path, st, look);
+  const bool exists =
+      look == Look::kFound || (look == Look::kUnknown && ::stat(target_.c_str(), &st) == 0);
   if (exists && S_ISDIR(st.st_mode)) {
     error_ = EISDIR;
     return false;
@@ -119,12 +146,12 @@ bool OutputFile::Open(const std::string& path) {
     }
     const fs::path folder = fs::path(target_).parent_path();
     std::string name = (folder.empty() ? fs::path(".") : folder).string() + "/.pvXXXXXX";
-    fd = ::mkstemp(name.data());  // O_CREAT | O_EXCL: a name planted by anyone else is not used
+    // O_CREAT | O_EXCL: a name planted by anyone else is not used.
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
       error_ = errno;
       return false;
     }
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     tempPath_ = std::move(name);
     Register(tempPath_.c_str());
     // The replaced file keeps its permissions (and owner, where the system lets us); a new one
@@ -135,7 +162,7 @@ bool OutputFile::Open(const std::string& path) {
         // Not our file to give away: it stays ours.
       }
     } else {
-      ::fchmod(fd, 0666 & ~CurrentUmask());
+      ::fchmod(fd, NewFileMode());
     }
   }
   file_ = ::fdopen(fd, "wb");

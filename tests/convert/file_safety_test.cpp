@@ -203,12 +203,16 @@ TEST_F(OutputTargets, AReadOnlyFileIsRefusedAndKept) {
   EXPECT_EQ(out.ErrorText(), path + ": Permission denied");
 }
 
-TEST_F(OutputTargets, AReplacedFileKeepsItsPermissions) {
+TEST_F(OutputTargets, ANewFileHasTheUsersMaskAndAReplacedOneKeepsItsPermissions) {
   const std::string path = dir.File("out.csv");
+  const mode_t mask = umask(0);
+  umask(mask);
   ASSERT_TRUE(Write(path, "a\n"));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
   ASSERT_TRUE(Write(path, "b\n"));
-  struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(ReadFile(path), "b\r\n");
