@@ -71,6 +71,22 @@ std::string FollowLinks(const std::string& path, struct stat& st, Look& look) {
   return current;
 }
 
+// Writes the n bytes in as many writes as the file takes (a pipe or a device may take fewer
+// at a time); false, with errno, when one fails.
+bool WriteAll(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t put = ::write(fd, data, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
 // The mode of a new output: what the user's mask leaves of 0666. The mask belongs to the
 // process and can be read only by setting it, which for that moment leaves unmasked a file that
 // another thread creates; so it is read once, while the program starts and before any thread
@@ -89,7 +105,7 @@ mode_t NewFileMode() {
 
 struct OutputSyncer::Waiting {
   std::uint64_t Order = 0;
-  std::FILE* File = nullptr;
+  int Fd = -1;
   std::string Temp, Target, Path;
 };
 
@@ -165,29 +181,17 @@ bool OutputFile::Open(const std::string& path) {
       ::fchmod(fd, NewFileMode());
     }
   }
-  file_ = ::fdopen(fd, "wb");
-  if (!file_) {
-    error_ = errno;
-    ::close(fd);
-    if (!tempPath_.empty()) {
-      Unregister(tempPath_.c_str());
-      ::unlink(tempPath_.c_str());
-      tempPath_.clear();
-    }
-    return false;
-  }
-  // Our own buffer is the only one: a buffered stream copied the first block of every flush
-  // into its small buffer and wrote that apart, two writes for each of ours.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
+  // Our own buffer is the only one: it goes to the descriptor in one write a flush.
+  fd_ = fd;
   return true;
 }
 
 void OutputFile::Flush() {
-  if (!file_ || used_ == 0) return;
+  if (fd_ < 0 || used_ == 0) return;
   if (const int fault = gWriteFault.load()) {
     failed_ = true;
     if (error_ == 0) error_ = fault;
-  } else if (std::fwrite(buffer_.get(), 1, used_, file_) != used_) {
+  } else if (!WriteAll(fd_, buffer_.get(), used_)) {
     if (!failed_) error_ = errno;
     failed_ = true;
   }
@@ -196,7 +200,7 @@ void OutputFile::Flush() {
 }
 
 void OutputFile::WriteText(const char* s, std::size_t n) {
-  if (!file_) return;
+  if (fd_ < 0) return;
   const char* end = s + n;
   while (s < end) {
     const char* nl = static_cast<const char*>(std::memchr(s, '\n', end - s));
@@ -210,7 +214,7 @@ void OutputFile::WriteText(const char* s, std::size_t n) {
 }
 
 void OutputFile::WriteBinary(const void* data, std::size_t n) {
-  if (!file_) return;
+  if (fd_ < 0) return;
   const char* s = static_cast<const char*>(data);
   while (n > 0) {
     if (used_ == kBufferSize) Flush();
@@ -223,23 +227,19 @@ void OutputFile::WriteBinary(const void* data, std::size_t n) {
 }
 
 bool OutputFile::Close() {
-  if (!file_) return false;
+  if (fd_ < 0) return false;
   Flush();
   bool ok = !failed_;
-  if (ok && std::fflush(file_) != 0) {
-    error_ = errno;
-    ok = false;
-  }
   // The data is on the disk before the name points at it.
-  if (ok && !direct_ && ::fsync(fileno(file_)) != 0) {
+  if (ok && !direct_ && ::fsync(fd_) != 0) {
     error_ = errno;
     ok = false;
   }
-  if (std::fclose(file_) != 0 && ok) {
+  if (::close(fd_) != 0 && ok) {
     error_ = errno;
     ok = false;
   }
-  file_ = nullptr;
+  fd_ = -1;
   if (direct_) return ok;
   if (ok && std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
     error_ = errno;
@@ -251,38 +251,33 @@ bool OutputFile::Close() {
 }
 
 bool OutputFile::Close(OutputSyncer& syncer) {
-  if (!file_) return false;
+  if (fd_ < 0) return false;
   if (direct_) return Close();
   Flush();
-  bool ok = !failed_;
-  if (ok && std::fflush(file_) != 0) {
-    error_ = errno;
-    ok = false;
-  }
-  if (!ok) {
-    std::fclose(file_);
-    file_ = nullptr;
+  if (failed_) {
+    ::close(fd_);
+    fd_ = -1;
     ::unlink(tempPath_.c_str());
     Unregister(tempPath_.c_str());
     return false;
   }
   auto waiting = std::make_unique<OutputSyncer::Waiting>();
-  waiting->File = file_;
+  waiting->Fd = fd_;
   waiting->Temp = tempPath_;
   waiting->Target = target_;
   waiting->Path = path_;
   // The interrupt handler knows the name all along: the syncer's copy before this one goes.
   Register(waiting->Temp.c_str());
   Unregister(tempPath_.c_str());
-  file_ = nullptr;
+  fd_ = -1;
   syncer.Add(std::move(waiting));
   return true;
 }
 
 void OutputFile::Abandon() {
-  if (!file_) return;
-  std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
   if (direct_) return;
   ::unlink(tempPath_.c_str());
   Unregister(tempPath_.c_str());
@@ -340,13 +335,13 @@ void OutputSyncer::Work() {
       std::vector<dev_t> synced;
       for (const auto& w : batch) {
         struct stat st {};
-        if (::fstat(fileno(w->File), &st) != 0) {
+        if (::fstat(w->Fd, &st) != 0) {
           each = true;
           break;
         }
         if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) continue;
         synced.push_back(st.st_dev);
-        if (::syncfs(fileno(w->File)) != 0) {
+        if (::syncfs(w->Fd) != 0) {
           each = true;
           break;
         }
@@ -354,12 +349,12 @@ void OutputSyncer::Work() {
     }
     if (each)
       for (std::size_t k = 0; k < batch.size(); ++k)
-        if (::fsync(fileno(batch[k]->File)) != 0) errors[k] = errno;
+        if (::fsync(batch[k]->Fd) != 0) errors[k] = errno;
     std::vector<std::pair<std::uint64_t, std::string>> failed;
     for (std::size_t k = 0; k < batch.size(); ++k) {
       const Waiting& w = *batch[k];
       int error = errors[k];
-      if (std::fclose(w.File) != 0 && error == 0) error = errno;
+      if (::close(w.Fd) != 0 && error == 0) error = errno;
       // The data is on the disk before the name points at it.
       if (error == 0 && std::rename(w.Temp.c_str(), w.Target.c_str()) != 0) error = errno;
       if (error != 0) {
