@@ -301,6 +301,8 @@ void OutputSyncer::Add(std::unique_ptr<Waiting> output) {
   changed_.wait(hold, [this] { return waiting_.size() + busy_ < kMaxWaiting; });
   output->Order = next_++;
   waiting_.push_back(std::move(output));
+  // Told once the lock is let go, so that the woken thread does not at once wait for it again.
+  hold.unlock();
   changed_.notify_all();
 }
 
