@@ -5,13 +5,14 @@
 // processes, and compares each run with a raw-I/O baseline of the same bytes in the same run.
 // Every case runs three times and keeps its run of least CPU time. It prints numbers and never
 // fails. With BENCH_JSON=FILE it writes its rows also as JSON to FILE (tools/bench_compare
-// compares two such files).
+// compares two such files); with BENCH_OUT=DIR its outputs go to DIR instead of WORK_DIR.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -758,16 +759,16 @@ void Row(const Case& c, const std::string& out, const RunResult& r, double basel
 }
 
 // Runs a case kRuns times and prints the row of its run of least CPU time against the least
-// CPU time of kRuns baselines.
-void Measure(const Case& c, const std::string& polvane, const fs::path& work) {
+// CPU time of kRuns baselines. The outputs, the baseline's too, are written in `outDir`.
+void Measure(const Case& c, const std::string& polvane, const fs::path& outDir) {
   const fs::path in(c.input);
-  std::string out = (work / c.outName).string();
+  std::string out = (outDir / c.outName).string();
   std::vector<std::string> args = {polvane, "convert", c.input, out, "-q", "--no-header"};
   if (c.mode == Mode::kFolder) {
-    out = (work / "out" / in.stem()).string() + ".out";
+    out = (outDir / "out" / in.stem()).string() + ".out";
     args = {polvane,        "convert",
             "--folder",     in.parent_path().string(),
-            "--out-folder", (work / "out").string(),
+            "--out-folder", (outDir / "out").string(),
             "--ext",        "*" + in.extension().string(),
             "-q",           "--no-header"};
   } else if (c.mode == Mode::kIndex) {
@@ -780,7 +781,7 @@ void Measure(const Case& c, const std::string& polvane, const fs::path& work) {
     const RunResult r = Spawn(args);
     if (k == 0 || r.cpuSeconds < best.cpuSeconds) best = r;
   }
-  const std::string baseOut = (work / "baseline.out").string();
+  const std::string baseOut = (outDir / "baseline.out").string();
   const std::uint64_t outBytes = out.empty() ? 0 : SizeOf(out);
   double base = 0;
   for (int k = 0; k < kRuns; ++k) {
@@ -826,7 +827,18 @@ int main(int argc, char** argv) try {
   const std::string polvane = fs::absolute(argv[1]).string();
   const fs::path work = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "polvane-bench";
   const std::uint64_t size = megabytes * 1000000ULL;
-  fs::create_directories(work / "out");
+  // BENCH_OUT=DIR: every output (of the conversions, the folder runs, the cancelled run and the
+  // baselines) is written in DIR instead of the work folder, e.g. on a memory file system, so
+  // that rows taken at different times do not differ by what the disk was doing. The logs stay
+  // in the work folder.
+  const char* outText = std::getenv("BENCH_OUT");
+  const fs::path outRoot = outText && *outText ? fs::path(outText) : work;
+  // What DIR held before, which is left there at the end.
+  std::vector<fs::path> before;
+  for (fs::directory_iterator it(outRoot, ec), end; !ec && it != end; it.increment(ec))
+    before.push_back(it->path());
+  ec.clear();
+  fs::create_directories(outRoot / "out");
   fs::create_directories(work / "fast");
   fs::create_directories(work / "scan");
   const std::string fast = (work / "fast" / "fast.tvf").string(),
@@ -909,7 +921,7 @@ int main(int argc, char** argv) try {
   for (const Case& c : cases) {
     if (!wanted(c.name)) continue;
     if (c.input == fast || c.input == scan) haveLogs();
-    Measure(c, polvane, work);
+    Measure(c, polvane, outRoot);
   }
 
   if (wanted("index of a section per record")) {
@@ -1001,7 +1013,7 @@ int main(int argc, char** argv) try {
     // Interrupted 200 ms into the conversion proper (after the index pass): the data group of
     // every scan table of the scan log, several seconds of work, in a folder of its own where
     // its temporary output shows when the conversion has begun.
-    const fs::path cancelDir = work / "cancel";
+    const fs::path cancelDir = outRoot / "cancel";
     fs::create_directories(cancelDir);
     const std::string cancelOut = (cancelDir / "cancel.out").string();
     const RunResult r = Spawn({polvane, "convert", scan, cancelOut, "-q", "--fields", "0", "-r",
@@ -1016,7 +1028,7 @@ int main(int argc, char** argv) try {
            {{"wall_s", r.status == 0 ? NAN : r.seconds}, {"exit", static_cast<double>(r.status)}});
   }
   if (wanted("multiple files")) {
-    const fs::path in = work / "many", out = work / "many-out";
+    const fs::path in = work / "many", out = outRoot / "many-out";
     fs::create_directories(in);
     fs::create_directories(out);
     TarvikLogBuilder small;
@@ -1038,7 +1050,7 @@ int main(int argc, char** argv) try {
     // own, with its index pass, as a single-file conversion has it): files per second of wall
     // time is what parallel runs buy. Scan tables, whose conversion costs more than their I/O,
     // half as large in all as the scan log.
-    const fs::path in = work / "campaign", out = work / "campaign-out";
+    const fs::path in = work / "campaign", out = outRoot / "campaign-out";
     fs::create_directories(in);
     fs::create_directories(out);
     const int logs = 16;
@@ -1074,7 +1086,15 @@ int main(int argc, char** argv) try {
     else
       std::printf("\nthe table as JSON could not be written to %s\n", json);
   }
-  if (!std::getenv("BENCH_KEEP")) fs::remove_all(work);
+  if (!std::getenv("BENCH_KEEP")) {
+    fs::remove_all(work);
+    // Of an output folder of its own only what the benchmark made there.
+    std::vector<fs::path> made;
+    for (fs::directory_iterator it(outRoot, ec), end; !ec && it != end; it.increment(ec))
+      if (std::find(before.begin(), before.end(), it->path()) == before.end())
+        made.push_back(it->path());
+    for (const fs::path& p : made) fs::remove_all(p, ec);
+  }
   return 0;
 } catch (const std::exception& e) {
   std::printf("benchmark stopped: %s\n", e.what());

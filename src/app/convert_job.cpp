@@ -100,6 +100,8 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
     Message(kError, "Input File Does Not Exist!", PathError(input, c.Source().Error()));
     return false;
   }
+  // The progress of the file is of the size it had when it was opened.
+  bytesNow_ = c.Source().Size();
   if (SinkFactory && !Settings.FixedLayout) return ConvertToSink(c, input, output, run);
   OutputFile out;
   if (!out.Open(output)) {
@@ -109,7 +111,7 @@ bool TConvert::ConvertPair(const std::string& input, const std::string& output, 
   }
   c.SetConverting(true);
   c.SetOutputName(output);  // each output of a fixed layout gets its own side file beside it
-  const std::uint64_t size = FileSize(input);
+  const std::uint64_t size = bytesNow_;
   Gauge(0);
 
   if (const OutputFormatRow* row = FindOutputFormat(Settings.OutputFormat))
@@ -179,7 +181,7 @@ bool TConvert::ConvertToSink(ProductConverter& c, const std::string& input,
   }
   c.SetConverting(true);
   Gauge(0);
-  const FileResult result = loop_.Run(c, *sink, nullptr, Fields, run, FileSize(input));
+  const FileResult result = loop_.Run(c, *sink, nullptr, Fields, run, bytesNow_);
   c.SetConverting(false);
   if (c.Source().Failed()) {
     Message(kError, kInputCannotBeRead, PathError(input, c.Source().Error()));
@@ -395,7 +397,7 @@ void TConvert::Execute() {
       }
     }
     fileNow_ = i + 1;
-    bytesNow_ = FileSize(InputNames[i]);
+    bytesNow_ = 0;  // ConvertPair takes it from the opened file
     const bool converted = ConvertPair(InputNames[i], OutputNames[i], run);
     recordsBefore_ += loop_.RecordsRead();
     bytesBefore_ += bytesNow_;

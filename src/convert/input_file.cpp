@@ -18,14 +18,6 @@ std::atomic<std::uint64_t> gFaultOffset{0};
 std::atomic<int> gFaultError{0};
 std::mutex gFaultMutex;
 std::string gFaultPath;  // the one file the fault is for; empty: every file
-
-int SeekTo(std::FILE* f, std::uint64_t offset) {
-#ifdef _WIN32
-  return _fseeki64(f, static_cast<__int64>(offset), SEEK_SET);
-#else
-  return fseeko(f, static_cast<off_t>(offset), SEEK_SET);
-#endif
-}
 }  // namespace
 
 InputFile::InputFile() : buffer_(new std::uint8_t[kBufferSize]) {}
@@ -60,38 +52,43 @@ bool InputFile::Open(const std::string& path) {
     ::close(fd);
     return false;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  file_ = ::fdopen(fd, "rb");
-  if (!file_) {
+  // Reads block again. O_NONBLOCK is the only status flag the file was opened with, so clearing
+  // every status flag clears just that one, without asking for the flags first.
+  if (::fcntl(fd, F_SETFL, 0) != 0) {
     error_ = errno;
     ::close(fd);
     return false;
   }
-  std::setvbuf(file_, nullptr, _IONBF, 0);  // this class is the buffer
+  fd_ = fd;
   path_ = path;
   size_ = static_cast<std::uint64_t>(st.st_size);
   error_ = 0;
-  bufferStart_ = 0;
+  bufferStart_ = fileOffset_ = 0;
   length_ = cursor_ = 0;
   return true;
 }
 
 void InputFile::Close() {
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
-  bufferStart_ = 0;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  bufferStart_ = fileOffset_ = 0;
   length_ = cursor_ = 0;
   size_ = 0;
 }
 
 bool InputFile::Fill() {
-  if (!file_) return false;
+  if (fd_ < 0) return false;
   bufferStart_ += cursor_;
   length_ = cursor_ = 0;
   if (error_ != 0) return false;
-  if (SeekTo(file_, bufferStart_) != 0) {
-    error_ = errno ? errno : EIO;
-    return false;
+  // The descriptor is moved only when the reader has moved elsewhere (a seek out of the
+  // buffer); reading on from the end of the last read needs no seek.
+  if (fileOffset_ != bufferStart_) {
+    if (::lseek(fd_, static_cast<off_t>(bufferStart_), SEEK_SET) < 0) {
+      error_ = errno ? errno : EIO;
+      return false;
+    }
+    fileOffset_ = bufferStart_;
   }
   std::size_t want = kBufferSize;
   if (const int fault = gFaultError.load(); fault != 0 && FaultApplies()) {
@@ -102,12 +99,18 @@ bool InputFile::Fill() {
     }
     want = static_cast<std::size_t>(std::min<std::uint64_t>(want, at - bufferStart_));
   }
-  length_ = std::fread(buffer_.get(), 1, want, file_);
-  if (std::ferror(file_)) {
+  // One read: fewer bytes than asked for are what the file has now (or what came before a
+  // signal); the next Fill reads on from there, and a read of nothing is the end.
+  ssize_t got;
+  do {
+    got = ::read(fd_, buffer_.get(), want);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
     error_ = errno ? errno : EIO;
-    length_ = 0;
     return false;
   }
+  length_ = static_cast<std::size_t>(got);
+  fileOffset_ += length_;
   return length_ > 0;
 }
 
@@ -136,7 +139,7 @@ std::size_t InputFile::PassSlow(std::size_t n) {
 }
 
 bool InputFile::Seek(std::uint64_t position) {
-  if (!file_ || position > size_) return false;
+  if (fd_ < 0 || position > size_) return false;
   if (position >= bufferStart_ && position <= bufferStart_ + length_) {
     cursor_ = static_cast<std::size_t>(position - bufferStart_);
   } else {

@@ -23,7 +23,7 @@ class InputFile {
   // false when it cannot be read, Error() tells why.
   bool Open(const std::string& path);
   void Close();
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return fd_ >= 0; }
 
   // Reads up to n bytes into dst and returns how many were read (fewer at the end or on error).
   // Bytes already in the buffer are taken inline; the rest goes through ReadSlow.
@@ -69,9 +69,10 @@ class InputFile {
   std::size_t ReadSlow(void* dst, std::size_t n);
   std::size_t PassSlow(std::size_t n);
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
+  std::uint64_t fileOffset_ = 0;   // where the descriptor's next read begins
   std::size_t length_ = 0;         // valid bytes in buffer_
   std::size_t cursor_ = 0;         // read position within buffer_
   std::uint64_t size_ = 0;

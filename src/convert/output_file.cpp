@@ -40,12 +40,29 @@ void Unregister(const char* path) {
   }
 }
 
-// The name a link leads to, following chains of links (a dangling link's target too).
-std::string FollowLinks(const std::string& path) {
+// What the look at a name found.
+enum class Look {
+  kFound,    // something is there, and `st` tells what
+  kMissing,  // nothing is there
+  kUnknown,  // the look failed otherwise, or the chain of links was too long: ask stat
+};
+
+// The name a link leads to, following chains of links (a dangling link's target too). The
+// last look, at a name that is no link, is also what stat would tell of it: `look` says what
+// it found, so that the name is not looked at a second time.
+std::string FollowLinks(const std::string& path, struct stat& st, Look& look) {
   std::string current = path;
+  look = Look::kUnknown;
   for (int hops = 0; hops < 40; ++hops) {
+    if (::lstat(current.c_str(), &st) != 0) {
+      if (errno == ENOENT) look = Look::kMissing;
+      return current;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      look = Look::kFound;
+      return current;
+    }
     std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
     const fs::path target = fs::read_symlink(current, ec);
     if (ec) return current;
     current = target.is_absolute() ? target.string()
@@ -54,17 +71,41 @@ std::string FollowLinks(const std::string& path) {
   return current;
 }
 
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
+// Writes the n bytes in as many writes as the file takes (a pipe or a device may take fewer
+// at a time); false, with errno, when one fails.
+bool WriteAll(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t put = ::write(fd, data, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
+  }
+  return true;
 }
+
+// The mode of a new output: what the user's mask leaves of 0666. The mask belongs to the
+// process and can be read only by setting it, which for that moment leaves unmasked a file that
+// another thread creates; so it is read once, while the program starts and before any thread
+// of a run exists, and not for every output.
+mode_t NewFileMode() {
+  static const mode_t mode = [] {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+[[maybe_unused]] const mode_t gNewFileModeAtStart = NewFileMode();
 
 }  // namespace
 
 struct OutputSyncer::Waiting {
   std::uint64_t Order = 0;
-  std::FILE* File = nullptr;
+  int Fd = -1;
   std::string Temp, Target, Path;
 };
 
@@ -91,9 +132,11 @@ bool OutputFile::Open(const std::string& path) {
     error_ = ENOENT;
     return false;
   }
-  target_ = FollowLinks(path);
   struct stat st {};
-  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  Look look = Look::kUnknown;
+  target_ = FollowLinks(path, st, look);
+  const bool exists =
+      look == Look::kFound || (look == Look::kUnknown && ::stat(target_.c_str(), &st) == 0);
   if (exists && S_ISDIR(st.st_mode)) {
     error_ = EISDIR;
     return false;
@@ -119,12 +162,12 @@ bool OutputFile::Open(const std::string& path) {
     }
     const fs::path folder = fs::path(target_).parent_path();
     std::string name = (folder.empty() ? fs::path(".") : folder).string() + "/.pvXXXXXX";
-    fd = ::mkstemp(name.data());  // O_CREAT | O_EXCL: a name planted by anyone else is not used
+    // O_CREAT | O_EXCL: a name planted by anyone else is not used.
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
       error_ = errno;
       return false;
     }
-    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     tempPath_ = std::move(name);
     Register(tempPath_.c_str());
     // The replaced file keeps its permissions (and owner, where the system lets us); a new one
@@ -135,32 +178,20 @@ bool OutputFile::Open(const std::string& path) {
         // Not our file to give away: it stays ours.
       }
     } else {
-      ::fchmod(fd, 0666 & ~CurrentUmask());
+      ::fchmod(fd, NewFileMode());
     }
   }
-  file_ = ::fdopen(fd, "wb");
-  if (!file_) {
-    error_ = errno;
-    ::close(fd);
-    if (!tempPath_.empty()) {
-      Unregister(tempPath_.c_str());
-      ::unlink(tempPath_.c_str());
-      tempPath_.clear();
-    }
-    return false;
-  }
-  // Our own buffer is the only one: a buffered stream copied the first block of every flush
-  // into its small buffer and wrote that apart, two writes for each of ours.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
+  // Our own buffer is the only one: it goes to the descriptor in one write a flush.
+  fd_ = fd;
   return true;
 }
 
 void OutputFile::Flush() {
-  if (!file_ || used_ == 0) return;
+  if (fd_ < 0 || used_ == 0) return;
   if (const int fault = gWriteFault.load()) {
     failed_ = true;
     if (error_ == 0) error_ = fault;
-  } else if (std::fwrite(buffer_.get(), 1, used_, file_) != used_) {
+  } else if (!WriteAll(fd_, buffer_.get(), used_)) {
     if (!failed_) error_ = errno;
     failed_ = true;
   }
@@ -169,7 +200,7 @@ void OutputFile::Flush() {
 }
 
 void OutputFile::WriteText(const char* s, std::size_t n) {
-  if (!file_) return;
+  if (fd_ < 0) return;
   const char* end = s + n;
   while (s < end) {
     const char* nl = static_cast<const char*>(std::memchr(s, '\n', end - s));
@@ -183,7 +214,7 @@ void OutputFile::WriteText(const char* s, std::size_t n) {
 }
 
 void OutputFile::WriteBinary(const void* data, std::size_t n) {
-  if (!file_) return;
+  if (fd_ < 0) return;
   const char* s = static_cast<const char*>(data);
   while (n > 0) {
     if (used_ == kBufferSize) Flush();
@@ -196,23 +227,19 @@ void OutputFile::WriteBinary(const void* data, std::size_t n) {
 }
 
 bool OutputFile::Close() {
-  if (!file_) return false;
+  if (fd_ < 0) return false;
   Flush();
   bool ok = !failed_;
-  if (ok && std::fflush(file_) != 0) {
-    error_ = errno;
-    ok = false;
-  }
   // The data is on the disk before the name points at it.
-  if (ok && !direct_ && ::fsync(fileno(file_)) != 0) {
+  if (ok && !direct_ && ::fsync(fd_) != 0) {
     error_ = errno;
     ok = false;
   }
-  if (std::fclose(file_) != 0 && ok) {
+  if (::close(fd_) != 0 && ok) {
     error_ = errno;
     ok = false;
   }
-  file_ = nullptr;
+  fd_ = -1;
   if (direct_) return ok;
   if (ok && std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
     error_ = errno;
@@ -224,38 +251,33 @@ bool OutputFile::Close() {
 }
 
 bool OutputFile::Close(OutputSyncer& syncer) {
-  if (!file_) return false;
+  if (fd_ < 0) return false;
   if (direct_) return Close();
   Flush();
-  bool ok = !failed_;
-  if (ok && std::fflush(file_) != 0) {
-    error_ = errno;
-    ok = false;
-  }
-  if (!ok) {
-    std::fclose(file_);
-    file_ = nullptr;
+  if (failed_) {
+    ::close(fd_);
+    fd_ = -1;
     ::unlink(tempPath_.c_str());
     Unregister(tempPath_.c_str());
     return false;
   }
   auto waiting = std::make_unique<OutputSyncer::Waiting>();
-  waiting->File = file_;
+  waiting->Fd = fd_;
   waiting->Temp = tempPath_;
   waiting->Target = target_;
   waiting->Path = path_;
   // The interrupt handler knows the name all along: the syncer's copy before this one goes.
   Register(waiting->Temp.c_str());
   Unregister(tempPath_.c_str());
-  file_ = nullptr;
+  fd_ = -1;
   syncer.Add(std::move(waiting));
   return true;
 }
 
 void OutputFile::Abandon() {
-  if (!file_) return;
-  std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
   if (direct_) return;
   ::unlink(tempPath_.c_str());
   Unregister(tempPath_.c_str());
@@ -279,6 +301,8 @@ void OutputSyncer::Add(std::unique_ptr<Waiting> output) {
   changed_.wait(hold, [this] { return waiting_.size() + busy_ < kMaxWaiting; });
   output->Order = next_++;
   waiting_.push_back(std::move(output));
+  // Told once the lock is let go, so that the woken thread does not at once wait for it again.
+  hold.unlock();
   changed_.notify_all();
 }
 
@@ -313,13 +337,13 @@ void OutputSyncer::Work() {
       std::vector<dev_t> synced;
       for (const auto& w : batch) {
         struct stat st {};
-        if (::fstat(fileno(w->File), &st) != 0) {
+        if (::fstat(w->Fd, &st) != 0) {
           each = true;
           break;
         }
         if (std::find(synced.begin(), synced.end(), st.st_dev) != synced.end()) continue;
         synced.push_back(st.st_dev);
-        if (::syncfs(fileno(w->File)) != 0) {
+        if (::syncfs(w->Fd) != 0) {
           each = true;
           break;
         }
@@ -327,12 +351,12 @@ void OutputSyncer::Work() {
     }
     if (each)
       for (std::size_t k = 0; k < batch.size(); ++k)
-        if (::fsync(fileno(batch[k]->File)) != 0) errors[k] = errno;
+        if (::fsync(batch[k]->Fd) != 0) errors[k] = errno;
     std::vector<std::pair<std::uint64_t, std::string>> failed;
     for (std::size_t k = 0; k < batch.size(); ++k) {
       const Waiting& w = *batch[k];
       int error = errors[k];
-      if (std::fclose(w.File) != 0 && error == 0) error = errno;
+      if (::close(w.Fd) != 0 && error == 0) error = errno;
       // The data is on the disk before the name points at it.
       if (error == 0 && std::rename(w.Temp.c_str(), w.Target.c_str()) != 0) error = errno;
       if (error != 0) {

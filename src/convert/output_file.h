@@ -40,7 +40,7 @@ class OutputFile {
   // Creates (or will replace) path; false when it cannot be written (Error() tells why). An
   // existing file that may not be written is refused as opening it for writing would refuse it.
   bool Open(const std::string& path);
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return fd_ >= 0; }
 
   // Text: every "\n" is written as "\r\n".
   void WriteText(const char* s, std::size_t n);
@@ -48,7 +48,7 @@ class OutputFile {
   // A line of text and its line end, in one copy where the buffer has room for it.
   void WriteTextLine(std::string_view s) {
     const std::size_t n = s.size();
-    if (file_ && kBufferSize - used_ >= n + 2 && !std::memchr(s.data(), '\n', n)) {
+    if (fd_ >= 0 && kBufferSize - used_ >= n + 2 && !std::memchr(s.data(), '\n', n)) {
       char* d = buffer_.get() + used_;
       std::memcpy(d, s.data(), n);
       d[n] = '\r';
@@ -61,7 +61,7 @@ class OutputFile {
   }
   // One character of text (a delimiter, a line end).
   void WriteTextChar(char c) {
-    if (!file_) return;
+    if (fd_ < 0) return;
     if (c == '\n') Put('\r');
     Put(c);
   }
@@ -94,7 +94,7 @@ class OutputFile {
   // where the processor has SSE2, looking past the text's end but never past limit.
   void WriteTextZ(const char* s, const char* limit) {
 #if defined(__SSE2__)
-    if (!file_) return;
+    if (fd_ < 0) return;
     while (limit - s >= 16 && kBufferSize - used_ >= 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
       const unsigned zero =
@@ -159,7 +159,7 @@ class OutputFile {
     buffer_[used_++] = c;
   }
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
   std::uint64_t written_ = 0;

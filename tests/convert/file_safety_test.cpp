@@ -102,6 +102,51 @@ TEST(InputFileFaults, PassingOverBytesStopsWhereReadingThemStops) {
   EXPECT_EQ(f.Pass(16), 0u);
 }
 
+// The file is read on from where the last read ended, and moved only after a seek or skip
+// outside the buffer: each read after one of them, and the sequential reads and refills that
+// follow, give the file's bytes at the reader's position.
+TEST(InputFileReads, ReadsAfterSeeksAndSkipsGiveTheBytesAtTheirPosition) {
+  ScratchDir dir;
+  const std::string path = dir.File("log.bin");
+  const std::size_t size = 3 * InputFile::kBufferSize + 1000;
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + i / 251);
+  WriteFile(path, bytes);
+  InputFile f;
+  ASSERT_TRUE(f.Open(path));
+  std::vector<std::uint8_t> got(InputFile::kBufferSize + 64);
+  auto readsAt = [&](std::uint64_t at, std::size_t n) {
+    if (f.Tell() != at || f.Read(got.data(), n) != n) return false;
+    return std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(at));
+  };
+  const std::uint64_t buffer = InputFile::kBufferSize;
+  EXPECT_TRUE(readsAt(0, 100));
+  EXPECT_TRUE(readsAt(100, buffer));  // across the first refill
+  ASSERT_TRUE(f.Seek(10));            // back, out of the buffer
+  EXPECT_TRUE(readsAt(10, buffer + 20));
+  EXPECT_TRUE(readsAt(buffer + 30, 8));                    // on from there
+  ASSERT_TRUE(f.Skip(static_cast<std::int64_t>(buffer)));  // forward, out of the buffer
+  EXPECT_TRUE(readsAt(2 * buffer + 38, 16));
+  ASSERT_TRUE(f.Skip(-10));  // back, inside the buffer
+  EXPECT_TRUE(readsAt(2 * buffer + 44, buffer - 100));
+  ASSERT_EQ(f.Pass(50), 50u);
+  EXPECT_TRUE(readsAt(3 * buffer - 6, 1006));  // across the last refill to the end
+  EXPECT_TRUE(f.AtEnd());
+  EXPECT_EQ(f.Read(got.data(), 1), 0u);
+  ASSERT_TRUE(f.Seek(5));  // from the end back to the start
+  EXPECT_TRUE(readsAt(5, 3));
+  EXPECT_FALSE(f.Seek(size + 1));  // past the end of the file
+  EXPECT_FALSE(f.Skip(-10));       // before its start
+  EXPECT_TRUE(readsAt(8, 4));      // a refused move leaves the position
+  ASSERT_TRUE(f.Seek(size));
+  EXPECT_EQ(f.Read(got.data(), 1), 0u);
+  EXPECT_FALSE(f.Failed());
+  // A file opened again is read from its start.
+  ASSERT_TRUE(f.Open(path));
+  EXPECT_TRUE(readsAt(0, 64));
+}
+
 TEST(InputFileFaults, SpecialFilesAreRefusedWithoutBlocking) {
   ScratchDir dir;
   const std::string fifo = dir.File("pipe.tvf");
@@ -158,12 +203,16 @@ TEST_F(OutputTargets, AReadOnlyFileIsRefusedAndKept) {
   EXPECT_EQ(out.ErrorText(), path + ": Permission denied");
 }
 
-TEST_F(OutputTargets, AReplacedFileKeepsItsPermissions) {
+TEST_F(OutputTargets, ANewFileHasTheUsersMaskAndAReplacedOneKeepsItsPermissions) {
   const std::string path = dir.File("out.csv");
+  const mode_t mask = umask(0);
+  umask(mask);
   ASSERT_TRUE(Write(path, "a\n"));
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
   ASSERT_TRUE(Write(path, "b\n"));
-  struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(ReadFile(path), "b\r\n");
