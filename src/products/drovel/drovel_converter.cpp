@@ -124,7 +124,7 @@ char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) {
   p = entryTexts_.Put(
       p, start, delimiter, data.Frequency, data.Channel, channel, 4,
       [&] { return Frequency(entry); }, [&] { return channel; });
-  if (data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
+  if (data.Rssi) p = tx::PutByteValue(tx::Put(tx::Join(p, start, delimiter), '-'), Rssi(entry));
   return p;
 }
 

@@ -185,7 +185,7 @@ char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
       p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, ScanCode(n, e), 4,
       [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
   if (Settings().Data.Rssi)
-    p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), ScanLevel(n, e));
+    p = tx::PutByteValue(tx::Put(tx::Join(p, start, delimiter), '-'), ScanLevel(n, e));
   return p;
 }
 
@@ -241,7 +241,7 @@ char* SelvorConverter::ProductField(int16_t field, char* p) {
       return tx::PutInt(p, FastChannel(field / 100));
     case 103:
     case 203:
-      return tx::PutInt(tx::Put(p, '-'), LineSignal(field / 100));
+      return tx::PutByteValue(tx::Put(p, '-'), LineSignal(field / 100));
     default:
       return p;
   }

@@ -254,7 +254,7 @@ char* TarvikConverter::PutFastValue(char* p, int n, int which) {
           [&] { return FastFrequency(n); }, [&] { return FastChannel(n); });
     }
     case 3:
-      return tx::PutInt(tx::Put(p, '-'), LineRssi(n));
+      return tx::PutByteValue(tx::Put(p, '-'), LineRssi(n));
   }
   return p;
 }
@@ -267,7 +267,7 @@ char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   if (Settings().Data.Rssi) {
     p = tx::Join(p, start, delimiter);
     *p++ = '-';
-    p = tx::PutInt(p, ScanRssi(n, e));
+    p = tx::PutByteValue(p, ScanRssi(n, e));
   }
   return p;
 }

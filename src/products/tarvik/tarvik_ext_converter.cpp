@@ -344,12 +344,13 @@ char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& 
   p = channelTexts_[CurrentReceiver].Put(
       p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, r.Channel, 5,
       [&] { return plan.Frequency(r.Channel); }, [&] { return plan.Displayed(r.Channel); });
-  if (Settings().Data.Rssi) p = tx::PutInt(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
+  if (Settings().Data.Rssi)
+    p = tx::PutByteValue(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
   if (Settings().Data.SatDcc) {
-    p = tx::PutInt(tx::Join(p, start, delimiter), r.Sat);
-    p = tx::PutInt(tx::Put(p, ','), r.Dcc);
+    p = tx::PutByteValue(tx::Join(p, start, delimiter), r.Sat);
+    p = tx::PutByteValue(tx::Put(p, ','), r.Dcc);
   }
-  if (Settings().Data.Vmac) p = tx::PutInt(tx::Join(p, start, delimiter), r.Vmac);
+  if (Settings().Data.Vmac) p = tx::PutByteValue(tx::Join(p, start, delimiter), r.Vmac);
   return p;
 }
 
