@@ -170,6 +170,14 @@ TEST_F(TarvikExtTest, EachPresentCheckedReceiverWritesALineOfItsSamples) {
   // Best server: each line holds the receiver's strongest sample only.
   EXPECT_EQ(Run(log, Fields({49, 0}), BestServer()),
             (std::vector<std::string>{"1,870.15000,-40", "2,870.21000,-12"}));
+
+  // A channel list that keeps receiver 2's channel alone: receiver 1's samples go, whole.
+  ConversionSettings listed;
+  std::string why;
+  ASSERT_TRUE(listed.Channels.Parse("7", why)) << why;
+  EXPECT_EQ(Run(log, Fields({49, 0}), listed), (std::vector<std::string>{"1,", lines[1]}));
+  listed.ReductionMode = kReduceBestServer;
+  EXPECT_EQ(Run(log, Fields({49, 0}), listed), (std::vector<std::string>{"1,", "2,870.21000,-12"}));
 }
 
 TEST_F(TarvikExtTest, AFastRecordWithoutPresentCheckedBlocksWritesNoLine) {

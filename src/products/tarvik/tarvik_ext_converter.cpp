@@ -359,10 +359,19 @@ int TarvikExtConverter::BestReading(const ReadingList& list) const {
   // share one: the channel list is asked again only where the channel changes.
   int best = -1;
   int bestRssi = 256;  // above any level: the first listed reading is taken
+  if (list.Shared()) {
+    // One channel: the last of the least magnitudes, when that channel is listed.
+    const int n = list.Count();
+    if (n == 0 || !Listed(list.SharedReading())) return -1;
+    const std::uint8_t* levels = list.SharedLevels();
+    const std::uint8_t least = *std::min_element(levels, levels + n);
+    for (best = n - 1; levels[best] != least;) --best;
+    return best;
+  }
   bool listed = false;
   int channel = -1;
   for (int i = 0; i < list.Count(); ++i) {
-    const Reading& r = list[i];
+    const Reading r = list[i];
     if (r.Channel != channel) {
       channel = r.Channel;
       listed = Listed(r);
@@ -389,6 +398,16 @@ int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) 
     const int line = LineIndex();
     if (line >= 0 && line < list.Count() && Listed(list[line]))
       p = PutReading(p, out, list[line], delimiter);
+  } else if (list.Shared()) {
+    // One channel, listed or not, with a level per reading.
+    Reading r = list.SharedReading();
+    if (Listed(r)) {
+      const std::uint8_t* levels = list.SharedLevels();
+      for (int i = 0; i < list.Count(); ++i) {
+        r.Rssi = levels[i];
+        p = PutReading(p, out, r, delimiter);
+      }
+    }
   } else {
     for (int i = 0; i < list.Count(); ++i)
       if (Listed(list[i])) p = PutReading(p, out, list[i], delimiter);

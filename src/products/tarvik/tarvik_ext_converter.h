@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "convert/channel_texts.h"
 #include "convert/product_converter.h"
@@ -67,30 +68,67 @@ struct Reading {
   std::uint8_t Spare = 0;
 };
 
-// The readings of one receiver in a fixed store.
+// The readings of one receiver in a fixed store. A fast block's readings differ only in their
+// levels: they are kept as one reading and the levels side by side (copying a whole reading
+// for each of 512 levels cost more than the rest of the record), and made whole when asked.
 class ReadingList {
  public:
-  void Clear() { count_ = 0; }
+  void Clear() {
+    count_ = 0;
+    shared_ = false;
+  }
   // Appends r; a full list keeps what it holds.
   void Append(const Reading& r) {
+    if (shared_) Unshare();
     if (count_ < tarvik_ext::kMaxReadings) items_[count_++] = r;
   }
   // Appends one reading per sample level, each otherwise like r, as far as the list has room.
   void AppendLevels(const Reading& r, const std::uint8_t* levels, int n) {
     const int take = std::min(n, tarvik_ext::kMaxReadings - count_);
+    if (take <= 0) return;
+    if (count_ == 0) {
+      shared_ = true;
+      reading_ = r;
+      std::memcpy(levels_.data(), levels, static_cast<std::size_t>(take));
+      count_ = take;
+      return;
+    }
+    if (shared_) Unshare();
     for (int i = 0; i < take; ++i) {
       Reading& item = items_[count_ + i];
       item = r;
       item.Rssi = levels[i];
     }
-    if (take > 0) count_ += take;
+    count_ += take;
   }
   int Count() const { return count_; }
-  const Reading& operator[](int i) const { return items_[i]; }
+  Reading operator[](int i) const {
+    if (!shared_) return items_[i];
+    Reading r = reading_;
+    r.Rssi = levels_[i];
+    return r;
+  }
+  // Whether every reading is the one reading (SharedReading) with a level of its own
+  // (SharedLevels, Count() of them).
+  bool Shared() const { return shared_; }
+  const Reading& SharedReading() const { return reading_; }
+  const std::uint8_t* SharedLevels() const { return levels_.data(); }
 
  private:
+  // Makes each reading whole, for a list that takes readings of other kinds after them.
+  void Unshare() {
+    for (int i = 0; i < count_; ++i) {
+      items_[i] = reading_;
+      items_[i].Rssi = levels_[i];
+    }
+    shared_ = false;
+  }
+
   std::array<Reading, tarvik_ext::kMaxReadings> items_{};
+  std::array<std::uint8_t, tarvik_ext::kMaxReadings> levels_{};
+  Reading reading_;
   int count_ = 0;
+  bool shared_ = false;
 };
 
 // Decoded coordinate of the record header.
