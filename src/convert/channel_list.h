@@ -22,6 +22,12 @@ class ChannelList {
   }
   // Whether the data group takes `channel`: every channel when the list is empty.
   bool Takes(int channel) const { return Empty() || Contains(channel); }
+  // The same for the channel that channel() makes, made only when the list is not empty: a
+  // sweep asks for every entry, and most runs have no list.
+  template <class ChannelFn>
+  bool TakesChannelOf(ChannelFn&& channel) const {
+    return Empty() || Contains(channel());
+  }
   void Clear() { ranges_.clear(); }
 
  private:

@@ -96,7 +96,10 @@ void SelvorConverter::ChooseBestEntries() {
   for (int n = 1; n <= kReceivers; ++n)
     BestEntry[n - 1] = StrongestEntry(
         kScanEntries, KeptChannels.Empty(),
-        [&](int e) { return ScanCode(n, e) != 0 && KeptChannels.Takes(ScanChannel(n, e)); },
+        [&](int e) {
+          return ScanCode(n, e) != 0 &&
+                 KeptChannels.TakesChannelOf([&] { return ScanChannel(n, e); });
+        },
         [&](int e) { return ScanLevel(n, e); });
 }
 
@@ -205,7 +208,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
     const int first = best ? BestEntry[n - 1] : 0;
     for (int e = first; e >= 0 && e < kScanEntries; ++e) {
       if (ScanChannel(n, e) == 0) break;
-      if (!KeptChannels.Takes(ScanChannel(n, e))) continue;
+      if (!KeptChannels.TakesChannelOf([&] { return ScanChannel(n, e); })) continue;
       p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
       if (best) break;
     }

@@ -148,7 +148,10 @@ void TarvikConverter::ChooseBestEntries() {
   for (int n = 1; n <= 4; ++n)
     BestEntry[n - 1] = StrongestEntry(
         kScanEntries, KeptChannels.Empty(),
-        [&](int e) { return ScanRawChannel(n, e) != 0 && KeptChannels.Takes(ScanChannel(n, e)); },
+        [&](int e) {
+          return ScanRawChannel(n, e) != 0 &&
+                 KeptChannels.TakesChannelOf([&] { return ScanChannel(n, e); });
+        },
         [&](int e) { return ScanRssi(n, e); });
 }
 

@@ -211,7 +211,7 @@ class TarvikExtConverter : public FixedLayoutConverter {
   int BestReading(const ReadingList& list) const;
   // Whether the data group keeps a reading of the current receiver: by its displayed channel.
   bool Listed(const Reading& r) const {
-    return KeptChannels.Takes(Plans[CurrentReceiver].Displayed(r.Channel));
+    return KeptChannels.TakesChannelOf([&] { return Plans[CurrentReceiver].Displayed(r.Channel); });
   }
   // The checked items of one reading, each joined to the text that starts at `start`.
   char* PutReading(char* p, const char* start, const Reading& r, char delimiter);
