@@ -160,8 +160,9 @@ char* KesConverter::PutColumnTitles(char* p, int column, const KesColumnParts& p
 }
 
 void KesConverter::ChooseBestChannel(const std::uint8_t* samples, int count, int stride) {
+  const bool every = KeptChannels.Empty();
   BestEntry[0] = StrongestEntry(
-      count, KeptChannels.Empty(), [&](int i) { return KeptColumn(i); },
+      count, every, [&](int i) { return every || KeptColumn(i); },
       [&](int i) { return static_cast<int>(samples[i * stride]); });
 }
 
