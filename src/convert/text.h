@@ -95,6 +95,29 @@ inline char* Put02(char* p, long long v) {
 // exact integer path; everything else goes through std::to_chars.
 char* PutFixedSlow(char* p, double v, int precision);
 
+// The digits of `units` (a value times 10^Precision) with the point before the last Precision.
+template <int Precision>
+inline char* PutUnits(char* p, std::uint64_t units) {
+  std::uint64_t pow = 1;
+  for (int k = 0; k < Precision; ++k) pow *= 10;
+  p = std::to_chars(p, p + 24, units / pow).ptr;
+  if constexpr (Precision > 0) {
+    *p++ = '.';
+    // The fraction's digits two at a time from the right, leading zeros included.
+    std::uint64_t frac = units % pow;
+    char* q = p + Precision;
+    int left = Precision;
+    for (; left >= 2; left -= 2) {
+      q -= 2;
+      std::memcpy(q, kDigitPairs + (frac % 100) * 2, 2);
+      frac /= 100;
+    }
+    if (left) *--q = static_cast<char>('0' + frac);
+    p += Precision;
+  }
+  return p;
+}
+
 inline char* PutFixed(char* p, double v, int precision) {
   static constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
   if (precision < 0 || precision > 6 || !(v > -1e12 && v < 1e12))
@@ -124,22 +147,24 @@ inline char* PutFixed(char* p, double v, int precision) {
     units = q;
   }
   if (negative) *p++ = '-';
-  p = std::to_chars(p, p + 24, units / kPow10[precision]).ptr;
-  if (precision > 0) {
-    *p++ = '.';
-    // The fraction's digits two at a time from the right, leading zeros included.
-    std::uint64_t frac = units % kPow10[precision];
-    char* q = p + precision;
-    int left = precision;
-    for (; left >= 2; left -= 2) {
-      q -= 2;
-      std::memcpy(q, kDigitPairs + (frac % 100) * 2, 2);
-      frac /= 100;
-    }
-    if (left) *--q = static_cast<char>('0' + frac);
-    p += precision;
+  // Each precision with its own constant divisor: a division by a value known only at run time
+  // costs tens of cycles, by a constant a multiplication.
+  switch (precision) {
+    case 0:
+      return PutUnits<0>(p, units);
+    case 1:
+      return PutUnits<1>(p, units);
+    case 2:
+      return PutUnits<2>(p, units);
+    case 3:
+      return PutUnits<3>(p, units);
+    case 4:
+      return PutUnits<4>(p, units);
+    case 5:
+      return PutUnits<5>(p, units);
+    default:
+      return PutUnits<6>(p, units);
   }
-  return p;
 }
 
 // "%02d<sep>%02d<sep>%02d": a clock time or a date.
