@@ -333,16 +333,11 @@ int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int type = MeasurementType();
   if (PlainColumns() && type != kes::kTypeFastFade && type != kes::kTypeFlex &&
       type != kes::kTypePocsag) {
-    const int n = Columns();
-    if (NextColumn(next, n, valueColumn_) < 0) return -1;
-    if (next == 0) {
-      lineParts_ = CheckedParts(Cellular());
-      UseColumnPlan();
-    }
-    const KesColumnParts parts = lineParts_;
-    return JoinPlainColumns(out, delimiter, n, kes::kMaxChannels, [&](int i, char* p) {
-      return PutColumn(p, i, parts.signal ? Samples[i] : 0, parts, delimiter);
-    });
+    return JoinPlainColumns(
+        next, out, delimiter, Columns(), kes::kMaxChannels, Cellular(), [&] { UseColumnPlan(); },
+        [&](int i, char* p, const KesColumnParts& parts) {
+          return PutColumn(p, i, parts.signal ? Samples[i] : 0, parts, delimiter);
+        });
   }
   return JoinColumns(next, out, delimiter,
                      [&](std::int16_t n, char* o) { return DataColumn(n, o, delimiter); });
@@ -352,11 +347,7 @@ char* KesCardConverter::DataColumn(int16_t next, char* out, char delimiter) {
   const int n = Columns();
   if (NextColumn(next, n, valueColumn_) < 0) return nullptr;
   const int type = MeasurementType();
-  if (next == 0) {
-    lineParts_ = CheckedParts(Cellular());
-    UseColumnPlan();
-  }
-  const KesColumnParts parts = lineParts_;
+  const KesColumnParts parts = LineParts(next, Cellular(), [&] { UseColumnPlan(); });
   // The columns the channel list leaves out; a fast fade's samples go with its columns.
   if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [&](int) {
         if (parts.signal && type == kes::kTypeFastFade) ConsumeFastFadeSample();

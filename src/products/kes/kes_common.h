@@ -187,19 +187,32 @@ class KesConverter : public FixedLayoutConverter {
     }
     return 0;
   }
-  // JoinColumns for a line whose columns are all written alike, from the cursor on (the first
-  // column of the line even where the scan holds none, as the column-by-column path writes it):
-  // `column(i, p)` writes column i (clamped to the last of `slots`) at p and returns its end.
-  // The loop keeps what the line has settled (its parts, its plan, the reduction) instead of
-  // asking again for every column, which cost more than writing the column.
-  template <class ColumnFn>
-  std::int16_t JoinPlainColumns(char* out, char delimiter, int columns, int slots,
-                                ColumnFn&& column) {
+  // The parts of the line's columns, settled at its first column (next 0), where `plan()`
+  // also declares the reader's plan to ColumnTexts(): the settings and the scan do not change
+  // within a line.
+  template <class PlanFn>
+  KesColumnParts LineParts(std::int16_t next, bool cellular, PlanFn&& plan) {
+    if (next == 0) {
+      lineParts_ = CheckedParts(cellular);
+      plan();
+    }
+    return lineParts_;
+  }
+  // JoinColumns for a line whose `columns` columns are all written alike, from the cursor on
+  // (the first column of the line even where the scan holds none, as the column-by-column path
+  // writes it): `column(i, p, parts)` writes column i (clamped to the last of `slots`) at p and
+  // returns its end. The loop keeps what the line has settled (its parts, its plan, the
+  // reduction) instead of asking again for every column, which cost more than writing it.
+  template <class PlanFn, class ColumnFn>
+  std::int16_t JoinPlainColumns(std::int16_t next, char* out, char delimiter, int columns,
+                                int slots, bool cellular, PlanFn&& plan, ColumnFn&& column) {
+    if (NextColumn(next, columns, valueColumn_) < 0) return -1;
+    const KesColumnParts parts = LineParts(next, cellular, plan);
     const char* const last = out + kValueBufferSize - kColumnRoom;
     char* p = out;
     int cursor = valueColumn_;
     for (;;) {
-      p = column(std::clamp(cursor, 0, slots - 1), p);
+      p = column(std::clamp(cursor, 0, slots - 1), p, parts);
       ++cursor;
       if (cursor >= columns || p >= last) break;
       *p++ = delimiter;

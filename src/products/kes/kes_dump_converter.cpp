@@ -261,16 +261,12 @@ int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
 
 int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (PlainColumns() && !PagingRecord()) {
-    const int n = ChannelCount();
-    if (NextColumn(next, n, valueColumn_) < 0) return -1;
-    if (next == 0) {
-      lineParts_ = CheckedParts(Cellular());
-      UseColumnPlan();
-    }
-    const KesColumnParts parts = lineParts_;
-    return JoinPlainColumns(out, delimiter, n, kes::kAverageChannels, [&](int i, char* p) {
-      return PutColumn(p, i, parts.signal ? LineSample(i) : 0, parts, delimiter);
-    });
+    return JoinPlainColumns(
+        next, out, delimiter, ChannelCount(), kes::kAverageChannels, Cellular(),
+        [&] { UseColumnPlan(); },
+        [&](int i, char* p, const KesColumnParts& parts) {
+          return PutColumn(p, i, parts.signal ? LineSample(i) : 0, parts, delimiter);
+        });
   }
   return JoinColumns(next, out, delimiter,
                      [&](std::int16_t n, char* o) { return DataColumn(n, o, delimiter); });
@@ -279,14 +275,10 @@ int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
 char* KesDumpConverter::DataColumn(int16_t next, char* out, char delimiter) {
   const int n = ChannelCount();
   if (NextColumn(next, n, valueColumn_) < 0) return nullptr;
-  if (next == 0) {
-    lineParts_ = CheckedParts(Cellular());
-    UseColumnPlan();
-  }
+  const KesColumnParts parts = LineParts(next, Cellular(), [&] { UseColumnPlan(); });
   if (ReductionMode != kReduceBestServer && !SkipLeftOutColumns(valueColumn_, n, [](int) {}))
     return nullptr;
   const int i = std::clamp(valueColumn_, 0, kes::kAverageChannels - 1);
-  const KesColumnParts parts = lineParts_;
   int signal = 0;
   if (parts.signal) signal = PagingRecord() ? PagerRssi : LineSample(i);
   char* end = PutColumn(out, i, signal, parts, delimiter);
