@@ -95,27 +95,14 @@ inline char* Put02(char* p, long long v) {
 // exact integer path; everything else goes through std::to_chars.
 char* PutFixedSlow(char* p, double v, int precision);
 
-// The digits of `units` (a value times 10^Precision) with the point before the last Precision.
+// `units` (a value times 10^Precision) split at the point: a division by a constant is a
+// multiplication, where one by a power of ten looked up at run time costs tens of cycles.
 template <int Precision>
-inline char* PutUnits(char* p, std::uint64_t units) {
+inline std::uint64_t SplitUnits(std::uint64_t units, std::uint64_t& fraction) {
   std::uint64_t pow = 1;
   for (int k = 0; k < Precision; ++k) pow *= 10;
-  p = std::to_chars(p, p + 24, units / pow).ptr;
-  if constexpr (Precision > 0) {
-    *p++ = '.';
-    // The fraction's digits two at a time from the right, leading zeros included.
-    std::uint64_t frac = units % pow;
-    char* q = p + Precision;
-    int left = Precision;
-    for (; left >= 2; left -= 2) {
-      q -= 2;
-      std::memcpy(q, kDigitPairs + (frac % 100) * 2, 2);
-      frac /= 100;
-    }
-    if (left) *--q = static_cast<char>('0' + frac);
-    p += Precision;
-  }
-  return p;
+  fraction = units % pow;
+  return units / pow;
 }
 
 inline char* PutFixed(char* p, double v, int precision) {
@@ -147,24 +134,44 @@ inline char* PutFixed(char* p, double v, int precision) {
     units = q;
   }
   if (negative) *p++ = '-';
-  // Each precision with its own constant divisor: a division by a value known only at run time
-  // costs tens of cycles, by a constant a multiplication.
+  std::uint64_t frac = 0, whole = units;
   switch (precision) {
     case 0:
-      return PutUnits<0>(p, units);
+      break;
     case 1:
-      return PutUnits<1>(p, units);
+      whole = SplitUnits<1>(units, frac);
+      break;
     case 2:
-      return PutUnits<2>(p, units);
+      whole = SplitUnits<2>(units, frac);
+      break;
     case 3:
-      return PutUnits<3>(p, units);
+      whole = SplitUnits<3>(units, frac);
+      break;
     case 4:
-      return PutUnits<4>(p, units);
+      whole = SplitUnits<4>(units, frac);
+      break;
     case 5:
-      return PutUnits<5>(p, units);
+      whole = SplitUnits<5>(units, frac);
+      break;
     default:
-      return PutUnits<6>(p, units);
+      whole = SplitUnits<6>(units, frac);
+      break;
   }
+  p = std::to_chars(p, p + 24, whole).ptr;
+  if (precision > 0) {
+    *p++ = '.';
+    // The fraction's digits two at a time from the right, leading zeros included.
+    char* q = p + precision;
+    int left = precision;
+    for (; left >= 2; left -= 2) {
+      q -= 2;
+      std::memcpy(q, kDigitPairs + (frac % 100) * 2, 2);
+      frac /= 100;
+    }
+    if (left) *--q = static_cast<char>('0' + frac);
+    p += precision;
+  }
+  return p;
 }
 
 // "%02d<sep>%02d<sep>%02d": a clock time or a date.
