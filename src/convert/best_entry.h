@@ -25,4 +25,14 @@ std::int16_t StrongestEntry(int count, bool everyChannel, Takes&& takes, Magnitu
   return static_cast<std::int16_t>(listed || everyChannel ? best : -1);
 }
 
+// The same choice for a sweep whose magnitudes are bytes, with no channel list in force:
+// `magnitudes[e * stride]` is entry e's, and 255 stands for an entry that takes no part (a
+// magnitude of 255 is below the floor either way). The least byte is found 16 at a time, then
+// its first place.
+std::int16_t StrongestMagnitude(const std::uint8_t* magnitudes, int count, int stride = 1);
+
+// The same for a table of `count` entries of `size` bytes from `table`, each a little-endian
+// channel word (0: no channel, the entry takes no part) with its magnitude byte at offset 2.
+std::int16_t StrongestTableEntry(const std::uint8_t* table, int count, int size);
+
 }  // namespace polvane

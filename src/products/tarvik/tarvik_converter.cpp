@@ -145,7 +145,13 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
 }
 
 void TarvikConverter::ChooseBestEntries() {
-  for (int n = 1; n <= 4; ++n)
+  for (int n = 1; n <= 4; ++n) {
+    // Without a channel list only a channel word of 0 leaves an entry out.
+    if (KeptChannels.Empty()) {
+      BestEntry[n - 1] = StrongestTableEntry(
+          ScanBody + kScanTableOffset + (n - 1) * kScanEntries * 4, kScanEntries, 4);
+      continue;
+    }
     BestEntry[n - 1] = StrongestEntry(
         kScanEntries, KeptChannels.Empty(),
         [&](int e) {
@@ -153,6 +159,7 @@ void TarvikConverter::ChooseBestEntries() {
                  KeptChannels.TakesChannelOf([&] { return ScanChannel(n, e); });
         },
         [&](int e) { return ScanRssi(n, e); });
+  }
 }
 
 std::uint16_t TarvikConverter::Marker() const {

@@ -1,0 +1,84 @@
+#include "convert/best_entry.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace polvane {
+
+namespace {
+
+// The most entries a sweep of any receiver holds; a longer one is chosen entry by entry.
+constexpr int kMostGathered = 256;
+
+// The weakest magnitude that still beats the floor of -121 dBm, plus one.
+constexpr unsigned kFloor = 121;
+
+std::int16_t FirstOfLeast(const std::uint8_t* m, int count) {
+  unsigned least = 255;
+  int i = 0;
+#if defined(__SSE2__)
+  __m128i low = _mm_set1_epi8(static_cast<char>(0xFF));
+  for (; i + 16 <= count; i += 16)
+    low = _mm_min_epu8(low, _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + i)));
+  low = _mm_min_epu8(low, _mm_srli_si128(low, 8));
+  low = _mm_min_epu8(low, _mm_srli_si128(low, 4));
+  low = _mm_min_epu8(low, _mm_srli_si128(low, 2));
+  low = _mm_min_epu8(low, _mm_srli_si128(low, 1));
+  least = static_cast<unsigned>(_mm_cvtsi128_si32(low)) & 0xFF;
+#endif
+  for (; i < count; ++i) least = std::min<unsigned>(least, m[i]);
+  // Nothing stronger than the floor: entry 0, as the entry-by-entry choice has it.
+  if (least >= kFloor) return 0;
+  const void* at = std::memchr(m, static_cast<int>(least), static_cast<std::size_t>(count));
+  return static_cast<std::int16_t>(static_cast<const std::uint8_t*>(at) - m);
+}
+
+}  // namespace
+
+std::int16_t StrongestMagnitude(const std::uint8_t* magnitudes, int count, int stride) {
+  if (count <= 0) return 0;
+  if (stride == 1) return FirstOfLeast(magnitudes, count);
+  if (count > kMostGathered)
+    return StrongestEntry(
+        count, true, [](int) { return true; },
+        [&](int e) { return static_cast<int>(magnitudes[e * stride]); });
+  std::uint8_t gathered[kMostGathered];
+  for (int e = 0; e < count; ++e) gathered[e] = magnitudes[e * stride];
+  return FirstOfLeast(gathered, count);
+}
+
+std::int16_t StrongestTableEntry(const std::uint8_t* table, int count, int size) {
+  if (count <= 0) return 0;
+  if (count > kMostGathered)
+    return StrongestEntry(
+        count, true, [&](int e) { return (table[e * size] | table[e * size + 1]) != 0; },
+        [&](int e) { return static_cast<int>(table[e * size + 2]); });
+  std::uint8_t gathered[kMostGathered];
+  const std::uint8_t* entry = table;
+  int e = 0;
+#if defined(__SSE2__)
+  if (size == 4) {
+    // Four entries a vector, each a 32-bit lane: the channel word in its low half, the
+    // magnitude above it. Sixteen lanes pack into sixteen bytes in the entries' order.
+    const __m128i word = _mm_set1_epi32(0xFFFF), byte = _mm_set1_epi32(0xFF);
+    auto keys = [&](const std::uint8_t* at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      const __m128i none = _mm_cmpeq_epi32(_mm_and_si128(v, word), _mm_setzero_si128());
+      return _mm_or_si128(_mm_and_si128(_mm_srli_epi32(v, 16), byte), _mm_and_si128(none, byte));
+    };
+    for (; e + 16 <= count; e += 16, entry += 64) {
+      const __m128i low = _mm_packs_epi32(keys(entry), keys(entry + 16));
+      const __m128i high = _mm_packs_epi32(keys(entry + 32), keys(entry + 48));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(gathered + e), _mm_packus_epi16(low, high));
+    }
+  }
+#endif
+  for (; e < count; ++e, entry += size) gathered[e] = (entry[0] | entry[1]) != 0 ? entry[2] : 0xFF;
+  return FirstOfLeast(gathered, count);
+}
+
+}  // namespace polvane
