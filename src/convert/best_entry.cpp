@@ -1,6 +1,7 @@
 #include "convert/best_entry.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -18,6 +19,16 @@ constexpr int kMostGathered = 256;
 constexpr unsigned kFloor = 121;
 
 std::int16_t FirstOfLeast(const std::uint8_t* m, int count) {
+  const unsigned least = LeastMagnitude(m, count);
+  // Nothing stronger than the floor: entry 0, as the entry-by-entry choice has it.
+  if (least >= kFloor) return 0;
+  const void* at = std::memchr(m, static_cast<int>(least), static_cast<std::size_t>(count));
+  return static_cast<std::int16_t>(static_cast<const std::uint8_t*>(at) - m);
+}
+
+}  // namespace
+
+std::uint8_t LeastMagnitude(const std::uint8_t* m, int count) {
   unsigned least = 255;
   int i = 0;
 #if defined(__SSE2__)
@@ -31,13 +42,23 @@ std::int16_t FirstOfLeast(const std::uint8_t* m, int count) {
   least = static_cast<unsigned>(_mm_cvtsi128_si32(low)) & 0xFF;
 #endif
   for (; i < count; ++i) least = std::min<unsigned>(least, m[i]);
-  // Nothing stronger than the floor: entry 0, as the entry-by-entry choice has it.
-  if (least >= kFloor) return 0;
-  const void* at = std::memchr(m, static_cast<int>(least), static_cast<std::size_t>(count));
-  return static_cast<std::int16_t>(static_cast<const std::uint8_t*>(at) - m);
+  return static_cast<std::uint8_t>(least);
 }
 
-}  // namespace
+int LastPlaceOf(const std::uint8_t* bytes, int count, std::uint8_t value) {
+  int i = count;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+  for (; i >= 16; i -= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i - 16));
+    const auto marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
+    if (marks != 0) return i - 16 + 31 - std::countl_zero(marks);
+  }
+#endif
+  while (i > 0)
+    if (bytes[--i] == value) return i;
+  return -1;
+}
 
 std::int16_t StrongestMagnitude(const std::uint8_t* magnitudes, int count, int stride) {
   if (count <= 0) return 0;

@@ -31,6 +31,12 @@ std::int16_t StrongestEntry(int count, bool everyChannel, Takes&& takes, Magnitu
 // its first place.
 std::int16_t StrongestMagnitude(const std::uint8_t* magnitudes, int count, int stride = 1);
 
+// The least of `count` magnitude bytes (255 for none), 16 at a time.
+std::uint8_t LeastMagnitude(const std::uint8_t* magnitudes, int count);
+
+// The place of the last of `count` bytes that is `value`; -1 when none is.
+int LastPlaceOf(const std::uint8_t* bytes, int count, std::uint8_t value);
+
 // The same for a table of `count` entries of `size` bytes from `table`, each a little-endian
 // channel word (0: no channel, the entry takes no part) with its magnitude byte at offset 2.
 std::int16_t StrongestTableEntry(const std::uint8_t* table, int count, int size);

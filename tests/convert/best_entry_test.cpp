@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -89,6 +90,15 @@ TEST(StrongestEntry, ByteMagnitudesAgreeWithTheRuleForAnySweep) {
         std::vector<std::uint8_t> packed(static_cast<std::size_t>(count));
         for (int e = 0; e < count; ++e) packed[e] = samples[e * 2];
         EXPECT_EQ(StrongestMagnitude(packed.data(), count), bySample) << count;
+        // The extended receiver's rule for one channel: the last of the least levels.
+        const std::uint8_t least = *std::min_element(packed.begin(), packed.end());
+        int last = count - 1;
+        while (packed[last] != least) --last;
+        EXPECT_EQ(LeastMagnitude(packed.data(), count), least) << count;
+        EXPECT_EQ(LastPlaceOf(packed.data(), count, least), last) << count;
+        if (trial < 4) {
+          EXPECT_EQ(LastPlaceOf(packed.data(), count, 0), -1) << count;
+        }
       }
       const std::uint8_t* b = table.bytes.data();
       const int size = table.size;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "convert/best_entry.h"
 #include "convert/text.h"
 
 namespace polvane {
@@ -364,9 +365,7 @@ int TarvikExtConverter::BestReading(const ReadingList& list) const {
     const int n = list.Count();
     if (n == 0 || !Listed(list.SharedReading())) return -1;
     const std::uint8_t* levels = list.SharedLevels();
-    const std::uint8_t least = *std::min_element(levels, levels + n);
-    for (best = n - 1; levels[best] != least;) --best;
-    return best;
+    return LastPlaceOf(levels, n, LeastMagnitude(levels, n));
   }
   bool listed = false;
   int channel = -1;
