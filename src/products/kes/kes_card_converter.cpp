@@ -379,10 +379,14 @@ void KesCardConverter::ConsumeFastFadeSample() {
   if (k > 1) std::memmove(Samples, Samples + 1, k - 1);
 }
 
+bool KesCardConverter::GpsLocked() const {
+  return (FirmwareNumber < kFirmwareLongGps ? GpsShort[3] : GpsLong[3]) & 0x80;
+}
+
 KesFieldSources KesCardConverter::Sources() const {
   KesFieldSources s;
   s.pagingSlot = MeasurementMode;
-  s.gpsLocked = (FirmwareNumber < kFirmwareLongGps ? GpsShort[3] : GpsLong[3]) & 0x80;
+  s.gpsLocked = GpsLocked();
   s.coordinateMode = CoordinateMode();
   s.markerOrX = ReadLE16(PositionData, 5);
   s.odometerOrY = ReadLE16(PositionData, 3);

@@ -99,6 +99,7 @@ class KesCardConverter : public KesConverter {
   // The channel of the first checked receiver box (only receiver 1 exists): -1 for none.
   int SelectedChannel() const;
   KesFieldSources Sources() const override;
+  bool GpsLocked() const override;
   // Moves a fast fade's samples on by one: each column of the sweep takes the next.
   void ConsumeFastFadeSample();
   // One column of the data group at `out`: its end, nullptr once every column is done.

@@ -178,7 +178,7 @@ bool KesConverter::KeptColumn(int column) const {
 
 void KesConverter::FillCommonFields(CommonFields& f) const {
   f.SetPosition(Latitude, Longitude, 6);
-  f.SetGps(Sources().gpsLocked ? "LOCKED" : "UNLOCKED", {GpsHour, GpsMinute, GpsSecond});
+  f.SetGps(GpsLocked() ? "LOCKED" : "UNLOCKED", {GpsHour, GpsMinute, GpsSecond});
   f.HasRecordNumber = true;
   f.SetClock({RtcMonth, RtcDay, RtcYear}, {RtcHour, RtcMinute, RtcSecond});
 }

@@ -135,6 +135,8 @@ class KesConverter : public FixedLayoutConverter {
 
   // Where the fields that the two logs fill differently take their values from.
   virtual KesFieldSources Sources() const = 0;
+  // Sources().gpsLocked alone, which every line asks for.
+  virtual bool GpsLocked() const = 0;
   // The fields both logs fill alike: the position, GPS time and clock of the last records.
   void FillCommonFields(CommonFields& f) const override;
   char* ProductField(std::int16_t field, char* p) override;

@@ -287,10 +287,14 @@ char* KesDumpConverter::DataColumn(int16_t next, char* out, char delimiter) {
   return end;
 }
 
+bool KesDumpConverter::GpsLocked() const {
+  return RecordStart[9] & 0x80;
+}
+
 KesFieldSources KesDumpConverter::Sources() const {
   KesFieldSources s;
   s.pagingSlot = PendingMode;
-  s.gpsLocked = RecordStart[9] & 0x80;
+  s.gpsLocked = GpsLocked();
   s.coordinateMode = ScanBlock[3];
   s.markerOrX = ReadLE16(ScanBlock, 6);
   s.odometerOrY = ReadLE16(ScanBlock, 4);

@@ -89,6 +89,7 @@ class KesDumpConverter : public KesConverter {
   char* PutColumn(char* out, int column, int signal, const KesColumnParts& parts, char delimiter);
   void DecodeData(const std::uint8_t* record);
   KesFieldSources Sources() const override;
+  bool GpsLocked() const override;
   // "Ext. Navigation Status" of the last GPS record, then the fields of both logs.
   char* ProductField(int16_t field, char* p) override;
   void Place(LinePlace& place) const override;
