@@ -160,13 +160,12 @@ char* KesConverter::PutColumnTitles(char* p, int column, const KesColumnParts& p
 }
 
 void KesConverter::ChooseBestChannel(const std::uint8_t* samples, int count, int stride) {
-  const bool every = KeptChannels.Empty();
-  if (every) {
+  if (KeptChannels.Empty()) {
     BestEntry[0] = StrongestMagnitude(samples, count, stride);
     return;
   }
   BestEntry[0] = StrongestEntry(
-      count, every, [&](int i) { return KeptColumn(i); },
+      count, false, [&](int i) { return KeptColumn(i); },
       [&](int i) { return static_cast<int>(samples[i * stride]); });
 }
 

@@ -93,22 +93,19 @@ int16_t SelvorConverter::ParseRecord(std::uint8_t* r) {
 }
 
 void SelvorConverter::ChooseBestEntries() {
-  for (int n = 1; n <= kReceivers; ++n) {
-    // Without a channel list only a channel code of 0 leaves an entry out.
-    if (KeptChannels.Empty()) {
+  // Without a channel list only a channel code of 0 leaves an entry out.
+  if (KeptChannels.Empty()) {
+    for (int n = 1; n <= kReceivers; ++n)
       BestEntry[n - 1] =
           StrongestTableEntry(ScanRecord + kTableOffset + (n - 1) * kScanEntries * kEntrySize,
                               kScanEntries, kEntrySize);
-      continue;
-    }
-    BestEntry[n - 1] = StrongestEntry(
-        kScanEntries, KeptChannels.Empty(),
-        [&](int e) {
-          return ScanCode(n, e) != 0 &&
-                 KeptChannels.TakesChannelOf([&] { return ScanChannel(n, e); });
-        },
-        [&](int e) { return ScanLevel(n, e); });
+    return;
   }
+  for (int n = 1; n <= kReceivers; ++n)
+    BestEntry[n - 1] = StrongestEntry(
+        kScanEntries, false,
+        [&](int e) { return ScanCode(n, e) != 0 && KeptChannels.Contains(ScanChannel(n, e)); },
+        [&](int e) { return ScanLevel(n, e); });
 }
 
 double SelvorConverter::FastFrequency(int n) const {

@@ -145,21 +145,20 @@ int16_t TarvikConverter::ParseRecord(std::uint8_t* r) {
 }
 
 void TarvikConverter::ChooseBestEntries() {
-  for (int n = 1; n <= 4; ++n) {
-    // Without a channel list only a channel word of 0 leaves an entry out.
-    if (KeptChannels.Empty()) {
+  // Without a channel list only a channel word of 0 leaves an entry out.
+  if (KeptChannels.Empty()) {
+    for (int n = 1; n <= 4; ++n)
       BestEntry[n - 1] = StrongestTableEntry(
           ScanBody + kScanTableOffset + (n - 1) * kScanEntries * 4, kScanEntries, 4);
-      continue;
-    }
+    return;
+  }
+  for (int n = 1; n <= 4; ++n)
     BestEntry[n - 1] = StrongestEntry(
-        kScanEntries, KeptChannels.Empty(),
+        kScanEntries, false,
         [&](int e) {
-          return ScanRawChannel(n, e) != 0 &&
-                 KeptChannels.TakesChannelOf([&] { return ScanChannel(n, e); });
+          return ScanRawChannel(n, e) != 0 && KeptChannels.Contains(ScanChannel(n, e));
         },
         [&](int e) { return ScanRssi(n, e); });
-  }
 }
 
 std::uint16_t TarvikConverter::Marker() const {
