@@ -41,8 +41,8 @@ void ProductConverter::CloseInput() {
 int16_t ProductConverter::DataTitles(int16_t, char*, char) {
   return 0;
 }
-int16_t ProductConverter::DataValues(int16_t, char*, char) {
-  return 0;
+DataChunk ProductConverter::DataValues(int16_t, char* out, char) {
+  return {-1, out};
 }
 void CoordinateFields::Set(const Position& pos, char positive, int decimalPlaces) {
   Minus = pos.Hemisphere != positive;

@@ -38,6 +38,14 @@ inline constexpr int kAverageAreaSize = 20560;
 
 static_assert(sizeof(AverageWindows) <= kAverageAreaSize);
 
+// What one DataValues call wrote at `out`, zero-terminated: Status -1 when the line's data
+// group has no more chunks (the text is not used), 0 for a chunk of cells of its own, 1 for a
+// chunk that goes on from what the line holds; End is where the chunk's text ends.
+struct DataChunk {
+  std::int16_t Status = -1;
+  char* End = nullptr;
+};
+
 // What ParseRecord asks the record loop to do.
 enum Action : int16_t {
   kActionNone = 0,
@@ -141,7 +149,7 @@ class ProductConverter {
   virtual int OpenInput(const std::string& path);
   virtual void CloseInput();
   virtual int16_t DataTitles(int16_t next, char* out, char delimiter);
-  virtual int16_t DataValues(int16_t next, char* out, char delimiter);
+  virtual DataChunk DataValues(int16_t next, char* out, char delimiter);
   // Writes at `out` the text of field `field` for the line being written, the common fields
   // from FillCommonFields, every other from ProductField; terminates it and returns its end.
   virtual char* FieldValue(int16_t field, char* out);

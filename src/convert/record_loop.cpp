@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <charconv>
 #include <cstring>
 
@@ -179,6 +180,39 @@ void RecordLoop::Append(std::string_view text) {
     d[n - 1] = s[n - 1];
   }
   lineSize_ += n;
+}
+
+void RecordLoop::AppendField(ProductConverter& c, std::int16_t field) {
+  // The reader writes the field's text where it goes in the line: a value buffer's worth of
+  // room is left, as the value buffer would have had.
+  Room(static_cast<std::size_t>(kValueBufferSize));
+  char* const line = line_.get();
+  lineSize_ = static_cast<std::size_t>(c.FieldValue(field, line + lineSize_) - line);
+}
+
+void RecordLoop::AppendDataGroupInPlace(ProductConverter& c, bool afterField) {
+  // Each chunk is written one byte past the line's end: a boundary before it takes that byte,
+  // and a chunk without one (the line's first, or one the reader continues) moves back to it.
+  for (std::int16_t next = 0;; next = 1) {
+    Room(static_cast<std::size_t>(kValueBufferSize) + 1);
+    char* const line = line_.get();
+    char* const d = line + lineSize_ + 1;
+    d[0] = '\0';
+    const DataChunk chunk = c.DataValues(next, d, join_);
+    if (chunk.Status < 0) return;
+    // The reader says where its text ends: looking for the terminator would wait for the
+    // bytes it has just written.
+    const auto n = static_cast<std::size_t>(chunk.End - d);
+    assert(n == std::strlen(d));
+    if (chunk.Status == 0 && (next != 0 || afterField)) {
+      line[lineSize_] = join_;
+      ++endCount_;
+      lineSize_ += n + 1;
+    } else {
+      std::memmove(line + lineSize_, d, n);
+      lineSize_ += n;
+    }
+  }
 }
 
 void RecordLoop::AppendCutChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
@@ -474,19 +508,23 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         if (tag != kFieldData) {
           if (pos > 0) Boundary();
           Origin(p, false, 0, 0);
-          v[0] = '\0';
-          const char* end = c.FieldValue(tag, v);
-          Append(std::string_view(v, static_cast<std::size_t>(end - v)));
+          AppendField(c, tag);
+          continue;
+        }
+        // Where the line already holds text and keeps no cells, the reader joins the data
+        // group's cells by the line's own delimiter and writes them into the line.
+        if (!cuts_ && !annotate_ && lineSize_ > endCount_) {
+          AppendDataGroupInPlace(c, pos > 0);
           continue;
         }
         std::uint16_t chunk = 0;
         v[0] = '\0';
-        std::int16_t r = c.DataValues(0, v, kCellSeparator);
+        std::int16_t r = c.DataValues(0, v, kCellSeparator).Status;
         if (pos > 0 && r == 0) Boundary();
         while (r >= 0) {
           AppendChunk(v, p, chunk++);
           v[0] = '\0';
-          r = c.DataValues(1, v, kCellSeparator);
+          r = c.DataValues(1, v, kCellSeparator).Status;
           if (r == 0) Boundary();
         }
       }

@@ -87,11 +87,17 @@ class RecordLoop {
   void MarkedBoundary();
   void Origin(std::int16_t position, bool data, std::uint16_t chunk, std::uint32_t piece);
   void Append(std::string_view text);
+  // The text of a field of the selected list, which the reader writes into the line itself.
+  void AppendField(ProductConverter& c, std::int16_t field);
   // A data-group chunk, split into cells where the reader put the cell separator.
   void AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
     if (!cuts_ && !annotate_) return AppendJoinedChunk(text);
     AppendCutChunk(text, position, chunk);
   }
+  // The whole data group of a line that keeps no cells, already holding text: the reader
+  // writes its chunks into the line, joined by the line's delimiter (after a boundary where the
+  // group follows a field of the line).
+  void AppendDataGroupInPlace(ProductConverter& c, bool afterField);
   void AppendCutChunk(const char* text, std::int16_t position, std::uint16_t chunk);
   void AppendJoinedChunk(const char* text);
   // Room for n more bytes of the line.

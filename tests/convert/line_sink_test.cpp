@@ -95,8 +95,9 @@ class ChunkConverter : public ProductConverter {
   int16_t DataTitles(int16_t next, char* out, char sep) override {
     return Chunk(titleChunks, next, out, sep, titleAt_);
   }
-  int16_t DataValues(int16_t next, char* out, char sep) override {
-    return Chunk(valueChunks, next, out, sep, valueAt_);
+  DataChunk DataValues(int16_t next, char* out, char sep) override {
+    const int16_t status = Chunk(valueChunks, next, out, sep, valueAt_);
+    return {status, out + std::strlen(out)};
   }
   void Place(LinePlace& place) const override {
     place.HasPosition = true;

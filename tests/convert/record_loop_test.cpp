@@ -59,12 +59,12 @@ class ScriptedConverter : public ProductConverter {
     std::strcpy(out, i < current_.values.size() ? current_.values[i].c_str() : "");
     return out + std::strlen(out);
   }
-  int16_t DataValues(int16_t next, char* out, char) override {
+  DataChunk DataValues(int16_t next, char* out, char) override {
     if (next == 0) groupAt_ = 0;
-    if (groupAt_ >= current_.group.size()) return -1;
+    if (groupAt_ >= current_.group.size()) return {-1, out};
     auto [r, text] = current_.group[groupAt_++];
     std::strcpy(out, text.c_str());
-    return r;
+    return {r, out + text.size()};
   }
   int16_t DataTitles(int16_t next, char* out, char) override {
     if (next == 0) titleAt_ = 0;
@@ -128,6 +128,13 @@ TEST_F(RecordLoopTest, DataGroupDelimitersFollowTheResults) {
   // Unchecked receivers (result 1) add no delimiter; the group at position 0 none before.
   c.script = {{kActionWrite, {"a"}, {{0, "r1"}, {1, ""}, {0, "r3"}}}};
   EXPECT_EQ(Run(Fields({0, 5})), "r1,r3,a\r\n");
+  // A chunk of result 1 with text of its own goes on from the one before it.
+  c.script = {{kActionWrite, {"a", ""}, {{0, "v"}, {1, "w"}, {0, "x"}}}};
+  EXPECT_EQ(Run(Fields({5, 6, 0})), "a,,vw,x\r\n");
+  // After fields without text, a group of empty cells still makes no line of delimiters.
+  c.script = {{kActionWrite, {"", ""}, {{0, ""}, {0, ""}}},
+              {kActionWrite, {"", ""}, {{0, "g"}, {1, ""}}}};
+  EXPECT_EQ(Run(Fields({5, 6, 0})), ",,g\r\n");
 }
 
 TEST_F(RecordLoopTest, TitlesLineAndItsHeaderBox) {

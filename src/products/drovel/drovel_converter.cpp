@@ -128,9 +128,9 @@ char* DrovelConverter::PutEntry(char* p, int entry, char delimiter) {
   return p;
 }
 
-int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
+DataChunk DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
   out[0] = '\0';
-  if (next != 0) return -1;
+  if (next != 0) return {-1, out};
   char* p = out;
   const int count = EntryCount();
   // The base frequency, its fraction, the spacing and the base channel decide the texts.
@@ -144,8 +144,7 @@ int16_t DrovelConverter::DataValues(int16_t next, char* out, char delimiter) {
     for (int i = 0; i < count; ++i)
       if (Listed(i)) p = PutEntry(tx::Join(p, out, delimiter), i, delimiter);
   }
-  tx::End(p);
-  return 0;
+  return {0, tx::End(p)};
 }
 
 void DrovelConverter::FillCommonFields(CommonFields& f) const {

@@ -53,7 +53,7 @@ class DrovelConverter : public FixedLayoutConverter {
   DrovelConverter();
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
-  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  DataChunk DataValues(int16_t next, char* out, char delimiter) override;
   int ReadRecord(std::uint8_t* buffer) final;
   int16_t ParseRecord(std::uint8_t* buffer) final;
   // No position: the record's time is the receiver clock's, in seconds of its day.

@@ -329,7 +329,7 @@ int16_t KesCardConverter::DataTitles(int16_t next, char* out, char delimiter) {
       v, parts, delimiter);
 }
 
-int16_t KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
+DataChunk KesCardConverter::DataValues(int16_t next, char* out, char delimiter) {
   const int type = MeasurementType();
   if (PlainColumns() && type != kes::kTypeFastFade && type != kes::kTypeFlex &&
       type != kes::kTypePocsag) {

@@ -47,7 +47,7 @@ class KesCardConverter : public KesConverter {
 
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
-  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  DataChunk DataValues(int16_t next, char* out, char delimiter) override;
   int ReadRecord(std::uint8_t* buffer) final;
   int16_t ParseRecord(std::uint8_t* buffer) final;
 

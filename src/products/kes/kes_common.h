@@ -175,9 +175,9 @@ class KesConverter : public FixedLayoutConverter {
   // chunks, the following columns go into the same chunk, after a delimiter each, as long as
   // the value buffer has room for one more; the columns after that are the next chunks.
   template <class ColumnFn>
-  std::int16_t JoinColumns(std::int16_t next, char* out, char delimiter, ColumnFn&& column) {
+  DataChunk JoinColumns(std::int16_t next, char* out, char delimiter, ColumnFn&& column) {
     char* end = column(next, out);
-    if (!end) return -1;
+    if (!end) return {-1, out};
     if (JoinedDataGroup) {
       const char* const last = out + kValueBufferSize - kColumnRoom;
       while (end < last) {
@@ -187,7 +187,7 @@ class KesConverter : public FixedLayoutConverter {
         end = more;
       }
     }
-    return 0;
+    return {0, end};
   }
   // The parts of the line's columns, settled at its first column (next 0), where `plan()`
   // also declares the reader's plan to ColumnTexts(): the settings and the scan do not change
@@ -206,9 +206,9 @@ class KesConverter : public FixedLayoutConverter {
   // returns its end. The loop keeps what the line has settled (its parts, its plan, the
   // reduction) instead of asking again for every column, which cost more than writing it.
   template <class PlanFn, class ColumnFn>
-  std::int16_t JoinPlainColumns(std::int16_t next, char* out, char delimiter, int columns,
-                                int slots, bool cellular, PlanFn&& plan, ColumnFn&& column) {
-    if (NextColumn(next, columns, valueColumn_) < 0) return -1;
+  DataChunk JoinPlainColumns(std::int16_t next, char* out, char delimiter, int columns, int slots,
+                             bool cellular, PlanFn&& plan, ColumnFn&& column) {
+    if (NextColumn(next, columns, valueColumn_) < 0) return {-1, out};
     const KesColumnParts parts = LineParts(next, cellular, plan);
     const char* const last = out + kValueBufferSize - kColumnRoom;
     char* p = out;
@@ -220,8 +220,7 @@ class KesConverter : public FixedLayoutConverter {
       *p++ = delimiter;
     }
     valueColumn_ = cursor;
-    text::End(p);
-    return 0;
+    return {0, text::End(p)};
   }
   // Whether the line's columns are all written alike (JoinPlainColumns): joined in one chunk,
   // with every column of the scan, none of them averaged.

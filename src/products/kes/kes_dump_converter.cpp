@@ -259,7 +259,7 @@ int16_t KesDumpConverter::DataTitles(int16_t next, char* out, char delimiter) {
       [&] { return ChannelNumber(column); }, v, parts, delimiter);
 }
 
-int16_t KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
+DataChunk KesDumpConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (PlainColumns() && !PagingRecord()) {
     return JoinPlainColumns(
         next, out, delimiter, ChannelCount(), kes::kAverageChannels, Cellular(),

@@ -41,7 +41,7 @@ class KesDumpConverter : public KesConverter {
 
   int OpenInput(const std::string& path) override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
-  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  DataChunk DataValues(int16_t next, char* out, char delimiter) override;
   int ReadRecord(std::uint8_t* buffer) final;
   int16_t ParseRecord(std::uint8_t* buffer) final;
   // 40-wavelength averaging of the channel entries of the last data record: every channel

@@ -559,10 +559,10 @@ bool PelmorConverter::KeptEntry(int rx, int j) const {
   return channel >= 0 && channel <= 65535 && KeptChannels.Contains(static_cast<int>(channel));
 }
 
-int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
+DataChunk PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
   if (valuesWritten_) {
     valuesWritten_ = false;
-    return -1;
+    return {-1, out};
   }
   valuesWritten_ = true;
   char* p = out;
@@ -575,8 +575,7 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
                        5);
     if (Settings().Data.Channel) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestChannel);
     if (Settings().Data.Rssi) p = tx::PutInt(tx::Join(p, out, delimiter), b.BestRssi);
-    tx::End(p);
-    return 0;
+    return {0, tx::End(p)};
   }
   int first = 0, last = -1;
   switch (DataKind) {
@@ -615,8 +614,7 @@ int16_t PelmorConverter::DataValues(int16_t, char* out, char delimiter) {
   const bool everyEntry = KeptChannels.Empty();
   for (int j = first; j <= last; ++j)
     if (everyEntry || KeptEntry(rx, j)) p = PutEntry(p, out, rx, j, parts);
-  tx::End(p);
-  return 0;
+  return {0, tx::End(p)};
 }
 
 Coordinate PelmorConverter::LineLatitude() const {

@@ -147,7 +147,7 @@ class PelmorConverter : public FixedLayoutConverter {
   int OpenInput(const std::string& path) override;
   void CloseInput() override;
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
-  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  DataChunk DataValues(int16_t next, char* out, char delimiter) override;
   int ReadRecord(std::uint8_t* buffer) final;
   int16_t ParseRecord(std::uint8_t* buffer) final;
   bool SelectReceiver(int16_t receiver) override;

@@ -197,14 +197,14 @@ char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   return p;
 }
 
-int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
+DataChunk SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
   out[0] = '\0';
   if (next == 0)
     valueReceiver_ = 0;
   else if (valueReceiver_ > 1)
-    return -1;
+    return {-1, out};
   const int n = ++valueReceiver_;
-  if (!ReceiverChecked(n)) return 1;
+  if (!ReceiverChecked(n)) return {1, out};
   char* p = out;
   if (Sections().Kind() == kSlotScan) {
     // The receiver's set-up: flags, base frequency, fraction, spacing and base code.
@@ -226,8 +226,7 @@ int16_t SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
       p = FieldValue(static_cast<int16_t>(100 * n + k + 1), p);
     }
   }
-  tx::End(p);
-  return 0;
+  return {0, tx::End(p)};
 }
 
 void SelvorConverter::FillCommonFields(CommonFields& f) const {

@@ -72,7 +72,7 @@ class SelvorConverter : public FixedLayoutConverter {
   SelvorConverter();
 
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
-  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  DataChunk DataValues(int16_t next, char* out, char delimiter) override;
   int ReadRecord(std::uint8_t* buffer) final;
   int16_t ParseRecord(std::uint8_t* buffer) final;
   // 40-wavelength averaging of receiver n's (1 or 2) current fast block.

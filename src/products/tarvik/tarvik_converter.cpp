@@ -281,18 +281,15 @@ char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
   return p;
 }
 
-int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
+DataChunk TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (next == 0) valueCursor_ = 0;
-  if (next == 1 && valueCursor_ > 3) return -1;
-  if (valueCursor_ > 3) return -1;
+  if (next == 1 && valueCursor_ > 3) return {-1, out};
+  if (valueCursor_ > 3) return {-1, out};
   const int n = ++valueCursor_;
-  if (!ReceiverChecked(n)) return 1;
+  if (!ReceiverChecked(n)) return {1, out};
   char* p = out;
   if (Sections().Kind() == kSlotFast) {
-    if (!KeptChannels.Takes(FastChannel(n))) {
-      tx::End(p);
-      return 0;
-    }
+    if (!KeptChannels.Takes(FastChannel(n))) return {0, tx::End(p)};
     const bool boxes[3] = {Settings().Data.Frequency, Settings().Data.Channel,
                            Settings().Data.Rssi};
     for (int k = 0; k < 3; ++k)
@@ -313,8 +310,7 @@ int16_t TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
       }
     }
   }
-  tx::End(p);
-  return 0;
+  return {0, tx::End(p)};
 }
 
 void TarvikConverter::FillCommonFields(CommonFields& f) const {

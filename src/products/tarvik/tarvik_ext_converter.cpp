@@ -383,8 +383,8 @@ int TarvikExtConverter::BestReading(const ReadingList& list) const {
   return best;
 }
 
-int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) {
-  if (next != 0) return -1;
+DataChunk TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) {
+  if (next != 0) return {-1, out};
   char* p = out;
   const ReadingList& list = Lists[CurrentReceiver];
   // Flags, base frequency, fraction, spacing and lowest channel decide the texts.
@@ -411,8 +411,7 @@ int16_t TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter) 
     for (int i = 0; i < list.Count(); ++i)
       if (Listed(list[i])) p = PutReading(p, out, list[i], delimiter);
   }
-  tx::End(p);
-  return 0;
+  return {0, tx::End(p)};
 }
 
 namespace {

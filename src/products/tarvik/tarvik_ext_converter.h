@@ -150,7 +150,7 @@ class TarvikExtConverter : public FixedLayoutConverter {
   int OpenInput(const std::string& path) override;
   std::uint64_t DataEnd() const override { return dataEnd_; }
   int16_t DataTitles(int16_t next, char* out, char delimiter) override;
-  int16_t DataValues(int16_t next, char* out, char delimiter) override;
+  DataChunk DataValues(int16_t next, char* out, char delimiter) override;
   int ReadRecord(std::uint8_t* buffer) final;
   int16_t ParseRecord(std::uint8_t* buffer) final;
   bool SelectReceiver(int16_t receiver) override;
