@@ -174,10 +174,11 @@ class OutputFile {
 // Syncs written outputs to the disk and moves them into place on a thread of its own, so that a
 // run of many files converts the next file while the disk catches up with the last (a sync
 // takes milliseconds even for a small file). Each name is still given only to data that is on
-// the disk: outputs that wait together are synced together, with one sync of their file system
-// (the disk's writes of a batch in one go) and then each file's own, which finds nothing left
-// to write but reports its errors. Until it is in place, an output stays a temporary that the
-// interrupt handler removes. At most kMaxWaiting outputs wait; the next one waits for room.
+// the disk: outputs that wait together are synced together, with one sync of each of their
+// file systems (the disk's writes of a batch in one go); a lone output, or a batch whose sync
+// fails, is synced file by file, so that the failure names its file. Until it is in place, an
+// output stays a temporary that the interrupt handler removes. At most kMaxWaiting outputs
+// wait; the next one waits for room.
 class OutputSyncer {
  public:
   static constexpr std::size_t kMaxWaiting = 256;
