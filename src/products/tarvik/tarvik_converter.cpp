@@ -283,7 +283,6 @@ char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
 
 DataChunk TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
   if (next == 0) valueCursor_ = 0;
-  if (next == 1 && valueCursor_ > 3) return {-1, out};
   if (valueCursor_ > 3) return {-1, out};
   const int n = ++valueCursor_;
   if (!ReceiverChecked(n)) return {1, out};
