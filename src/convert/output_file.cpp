@@ -202,6 +202,24 @@ void OutputFile::Flush() {
 void OutputFile::WriteText(const char* s, std::size_t n) {
   if (fd_ < 0) return;
   const char* end = s + n;
+  if (n <= (kBufferSize - used_) / 2) {
+    // Room for the text even if every byte is a line end that takes two: the lines go straight
+    // into the buffer (a fixed layout's piece is a few short lines).
+    char* d = buffer_.get() + used_;
+    while (s < end) {
+      const char* nl = static_cast<const char*>(std::memchr(s, '\n', end - s));
+      const char* stop = nl ? nl : end;
+      std::memcpy(d, s, stop - s);
+      d += stop - s;
+      if (!nl) break;
+      d[0] = '\r';
+      d[1] = '\n';
+      d += 2;
+      s = nl + 1;
+    }
+    used_ = static_cast<std::size_t>(d - buffer_.get());
+    return;
+  }
   while (s < end) {
     const char* nl = static_cast<const char*>(std::memchr(s, '\n', end - s));
     const char* stop = nl ? nl : end;

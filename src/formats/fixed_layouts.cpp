@@ -31,28 +31,34 @@ constexpr int kM01HeaderSize = 19;
 // each) and a handful of integers stay well below this.
 constexpr int kMaxLine = 2048;
 
-// Assembles one piece in the caller's buffer a line at a time. A line is formatted into a
-// scratch buffer first and kept only when it fits with room for the terminating zero.
+// Assembles one piece in the caller's buffer a line at a time. While the buffer has room for
+// the longest line, a line is formatted where it goes; nearer its end, into a scratch buffer
+// first, and kept only when it fits with room for the terminating zero.
 class Piece {
  public:
   Piece(char* out, int capacity) : out_(out), capacity_(capacity > 0 ? capacity : 0) {
     if (capacity_ > 0) out_[0] = '\0';
   }
-  char* Line() { return line_; }
-  // Keeps the line that ends at `end`; false when it did not fit (the piece is then full).
+  char* Line() {
+    line_ = capacity_ - used_ > kMaxLine ? out_ + used_ : scratch_;
+    return line_;
+  }
+  // Keeps the line begun at the last Line() that ends at `end`; false when it did not fit (the
+  // piece is then full).
   bool Keep(const char* end) {
     const int n = static_cast<int>(end - line_);
     if (full_ || used_ + n + 1 > capacity_) {
       full_ = true;
+      if (line_ != scratch_) out_[used_] = '\0';  // the piece stays as it was kept
       return false;
     }
-    std::memcpy(out_ + used_, line_, n);
+    if (line_ == scratch_) std::memcpy(out_ + used_, scratch_, n);
     used_ += n;
     out_[used_] = '\0';
     return true;
   }
   bool Keep(const char* s, int n) {
-    std::memcpy(line_, s, n);
+    std::memcpy(Line(), s, n);
     return Keep(line_ + n);
   }
   bool Full() const { return full_; }
@@ -63,7 +69,8 @@ class Piece {
   int capacity_;
   int used_ = 0;
   bool full_ = false;
-  char line_[kMaxLine];
+  char* line_ = scratch_;
+  char scratch_[kMaxLine];
 };
 
 // "%+0Nd": a sign always, the digits zero-padded to `width` characters with the sign.
@@ -202,7 +209,7 @@ char* PutPlanetReport(char* p, const FixedValues& v, const FixedReading& r) {
   const int decimals = v.PlanetDecimals < 0 ? 0 : v.PlanetDecimals > 17 ? 17 : v.PlanetDecimals;
   p = tx::PutFixed(tx::Put(p, " REPORT::Report: "), r.Frequency, decimals);
   p = tx::PutInt(tx::Put(p, ' '), r.Channel);
-  p = tx::PutInt(tx::Put(p, " -"), r.Rssi);
+  p = tx::PutByteValue(tx::Put(p, " -"), r.Rssi);
   return tx::Put(p, '\n');
 }
 
@@ -218,10 +225,26 @@ void PlanetRecords(const FixedValues& v, Piece& piece) {
     }
     return;
   }
+  // Every report of the record starts with the same time and position: their text is made
+  // once and copied to the lines after the first.
+  char start[64] = {};
+  std::size_t startLength = 0;
   for (int i = 0; i < n; ++i) {
-    char* p = PutPlanetTime(piece.Line(), v);
-    p = tx::PutFixed(tx::Put(p, ' '), v.Latitude, 6);
-    p = tx::PutFixed(tx::Put(p, ' '), v.Longitude, 6);
+    char* const line = piece.Line();
+    char* p = line;
+    if (startLength != 0) {
+      std::memcpy(p, start, sizeof start);
+      p += startLength;
+    } else {
+      p = PutPlanetTime(p, v);
+      p = tx::PutFixed(tx::Put(p, ' '), v.Latitude, 6);
+      p = tx::PutFixed(tx::Put(p, ' '), v.Longitude, 6);
+      const auto length = static_cast<std::size_t>(p - line);
+      if (length <= sizeof start) {
+        std::memcpy(start, line, length);
+        startLength = length;
+      }
+    }
     if (!piece.Keep(PutPlanetReport(p, v, v.Readings[i]))) return;
   }
 }
@@ -243,7 +266,7 @@ void InFielderRecords(const FixedValues& v, Piece& piece) {
     char* p = tx::PutFixed(piece.Line(), v.X, 2);
     p = tx::PutFixed(tx::Put(p, '\t'), v.Y, 2);
     p = tx::PutInt(tx::Put(p, "\t0.00\t"), v.Marker);
-    p = tx::PutInt(tx::Put(p, "\t-"), v.Readings[i].Rssi);
+    p = tx::PutByteValue(tx::Put(p, "\t-"), v.Readings[i].Rssi);
     if (!piece.Keep(tx::Put(p, "\tXXX\n"))) return;
   }
 }

@@ -231,6 +231,26 @@ TEST(OutputFile, LargeOutputsCrossTheBuffer) {
   EXPECT_EQ(FileSize(path), 3000u * 1002u);
 }
 
+// Texts of line ends and short lines, written across the buffer's end many times: every line
+// end becomes CR LF, wherever the buffer filled.
+TEST(OutputFile, LineEndsAcrossTheBufferBecomeCrLf) {
+  ScratchDir dir;
+  const std::string path = dir.File("ends.txt");
+  OutputFile out;
+  ASSERT_TRUE(out.Open(path));
+  const std::string pieces[] = {"\n\n\n", "ab\ncd", "\n", std::string(700, '\n') + "x",
+                                "tail without an end"};
+  std::string expected;
+  for (int i = 0; i < 8000; ++i) {
+    const std::string& piece = pieces[i % 5];
+    out.WriteText(piece.data(), piece.size());
+    for (const char c : piece) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  }
+  ASSERT_TRUE(out.Close());
+  ASSERT_GT(expected.size(), 2u << 20);
+  EXPECT_TRUE(ReadFile(path) == expected);
+}
+
 TEST(OutputFile, AbandonedFileLeavesNothing) {
   ScratchDir dir;
   const std::string path = dir.File("gone.txt");

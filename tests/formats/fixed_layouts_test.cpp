@@ -291,6 +291,39 @@ TEST_F(FixedLayouts, PlanetFiveDecimalsAndOneLinePerChannel) {
   EXPECT_EQ(Record(kFixedPlanet, v), "");
 }
 
+// A record of many reports in pieces of every size: each piece is the first whole lines of the
+// record that fit with the terminating zero, whether its lines were made in the piece or, near
+// its end, apart; with a damaged fix's long coordinates too, whose text is made again for every
+// report.
+TEST_F(FixedLayouts, PlanetPieceKeepsTheWholeLinesThatFit) {
+  for (const double latitude : {-40.508333, 1e300}) {
+    FixedValues v = Sample();
+    v.Latitude = latitude;
+    v.Longitude = latitude > 1 ? -1e300 : -74.12345;
+    v.ClearReadings();
+    for (int i = 0; i < kMaxFixedReadings; ++i) v.AddReading(870.03 + i * 0.03, i, 40 + i % 60);
+    // As much of the record as the whole buffer takes.
+    const std::string whole = Record(kFixedPlanet, v);
+    const std::size_t line = whole.find('\n') + 1;
+    EXPECT_EQ(whole.substr(line, 11), "10:20:30:00");  // the second report has the start too
+    std::vector<char> out(kFixedBufferSize + 1, '#');
+    for (const int capacity : {1, 40, 2049, 2100, 3000, 5000, kFixedBufferSize}) {
+      const int n = WriteFixedRecord(kFixedPlanet, v, out.data(), capacity);
+      const std::string kept(out.data(), static_cast<std::size_t>(n));
+      ASSERT_EQ(kept, whole.substr(0, kept.size())) << capacity;
+      EXPECT_EQ(out[static_cast<std::size_t>(n)], '\0') << capacity;
+      if (n > 0) {
+        EXPECT_EQ(kept.back(), '\n') << capacity;
+      }
+      // The next line would not have fitted.
+      if (kept.size() < whole.size()) {
+        const std::size_t next = whole.find('\n', kept.size()) + 1;
+        EXPECT_GT(next + 1, static_cast<std::size_t>(capacity)) << capacity;
+      }
+    }
+  }
+}
+
 TEST_F(FixedLayouts, PlanetDrovelWritesTimeOnceThenOnePiecePerReading) {
   FixedValues v;
   v.Style = FixedStyle::kDrovel;
