@@ -24,15 +24,14 @@ inline int Bcd2(std::uint8_t b) {
 
 // 4 bytes of 8 packed BCD digits: 3 digits degrees, 2 minutes, 3 thousandths of a minute.
 inline Position DecodeBcdPosition(const std::uint8_t* p, char hemisphere) {
-  int d[8];
-  for (int i = 0; i < 4; ++i) {
-    d[2 * i] = p[i] >> 4;
-    d[2 * i + 1] = p[i] & 0x0F;
-  }
+  // The digits straight from their nibbles: a record's two positions are decoded with every
+  // record read.
+  const int hi[4] = {p[0] >> 4, p[1] >> 4, p[2] >> 4, p[3] >> 4};
+  const int lo[4] = {p[0] & 0x0F, p[1] & 0x0F, p[2] & 0x0F, p[3] & 0x0F};
   Position pos;
-  pos.Degrees = static_cast<std::int16_t>(100 * d[0] + 10 * d[1] + d[2]);
-  pos.Minutes = static_cast<std::int16_t>(10 * d[3] + d[4]);
-  pos.Thousandths = static_cast<std::int16_t>(100 * d[5] + 10 * d[6] + d[7]);
+  pos.Degrees = static_cast<std::int16_t>(100 * hi[0] + 10 * lo[0] + hi[1]);
+  pos.Minutes = static_cast<std::int16_t>(10 * lo[1] + hi[2]);
+  pos.Thousandths = static_cast<std::int16_t>(100 * lo[2] + 10 * hi[3] + lo[3]);
   pos.Hemisphere = hemisphere;
   return pos;
 }
