@@ -201,10 +201,12 @@ void OutputFile::Flush() {
 
 void OutputFile::WriteText(const char* s, std::size_t n) {
   if (fd_ < 0) return;
-  const char* end = s + n;
-  if (n <= (kBufferSize - used_) / 2) {
-    // Room for the text even if every byte is a line end that takes two: the lines go straight
-    // into the buffer (a fixed layout's piece is a few short lines).
+  // In chunks the buffer has room for even if every byte is a line end that takes two: each
+  // goes straight into the buffer (a fixed layout's piece is a few short lines and fits whole).
+  while (n > 0) {
+    if ((kBufferSize - used_) / 2 < std::min(n, kBufferSize / 2)) Flush();  // empties it
+    const std::size_t take = std::min(n, (kBufferSize - used_) / 2);
+    const char* const end = s + take;
     char* d = buffer_.get() + used_;
     while (s < end) {
       const char* nl = static_cast<const char*>(std::memchr(s, '\n', end - s));
@@ -217,17 +219,9 @@ void OutputFile::WriteText(const char* s, std::size_t n) {
       d += 2;
       s = nl + 1;
     }
+    s = end;
     used_ = static_cast<std::size_t>(d - buffer_.get());
-    return;
-  }
-  while (s < end) {
-    const char* nl = static_cast<const char*>(std::memchr(s, '\n', end - s));
-    const char* stop = nl ? nl : end;
-    WriteBinary(s, stop - s);
-    if (!nl) break;
-    Put('\r');
-    Put('\n');
-    s = nl + 1;
+    n -= take;
   }
 }
 
