@@ -436,6 +436,39 @@ TEST_F(PelmorTest, PcCardFileGivesTheSameTreeAsThePlainLog) {
   EXPECT_EQ(tree(true), plain);
 }
 
+TEST_F(PelmorTest, IndexCountsEachRecordAtTheTimeOfTheLastFix) {
+  // Records before the first fix have no time; the rest are counted at the last fix's time,
+  // and the fix of one file does not time the first records of the next.
+  TestHost host;
+  TMainForm window(host);
+  window.AutoIndex = false;
+  using Times = std::vector<std::array<std::uint32_t, 3>>;
+  auto times = [&](const PelmorLogBuilder& log, const std::string& name) {
+    log.WriteTo(Path(name));
+    TMakeIndex index(window, window.ChooseInputFile(Path(name)));
+    index.Run();
+    Times sections;
+    for (const auto& root : window.tvIndex.Roots())
+      for (const auto& section : root->Children)
+        sections.push_back({section.Records, section.Start, section.Span});
+    return sections;
+  };
+  PelmorLogBuilder log = Log();
+  log.ListSetup(Channels(1), Channels(1)).ListData({{0, 0, -50}});
+  log.Fix(FixAt(8, 0, 0)).ListData({{0, 0, -51}}).Fix(FixAt(8, 0, 7)).ListData({{0, 0, -52}});
+  log.Fix(FixAt(23, 59, 50)).TableData({{0, 1, -52}}).Fix(FixAt(0, 0, 2));
+  log.TableData({{0, 1, -53}});
+  const std::uint32_t eight = 8 * 3600, tenToMidnight = 86390;
+  EXPECT_EQ(times(log, "first.pvf"),
+            (Times{{7, eight, 23 * 3600 + 59 * 60 + 50 - eight},  // up to the next fix
+                   {3, tenToMidnight, 12}}));                     // over midnight
+  PelmorLogBuilder clockOnly = Log();
+  clockOnly.ListSetup(Channels(1), Channels(1)).Clock({9, 10, 11}).ListData({{0, 0, -50}});
+  // A clock record gives a time; the fix it is counted at is the start value, 12:00:00, not
+  // the last fix of the file before.
+  EXPECT_EQ(times(clockOnly, "second.pvf"), (Times{{3, 12 * 3600, 0}}));
+}
+
 // --- List data -------------------------------------------------------------------------------
 
 TEST_F(PelmorTest, ListRecordsWriteALinePerSelectedReceiver) {

@@ -131,6 +131,7 @@ PelmorConverter::PelmorConverter()
   for (auto& table : RssiTable)
     for (int j = 0; j < kListEntries; ++j) table[j] = -120;
   std::snprintf(timeLabel_, sizeof timeLabel_, "N/A 00:00:00");
+  NoteFixTime();
 }
 
 int PelmorConverter::OpenInput(const std::string& path) {
@@ -160,6 +161,7 @@ int PelmorConverter::OpenInput(const std::string& path) {
   for (pelmor::BestServerState& b : ListedBestServer) b = pelmor::BestServerState{};
 
   Fix = GpsFix{};
+  NoteFixTime();
   for (auto& plan : ChannelPlans) plan = ChannelPlan{};
   TimeSeen = ConfigurationSeen = SingleSetupSeen = ListSetupSeen = false;
   SampleCount = 0;
@@ -171,6 +173,7 @@ int PelmorConverter::OpenInput(const std::string& path) {
 
 void PelmorConverter::CloseInput() {
   Fix = GpsFix{};
+  NoteFixTime();
   ProductConverter::CloseInput();
 }
 
@@ -314,6 +317,7 @@ int16_t PelmorConverter::ParseFix(const std::uint8_t* r) {
     Fix.Decode(r + 1);
   else
     Fix.DecodeTime(r + 1);
+  NoteFixTime();
   SetTimeLabel("GPS", Fix.Hour, Fix.Minute, Fix.Second);
   int16_t action = kActionNone;
   if (Converting()) {
@@ -774,9 +778,17 @@ bool PelmorConverter::RecordSeconds(double& seconds) const {
 
 bool PelmorConverter::RecordTime(std::uint32_t& seconds) const {
   if (!TimeSeen) return false;
+  if (!Buffered()) {
+    seconds = fixSeconds_;
+    return fixTimeValid_;
+  }
   int hour = 0, minute = 0, second = 0;
   LineTime(hour, minute, second);
   return WholeSecondsOfDay(hour, minute, second, seconds);
+}
+
+void PelmorConverter::NoteFixTime() {
+  fixTimeValid_ = WholeSecondsOfDay(Fix.Hour, Fix.Minute, Fix.Second, fixSeconds_);
 }
 
 void PelmorConverter::Place(LinePlace& place) const {

@@ -211,6 +211,9 @@ class PelmorConverter : public FixedLayoutConverter {
   std::int16_t ParseListData(const std::uint8_t* r);
   std::int16_t ParseTableData(const std::uint8_t* r);
   void Interpolate();
+  // Keeps the fix's time as seconds of the day whenever the fix changes: every record that is
+  // not a buffered sample is counted at it.
+  void NoteFixTime();
   // The label of the sections that begin from now on: the source and time of day of the last
   // time the log gave, as "GPS 09:41:00".
   void SetTimeLabel(const char* source, int hour, int minute, int second);
@@ -262,7 +265,9 @@ class PelmorConverter : public FixedLayoutConverter {
   char timeLabel_[kSectionLabelSize] = {};
   const char* labelSource_ = "N/A";
   int labelTime_[3] = {};
-  bool labelDue_ = false;  // timeLabel_ is still to be made from the source and time
+  bool labelDue_ = false;         // timeLabel_ is still to be made from the source and time
+  std::uint32_t fixSeconds_ = 0;  // the fix's time, seconds of the day (NoteFixTime)
+  bool fixTimeValid_ = false;
 };
 
 }  // namespace polvane
