@@ -105,13 +105,9 @@ inline std::uint64_t SplitUnits(std::uint64_t units, std::uint64_t& fraction) {
   return units / pow;
 }
 
-inline char* PutFixed(char* p, double v, int precision) {
-  static constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-  if (precision < 0 || precision > 6 || !(v > -1e12 && v < 1e12))
-    return PutFixedSlow(p, v, precision);
-  // |v| = mantissa * 2^shift exactly, mantissa < 2^53, read straight from the bits.
-  const auto bits = std::bit_cast<std::uint64_t>(v);
-  const bool negative = (bits >> 63) != 0;
+// |v| * scale rounded to the nearest whole number, ties to even, worked out exactly from the
+// bits of v (|v| < 1e12, scale at most 10^6): v is mantissa * 2^shift, mantissa < 2^53.
+inline std::uint64_t ExactUnits(std::uint64_t bits, std::uint64_t scale) {
   const int biased = static_cast<int>((bits >> 52) & 0x7FF);
   std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
   int shift = -1074;  // subnormal or zero
@@ -119,19 +115,36 @@ inline char* PutFixed(char* p, double v, int precision) {
     mantissa |= std::uint64_t{1} << 52;
     shift = biased - 1075;
   }
-  const unsigned __int128 scaled = static_cast<unsigned __int128>(mantissa) * kPow10[precision];
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(mantissa) * scale;
+  if (shift >= 0) return static_cast<std::uint64_t>(scaled << shift);  // no overflow
+  if (-shift >= 100) return 0;
+  const int s = -shift;
+  const unsigned __int128 one = 1;
+  std::uint64_t q = static_cast<std::uint64_t>(scaled >> s);
+  const unsigned __int128 rest = scaled & ((one << s) - 1), half = one << (s - 1);
+  if (rest > half || (rest == half && (q & 1))) ++q;
+  return q;
+}
+
+inline char* PutFixed(char* p, double v, int precision) {
+  static constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (precision < 0 || precision > 6 || !(v > -1e12 && v < 1e12))
+    return PutFixedSlow(p, v, precision);
+  const auto bits = std::bit_cast<std::uint64_t>(v);
+  const bool negative = (bits >> 63) != 0;
   std::uint64_t units;  // |v| * 10^precision, rounded
-  if (shift >= 0) {
-    units = static_cast<std::uint64_t>(scaled << shift);  // |v| < 1e12: no overflow
-  } else if (-shift >= 100) {
-    units = 0;
+  // The product in doubles is within half a unit in its last place of the exact one: where
+  // its fraction lies clear of one half by more than that (as nearly always), it rounds as the
+  // exact product does. Whole part and fraction are exact below 2^52.
+  static constexpr double kTens[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  const double product = std::fabs(v) * kTens[precision];
+  const auto below = static_cast<std::uint64_t>(static_cast<std::int64_t>(product));  // < 1e18
+  const double fromHalf = product - static_cast<double>(below) - 0.5;
+  const double margin = product * 0x1p-51;
+  if (product < 0x1p52 && (fromHalf > margin || -fromHalf > margin)) {
+    units = below + (fromHalf > 0);
   } else {
-    const int s = -shift;
-    const unsigned __int128 one = 1;
-    std::uint64_t q = static_cast<std::uint64_t>(scaled >> s);
-    const unsigned __int128 rest = scaled & ((one << s) - 1), half = one << (s - 1);
-    if (rest > half || (rest == half && (q & 1))) ++q;
-    units = q;
+    units = ExactUnits(bits, kPow10[precision]);
   }
   if (negative) *p++ = '-';
   std::uint64_t frac = 0, whole = units;
