@@ -156,7 +156,6 @@ int PelmorConverter::OpenInput(const std::string& path) {
   const std::uint64_t blocks = card ? ReadLE32(header, 6) : ReadLE16(header, 4);
   dataEnd_ = blocks * kBlockSize + remainder;
   if (dataEnd_ == 0) dataEnd_ = Input.Size();
-  position_ = headerSize;
   bodyValid_ = false;
   for (pelmor::BestServerState& b : ListedBestServer) b = pelmor::BestServerState{};
 
@@ -181,14 +180,14 @@ int PelmorConverter::ReadRecord(std::uint8_t* buffer) {
   bodyValid_ = false;
   std::uint8_t prefix[2];
   if (!Input.ReadExact(prefix, 2)) return 0;
-  position_ += 2;
-  if (position_ > dataEnd_) return 0;
+  const std::uint64_t position = Input.Tell();
+  if (position > dataEnd_) return 0;
   const int length = ReadLE16(prefix, 0);
   // Not a record this reader can hold: count 4 bytes and take the next two as a length.
   if (length > kMaxRecord) return 4;
   // A record that would run past the end of the data is not delivered; one that ends exactly
   // there is the last record of the log.
-  if (position_ + length > dataEnd_) return 0;
+  if (position + length > dataEnd_) return 0;
   // The records of the receiver's most frequent layouts (samples, clock, list and table data)
   // are copied with their sizes known here, inline.
   bool read = false;
@@ -210,7 +209,6 @@ int PelmorConverter::ReadRecord(std::uint8_t* buffer) {
       break;
   }
   if (!read) return 0;
-  position_ += length;
   if (length == 0) return 2;  // no type byte: nothing to decode
   // A record shorter than its layout decodes as zeros beyond its end, not as stale bytes.
   ZeroRecordTail(buffer, length, kLayoutSize);

@@ -253,7 +253,6 @@ class PelmorConverter : public FixedLayoutConverter {
   std::array<ChannelTexts, pelmor::kReceivers> tableTexts_, listTexts_;
   std::int16_t fileCode_ = kProductPelmor;
   std::uint64_t dataEnd_ = 0;
-  std::uint64_t position_ = 0;
   int lastLength_ = 0;
   bool bodyValid_ = false;      // the buffer holds a record body that ParseRecord may decode
   int lastSampleIndex_ = -1;    // last entry index of the last sample record
