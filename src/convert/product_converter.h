@@ -210,6 +210,9 @@ class ProductConverter {
   }
 
   int16_t ProductCodeValue() const { return productCode_; }
+  // The line being written (LineFields), told apart from every line before it: a reader may
+  // keep what all fields of one line share under it. 0 outside a line.
+  std::uint64_t OpenLine() const { return lineOpen_ ? lineSerial_ : 0; }
 
   // The sections of the open input as the reader has followed them, and the selection tree's
   // node of each.
@@ -301,6 +304,7 @@ class ProductConverter {
     explicit LineFields(ProductConverter& c) : c_(c) {
       c_.lineOpen_ = true;
       c_.commonFilled_ = false;
+      ++c_.lineSerial_;
     }
     ~LineFields() { c_.lineOpen_ = c_.commonFilled_ = false; }
     LineFields(const LineFields&) = delete;
@@ -365,6 +369,7 @@ class ProductConverter {
   std::array<DecimalText, 2> decimalTexts_{};
   bool lineOpen_ = false;
   bool commonFilled_ = false;
+  std::uint64_t lineSerial_ = 0;  // counts the lines opened (LineFields)
   AverageWindows windows_;
   GatherPass gather_;
   SectionTracker sections_;

@@ -183,7 +183,7 @@ void KesConverter::FillCommonFields(CommonFields& f) const {
 }
 
 char* KesConverter::ProductField(std::int16_t field, char* p) {
-  const KesFieldSources src = Sources();
+  const KesFieldSources& src = LineSources();
   switch (field) {
     case 1:
       if (src.pagingSlot == kes::kSlotFlex) {

@@ -135,6 +135,15 @@ class KesConverter : public FixedLayoutConverter {
 
   // Where the fields that the two logs fill differently take their values from.
   virtual KesFieldSources Sources() const = 0;
+  // Sources(), worked out once for all the fields of the line being written.
+  const KesFieldSources& LineSources() {
+    const std::uint64_t line = OpenLine();
+    if (line == 0 || line != sourcesLine_) {
+      sources_ = Sources();
+      sourcesLine_ = line;
+    }
+    return sources_;
+  }
   // Sources().gpsLocked alone, which every line asks for.
   virtual bool GpsLocked() const = 0;
   // The fields both logs fill alike: the position, GPS time and clock of the last records.
@@ -262,6 +271,9 @@ class KesConverter : public FixedLayoutConverter {
   // scan do not change within a line.
   KesColumnParts lineParts_;
   ChannelTexts columnTexts_;
+  // LineSources' values and the line (OpenLine) they were worked out for.
+  KesFieldSources sources_;
+  std::uint64_t sourcesLine_ = 0;
 };
 
 }  // namespace polvane
