@@ -211,14 +211,21 @@ class KesConverter : public FixedLayoutConverter {
   }
   // JoinColumns for a line whose `columns` columns are all written alike, from the cursor on
   // (the first column of the line even where the scan holds none, as the column-by-column path
-  // writes it): `column(i, p, parts)` writes column i (clamped to the last of `slots`) at p and
-  // returns its end. The loop keeps what the line has settled (its parts, its plan, the
-  // reduction) instead of asking again for every column, which cost more than writing it.
+  // writes it; in best server the best channel's column alone): `column(i, p, parts)` writes column
+  // i (clamped to the last of `slots`) at p and returns its end. The loop keeps what the line has
+  // settled (its parts, its plan, the reduction) instead of asking again for every column, which
+  // cost more than writing it.
   template <class PlanFn, class ColumnFn>
   DataChunk JoinPlainColumns(std::int16_t next, char* out, char delimiter, int columns, int slots,
                              bool cellular, PlanFn&& plan, ColumnFn&& column) {
     if (NextColumn(next, columns, valueColumn_) < 0) return {-1, out};
     const KesColumnParts parts = LineParts(next, cellular, plan);
+    if (ReductionMode == kReduceBestServer) {
+      // The best channel's column alone, and then no more.
+      char* const end = column(std::clamp(valueColumn_, 0, slots - 1), out, parts);
+      valueColumn_ = columns;
+      return {0, text::End(end)};
+    }
     const char* const last = out + kValueBufferSize - kColumnRoom;
     char* p = out;
     int cursor = valueColumn_;
@@ -232,10 +239,9 @@ class KesConverter : public FixedLayoutConverter {
     return {0, text::End(p)};
   }
   // Whether the line's columns are all written alike (JoinPlainColumns): joined in one chunk,
-  // with every column of the scan, none of them averaged.
+  // with every column of the scan (or the best channel's alone), none of them averaged.
   bool PlainColumns() const {
-    return JoinedDataGroup && KeptChannels.Empty() && ReductionMode != kReduceBestServer &&
-           ReductionMode != kReducePerSeconds;
+    return JoinedDataGroup && KeptChannels.Empty() && ReductionMode != kReducePerSeconds;
   }
   // More than any one column's text needs (a frequency, a channel and three levels).
   static constexpr int kColumnRoom = 512;
