@@ -47,6 +47,11 @@ class InputFile {
     return PassSlow(n);
   }
   bool PassExact(std::size_t n) { return Pass(n) == n; }
+  // The next n bytes where the buffer already holds them all (nullptr where it does not),
+  // without moving on: a reader looks at a short record in place and then passes it.
+  const std::uint8_t* Peek(std::size_t n) const {
+    return n <= length_ - cursor_ ? buffer_.get() + cursor_ : nullptr;
+  }
   // Moves the read position; false when it would lie outside the file.
   bool Seek(std::uint64_t position);
   bool Skip(std::int64_t delta);

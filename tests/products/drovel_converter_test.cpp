@@ -7,6 +7,7 @@
 
 #include "app/form_controls.h"
 #include "convert/identify.h"
+#include "convert/input_file.h"
 #include "convert/tree_node.h"
 #include "support/conversion.h"
 #include "support/drovel_log.h"
@@ -181,6 +182,45 @@ TEST_F(DrovelTest, FramingFaults) {
   WriteFile(cutPath, bytes);
   EXPECT_EQ(Lines(Convert(c, form, cutPath, Fields({40}))),
             (std::vector<std::string>{"\"RTC Second (SS)\"", "00"}));
+}
+
+// The read-ahead buffer's refills fall inside records (records of another length between the
+// data records move them along): each data record is read whole all the same.
+TEST_F(DrovelTest, RecordsAcrossTheReadAheadBufferAreReadWhole) {
+  DrovelLogBuilder log;
+  log.Setup({});
+  const int records = 3 * static_cast<int>(InputFile::kBufferSize) / 20;
+  Bytes odd;
+  odd.U8('X').U8(0).U8(0);  // a record of no known type, three bytes long
+  for (int i = 0; i < records; ++i) {
+    if (i % 7 == 3) log.Record(odd);
+    log.Data(Record(i % 60, kDrovelOneChannel));
+  }
+  const std::string path = Write(log);
+  ASSERT_EQ(c.OpenInput(path), 0);
+  std::uint8_t buffer[kRecordBufferSize];
+  std::uint64_t read = 0;
+  int data = 0;
+  for (int n; (n = c.ReadRecord(buffer)) != 0;) {
+    read += static_cast<std::uint64_t>(n);
+    if (n == 20) {
+      EXPECT_EQ(buffer[0], 'D');
+      EXPECT_EQ(buffer[3], data % 60) << "data record " << data;
+      ++data;
+    }
+  }
+  c.CloseInput();
+  EXPECT_EQ(read, log.Log().size());
+  EXPECT_EQ(data, records);
+  const auto lines = ConvertLines(log, Fields({40}));
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(records) + 1);
+  for (int i = 0; i < records; ++i) {
+    char second[3] = {static_cast<char>('0' + i % 60 / 10), static_cast<char>('0' + i % 10), 0};
+    if (lines[static_cast<std::size_t>(i) + 1] != second) {
+      ADD_FAILURE() << "line " << i << ": " << lines[static_cast<std::size_t>(i) + 1];
+      break;
+    }
+  }
 }
 
 TEST_F(DrovelTest, RandomRecordsOfEveryLengthConvertWithoutHarm) {

@@ -6,6 +6,7 @@
 
 #include "app/main_form.h"
 #include "convert/identify.h"
+#include "convert/input_file.h"
 #include "convert/tree_node.h"
 #include "index/make_index.h"
 #include "products/pelmor/pelmor_converter.h"
@@ -147,6 +148,39 @@ TEST_F(PelmorTest, RecordRunningPastDataEndOrTheFileIsNotDelivered) {
   cut.DataEnd(cut.Data().size());
   cut.Truncate(2);
   EXPECT_EQ(Run(cut, Fields({32})), (Strings{"1", "2"}));
+}
+
+// The data length, not the file's size, ends the records: with more bytes in the file after
+// it, the record it cuts is not delivered either.
+TEST_F(PelmorTest, RecordRunningPastDataEndIsNotDeliveredWithTheFileGoingOn) {
+  PelmorLogBuilder log = ListLog();
+  log.DataEnd(log.Data().size() - 1);  // one byte short of the last record's end
+  log.Garbage(Bytes().Append(std::vector<std::uint8_t>(64, 0x11)));
+  EXPECT_EQ(Run(log, Fields({32})), (Strings{"1", "2"}));
+}
+
+// Records across the read-ahead buffer's refills (clock records between the list records move
+// them along) are read whole: every list record gives its line.
+TEST_F(PelmorTest, RecordsAcrossTheReadAheadBufferAreReadWhole) {
+  form.FrequencyField.SetChecked(false);
+  PelmorLogBuilder log;
+  log.Configuration(1, Plan30(), Plan30());
+  log.Clock({}).ListSetup(Channels(1), Channels(1));
+  const int records = 3 * static_cast<int>(InputFile::kBufferSize) / 19;
+  for (int i = 0; i < records; ++i) {
+    if (i % 5 == 2) log.Clock({});
+    log.ListData({{0, 0, -40 - i % 50}});
+  }
+  const Strings lines = Run(log, Fields({32, 0}));
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(records));
+  for (int i = 0; i < records; ++i) {
+    // The record's number and its first entry's level; the list's other channels follow.
+    const std::string want = std::to_string(i + 1) + ",-" + std::to_string(40 + i % 50) + ",";
+    if (lines[static_cast<std::size_t>(i)].rfind(want, 0) != 0) {
+      ADD_FAILURE() << "line " << i << ": " << lines[static_cast<std::size_t>(i)];
+      break;
+    }
+  }
 }
 
 TEST_F(PelmorTest, OversizedLengthCountsFourBytesAndReadsOn) {
