@@ -190,6 +190,18 @@ void RecordLoop::AppendField(ProductConverter& c, std::int16_t field) {
   lineSize_ = static_cast<std::size_t>(c.FieldValue(field, line + lineSize_) - line);
 }
 
+void RecordLoop::AppendJoinedField(ProductConverter& c, std::int16_t field, bool afterField) {
+  // A line that keeps no cells only counts its boundaries: the join character goes before the
+  // field's text, in the room left for both.
+  Room(static_cast<std::size_t>(kValueBufferSize) + 1);
+  char* const line = line_.get();
+  if (afterField) {
+    line[lineSize_++] = join_;
+    ++endCount_;
+  }
+  lineSize_ = static_cast<std::size_t>(c.FieldValue(field, line + lineSize_) - line);
+}
+
 void RecordLoop::AppendDataGroupInPlace(ProductConverter& c, bool afterField) {
   // Each chunk is written one byte past the line's end: a boundary before it takes that byte,
   // and a chunk without one (the line's first, or one the reader continues) moves back to it.
@@ -476,6 +488,9 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
   const ConversionSettings& settings = c.Settings();
   const int passes = passes_;
   const bool place = place_;
+  // Lines that keep neither cells nor marks: each field only adds its text (after the join
+  // character) to the line.
+  const bool joinedOnly = !cuts_ && !annotate_;
   char* v = value_.get();
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
@@ -506,6 +521,10 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         const std::int16_t tag = selection.Tags[pos];
         const auto p = static_cast<std::int16_t>(pos);
         if (tag != kFieldData) {
+          if (joinedOnly) {
+            AppendJoinedField(c, tag, pos > 0);
+            continue;
+          }
           if (pos > 0) Boundary();
           Origin(p, false, 0, 0);
           AppendField(c, tag);
@@ -513,7 +532,7 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
         }
         // Where the line already holds text and keeps no cells, the reader joins the data
         // group's cells by the line's own delimiter and writes them into the line.
-        if (!cuts_ && !annotate_ && lineSize_ > endCount_) {
+        if (joinedOnly && lineSize_ > endCount_) {
           AppendDataGroupInPlace(c, pos > 0);
           continue;
         }

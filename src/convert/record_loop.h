@@ -89,6 +89,9 @@ class RecordLoop {
   void Append(std::string_view text);
   // The text of a field of the selected list, which the reader writes into the line itself.
   void AppendField(ProductConverter& c, std::int16_t field);
+  // AppendField for a line that keeps neither cells nor marks, after a boundary where
+  // `afterField`.
+  void AppendJoinedField(ProductConverter& c, std::int16_t field, bool afterField);
   // A data-group chunk, split into cells where the reader put the cell separator.
   void AppendChunk(const char* text, std::int16_t position, std::uint16_t chunk) {
     if (!cuts_ && !annotate_) return AppendJoinedChunk(text);
