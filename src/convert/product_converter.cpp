@@ -150,16 +150,19 @@ char* PutCommonField(char* p, int16_t field, const CommonFields& f, std::int32_t
 
 char* ProductConverter::FieldValue(int16_t field, char* out) {
   if (!CommonFields::Holds(field)) return text::End(ProductField(field, out));
+  if (!commonFilled_) return UnfilledCommonField(field, out);
+  return text::End(PutCommonField(out, field, common_, RecordCount, decimalTexts_));
+}
+
+char* ProductConverter::UnfilledCommonField(int16_t field, char* out) {
   if (!lineOpen_) {
     CommonFields fresh;
     FillCommonFields(fresh);
     return text::End(PutCommonField(out, field, fresh, RecordCount, decimalTexts_));
   }
-  if (!commonFilled_) {
-    common_.ClearPresence();
-    FillCommonFields(common_);
-    commonFilled_ = true;
-  }
+  common_.ClearPresence();
+  FillCommonFields(common_);
+  commonFilled_ = true;
   return text::End(PutCommonField(out, field, common_, RecordCount, decimalTexts_));
 }
 

@@ -353,6 +353,10 @@ class ProductConverter {
   }
 
  private:
+  // FieldValue of a common field before the line has them (or outside a line): kept out of
+  // the way of the fields that follow, which find them filled.
+  [[gnu::noinline]] char* UnfilledCommonField(int16_t field, char* out);
+
   const std::int16_t productCode_;
   ConversionSettings settings_;
   std::string outputName_;
