@@ -190,7 +190,9 @@ void RecordLoop::AppendField(ProductConverter& c, std::int16_t field) {
   lineSize_ = static_cast<std::size_t>(c.FieldValue(field, line + lineSize_) - line);
 }
 
-void RecordLoop::AppendJoinedField(ProductConverter& c, std::int16_t field, bool afterField) {
+[[gnu::always_inline]] inline void RecordLoop::AppendJoinedField(ProductConverter& c,
+                                                                 std::int16_t field,
+                                                                 bool afterField) {
   // A line that keeps no cells only counts its boundaries: the join character goes before the
   // field's text, in the room left for both.
   Room(static_cast<std::size_t>(kValueBufferSize) + 1);
