@@ -493,6 +493,9 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
   // Lines that keep neither cells nor marks: each field only adds its text (after the join
   // character) to the line.
   const bool joinedOnly = !cuts_ && !annotate_;
+  // The selection stays as it is for the whole run.
+  const int fields = selection.Count();
+  const std::int16_t* const tags = selection.Tags.data();
   char* v = value_.get();
   for (c.LinesLeft = c.RepeatCount; c.LinesLeft != 0; --c.LinesLeft) {
     if (settings.FixedLayout) {
@@ -519,8 +522,8 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
       ++c.RecordCount;
       BeginLine();
       const ProductConverter::LineFields common(c);
-      for (int pos = 0; pos < selection.Count(); ++pos) {
-        const std::int16_t tag = selection.Tags[pos];
+      for (int pos = 0; pos < fields; ++pos) {
+        const std::int16_t tag = tags[pos];
         const auto p = static_cast<std::int16_t>(pos);
         if (tag != kFieldData) {
           if (joinedOnly) {
