@@ -204,7 +204,8 @@ void RecordLoop::AppendField(ProductConverter& c, std::int16_t field) {
   lineSize_ = static_cast<std::size_t>(c.FieldValue(field, line + lineSize_) - line);
 }
 
-void RecordLoop::AppendDataGroupInPlace(ProductConverter& c, bool afterField) {
+[[gnu::always_inline]] inline void RecordLoop::AppendDataGroupInPlace(ProductConverter& c,
+                                                                      bool afterField) {
   // Each chunk is written one byte past the line's end: a boundary before it takes that byte,
   // and a chunk without one (the line's first, or one the reader continues) moves back to it.
   for (std::int16_t next = 0;; next = 1) {
