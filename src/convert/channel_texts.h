@@ -68,8 +68,9 @@ class ChannelTexts {
   // start, making them with frequency() and channel() when they are not kept. The destination
   // needs room for a whole field beyond each text.
   template <typename Frequency, typename Channel>
-  char* Put(char* p, const char* start, char delimiter, bool withFrequency, bool withChannel,
-            std::uint16_t raw, int precision, Frequency&& frequency, Channel&& channel) {
+  [[gnu::always_inline]] char* Put(char* p, const char* start, char delimiter, bool withFrequency,
+                                   bool withChannel, std::uint16_t raw, int precision,
+                                   Frequency&& frequency, Channel&& channel) {
     if (!withFrequency && !withChannel) return p;
     const Entry& t = Find(raw, [&](Entry& e) {
       char made[64];

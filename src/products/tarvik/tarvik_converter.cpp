@@ -268,15 +268,17 @@ char* TarvikConverter::PutFastValue(char* p, int n, int which) {
   return p;
 }
 
-char* TarvikConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
+[[gnu::always_inline]] inline char* TarvikConverter::PutScanEntry(char* p, int n, int e,
+                                                                  const ScanEntryParts& parts) {
   char* start = p;
-  p = scanTexts_[n - 1].Put(
-      p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, ScanRawChannel(n, e),
-      4, [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
-  if (Settings().Data.Rssi) {
-    p = tx::Join(p, start, delimiter);
+  const std::uint8_t* entry = parts.table + e * 4;
+  p = parts.texts->Put(
+      p, start, parts.delimiter, parts.frequency, parts.channel, ReadLE16(entry, 0), 4,
+      [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
+  if (parts.rssi) {
+    p = tx::Join(p, start, parts.delimiter);
     *p++ = '-';
-    p = tx::PutByteValue(p, ScanRssi(n, e));
+    p = tx::PutByteValue(p, entry[2]);
   }
   return p;
 }
@@ -295,17 +297,21 @@ DataChunk TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
       if (boxes[k]) p = PutFastValue(tx::Join(p, out, delimiter), n, k + 1);
   } else if (Sections().Kind() == kSlotScan) {
     // The receiver's plan: flags, base frequency, fraction, spacing and base channel.
-    scanTexts_[n - 1].UsePlan(ScanBody + (n - 1) * 16, 9);
+    const std::uint8_t* plan = ScanBody + (n - 1) * 16;
+    scanTexts_[n - 1].UsePlan(plan, 9);
+    const DataBoxes& data = Settings().Data;
+    const ScanEntryParts parts{
+        data.Frequency,     data.Channel,
+        data.Rssi,          delimiter,
+        &scanTexts_[n - 1], ScanBody + kScanTableOffset + (n - 1) * kScanEntries * 4};
     if (ReductionMode == kReduceBestServer) {
       const int e = BestEntry[n - 1];
-      if (e >= 0 && e < kScanEntries && ScanChannel(n, e) != 0)
-        p = PutScanEntry(p, n, e, delimiter);
+      if (e >= 0 && e < kScanEntries && ScanChannel(n, e) != 0) p = PutScanEntry(p, n, e, parts);
     } else {
       for (int e = 0; e < kScanEntries; ++e) {
-        const int channel = ScanChannel(n, e);
+        const int channel = DisplayedChannel(ReadLE16(parts.table, e * 4), plan[0]);
         if (channel == 0) break;
-        if (KeptChannels.Takes(channel))
-          p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
+        if (KeptChannels.Takes(channel)) p = PutScanEntry(tx::Join(p, out, delimiter), n, e, parts);
       }
     }
   }
