@@ -156,15 +156,17 @@ class KesConverter : public FixedLayoutConverter {
   // The values: the frequency and channel texts of channel code `code`, made by frequency()
   // and channel() and kept for the plan last declared to ColumnTexts(), then those of `v`.
   template <class FrequencyFn, class ChannelFn>
-  char* PutColumnValues(char* p, std::uint16_t code, FrequencyFn&& frequency, ChannelFn&& channel,
-                        const KesColumn& v, const KesColumnParts& parts, char delimiter) {
+  [[gnu::always_inline]] char* PutColumnValues(char* p, std::uint16_t code, FrequencyFn&& frequency,
+                                               ChannelFn&& channel, const KesColumn& v,
+                                               const KesColumnParts& parts, char delimiter) {
     const char* start = p;
     p = columnTexts_.Put(p, start, delimiter, parts.frequency, parts.channel, code, 4, frequency,
                          channel);
     return PutColumnLevels(p, start, v, parts, delimiter);
   }
-  static char* PutColumnLevels(char* p, const char* start, const KesColumn& v,
-                               const KesColumnParts& parts, char delimiter) {
+  [[gnu::always_inline]] static char* PutColumnLevels(char* p, const char* start,
+                                                      const KesColumn& v,
+                                                      const KesColumnParts& parts, char delimiter) {
     if (parts.signal)
       p = text::PutByteValue(text::Put(text::Join(p, start, delimiter), '-'), v.signal);
     if (parts.sat) p = text::PutByteValue(text::Join(p, start, delimiter), v.sat);
@@ -220,22 +222,19 @@ class KesConverter : public FixedLayoutConverter {
                              bool cellular, PlanFn&& plan, ColumnFn&& column) {
     if (NextColumn(next, columns, valueColumn_) < 0) return {-1, out};
     const KesColumnParts parts = LineParts(next, cellular, plan);
-    if (ReductionMode == kReduceBestServer) {
-      // The best channel's column alone, and then no more.
-      char* const end = column(std::clamp(valueColumn_, 0, slots - 1), out, parts);
-      valueColumn_ = columns;
-      return {0, text::End(end)};
-    }
+    // In best server the best channel's column alone, and then no more. (One call of
+    // `column` for both, which the compiler then makes inline.)
+    const bool best = ReductionMode == kReduceBestServer;
     const char* const last = out + kValueBufferSize - kColumnRoom;
     char* p = out;
     int cursor = valueColumn_;
     for (;;) {
       p = column(std::clamp(cursor, 0, slots - 1), p, parts);
       ++cursor;
-      if (cursor >= columns || p >= last) break;
+      if (best || cursor >= columns || p >= last) break;
       *p++ = delimiter;
     }
-    valueColumn_ = cursor;
+    valueColumn_ = best ? columns : cursor;
     return {0, text::End(p)};
   }
   // Whether the line's columns are all written alike (JoinPlainColumns): joined in one chunk,
