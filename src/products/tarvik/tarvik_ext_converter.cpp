@@ -340,18 +340,45 @@ int16_t TarvikExtConverter::DataTitles(int16_t, char* out, char delimiter) {
   return 0;
 }
 
-char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& r, char delimiter) {
-  const ChannelPlan& plan = Plans[CurrentReceiver];
-  p = channelTexts_[CurrentReceiver].Put(
-      p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, r.Channel, 5,
+// A reading's items, after the delimiter where the text already holds one: the frequency and
+// channel texts kept for the plan, then the levels the line writes.
+[[gnu::always_inline]] inline char* TarvikExtConverter::PutReadingItems(char* p, const char* start,
+                                                                        const Reading& r,
+                                                                        const ReadingParts& parts) {
+  const ChannelPlan& plan = *parts.plan;
+  const char delimiter = parts.delimiter;
+  p = parts.texts->Put(
+      p, start, delimiter, parts.frequency, parts.channel, r.Channel, 5,
       [&] { return plan.Frequency(r.Channel); }, [&] { return plan.Displayed(r.Channel); });
-  if (Settings().Data.Rssi)
-    p = tx::PutByteValue(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
-  if (Settings().Data.SatDcc) {
+  if (parts.rssi) p = tx::PutByteValue(tx::Put(tx::Join(p, start, delimiter), '-'), r.Rssi);
+  if (parts.satDcc) {
     p = tx::PutByteValue(tx::Join(p, start, delimiter), r.Sat);
     p = tx::PutByteValue(tx::Put(p, ','), r.Dcc);
   }
-  if (Settings().Data.Vmac) p = tx::PutByteValue(tx::Join(p, start, delimiter), r.Vmac);
+  if (parts.vmac) p = tx::PutByteValue(tx::Join(p, start, delimiter), r.Vmac);
+  return p;
+}
+
+char* TarvikExtConverter::PutReading(char* p, const char* start, const Reading& r,
+                                     const ReadingParts& parts) {
+  return PutReadingItems(p, start, r, parts);
+}
+
+char* TarvikExtConverter::PutListedReadings(char* p, const char* start, const ReadingList& list,
+                                            const ReadingParts& parts) const {
+  if (list.Shared()) {
+    // One channel, listed or not, with a level per reading.
+    Reading r = list.SharedReading();
+    if (!Listed(r)) return p;
+    const std::uint8_t* levels = list.SharedLevels();
+    for (int i = 0; i < list.Count(); ++i) {
+      r.Rssi = levels[i];
+      p = PutReadingItems(p, start, r, parts);
+    }
+    return p;
+  }
+  for (int i = 0; i < list.Count(); ++i)
+    if (Listed(list[i])) p = PutReadingItems(p, start, list[i], parts);
   return p;
 }
 
@@ -389,27 +416,25 @@ DataChunk TarvikExtConverter::DataValues(int16_t next, char* out, char delimiter
   const ReadingList& list = Lists[CurrentReceiver];
   // Flags, base frequency, fraction, spacing and lowest channel decide the texts.
   channelTexts_[CurrentReceiver].UsePlan(Plans[CurrentReceiver].Bytes + 2, 9);
+  const DataBoxes& data = Settings().Data;
+  const ReadingParts parts{data.Frequency,
+                           data.Channel,
+                           data.Rssi,
+                           data.SatDcc,
+                           data.Vmac,
+                           delimiter,
+                           &Plans[CurrentReceiver],
+                           &channelTexts_[CurrentReceiver]};
   // The items of all readings are joined by the delimiter, with none before the first.
   if (ReductionMode == kReduceBestServer) {
     const int best = BestReading(list);
-    if (best >= 0) p = PutReading(p, out, list[best], delimiter);
+    if (best >= 0) p = PutReading(p, out, list[best], parts);
   } else if (averagedLine_) {
     const int line = LineIndex();
     if (line >= 0 && line < list.Count() && Listed(list[line]))
-      p = PutReading(p, out, list[line], delimiter);
-  } else if (list.Shared()) {
-    // One channel, listed or not, with a level per reading.
-    Reading r = list.SharedReading();
-    if (Listed(r)) {
-      const std::uint8_t* levels = list.SharedLevels();
-      for (int i = 0; i < list.Count(); ++i) {
-        r.Rssi = levels[i];
-        p = PutReading(p, out, r, delimiter);
-      }
-    }
+      p = PutReading(p, out, list[line], parts);
   } else {
-    for (int i = 0; i < list.Count(); ++i)
-      if (Listed(list[i])) p = PutReading(p, out, list[i], delimiter);
+    p = PutListedReadings(p, out, list, parts);
   }
   return {0, tx::End(p)};
 }

@@ -214,7 +214,20 @@ class TarvikExtConverter : public FixedLayoutConverter {
     return KeptChannels.TakesChannelOf([&] { return Plans[CurrentReceiver].Displayed(r.Channel); });
   }
   // The checked items of one reading, each joined to the text that starts at `start`.
-  char* PutReading(char* p, const char* start, const Reading& r, char delimiter);
+  // What the readings of one line share: the columns written, the delimiter, and the
+  // receiver's plan and the texts kept for it.
+  struct ReadingParts {
+    bool frequency = false, channel = false, rssi = false, satDcc = false, vmac = false;
+    char delimiter = ',';
+    const ChannelPlan* plan = nullptr;
+    ChannelTexts* texts = nullptr;
+  };
+  static char* PutReadingItems(char* p, const char* start, const Reading& r,
+                               const ReadingParts& parts);
+  char* PutReading(char* p, const char* start, const Reading& r, const ReadingParts& parts);
+  // Every reading of `list` that the channel list keeps.
+  char* PutListedReadings(char* p, const char* start, const ReadingList& list,
+                          const ReadingParts& parts) const;
 
   int recordLength_ = 0;       // body length of the record last read (0 for an empty record)
   std::uint64_t dataEnd_ = 0;  // where the log data ends: its end mark, or the file's end
