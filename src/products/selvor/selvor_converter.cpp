@@ -187,13 +187,14 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
   return result;
 }
 
-char* SelvorConverter::PutScanEntry(char* p, int n, int e, char delimiter) {
+[[gnu::always_inline]] inline char* SelvorConverter::PutScanEntry(char* p, int n, int e,
+                                                                  const ScanEntryParts& parts) {
   char* start = p;
-  p = scanTexts_[n - 1].Put(
-      p, start, delimiter, Settings().Data.Frequency, Settings().Data.Channel, ScanCode(n, e), 4,
+  const std::uint8_t* entry = parts.table + e * kEntrySize;
+  p = parts.texts->Put(
+      p, start, parts.delimiter, parts.frequency, parts.channel, ReadLE16(entry, 0), 4,
       [&] { return ScanFrequency(n, e); }, [&] { return ScanChannel(n, e); });
-  if (Settings().Data.Rssi)
-    p = tx::PutByteValue(tx::Put(tx::Join(p, start, delimiter), '-'), ScanLevel(n, e));
+  if (parts.rssi) p = tx::PutByteValue(tx::Put(tx::Join(p, start, parts.delimiter), '-'), entry[2]);
   return p;
 }
 
@@ -208,13 +209,20 @@ DataChunk SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
   char* p = out;
   if (Sections().Kind() == kSlotScan) {
     // The receiver's set-up: flags, base frequency, fraction, spacing and base code.
-    scanTexts_[n - 1].UsePlan(ScanRecord + kSetupOffset + (n - 1) * kSetupSize, 9);
+    const std::uint8_t* setup = ScanRecord + kSetupOffset + (n - 1) * kSetupSize;
+    scanTexts_[n - 1].UsePlan(setup, 9);
+    const DataBoxes& data = Settings().Data;
+    const ScanEntryParts parts{
+        data.Frequency,     data.Channel,
+        data.Rssi,          delimiter,
+        &scanTexts_[n - 1], ScanRecord + kTableOffset + (n - 1) * kScanEntries * kEntrySize};
     const bool best = ReductionMode == kReduceBestServer;
     const int first = best ? BestEntry[n - 1] : 0;
     for (int e = first; e >= 0 && e < kScanEntries; ++e) {
-      if (ScanChannel(n, e) == 0) break;
-      if (!KeptChannels.TakesChannelOf([&] { return ScanChannel(n, e); })) continue;
-      p = PutScanEntry(tx::Join(p, out, delimiter), n, e, delimiter);
+      const int channel = ChannelNumber(ReadLE16(parts.table, e * kEntrySize), setup[0]);
+      if (channel == 0) break;
+      if (!KeptChannels.Takes(channel)) continue;
+      p = PutScanEntry(tx::Join(p, out, delimiter), n, e, parts);
       if (best) break;
     }
   } else if (Sections().Kind() == kSlotFast && KeptChannels.Takes(FastChannel(n))) {
