@@ -120,4 +120,14 @@ class ChannelTexts {
   std::size_t planLength_ = ~std::size_t{0};  // no plan yet
 };
 
+// What the entries of one receiver's line share where a reader writes them from its table of
+// entries: the columns written, the delimiter, the texts kept for the receiver's plan and the
+// table itself.
+struct EntryTableParts {
+  bool frequency = false, channel = false, rssi = false;
+  char delimiter = ',';
+  ChannelTexts* texts = nullptr;
+  const std::uint8_t* table = nullptr;
+};
+
 }  // namespace polvane

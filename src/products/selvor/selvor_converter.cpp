@@ -188,7 +188,7 @@ int16_t SelvorConverter::DataTitles(int16_t next, char* out, char delimiter) {
 }
 
 [[gnu::always_inline]] inline char* SelvorConverter::PutScanEntry(char* p, int n, int e,
-                                                                  const ScanEntryParts& parts) {
+                                                                  const EntryTableParts& parts) {
   char* start = p;
   const std::uint8_t* entry = parts.table + e * kEntrySize;
   p = parts.texts->Put(
@@ -212,7 +212,7 @@ DataChunk SelvorConverter::DataValues(int16_t next, char* out, char delimiter) {
     const std::uint8_t* setup = ScanRecord + kSetupOffset + (n - 1) * kSetupSize;
     scanTexts_[n - 1].UsePlan(setup, 9);
     const DataBoxes& data = Settings().Data;
-    const ScanEntryParts parts{
+    const EntryTableParts parts{
         data.Frequency,     data.Channel,
         data.Rssi,          delimiter,
         &scanTexts_[n - 1], ScanRecord + kTableOffset + (n - 1) * kScanEntries * kEntrySize};

@@ -132,15 +132,7 @@ class SelvorConverter : public FixedLayoutConverter {
   std::array<ChannelTexts, 4> scanTexts_;  // per receiver
   void DecodeHead(const std::uint8_t* record);
   void ChooseBestEntries();
-  // What the scan entries of one receiver's line share: the columns written, the delimiter,
-  // the texts kept for the receiver's set-up and its table of entries.
-  struct ScanEntryParts {
-    bool frequency = false, channel = false, rssi = false;
-    char delimiter = ',';
-    ChannelTexts* texts = nullptr;
-    const std::uint8_t* table = nullptr;
-  };
-  char* PutScanEntry(char* p, int n, int e, const ScanEntryParts& parts);
+  char* PutScanEntry(char* p, int n, int e, const EntryTableParts& parts);
 
   bool averagedLine_ = false;  // the last record is a fast record under averaging
   int titleReceiver_ = 0;

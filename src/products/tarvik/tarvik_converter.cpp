@@ -269,7 +269,7 @@ char* TarvikConverter::PutFastValue(char* p, int n, int which) {
 }
 
 [[gnu::always_inline]] inline char* TarvikConverter::PutScanEntry(char* p, int n, int e,
-                                                                  const ScanEntryParts& parts) {
+                                                                  const EntryTableParts& parts) {
   char* start = p;
   const std::uint8_t* entry = parts.table + e * 4;
   p = parts.texts->Put(
@@ -300,7 +300,7 @@ DataChunk TarvikConverter::DataValues(int16_t next, char* out, char delimiter) {
     const std::uint8_t* plan = ScanBody + (n - 1) * 16;
     scanTexts_[n - 1].UsePlan(plan, 9);
     const DataBoxes& data = Settings().Data;
-    const ScanEntryParts parts{
+    const EntryTableParts parts{
         data.Frequency,     data.Channel,
         data.Rssi,          delimiter,
         &scanTexts_[n - 1], ScanBody + kScanTableOffset + (n - 1) * kScanEntries * 4};

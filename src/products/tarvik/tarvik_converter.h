@@ -120,15 +120,7 @@ class TarvikConverter : public FixedLayoutConverter {
   void ParseIdentification(const std::uint8_t* record);
   void DecodeHeader(const std::uint8_t* record);
   void ChooseBestEntries();
-  // What the scan entries of one receiver's line share: the columns written, the delimiter,
-  // the texts kept for the receiver's plan and its table of entries (four bytes each).
-  struct ScanEntryParts {
-    bool frequency = false, channel = false, rssi = false;
-    char delimiter = ',';
-    ChannelTexts* texts = nullptr;
-    const std::uint8_t* table = nullptr;
-  };
-  char* PutScanEntry(char* p, int n, int e, const ScanEntryParts& parts);
+  char* PutScanEntry(char* p, int n, int e, const EntryTableParts& parts);
   // Frequency (which 1), channel (2) or RSSI (3) of fast-record receiver n.
   char* PutFastValue(char* p, int n, int which);
 
