@@ -17,6 +17,7 @@ class DelimitedSink : public LineSink {
   bool WantsCellDetails() const override { return false; }
   std::optional<char> JoinedBy() const override { return delimiter_; }
   bool WantsJoinedCells() const override { return false; }
+  OutputFile* JoinedLinesTo() const override { return &out_; }
   void Titles(const Line& titles) override;
   void Write(const Line& line) override;
   void Message(std::string_view text) override;

@@ -12,6 +12,8 @@
 
 namespace polvane {
 
+class OutputFile;
+
 enum class CellKind : std::uint8_t { Integer, Real, Text, Time };
 
 struct Cell {
@@ -75,6 +77,10 @@ class LineSink {
   // them such a line carries no cells, and where the cells end is not kept while it is built.
   // The titles line always carries its cells.
   virtual bool WantsJoinedCells() const { return true; }
+  // Where all the sink does with a line handed joined is to write its text and a line end to
+  // an output file: that file, which the record loop then writes such lines to itself (without
+  // making a Line of them); null otherwise.
+  virtual OutputFile* JoinedLinesTo() const { return nullptr; }
   // The titles line, before the first line of a file (or again where a log changes its
   // titles): a cell per column, Title the bare title and Text exactly as the titles line of the
   // delimited output writes it (quotes included). Called whether or not the header is written.

@@ -465,10 +465,16 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
 void RecordLoop::WriteFixed(const ConversionSettings& settings, OutputFile* out, int n) {
   if (n <= 0 || !out) return;
   if (n > kFixedBufferSize) n = kFixedBufferSize;
-  if (settings.BinaryLayout())
-    out->WriteBinary(fixed_.get(), n);
-  else
-    out->WriteText(fixed_.get(), n);
+  const char* const piece = fixed_.get();
+  if (settings.BinaryLayout()) {
+    out->WriteBinary(piece, n);
+  } else if (piece[n - 1] == '\n') {
+    // Most pieces are one line: written as a line and its end where no other line end is in
+    // it, else line end by line end.
+    out->WriteTextLine(std::string_view(piece, static_cast<std::size_t>(n - 1)));
+  } else {
+    out->WriteText(piece, n);
+  }
 }
 
 void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out) {
@@ -555,6 +561,11 @@ void RecordLoop::WriteRecord(ProductConverter& c, LineSink& lines, OutputFile* f
       }
       // A line that holds no text is not written at all, not even its delimiters.
       if (!FinishLine(c, selection, i, false)) continue;
+      if (direct_) {
+        direct_->WriteTextLine(std::string_view(line_.get(), lineSize_));
+        ++lines_;
+        continue;
+      }
       Line line = Joined(LineCells());
       if (place) {
         c.Place(line.Place);
@@ -593,6 +604,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   joined_ = joinedBy.has_value() && !reducer_.Active();
   join_ = joined_ ? *joinedBy : kCellSeparator;
   cuts_ = !joined_ || annotate_ || lines.WantsJoinedCells();
+  direct_ = joined_ && !cuts_ && !place_ && !reducer_.Active() ? lines.JoinedLinesTo() : nullptr;
   chunkTitles_.clear();
   extraTitles_.clear();
   // A cell of a line not annotated keeps the members other than its text as they are here.

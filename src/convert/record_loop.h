@@ -143,6 +143,9 @@ class RecordLoop {
   // Where the cells of a line end is kept (the sink or the reduction reads the cells); else
   // the cells' ends are only counted, and the lines carry no cells.
   bool cuts_ = true;
+  // The output the sink writes its joined lines to, where that is all it does with them and
+  // nothing else wants the lines (no place, no reduction): the lines go there directly.
+  OutputFile* direct_ = nullptr;
   LineReducer reducer_;
   // The line being built: the cells' texts, each two separated by join_ (the sink's delimiter
   // where it takes the line joined).

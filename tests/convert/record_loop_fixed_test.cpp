@@ -42,7 +42,14 @@ class ScriptedConverter : public ProductConverter {
     std::strcpy(out, "HEADER\n");
     return 7;
   }
+  // Each record writes the next of Pieces where there are any, else "R<n>".
+  std::vector<std::string> Pieces;
   int FixedRecord(char* out) override {
+    if (!Pieces.empty()) {
+      const std::string& piece = Pieces[static_cast<std::size_t>(records_++) % Pieces.size()];
+      std::memcpy(out, piece.data(), piece.size());
+      return static_cast<int>(piece.size());
+    }
     const int n = std::snprintf(out, 16, "R%d\n", ++records_);
     return n;
   }
@@ -108,6 +115,15 @@ TEST_F(FixedLoop, EveryOutputOfARunGetsItsOwnHeader) {
   RunState cancelled;
   cancelled.Terminated = &stop;
   EXPECT_EQ(Run(&cancelled), "TRAILER\r\n");
+}
+
+// A text piece of one line, of several, of a line end alone, without a line end at its close
+// or with a carriage return of its own: every line end in it becomes CR LF, nothing else
+// changes.
+TEST_F(FixedLoop, EveryLineEndOfATextPieceBecomesCrLf) {
+  c.Pieces = {"one line\n", "two\nlines\n", "\n", "open", " end\r\n", "a\n\nb"};
+  c.Actions.assign(c.Pieces.size(), kActionWrite);
+  EXPECT_EQ(Run(), "HEADER\r\none line\r\ntwo\r\nlines\r\n\r\nopen end\r\r\na\r\n\r\nbTRAILER\r\n");
 }
 
 TEST_F(FixedLoop, PathProPiecesAreBinaryByTheirLength) {
