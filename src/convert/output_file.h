@@ -59,6 +59,10 @@ class OutputFile {
     WriteText(s);
     WriteTextChar('\n');
   }
+  // A piece of text of one line or a few (a fixed layout's record): its first line end is
+  // found in one look, the text before it copied whole, the rest written as WriteText writes
+  // it; a piece without a line end is copied as it stands.
+  void WriteTextPiece(const char* s, std::size_t n);
   // One character of text (a delimiter, a line end).
   void WriteTextChar(char c) {
     if (fd_ < 0) return;

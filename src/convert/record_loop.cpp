@@ -1,6 +1,7 @@
 #include "convert/record_loop.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cassert>
 #include <charconv>
@@ -73,6 +74,12 @@ CellKind TextKind(std::string_view t) {
   }
   if (!digits) return t.empty() ? CellKind::Integer : CellKind::Text;
   return point ? CellKind::Real : CellKind::Integer;
+}
+
+// A Layout number no line of any conversion of the process has had.
+std::uint64_t NewLayout() {
+  static std::atomic<std::uint64_t> layouts{0};
+  return layouts.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 CellKind FieldKind(std::int16_t field, std::string_view text) {
@@ -359,6 +366,23 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
     cell[endCount_].Text = std::string_view(text.data() + begin, lineSize_ - begin);
     return any;
   }
+  if (!titles && layout_ != 0 && receiver == layoutReceiver_ && marks_ == layoutMarks_) {
+    // The marks of the last line, under the same titles: the cells keep its titles, receivers
+    // and readings, and take their texts and the kinds of these.
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < cellCount_; ++i) {
+      const Mark& m = marks_[i];
+      const std::size_t end = i < endCount_ ? ends[i] : lineSize_;
+      Cell& cell = cells_[i];
+      cell.Text = text.substr(begin, end - begin);
+      begin = end + 1;
+      if (m.Position >= 0)
+        cell.Kind =
+            m.Data ? TextKind(cell.Text)
+                   : FieldKind(selection.Tags[static_cast<std::size_t>(m.Position)], cell.Text);
+    }
+    return any;
+  }
   const int passes = passes_;
   // Readings are numbered across the chunks of one receiver's data group: a reader that hands
   // out a chunk per reading (the Kes scans, a chunk per channel) numbers them as one that hands
@@ -404,6 +428,10 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
     }
     cells_[i] = cell;
   }
+  // A titles line leaves no cells for the next line to keep.
+  layout_ = titles ? 0 : NewLayout();
+  layoutMarks_ = marks_;
+  layoutReceiver_ = receiver;
   return any;
 }
 
@@ -418,6 +446,7 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
     if (annotate_) {
       chunkTitles_.clear();
       extraTitles_.clear();
+      layout_ = 0;
     }
     for (int pos = 0; pos < selection.Count(); ++pos) {
       const auto p = static_cast<std::int16_t>(pos);
@@ -465,16 +494,10 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
 void RecordLoop::WriteFixed(const ConversionSettings& settings, OutputFile* out, int n) {
   if (n <= 0 || !out) return;
   if (n > kFixedBufferSize) n = kFixedBufferSize;
-  const char* const piece = fixed_.get();
-  if (settings.BinaryLayout()) {
-    out->WriteBinary(piece, n);
-  } else if (piece[n - 1] == '\n') {
-    // Most pieces are one line: written as a line and its end where no other line end is in
-    // it, else line end by line end.
-    out->WriteTextLine(std::string_view(piece, static_cast<std::size_t>(n - 1)));
-  } else {
-    out->WriteText(piece, n);
-  }
+  if (settings.BinaryLayout())
+    out->WriteBinary(fixed_.get(), n);
+  else
+    out->WriteTextPiece(fixed_.get(), static_cast<std::size_t>(n));
 }
 
 void RecordLoop::WriteFixedHeader(ProductConverter& c, OutputFile* out) {
@@ -607,6 +630,7 @@ FileResult RecordLoop::Run(ProductConverter& c, LineSink& lines, OutputFile* fix
   direct_ = joined_ && !cuts_ && !place_ && !reducer_.Active() ? lines.JoinedLinesTo() : nullptr;
   chunkTitles_.clear();
   extraTitles_.clear();
+  layout_ = 0;
   // A cell of a line not annotated keeps the members other than its text as they are here.
   std::fill(cells_.begin(), cells_.end(), Cell{});
   c.SetReduction(settings.ReductionMode);

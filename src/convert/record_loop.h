@@ -64,6 +64,7 @@ class RecordLoop {
     bool Data = false;
     std::uint16_t Chunk = 0;
     std::uint32_t Piece = 0;
+    bool operator==(const Mark&) const = default;
   };
 
   void WriteTitles(ProductConverter& c, LineSink& lines, const Selection& selection);
@@ -129,6 +130,7 @@ class RecordLoop {
       line.IsJoined = true;
       line.Joined = std::string_view(line_.get(), lineSize_);
     }
+    line.Layout = layout_;
     return line;
   }
   std::string_view DataTitle(std::uint16_t chunk, std::uint32_t piece, int width);
@@ -156,6 +158,11 @@ class RecordLoop {
   std::unique_ptr<std::size_t[]> ends_;
   std::size_t endCount_ = 0, endRoom_ = 0;
   std::vector<Mark> marks_;
+  // The marks and receiver of the last annotated line and the Layout its cells were given (0
+  // while there is none: before the first line and after a titles line).
+  std::vector<Mark> layoutMarks_;
+  int layoutReceiver_ = 0;
+  std::uint64_t layout_ = 0;
   // The cells of the last line built (the first cellCount_; the vector only grows).
   std::vector<Cell> cells_;
   std::size_t cellCount_ = 0;

@@ -256,6 +256,9 @@ void TableShape::MapSlow(const Line& line) {
 }
 
 void TableShape::Map(const Line& line) {
+  // A line of the layout mapped last maps as that line did: its columns and readings stand.
+  if (line.Layout != 0 && line.Layout == mapped_) return;
+  mapped_ = line.Layout;
   const std::size_t n = line.Cells.size();
   if (cellColumn_.size() < n) cellColumn_.resize(n);
   groups_.clear();

@@ -153,6 +153,8 @@ class TableShape {
   std::size_t nextCache_ = 0;
   std::vector<std::size_t> cellColumn_;
   std::vector<Group> groups_;
+  // The Layout of the line that cellColumn_ and groups_ were made for (0: none told).
+  std::uint64_t mapped_ = 0;
   std::size_t receiverColumn_ = SIZE_MAX, readingColumn_ = SIZE_MAX;
   std::vector<TableValue> values_;
   char receiverText_[4] = {}, readingText_[8] = {};

@@ -131,7 +131,7 @@ class Spool {
     const std::size_t at = buffer_.size();
     buffer_.Resize(at + size);
     char* to = buffer_.data() + at;
-    const Head head{static_cast<std::uint32_t>(n), same, line.Place};
+    const Head head{static_cast<std::uint32_t>(n), same, line.Place, line.Layout};
     to = Copy(to, &head, sizeof head);
     for (std::size_t i = 0; i < n; ++i) {
       const Cell& c = line.Cells[i];
@@ -188,6 +188,7 @@ class Spool {
     read_ += size;
     line.Cells = cells_;
     line.Place = head.Place;
+    line.Layout = head.Layout;
     return true;
   }
 
@@ -239,6 +240,7 @@ class Spool {
     std::uint32_t Cells;
     bool Same;  // the cells of the last line: only their lengths, a byte each, before the texts
     LinePlace Place;
+    std::uint64_t Layout;
   };
   struct CellHead {
     std::uint32_t Title, Length;

@@ -6,6 +6,8 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/form_controls.h"
@@ -30,6 +32,7 @@ class CollectingSink : public LineSink {
     std::vector<CellKind> Kinds;
     std::vector<int> Receivers, Readings;
     LinePlace Place;
+    std::uint64_t Layout = 0;
   };
   void Titles(const Line& line) override {
     ++titleLines;
@@ -53,6 +56,7 @@ class CollectingSink : public LineSink {
       k.Readings.push_back(c.Reading);
     }
     k.Place = line.Place;
+    k.Layout = line.Layout;
     return k;
   }
   static std::string Join(const Line& line) {
@@ -77,6 +81,8 @@ class ChunkConverter : public ProductConverter {
   using ProductConverter::TitlesPending;
   std::vector<std::string> titleChunks, valueChunks;
   std::vector<std::string> values;
+  // Where given, record i takes the chunks and field values of entry i instead.
+  std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> perRecord;
   int records = 1;
   int OpenInput(const std::string& path) override {
     ProductConverter::OpenInput(path);
@@ -85,6 +91,8 @@ class ChunkConverter : public ProductConverter {
   }
   int ReadRecord(uint8_t*) override { return left_-- > 0 ? 4 : 0; }
   int16_t ParseRecord(uint8_t*) override {
+    if (const auto i = static_cast<std::size_t>(records - left_ - 1); i < perRecord.size())
+      std::tie(valueChunks, values) = perRecord[i];
     RepeatCount = 1;
     return kActionWrite;
   }
@@ -304,6 +312,43 @@ TEST_F(LineSinkTest, AReadingPerChunkIsNumberedAcrossTheChunksOfItsReceiver) {
                                       "RSSI #3", "Latitude (Decimal Degrees)"}));
   EXPECT_EQ(sink.lines[0].Receivers, (std::vector<int>{1, 1, 1, 1, 1, 1, 0}));
   EXPECT_EQ(sink.lines[0].Readings, (std::vector<int>{1, 1, 2, 2, 3, 3, 0}));
+}
+
+// Lines of the same cells but for their texts share a Layout; a line of other readings gets
+// another, and the kinds always follow the line's own texts.
+TEST_F(LineSinkTest, LinesOfOneLayoutShareItsNumberAndKeepTheirOwnKinds) {
+  c.titleChunks = {"\"Rec#1 Frequency\"|\"Rec#1 RSSI\"", "\"Rec#2 Frequency\"|\"Rec#2 RSSI\""};
+  const std::vector<std::string> one = {"451.5|-62", "460.0|-90"};
+  c.perRecord = {{one, {"51.5000"}},
+                 {{"452.0|-70", "461.0|-91"}, {"n/a"}},
+                 {{"451.5|-62|452.0|-70", "460.0|-90"}, {"51.5000"}},
+                 {one, {""}}};
+  c.records = 4;
+  Collect(Fields({0, 5}));
+  ASSERT_EQ(sink.lines.size(), 4u);
+  const auto& l = sink.lines;
+  EXPECT_NE(l[0].Layout, 0u);
+  EXPECT_EQ(l[1].Layout, l[0].Layout);
+  EXPECT_NE(l[2].Layout, l[1].Layout);
+  EXPECT_NE(l[3].Layout, l[2].Layout);
+  EXPECT_NE(l[3].Layout, 0u);
+  EXPECT_EQ(l[0].Kinds[4], CellKind::Real);
+  EXPECT_EQ(l[1].Kinds[4], CellKind::Text);
+  EXPECT_EQ(l[3].Kinds[4], CellKind::Integer);  // an empty text
+  EXPECT_EQ(l[1].Texts, (std::vector<std::string>{"452.0", "-70", "461.0", "-91", "n/a"}));
+  EXPECT_EQ(l[2].Titles[2], "Rec#1 Frequency 2");
+  EXPECT_EQ(l[2].Readings, (std::vector<int>{1, 1, 2, 2, 1, 1, 0}));
+  for (const auto& line : {l[1], l[3]}) {
+    EXPECT_EQ(line.Titles, l[0].Titles);
+    EXPECT_EQ(line.Receivers, l[0].Receivers);
+    EXPECT_EQ(line.Readings, l[0].Readings);
+  }
+  // Another run of the same loop starts its layouts anew.
+  CollectingSink again;
+  Collect(Fields({0, 5}), again);
+  ASSERT_EQ(again.lines.size(), 4u);
+  EXPECT_NE(again.lines[0].Layout, l[3].Layout);
+  EXPECT_EQ(again.lines[1].Layout, again.lines[0].Layout);
 }
 
 TEST(LineSinkReader, TarvikGivesThePositionAndTimeOfItsRecords) {

@@ -208,6 +208,24 @@ TEST(WideShape, AlternatingLineLayoutsMapEveryCellToItsOwnColumn) {
   }
 }
 
+// Lines that tell their layout are mapped once per run of that layout: a line of another
+// layout between two of one maps to its own columns, and the next of the first to the first's.
+TEST(LongShape, LinesOfAToldLayoutTakeTheColumnsOfThatLayout) {
+  TableShape shape(TableLayout::Long);
+  const LineBuilder a1 = ScanLine(2, 1).OfLayout(7), b = ScanLine(3, 2).OfLayout(8),
+                    a2 = ScanLine(2, 3).OfLayout(7);
+  for (const LineBuilder* l : {&a1, &b, &a2}) shape.Learn(*l);
+  EXPECT_EQ(Rows(shape, a1).size(), 2u);
+  const auto rows = Rows(shape, b);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"45.5", "1", "3", "453.5", "-63", "2"}));
+  const auto again = Rows(shape, a2);
+  ASSERT_EQ(again.size(), 2u);
+  EXPECT_EQ(again[1], (std::vector<std::string>{"45.5", "1", "2", "452.5", "-62", "3"}));
+  EXPECT_EQ(shape.RowCount(b), 3u);
+  EXPECT_EQ(shape.RowCount(a2), 2u);
+}
+
 TEST(LongShape, OneRowPerReadingWithTheLineCellsRepeated) {
   TableShape shape(TableLayout::Long);
   LineBuilder l;

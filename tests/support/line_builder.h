@@ -50,6 +50,11 @@ class LineBuilder {
     place_.Section = section;
     return *this;
   }
+  // The Layout the record loop would give the line: the same for lines of the same cells.
+  LineBuilder& OfLayout(std::uint64_t layout) {
+    layout_ = layout;
+    return *this;
+  }
   // The line, its cells viewing this builder's texts (valid while the builder is unchanged).
   Line Get() const {
     for (std::size_t i = 0; i < cells_.size(); ++i) {
@@ -59,6 +64,7 @@ class LineBuilder {
     Line line;
     line.Cells = cells_;
     line.Place = place_;
+    line.Layout = layout_;
     return line;
   }
   operator Line() const { return Get(); }
@@ -67,6 +73,7 @@ class LineBuilder {
   std::vector<std::string> titles_, texts_;
   mutable std::vector<Cell> cells_;
   LinePlace place_;
+  std::uint64_t layout_ = 0;
 };
 
 }  // namespace polvane::testing
