@@ -225,26 +225,6 @@ void OutputFile::WriteText(const char* s, std::size_t n) {
   }
 }
 
-void OutputFile::WriteTextPiece(const char* s, std::size_t n) {
-  if (fd_ < 0 || n == 0) return;
-  const char* nl = static_cast<const char*>(std::memchr(s, '\n', n));
-  if (!nl) {
-    WriteBinary(s, n);
-    return;
-  }
-  const auto first = static_cast<std::size_t>(nl - s);
-  if (kBufferSize - used_ >= first + 2) {
-    char* d = buffer_.get() + used_;
-    std::memcpy(d, s, first);
-    d[first] = '\r';
-    d[first + 1] = '\n';
-    used_ += first + 2;
-  } else {
-    WriteText(s, first + 1);
-  }
-  if (first + 1 < n) WriteText(nl + 1, n - first - 1);
-}
-
 void OutputFile::WriteBinary(const void* data, std::size_t n) {
   if (fd_ < 0) return;
   const char* s = static_cast<const char*>(data);

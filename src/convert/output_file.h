@@ -62,7 +62,25 @@ class OutputFile {
   // A piece of text of one line or a few (a fixed layout's record): its first line end is
   // found in one look, the text before it copied whole, the rest written as WriteText writes
   // it; a piece without a line end is copied as it stands.
-  void WriteTextPiece(const char* s, std::size_t n);
+  void WriteTextPiece(const char* s, std::size_t n) {
+    if (fd_ < 0 || n == 0) return;
+    const char* nl = static_cast<const char*>(std::memchr(s, '\n', n));
+    if (!nl) {
+      WriteBinary(s, n);
+      return;
+    }
+    const auto first = static_cast<std::size_t>(nl - s);
+    if (kBufferSize - used_ >= first + 2) {
+      char* d = buffer_.get() + used_;
+      std::memcpy(d, s, first);
+      d[first] = '\r';
+      d[first + 1] = '\n';
+      used_ += first + 2;
+    } else {
+      WriteText(s, first + 1);
+    }
+    if (first + 1 < n) WriteText(nl + 1, n - first - 1);
+  }
   // One character of text (a delimiter, a line end).
   void WriteTextChar(char c) {
     if (fd_ < 0) return;
