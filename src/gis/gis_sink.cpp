@@ -108,10 +108,13 @@ class Spool {
     // A line of the same cells as the last one (titles, kinds, receivers, readings), as most
     // lines of a log are, keeps only each cell's length, in a byte.
     bool same = n == previous_;
+    // A line of the last line's layout has its titles: their numbers are not looked up again.
+    const bool titled = same && line.Layout != 0 && line.Layout == layout_;
+    layout_ = line.Layout;
     std::size_t size = sizeof(Head);
     for (std::size_t i = 0; i < n; ++i) {
       const Cell& c = line.Cells[i];
-      const std::uint32_t title = TitleId(c.Title, last_[i]);
+      const std::uint32_t title = titled ? heads_[i].Title : TitleId(c.Title, last_[i]);
       const auto kind = static_cast<std::uint8_t>(c.Kind);
       // Compared field by field with the cell itself: a head made on the stack and compared
       // whole waited on its own narrow stores, the most costly step of a line.
@@ -298,6 +301,7 @@ class Spool {
   std::vector<std::uint32_t> last_;
   std::vector<CellHead> heads_;      // the cells of the last line put
   std::size_t previous_ = SIZE_MAX;  // its cell count (none before the first line)
+  std::uint64_t layout_ = 0;         // and its Layout
   std::vector<Cell> cells_;
   std::vector<std::pair<std::size_t, std::size_t>> textAt_;  // a cell's text: offset, length
 };
