@@ -48,14 +48,7 @@ class OutputFile {
   // A line of text and its line end, in one copy where the buffer has room for it.
   void WriteTextLine(std::string_view s) {
     const std::size_t n = s.size();
-    if (fd_ >= 0 && kBufferSize - used_ >= n + 2 && !std::memchr(s.data(), '\n', n)) {
-      char* d = buffer_.get() + used_;
-      std::memcpy(d, s.data(), n);
-      d[n] = '\r';
-      d[n + 1] = '\n';
-      used_ += n + 2;
-      return;
-    }
+    if (fd_ >= 0 && !std::memchr(s.data(), '\n', n) && PutBareLine(s.data(), n)) return;
     WriteText(s);
     WriteTextChar('\n');
   }
@@ -70,15 +63,7 @@ class OutputFile {
       return;
     }
     const auto first = static_cast<std::size_t>(nl - s);
-    if (kBufferSize - used_ >= first + 2) {
-      char* d = buffer_.get() + used_;
-      std::memcpy(d, s, first);
-      d[first] = '\r';
-      d[first + 1] = '\n';
-      used_ += first + 2;
-    } else {
-      WriteText(s, first + 1);
-    }
+    if (!PutBareLine(s, first)) WriteText(s, first + 1);
     if (first + 1 < n) WriteText(nl + 1, n - first - 1);
   }
   // One character of text (a delimiter, a line end).
@@ -174,6 +159,17 @@ class OutputFile {
 
  private:
   static constexpr std::size_t kShortPiece = 32;
+
+  // n bytes that hold no line end, and CR LF after them, where the buffer has room for all.
+  bool PutBareLine(const char* s, std::size_t n) {
+    if (kBufferSize - used_ < n + 2) return false;
+    char* d = buffer_.get() + used_;
+    std::memcpy(d, s, n);
+    d[n] = '\r';
+    d[n + 1] = '\n';
+    used_ += n + 2;
+    return true;
+  }
 
   void Flush();
   void Put(char c) {

@@ -98,6 +98,14 @@ CellKind FieldKind(std::int16_t field, std::string_view text) {
   }
 }
 
+// The kind of a line's cell: a data-group cell's by its text, a field's by the field and its
+// text (`position` in the selection).
+CellKind CellKindOf(bool data, std::int16_t position, const Selection& selection,
+                    std::string_view text) {
+  return data ? TextKind(text)
+              : FieldKind(selection.Tags[static_cast<std::size_t>(position)], text);
+}
+
 // The bare title inside the quotes of a titles-line cell.
 std::string_view Bare(std::string_view t) {
   if (t.size() >= 2 && t.front() == '"' && t.back() == '"') return t.substr(1, t.size() - 2);
@@ -376,10 +384,7 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
       Cell& cell = cells_[i];
       cell.Text = text.substr(begin, end - begin);
       begin = end + 1;
-      if (m.Position >= 0)
-        cell.Kind =
-            m.Data ? TextKind(cell.Text)
-                   : FieldKind(selection.Tags[static_cast<std::size_t>(m.Position)], cell.Text);
+      if (m.Position >= 0) cell.Kind = CellKindOf(m.Data, m.Position, selection, cell.Text);
     }
     return any;
   }
@@ -401,14 +406,12 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
     if (m.Position >= 0) {
       if (!m.Data) {
         cell.Title = selection.Texts[static_cast<std::size_t>(m.Position)];
-        cell.Kind =
-            titles ? CellKind::Text
-                   : FieldKind(selection.Tags[static_cast<std::size_t>(m.Position)], cell.Text);
+        cell.Kind = titles ? CellKind::Text : CellKindOf(m.Data, m.Position, selection, cell.Text);
       } else {
         const std::size_t count = m.Chunk < chunkTitles_.size() ? chunkTitles_[m.Chunk].size() : 0;
         const int width = ReadingWidth(c, count);
         cell.Title = titles ? Bare(cell.Text) : DataTitle(m.Chunk, m.Piece, width);
-        cell.Kind = titles ? CellKind::Text : TextKind(cell.Text);
+        cell.Kind = titles ? CellKind::Text : CellKindOf(m.Data, m.Position, selection, cell.Text);
         cell.Receiver = static_cast<std::uint8_t>(
             passes > 1 ? receiver : TitleReceiver(count ? chunkTitles_[m.Chunk][0] : cell.Title));
         if (m.Position != groupPosition || cell.Receiver != groupReceiver) {
