@@ -449,7 +449,6 @@ void RecordLoop::WriteTitles(ProductConverter& c, LineSink& lines, const Selecti
     if (annotate_) {
       chunkTitles_.clear();
       extraTitles_.clear();
-      layout_ = 0;
     }
     for (int pos = 0; pos < selection.Count(); ++pos) {
       const auto p = static_cast<std::int16_t>(pos);
