@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "convert/cell_kind.h"
 #include "convert/product_rows.h"
 
 #if defined(__SSE2__)
@@ -58,31 +59,14 @@ inline ChunkBlock CopyChunkBlock(const char* text, char* d, __m128i joins) {
 }
 #endif
 
-// The kind of a value by its text: whole numbers, decimal numbers, anything else is text.
-CellKind TextKind(std::string_view t) {
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '-' || t[i] == '+')) ++i;
-  bool digits = false, point = false;
-  for (; i < t.size(); ++i) {
-    if (t[i] >= '0' && t[i] <= '9') {
-      digits = true;
-    } else if (t[i] == '.' && !point) {
-      point = true;
-    } else {
-      return CellKind::Text;
-    }
-  }
-  if (!digits) return t.empty() ? CellKind::Integer : CellKind::Text;
-  return point ? CellKind::Real : CellKind::Integer;
-}
-
 // A Layout number no line of any conversion of the process has had.
 std::uint64_t NewLayout() {
   static std::atomic<std::uint64_t> layouts{0};
   return layouts.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-CellKind FieldKind(std::int16_t field, std::string_view text) {
+// The kind of a field's cell; `readable` is how far the buffer its text lies in can be read.
+CellKind FieldKind(std::int16_t field, std::string_view text, const char* readable) {
   switch (field) {
     case 10:  // hemispheres and the GPS status are words
     case 16:
@@ -94,16 +78,16 @@ CellKind FieldKind(std::int16_t field, std::string_view text) {
     case 37:
       return CellKind::Time;
     default:
-      return TextKind(text);
+      return TextKindIn(text, readable);
   }
 }
 
 // The kind of a line's cell: a data-group cell's by its text, a field's by the field and its
 // text (`position` in the selection).
 CellKind CellKindOf(bool data, std::int16_t position, const Selection& selection,
-                    std::string_view text) {
-  return data ? TextKind(text)
-              : FieldKind(selection.Tags[static_cast<std::size_t>(position)], text);
+                    std::string_view text, const char* readable) {
+  return data ? TextKindIn(text, readable)
+              : FieldKind(selection.Tags[static_cast<std::size_t>(position)], text, readable);
 }
 
 // The bare title inside the quotes of a titles-line cell.
@@ -356,6 +340,8 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
   // Each boundary put one byte between two cells: any more is a cell's text.
   const bool any = lineSize_ > endCount_;
   const std::string_view text(line_.get(), lineSize_);
+  // The cells' kinds may read up to the end of the line's buffer.
+  const char* const readable = line_.get() + lineRoom_;
   cellCount_ = endCount_ + 1;
   if (cells_.size() < cellCount_) cells_.resize(cellCount_);
   if (!cuts_) {
@@ -384,7 +370,8 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
       Cell& cell = cells_[i];
       cell.Text = text.substr(begin, end - begin);
       begin = end + 1;
-      if (m.Position >= 0) cell.Kind = CellKindOf(m.Data, m.Position, selection, cell.Text);
+      if (m.Position >= 0)
+        cell.Kind = CellKindOf(m.Data, m.Position, selection, cell.Text, readable);
     }
     return any;
   }
@@ -406,12 +393,14 @@ bool RecordLoop::FinishLine(const ProductConverter& c, const Selection& selectio
     if (m.Position >= 0) {
       if (!m.Data) {
         cell.Title = selection.Texts[static_cast<std::size_t>(m.Position)];
-        cell.Kind = titles ? CellKind::Text : CellKindOf(m.Data, m.Position, selection, cell.Text);
+        cell.Kind = titles ? CellKind::Text
+                           : CellKindOf(m.Data, m.Position, selection, cell.Text, readable);
       } else {
         const std::size_t count = m.Chunk < chunkTitles_.size() ? chunkTitles_[m.Chunk].size() : 0;
         const int width = ReadingWidth(c, count);
         cell.Title = titles ? Bare(cell.Text) : DataTitle(m.Chunk, m.Piece, width);
-        cell.Kind = titles ? CellKind::Text : CellKindOf(m.Data, m.Position, selection, cell.Text);
+        cell.Kind = titles ? CellKind::Text
+                           : CellKindOf(m.Data, m.Position, selection, cell.Text, readable);
         cell.Receiver = static_cast<std::uint8_t>(
             passes > 1 ? receiver : TitleReceiver(count ? chunkTitles_[m.Chunk][0] : cell.Title));
         if (m.Position != groupPosition || cell.Receiver != groupReceiver) {
