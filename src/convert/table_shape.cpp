@@ -57,12 +57,38 @@ bool PlainDecimal(const char* p, const char* last, double& d) {
   return true;
 }
 
+// The type of a plain number's text told from its shape alone, as reading it would tell it: an
+// optional minus, 1 to 15 digits (an exact integer, and a decimal PlainDecimal reads), and
+// possibly a point with digits after it. False for any other text, whose type only reading it
+// tells.
+bool PlainNumberType(CellKind kind, const char* p, const char* last, ColumnType& type) {
+  if (p != last && *p == '-') ++p;
+  const char* start = p;
+  while (p != last && static_cast<unsigned char>(*p - '0') < 10) ++p;
+  if (p == start) return false;
+  std::ptrdiff_t digits = p - start;
+  bool point = false;
+  if (p != last) {
+    if (*p != '.') return false;
+    const char* after = ++p;
+    while (p != last && static_cast<unsigned char>(*p - '0') < 10) ++p;
+    if (p != last || p == after) return false;
+    digits += p - after;
+    point = true;
+  }
+  if (digits > 15) return false;
+  type = kind == CellKind::Integer && !point ? ColumnType::Integer : ColumnType::Real;
+  return true;
+}
+
 }  // namespace
 
 ColumnType CellType(CellKind kind, std::string_view text, std::int64_t* integer, double* real) {
   if (kind == CellKind::Text || kind == CellKind::Time) return ColumnType::Text;
   const char* first = text.data();
   const char* last = first + text.size();
+  // Learning a column's type needs no value: the shape of most numbers tells their type.
+  if (ColumnType type; !integer && !real && PlainNumberType(kind, first, last, type)) return type;
   if (kind == CellKind::Integer) {
     std::int64_t v = 0;
     auto [end, ec] = std::from_chars(first, last, v);
@@ -329,25 +355,34 @@ void TableShape::SetCell(const Cell& c, std::size_t column) {
   v.Type = CellType(c.Kind, c.Text, &v.Integer, &v.Real);
 }
 
-void TableShape::FillRow(const Line& line, const Group* group) {
+void TableShape::FillLine(const Line& line, bool readings) {
   for (TableValue& v : values_) v = TableValue{};
   for (std::size_t i = 0; i < line.Cells.size(); ++i) {
     const Cell& c = line.Cells[i];
-    if (group && IsData(c) && (i < group->First || i >= group->Last)) continue;
+    if (readings && IsData(c)) continue;
     SetCell(c, cellColumn_[i]);
   }
-  if (group && receiverColumn_ != SIZE_MAX) {
-    TableValue& r = values_[receiverColumn_];
-    r.Null = false;
-    r.Type = ColumnType::Integer;
-    r.Integer = group->Receiver;
-    r.Text = Decimal(receiverText_, sizeof receiverText_, group->Receiver);
-    TableValue& k = values_[readingColumn_];
-    k.Null = false;
-    k.Type = ColumnType::Integer;
-    k.Integer = group->Reading;
-    k.Text = Decimal(readingText_, sizeof readingText_, group->Reading);
-  }
+}
+
+void TableShape::FillReading(const Line& line, const Group& g) {
+  for (std::size_t i = g.First; i < g.Last; ++i) SetCell(line.Cells[i], cellColumn_[i]);
+  if (receiverColumn_ == SIZE_MAX) return;
+  TableValue& r = values_[receiverColumn_];
+  r.Null = false;
+  r.Type = ColumnType::Integer;
+  r.Integer = g.Receiver;
+  r.Text = Decimal(receiverText_, sizeof receiverText_, g.Receiver);
+  TableValue& k = values_[readingColumn_];
+  k.Null = false;
+  k.Type = ColumnType::Integer;
+  k.Integer = g.Reading;
+  k.Text = Decimal(readingText_, sizeof readingText_, g.Reading);
+}
+
+void TableShape::ClearReading(const Group& g) {
+  // A reading's cells take columns of readings only, never a column of the line's own cells.
+  for (std::size_t i = g.First; i < g.Last; ++i)
+    if (cellColumn_[i] < values_.size()) values_[cellColumn_[i]] = TableValue{};
 }
 
 }  // namespace polvane

@@ -104,13 +104,16 @@ class TableShape {
   void ForEachRow(const Line& line, Fn&& fn) {
     Map(line);
     if (layout_ == TableLayout::Wide || groups_.empty()) {
-      FillRow(line, nullptr);
+      FillLine(line, false);
       fn(std::span<const TableValue>(values_));
       return;
     }
+    // The line's own cells once, each reading's over them in turn.
+    FillLine(line, true);
     for (const Group& g : groups_) {
-      FillRow(line, &g);
+      FillReading(line, g);
       fn(std::span<const TableValue>(values_));
+      ClearReading(g);
     }
   }
 
@@ -134,7 +137,13 @@ class TableShape {
   void MapSlow(const Line& line);
   std::size_t Column(const std::string& key, std::string_view name, TableColumn::Role role,
                      std::size_t after);
-  void FillRow(const Line& line, const Group* group);
+  // The values of the line's cells, every other column null; without the readings' cells
+  // where `readings` says the line's rows are its readings.
+  void FillLine(const Line& line, bool readings);
+  // A reading's cells, receiver and ordinal over the line's own cells; ClearReading takes its
+  // cells off again (the next reading sets its own receiver and ordinal).
+  void FillReading(const Line& line, const Group& g);
+  void ClearReading(const Group& g);
   void SetCell(const Cell& c, std::size_t column);
   bool IsData(const Cell& c) const { return c.Receiver != 0 || c.Reading != 0; }
 
@@ -143,8 +152,8 @@ class TableShape {
   std::vector<std::size_t> order_;
   std::unordered_map<std::string, std::size_t> byKey_;
   std::unordered_map<std::string, std::size_t> byName_;
-  std::vector<std::uint64_t> stamp_;  // the line or reading that last took the column
-  std::vector<bool> typeSet_;
+  std::vector<std::uint64_t> stamp_;   // the line or reading that last took the column
+  std::vector<std::uint8_t> typeSet_;  // whether the column has its first type
   std::uint64_t serial_ = 0;
   std::string key_;
   // The mappings of the last few line layouts (scan and fast lines can alternate); lines of one

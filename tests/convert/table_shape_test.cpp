@@ -125,7 +125,8 @@ TEST(WideShape, TypesFollowTheKindsAndWidenOnTextThatIsNoNumber) {
 }
 
 // A real cell's value is the double from_chars reads from its text, to the last bit, whether the
-// text is a plain decimal read without it or anything else.
+// text is a plain decimal read without it or anything else; and a cell's type is the same
+// whether its value is read or not.
 TEST(CellType, RealValuesAreTheDoublesFromCharsReads) {
   std::vector<std::string> texts = {"0",
                                     "-0",
@@ -149,7 +150,13 @@ TEST(CellType, RealValuesAreTheDoublesFromCharsReads) {
                                     "1234567890123456",
                                     "0.000000000000001",
                                     "9007199254740993",
-                                    "1.7976931348623157"};
+                                    "1.7976931348623157",
+                                    "+5",
+                                    "-.5",
+                                    "1.2.3",
+                                    "12a",
+                                    "999999999999999",
+                                    "99999999999999999999"};
   std::uint64_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -173,6 +180,8 @@ TEST(CellType, RealValuesAreTheDoublesFromCharsReads) {
       std::int64_t integer = 0;
       double got = 0;
       const ColumnType type = CellType(kind, t, &integer, &got);
+      // Learning a column's type reads no value: the type must be the same.
+      ASSERT_EQ(CellType(kind, t), type) << t;
       if (type == ColumnType::Integer) continue;  // an integer cell that reads as one
       ASSERT_EQ(type == ColumnType::Real, reads) << t;
       if (!reads) continue;
@@ -245,6 +254,28 @@ TEST(LongShape, OneRowPerReadingWithTheLineCellsRepeated) {
   EXPECT_EQ(shape.Columns()[ColumnOf(shape, "Receiver")].Source, TableColumn::Role::Receiver);
   EXPECT_EQ(shape.Columns()[ColumnOf(shape, "RSSI")].Type, ColumnType::Integer);
   EXPECT_EQ(shape.Columns()[ColumnOf(shape, "Frequency")].Source, TableColumn::Role::ReadingCell);
+}
+
+// A row holds its own reading's cells alone: a cell that only an earlier reading of the line
+// has is null in the rows after it, while the line's own cells stay in every row.
+TEST(LongShape, AReadingsCellIsNotCarriedIntoTheNextReadingsRow) {
+  TableShape shape(TableLayout::Long);
+  LineBuilder l;
+  l.Field("Latitude (Decimal Degrees)", CellKind::Real, "45.5")
+      .Reading(1, 1, "451.0", "-61")
+      .Add("Rec#1 Channel", CellKind::Integer, "17", 1, 1)
+      .Reading(1, 2, "452.0", "-62")
+      .Add("Rec#1 RSSI 3", CellKind::Integer, "-63", 1, 3)
+      .Field("Record Number", CellKind::Integer, "9");
+  shape.Learn(l);
+  EXPECT_THAT(OrderedNames(shape), ElementsAre("Latitude (Decimal Degrees)", "Receiver", "Reading",
+                                               "Frequency", "RSSI", "Record Number", "Channel"));
+  EXPECT_THAT(Rows(shape, l),
+              ElementsAre(ElementsAre("45.5", "1", "1", "451.0", "-61", "9", "17"),
+                          ElementsAre("45.5", "1", "2", "452.0", "-62", "9", "<null>"),
+                          ElementsAre("45.5", "1", "3", "<null>", "-63", "9", "<null>")));
+  // The same line again gives the same rows: nothing of its last reading stays behind.
+  EXPECT_THAT(Rows(shape, l)[0], ElementsAre("45.5", "1", "1", "451.0", "-61", "9", "17"));
 }
 
 TEST(LongShape, ALineWithoutReadingsGivesOneRowWithoutReceiver) {
