@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/seeded_numbers.h"
+
 namespace polvane {
 namespace {
 
@@ -44,11 +46,8 @@ TEST(TextKind, SixteenBytesAtOnceTellTheSameKindAsOneAtATime) {
                                     ":",
                                     "0/",
                                     "9:"};
-  std::uint64_t seed = 99;
-  auto next = [&seed] {
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<unsigned>(seed >> 33);
-  };
+  testing::SeededNumbers numbers(99);
+  auto next = [&numbers] { return numbers.Next(); };
   const std::string alphabet = "0123456789.-+/:a \x1f";
   for (int i = 0; i < 20000; ++i) {
     std::string t;

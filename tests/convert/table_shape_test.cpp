@@ -8,6 +8,7 @@
 
 #include "convert/signal_colors.h"
 #include "support/line_builder.h"
+#include "support/seeded_numbers.h"
 
 namespace polvane {
 namespace {
@@ -157,11 +158,8 @@ TEST(CellType, RealValuesAreTheDoublesFromCharsReads) {
                                     "12a",
                                     "999999999999999",
                                     "99999999999999999999"};
-  std::uint64_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    return seed >> 33;
-  };
+  testing::SeededNumbers numbers(12345);
+  auto next = [&numbers] { return numbers.Next(); };
   for (int i = 0; i < 20000; ++i) {
     const int digits = 1 + static_cast<int>(next() % 17), point = static_cast<int>(next() % 18);
     std::string t = next() % 2 ? "-" : "";
